@@ -1,0 +1,33 @@
+#pragma once
+// One AES-128 cipher instance working on single 16-byte blocks (no chaining, no padding), over
+// OpenSSL's EVP interface.
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace orbiqa {
+
+using Block16 = std::array<std::uint8_t, 16>;
+using AesKey = std::array<std::uint8_t, 16>;
+
+class AesCipher {
+public:
+    AesCipher();
+    ~AesCipher();
+    AesCipher(const AesCipher&) = delete;
+    AesCipher& operator=(const AesCipher&) = delete;
+
+    /// Sets up the key schedule; the key is kept so that a repeated set-up with the same key is
+    /// free. Throws OrbiqaError if OpenSSL refuses.
+    void SetKey(const AesKey& key);
+
+    /// Enciphers or deciphers one block in place. SetKey must have been called.
+    void EncryptBlock(Block16& block);
+    void DecryptBlock(Block16& block);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orbiqa
