@@ -23,6 +23,10 @@ build: configure
 run: build
 	@scripts/run.sh $(BUILD)
 
+# Renders every window offscreen into docs/img (README shows some of them).
+screenshots: build
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/orbiqa-screenshots docs/img
+
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
@@ -31,6 +35,10 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# Transfer times against the line limit of 19200 baud, and CPU use while waiting.
+bench: build
+	$(BUILD)/bin/orbiqa-bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

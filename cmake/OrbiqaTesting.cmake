@@ -15,6 +15,6 @@ function(orbiqa_add_test name)
     endif()
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ORBIQA_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen\\;ORBIQA_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
                    TIMEOUT 120)
 endfunction()

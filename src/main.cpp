@@ -1,6 +1,55 @@
-#include <QApplication>
+// orbiqa: the service and configuration tool of the GSM communicator module.
+#include <memory>
+
+#include "link/ModuleLink.h"
+#include "link/QtHandoverPump.h"
+#include "params/ParameterImage.h"
+#include "params/SettingsForm.h"
+#include "platform/LinuxRegistryReader.h"
+#include "platform/PosixSerialDevice.h"
+#include "ports/SorosDialog.h"
+#include "shell/MessageBoxes.h"
+#include "shell/OrbiqaApplication.h"
+#include "shell/Program.h"
+#include "transfer/DownloadForm.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    return 0;
+    using namespace orbiqa;
+    OrbiqaApplication app(argc, argv);
+
+    // The link comes first: the windows created before the main window hold a reference to it.
+    // The hand-over pump must outlive the port's open state, and the program (whose main window
+    // closes the port) ends before either.
+    ModuleLink link(std::make_unique<PosixSerialDevice>());
+    QtHandoverPump pump(link.ComPort1());
+
+    Program program(link);
+    program.CreateWelcomeForm();
+    program.CreateStateForm();
+
+    TSettingsForm* editor = nullptr;  // created after the transfer window that opens it
+    TFormDownload::Hooks transferHooks;
+    transferHooks.openEditor = [&editor] {
+        editor->LoadImageToControls();
+        editor->exec();
+    };
+    transferHooks.showMessage = [](const QString& text) { ShowPlainMessage(text); };
+    program.AdoptFormDownload(std::make_unique<TFormDownload>(
+        link, ImageBytes(TheParameterImage().data(), kParameterImageSize), transferHooks));
+    auto settingsForm = std::make_unique<TSettingsForm>(TheParameterImage());
+    editor = settingsForm.get();
+    program.AdoptSettingsForm(std::move(settingsForm));
+    program.CreateFormDetails();
+
+    program.DetachVariantPages = [&editor] { editor->DetachVariantPages(); };
+    // The chooser is created for each use, over the main window.
+    program.Chooser = [&program](const QString& defaultPort, std::string& portNev, QString& portHNev) {
+        TSorosDialog dialog(std::make_shared<LinuxRegistryReader>(), program.MainForm());
+        dialog.SetDefaultPort(defaultPort);
+        if (!dialog.Execute()) return false;
+        portNev = dialog.PortNev().toStdString();
+        portHNev = dialog.PortHNev();
+        return true;
+    };
+    return program.Run();
 }

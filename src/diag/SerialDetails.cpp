@@ -1,0 +1,75 @@
+#include "diag/SerialDetails.h"
+
+#include <QPushButton>
+
+namespace orbiqa {
+
+namespace {
+// Client area and control geometry of the window as designed (outer size 916 x 592).
+constexpr QSize kClientSize(907, 562);
+constexpr QPoint kScreenPosition(268, 126);
+constexpr int kColumnLeft = 8;
+constexpr int kColumnMiddle = 321;
+constexpr int kColumnRight = 634;
+constexpr int kTop = 8;
+constexpr int kMemoWidth = 305;
+constexpr int kRightMemoWidth = 265;
+constexpr int kFullHeight = 513;
+constexpr int kButtonTop = 529;
+}  // namespace
+
+TFormDetails::TFormDetails(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName("FormDetails");
+    setWindowTitle("Serial Port Details");
+    QFont f = font();
+    f.setPointSize(8);
+    setFont(f);
+    resize(kClientSize);
+    move(kScreenPosition);
+
+    memo2_ = new LogMemoView("Memo2", this);
+    memo2_->setGeometry(kColumnLeft, kTop, kMemoWidth, kFullHeight);
+    QPalette menuColoured = memo2_->palette();
+    menuColoured.setColor(QPalette::Base, menuColoured.color(QPalette::Window));
+    memo2_->setPalette(menuColoured);
+
+    memo3_ = new LogMemoView("Memo3", this);
+    memo3_->setGeometry(kColumnMiddle, kTop, kMemoWidth, 153);
+    memo4_ = new LogMemoView("Memo4", this);
+    memo4_->setGeometry(kColumnMiddle, kTop + 153 + 8, kMemoWidth, 145);
+    memoDTMF_ = new LogMemoView("MemoDTMF", this);
+    memoDTMF_->setGeometry(kColumnMiddle, kTop + 153 + 8 + 145 + 6, kMemoWidth, 201);
+    memo5_ = new LogMemoView("Memo5", this);
+    memo5_->setGeometry(kColumnRight, kTop, kRightMemoWidth, kFullHeight);
+
+    btClear_ = new QPushButton("Clear All", this);
+    btClear_->setObjectName("btClear");
+    btClear_->setAccessibleName("Clear All");
+    btClear_->setGeometry(kColumnLeft, kButtonTop, 89, 25);
+    close_ = new QPushButton("Close", this);
+    close_->setObjectName("Close");
+    close_->setAccessibleName("Close");
+    close_->setGeometry(kColumnRight + kRightMemoWidth - 75, kButtonTop, 75, 25);
+
+    connect(btClear_, &QPushButton::clicked, this, &TFormDetails::btClearClick);
+    connect(close_, &QPushButton::clicked, this, &TFormDetails::CloseClick);
+}
+
+LogMemoView* TFormDetails::Pane(LogPane pane) {
+    switch (pane) {
+        case LogPane::Memo3: return memo3_;
+        case LogPane::Memo4: return memo4_;
+        case LogPane::Memo5: return memo5_;
+        case LogPane::MemoDTMF: return memoDTMF_;
+        case LogPane::MemoState: return nullptr;
+    }
+    return nullptr;
+}
+
+void TFormDetails::btClearClick() {
+    for (LogMemoView* m : {memo2_, memo3_, memo4_, memo5_, memoDTMF_}) m->clear();
+}
+
+void TFormDetails::CloseClick() { hide(); }
+
+}  // namespace orbiqa

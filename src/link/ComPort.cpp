@@ -1,0 +1,239 @@
+#include "link/ComPort.h"
+
+#include <cerrno>
+#include <cctype>
+#include <vector>
+
+#include "base/IntText.h"
+
+namespace orbiqa {
+
+namespace {
+constexpr int kMinPort = 1;
+constexpr int kMaxPort = 96;
+}  // namespace
+
+TComPort::TComPort(std::unique_ptr<SerialDevice> device) : device_(std::move(device)) {}
+
+TComPort::~TComPort() {
+    if (!connected_) return;
+    try {
+        Close();
+    } catch (...) {
+        // The abort step failed; the event thread must still end before the device goes.
+        StopEventThread();
+        device_->Close();
+        connected_ = false;
+    }
+}
+
+std::string TComPort::NormalisePortName(std::string_view text) {
+    if (text.size() >= 3 && std::toupper(static_cast<unsigned char>(text[0])) == 'C' &&
+        std::toupper(static_cast<unsigned char>(text[1])) == 'O' &&
+        std::toupper(static_cast<unsigned char>(text[2])) == 'M')
+        text.remove_prefix(3);
+    int n = TryStrToInt(text).value_or(kMinPort);
+    if (n < kMinPort || n > kMaxPort) n = kMinPort;
+    return "COM" + IntToStr(n);
+}
+
+void TComPort::SetPort(std::string_view text) {
+    std::string name = NormalisePortName(text);
+    if (name == port_) return;
+    port_ = std::move(name);
+    if (connected_) {
+        Close();
+        Open();
+    }
+}
+
+void TComPort::SetConnected(bool connected) {
+    if (connected == connected_) return;
+    if (connected)
+        Open();
+    else
+        Close();
+}
+
+void TComPort::Open() {
+    if (int e = device_->Open(port_)) throw EComPort(CError_OpenFailed, e);
+    connected_ = true;
+    auto fail = [this](int code, int e) {
+        device_->Close();
+        connected_ = false;
+        throw EComPort(code, e);
+    };
+    if (int e = device_->SetupQueues(kInputSize, kOutputSize)) fail(CError_SetupComFailed, e);
+    if (int e = device_->ApplyLineSettings()) fail(CError_SetStateFailed, e);
+    if (int e = device_->ApplyTimeouts(kWriteTotalMultiplierMs, kWriteTotalConstantMs))
+        fail(CError_TimeoutsFailed, e);
+    StartEventThread();
+}
+
+void TComPort::Close() {
+    const int e = device_->Purge();
+    bool lost = false;
+    {
+        std::lock_guard lock(mutex_);
+        lost = deviceLost_;
+    }
+    // A device that has gone away cannot be purged; it must still be closable.
+    if (e && !lost) throw EComPort(CError_PurgeFailed, e);
+    StopEventThread();
+    device_->Close();
+    connected_ = false;
+}
+
+int TComPort::WriteBytes(const std::uint8_t* data, int count) {
+    if (!connected_) throw EComPort(CError_WriteFailed, EBADF);
+    int error = 0;
+    const long n = device_->Write(data, static_cast<std::size_t>(count), error);
+    if (n < 0) throw EComPort(CError_WriteFailed, error);
+    return static_cast<int>(n);
+}
+
+int TComPort::WriteText(const std::string& text) {
+    return WriteBytes(reinterpret_cast<const std::uint8_t*>(text.data()), static_cast<int>(text.size()));
+}
+
+int TComPort::ReadBytes(std::uint8_t* data, int count) {
+    if (!connected_) throw EComPort(CError_ReadFailed, EBADF);
+    int error = 0;
+    const long n = device_->Read(data, static_cast<std::size_t>(count), error);
+    if (n < 0) throw EComPort(CError_ReadFailed, error);
+    return static_cast<int>(n);
+}
+
+int TComPort::PendingInputCount() {
+    int error = 0;
+    const long n = device_->PendingInput(error);
+    if (n < 0) throw EComPort(CError_ClearComFailed, error);
+    return static_cast<int>(n);
+}
+
+void TComPort::SetHandoverNotifier(std::function<void()> notifier) { notifier_ = std::move(notifier); }
+
+bool TComPort::EventThreadRunning() const {
+    std::lock_guard lock(mutex_);
+    return !threadEnded_;
+}
+
+void TComPort::StartEventThread() {
+    device_->ResetStop();
+    {
+        std::lock_guard lock(mutex_);
+        pending_ = Handover::None;
+        threadEnded_ = false;
+        deviceLost_ = false;
+        lostPending_ = false;
+    }
+    thread_ = std::thread(&TComPort::EventThreadMain, this);
+}
+
+void TComPort::EventThreadMain() {
+    for (;;) {
+        const SerialDevice::WaitResult r = device_->WaitForEvent();
+        if (r == SerialDevice::WaitResult::Arrival) {
+            if (!HandOver()) break;  // the delivery failed: no further events until reopened
+            continue;
+        }
+        if (r == SerialDevice::WaitResult::Lost) {
+            // Reported without waiting: the owner's answer is to close the port, which waits
+            // for this thread.
+            {
+                std::lock_guard lock(mutex_);
+                deviceLost_ = true;
+                lostPending_ = true;
+            }
+            if (notifier_) notifier_();
+        }
+        break;
+    }
+    device_->Purge();
+    {
+        std::lock_guard lock(mutex_);
+        threadEnded_ = true;
+    }
+    cv_.notify_all();
+}
+
+bool TComPort::HandOver() {
+    {
+        std::lock_guard lock(mutex_);
+        pending_ = Handover::RxChar;
+        deliveryFailed_ = false;
+    }
+    cv_.notify_all();  // a closing user-interface thread may be waiting to serve it
+    if (notifier_) notifier_();
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [this] { return pending_ == Handover::None; });
+    return !deliveryFailed_;
+}
+
+void TComPort::RunPendingHandover() {
+    bool lost = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (delivering_) return;  // already delivering further up this stack
+        if (lostPending_) {
+            lostPending_ = false;
+            lost = true;
+        } else if (pending_ == Handover::None) {
+            return;
+        } else {
+            delivering_ = true;
+        }
+    }
+    if (lost) {
+        if (OnDeviceLost) OnDeviceLost(*this);
+        return;
+    }
+    bool failed = false;
+    try {
+        const int n = PendingInputCount();
+        if (n > 0) {
+            if (OnRxChar) {
+                OnRxChar(*this, n);
+            } else {
+                std::vector<std::uint8_t> discard(static_cast<std::size_t>(n));
+                ReadBytes(discard.data(), n);
+            }
+        }
+    } catch (...) {
+        failed = true;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        delivering_ = false;
+        pending_ = Handover::None;
+        deliveryFailed_ = failed;
+    }
+    cv_.notify_all();
+}
+
+void TComPort::StopEventThread() {
+    if (!thread_.joinable()) return;
+    device_->StopWaiting();
+    std::this_thread::yield();
+    std::unique_lock lock(mutex_);
+    if (delivering_) {
+        // Closing from inside a delivery: that delivery cannot finish before this returns, so
+        // release the event thread now.
+        pending_ = Handover::None;
+        cv_.notify_all();
+    }
+    while (!threadEnded_) {
+        if (pending_ != Handover::None && !delivering_) {
+            lock.unlock();
+            RunPendingHandover();
+            lock.lock();
+            continue;
+        }
+        cv_.wait(lock);
+    }
+    lostPending_ = false;  // the owner closed the port itself; nothing left to report
+    lock.unlock();
+    thread_.join();
+}
+
+}  // namespace orbiqa

@@ -1,0 +1,356 @@
+#include "params/SettingsForm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "params/ApnPresets.h"
+#include "params/EEAddr.h"
+#include "params/GridEntry.h"
+#include "params/ImageFields.h"
+#include "widgets/DigitGrid.h"
+#include "widgets/IPAddressControl.h"
+#include "widgets/QtText.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/UpDownEdit.h"
+
+namespace orbiqa {
+
+namespace {
+
+// A digit grid as the entry rules see it; cells set here pass the grid's own cell check.
+class GridRow : public CellRow {
+public:
+    explicit GridRow(TDigitGrid& grid) : grid_(grid) {}
+    std::size_t ColCount() const override { return static_cast<std::size_t>(grid_.ColCount()); }
+    std::size_t Col() const override { return static_cast<std::size_t>(grid_.Col()); }
+    void SetCol(std::size_t col) override { grid_.SetCol(static_cast<int>(col)); }
+    void SetCell(std::size_t col, const std::string& value) override {
+        grid_.SetCell(static_cast<int>(col), value);
+    }
+
+private:
+    TDigitGrid& grid_;
+};
+
+void StoreGrid(ParameterImage& image, std::size_t offset, const TDigitGrid* grid,
+               std::size_t capacity) {
+    StoreDigitField(image, offset, grid->Cells(), capacity);
+}
+
+void LoadGrid(const ParameterImage& image, std::size_t offset, TDigitGrid* grid,
+              std::size_t capacity) {
+    GridCells cells;
+    LoadDigitField(image, offset, cells, capacity);
+    grid->SetCells(cells);
+}
+
+// Text for an edit from image or file bytes. A byte that Windows-1250 leaves undefined shows as
+// "?": the edit then holds only text that can be stored again, so neither the store nor the
+// validator (which judges the whole text) can trip over it and lose the rest of the field.
+QString EditText(const std::string& bytes) {
+    return FromWin1250(bytes).replace(QChar::ReplacementCharacter, QLatin1Char('?'));
+}
+
+// The bytes of an edit's text; the validators and EditText keep it within Windows-1250.
+std::string EditBytes(const QLineEdit* edit) { return ToWin1250(edit->text()).value_or(""); }
+
+void SetInputColours(QLineEdit* edit, bool preset) {
+    if (!preset) {
+        edit->setPalette(QPalette());
+        return;
+    }
+    // A preset's values are shown greyed on the menu background, enabled or not.
+    QPalette inactive = edit->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        inactive.setColor(group, QPalette::Base, inactive.color(QPalette::Window));
+        inactive.setColor(group, QPalette::Text, Qt::gray);
+    }
+    edit->setPalette(inactive);
+}
+
+// Narrower tab padding than the platform's, so that every page's caption stays visible.
+class TCompactTabStyle : public QProxyStyle {
+public:
+    explicit TCompactTabStyle(QObject* owner) : QProxyStyle() { setParent(owner); }
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_TabBarTabHSpace) return 10;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+}  // namespace
+
+TSettingsForm::TSettingsForm(ParameterImage& image, QWidget* parent)
+    : QDialog(parent), image_(image) {
+    setObjectName(QStringLiteral("SettingsForm"));
+    setWindowTitle(tr("Orbiqa  -  Beállítások"));
+    setModal(true);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    // The pages are laid out for a fixed dialog: a small, fixed text size keeps them fitting.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(4, 4, 4, 8);
+    column->setSpacing(8);
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    // Six captions must fit the fixed width side by side, as they always have.
+    PageControl1->tabBar()->setStyle(new TCompactTabStyle(PageControl1->tabBar()));
+    PageControl1->setUsesScrollButtons(false);
+    column->addWidget(PageControl1, 1);
+    BuildPhonePage();
+    BuildSmsPage();
+    BuildCallFilterPage();
+    BuildBell103Page();
+    BuildGprsPage();
+    BuildNovikPage();
+
+    btSettingOK = new QPushButton(tr("Beállítások Rögzítése"), this);
+    btSettingOK->setObjectName(QStringLiteral("btSettingOK"));
+    btSettingCancel = new QPushButton(tr("Beállítások Visszavonása"), this);
+    btSettingCancel->setObjectName(QStringLiteral("btSettingCancel"));
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(8, 0, 8, 0);
+    for (QPushButton* button : {btSettingOK, btSettingCancel}) {
+        QFont bold = button->font();
+        bold.setBold(true);
+        button->setFont(bold);
+        button->setAccessibleName(button->text());
+        button->setAutoDefault(false);
+        button->setMinimumWidth(180);
+    }
+    buttons->addWidget(btSettingOK);
+    buttons->addStretch(1);
+    buttons->addWidget(btSettingCancel);
+    column->addLayout(buttons);
+    connect(btSettingOK, &QPushButton::clicked, this, [this] { btSettingOKClick(); });
+    connect(btSettingCancel, &QPushButton::clicked, this, [this] { btSettingCancelClick(); });
+
+    FormCreate();
+}
+
+TSettingsForm::~TSettingsForm() = default;
+
+void TSettingsForm::FormCreate() {
+    apnPresets_ = LoadApnPresetFile(ApnPresetFileName).value_or(BuiltInApnPresets());
+    FillPresetList();
+    customAPN_.clear();
+    customUserName_.clear();
+    customPWD_.clear();
+    {
+        const QSignalBlocker quiet(cbServiceProvider);
+        cbServiceProvider->setCurrentIndex(static_cast<int>(CustomApnPreset));
+    }
+    cbServiceProviderChange();
+    PageControl1->setCurrentWidget(TabSheetSMS);
+    PageControl1->setCurrentWidget(TabSheetPhone);
+}
+
+void TSettingsForm::FillPresetList() {
+    const QSignalBlocker quiet(cbServiceProvider);
+    cbServiceProvider->clear();
+    for (const auto& line : apnPresets_) cbServiceProvider->addItem(FromWin1250(ApnPresetName(line)));
+}
+
+void TSettingsForm::DetachVariantPages() {
+    for (QWidget* page : {TabSheetNOVIK, TabSheetGPRS}) {
+        const int index = PageControl1->indexOf(page);
+        if (index >= 0) PageControl1->removeTab(index);
+    }
+}
+
+void TSettingsForm::LoadImageToControls() {
+    const ParameterImage& im = image_;
+    for (std::size_t k = 0; k < EEAddr::EventCount; ++k)
+        edSMS[k]->setText(EditText(LoadSmsText(im, EEAddr::SMS(k + 1))));
+
+    LoadGrid(im, EEAddr::USER1, acgUSER1, EEAddr::LongNumberDigits);
+    LoadGrid(im, EEAddr::USER2, acgUSER2, EEAddr::LongNumberDigits);
+    LoadGrid(im, EEAddr::SMSFW1, acgSMSFW1, EEAddr::LongNumberDigits);
+    LoadGrid(im, EEAddr::SMSFW2, acgSMSFW2, EEAddr::LongNumberDigits);
+    LoadGrid(im, EEAddr::NETPREFIX, acgNETPREFIX, EEAddr::ShortNumberDigits);
+    LoadGrid(im, EEAddr::ADDFIX, acgADDFIX, EEAddr::ShortNumberDigits);
+    LoadGrid(im, EEAddr::AUTODIAL, acgAUTODIAL, EEAddr::LongNumberDigits);
+
+    for (std::size_t k = 0; k < EEAddr::EventCount; ++k) {
+        GridCells cells;
+        LoadEventCode(im, EEAddr::Event(k + 1), cells);
+        acgEvent[k]->SetCells(cells);
+    }
+
+    // Octets are 0..255 and the fields' ranges are never narrowed here, so no range error.
+    for (std::size_t k = 0; k < EEAddr::ReceiverCount; ++k) {
+        for (int f = 0; f < IPAddressFieldCount; ++f)
+            IPAddressControl[k]->SetField(f, im[EEAddr::IP(k + 1) + static_cast<std::size_t>(f)]);
+        udPort[k]->SetPosition(LoadWord(im, EEAddr::Port(k + 1)));
+    }
+    udPanelID->SetPosition(LoadWord(im, EEAddr::PanelID));
+    udServerID->SetPosition(LoadWord(im, EEAddr::ServerID));
+
+    edAPN->setText(EditText(LoadPlainText(im, EEAddr::APN, EEAddr::ApnCapacity)));
+    edUserName->setText(EditText(LoadPlainText(im, EEAddr::UserName, EEAddr::UserNameCapacity)));
+    edPWD->setText(EditText(LoadPlainText(im, EEAddr::PWD, EEAddr::PwdCapacity)));
+
+    for (std::size_t k = 0; k < acgPhnrEnabled.size(); ++k)
+        LoadGrid(im, EEAddr::PhnrEnabled[k], acgPhnrEnabled[k], EEAddr::LongNumberDigits);
+
+    // The up-down clamps what it cannot show (an erased module gives 255) to its range.
+    udCallMax->SetPosition(im[EEAddr::CallMax]);
+    rgCallFilter->SetItemIndex(im[EEAddr::CallFilter] == 0 ? 0 : 1);
+    cbGPRSmode->setChecked(im[EEAddr::GPRSmode] == 1);
+
+    LoadGrid(im, EEAddr::BELLPhnrEnabled1, acgBELLPhnrEnabled1, EEAddr::LongNumberDigits);
+    LoadGrid(im, EEAddr::BELLPhnrEnabled2, acgBELLPhnrEnabled2, EEAddr::LongNumberDigits);
+    const std::uint8_t bell = im[EEAddr::BELLFlags];
+    rgBELLCallFilter->SetItemIndex((bell & EEAddr::BellOnlyListedNumbers) ? 1 : 0);
+    cbBELLcallback->setChecked((bell & EEAddr::BellCallback) != 0);
+    cbVoiceCaller->setChecked(im[EEAddr::VoiceCaller] == 1);
+}
+
+void TSettingsForm::StoreControlsToImage() {
+    ParameterImage& im = image_;
+    for (std::size_t k = 0; k < EEAddr::EventCount; ++k)
+        StoreSmsText(im, EEAddr::SMS(k + 1), EditBytes(edSMS[k]));
+
+    StoreGrid(im, EEAddr::USER1, acgUSER1, EEAddr::LongNumberDigits);
+    StoreGrid(im, EEAddr::USER2, acgUSER2, EEAddr::LongNumberDigits);
+    StoreGrid(im, EEAddr::SMSFW1, acgSMSFW1, EEAddr::LongNumberDigits);
+    StoreGrid(im, EEAddr::SMSFW2, acgSMSFW2, EEAddr::LongNumberDigits);
+    StoreGrid(im, EEAddr::NETPREFIX, acgNETPREFIX, EEAddr::ShortNumberDigits);
+    StoreGrid(im, EEAddr::ADDFIX, acgADDFIX, EEAddr::ShortNumberDigits);
+    StoreGrid(im, EEAddr::AUTODIAL, acgAUTODIAL, EEAddr::LongNumberDigits);
+
+    for (std::size_t k = 0; k < EEAddr::EventCount; ++k)
+        StoreEventCode(im, EEAddr::Event(k + 1), acgEvent[k]->Cells());
+
+    for (std::size_t k = 0; k < EEAddr::ReceiverCount; ++k) {
+        for (int f = 0; f < IPAddressFieldCount; ++f)
+            im[EEAddr::IP(k + 1) + static_cast<std::size_t>(f)] =
+                static_cast<std::uint8_t>(IPAddressControl[k]->Field(f));
+        StoreWord(im, EEAddr::Port(k + 1), static_cast<std::uint16_t>(udPort[k]->Position()));
+        im[EEAddr::ReceiverPadding(k + 1)] = 0x00;
+        im[EEAddr::ReceiverPadding(k + 1) + 1] = 0x00;
+    }
+    StoreWord(im, EEAddr::PanelID, static_cast<std::uint16_t>(udPanelID->Position()));
+    StoreWord(im, EEAddr::ServerID, static_cast<std::uint16_t>(udServerID->Position()));
+
+    StorePlainText(im, EEAddr::APN, EditBytes(edAPN), EEAddr::ApnCapacity);
+    StorePlainText(im, EEAddr::UserName, EditBytes(edUserName), EEAddr::UserNameCapacity);
+    StorePlainText(im, EEAddr::PWD, EditBytes(edPWD), EEAddr::PwdCapacity);
+
+    for (std::size_t k = 0; k < acgPhnrEnabled.size(); ++k)
+        StoreGrid(im, EEAddr::PhnrEnabled[k], acgPhnrEnabled[k], EEAddr::LongNumberDigits);
+
+    im[EEAddr::CallMax] = static_cast<std::uint8_t>(udCallMax->Position());
+    im[EEAddr::CallFilter] = rgCallFilter->ItemIndex() == 1 ? 1 : 0;
+    im[EEAddr::GPRSmode] = cbGPRSmode->isChecked() ? 1 : 0;
+
+    StoreGrid(im, EEAddr::BELLPhnrEnabled1, acgBELLPhnrEnabled1, EEAddr::LongNumberDigits);
+    StoreGrid(im, EEAddr::BELLPhnrEnabled2, acgBELLPhnrEnabled2, EEAddr::LongNumberDigits);
+    im[EEAddr::BELLFlags] =
+        static_cast<std::uint8_t>((rgBELLCallFilter->ItemIndex() == 1 ? EEAddr::BellOnlyListedNumbers : 0) |
+                                  (cbBELLcallback->isChecked() ? EEAddr::BellCallback : 0));
+    im[EEAddr::VoiceCaller] = cbVoiceCaller->isChecked() ? 1 : 0;
+}
+
+void TSettingsForm::btSettingOKClick() {
+    StoreControlsToImage();
+    accept();
+}
+
+void TSettingsForm::btSettingCancelClick() { reject(); }
+
+void TSettingsForm::acgUSER1KeyPress(TDigitGrid& sender, char& key) {
+    GridRow row(sender);
+    DigitGridKeyPress(row, key);
+    key = 0;
+    sender.update();
+}
+
+void TSettingsForm::acgUSER1CellValidate(TDigitGrid&, int, int, std::string& value) {
+    value = DigitCellValidate(value);
+}
+
+void TSettingsForm::acgEvent1KeyPress(TDigitGrid& sender, char& key) {
+    GridRow row(sender);
+    EventGridKeyPress(row, key);
+    key = 0;
+    sender.update();
+}
+
+void TSettingsForm::acgEvent1CellValidate(TDigitGrid&, int, int, std::string& value) {
+    value = EventCellValidate(value);
+}
+
+void TSettingsForm::rgCallFilterClick() {
+    const bool enabled = rgCallFilter->ItemIndex() != 0;
+    for (std::size_t k = 0; k < acgPhnrEnabled.size(); ++k) {
+        acgPhnrEnabled[k]->setEnabled(enabled);
+        lbPhnrEnabled[k]->setEnabled(enabled);
+    }
+}
+
+void TSettingsForm::cbServiceProviderChange() {
+    const int index = cbServiceProvider->currentIndex();
+    const bool custom = index == static_cast<int>(CustomApnPreset);
+    ApnSettings values;
+    if (!custom && index >= 0 && static_cast<std::size_t>(index) < apnPresets_.size())
+        values = ParseApnPreset(apnPresets_[static_cast<std::size_t>(index)]);
+    for (QLineEdit* edit : {edAPN, edUserName, edPWD}) {
+        edit->setEnabled(custom);
+        SetInputColours(edit, !custom);
+    }
+    if (custom) {
+        edAPN->setText(customAPN_);
+        edUserName->setText(customUserName_);
+        edPWD->setText(customPWD_);
+    } else {
+        edAPN->setText(EditText(values.APN));
+        edUserName->setText(EditText(values.UserName));
+        edPWD->setText(EditText(values.PWD));
+    }
+}
+
+void TSettingsForm::cbGPRSmodeClick() {
+    const bool enabled = cbGPRSmode->isChecked();
+    cbServiceProvider->setEnabled(enabled);
+    for (QLineEdit* edit : {edAPN, edUserName, edPWD}) edit->setEnabled(enabled);
+    for (QLabel* label : lbGPRS) label->setEnabled(enabled);
+}
+
+void TSettingsForm::edAPNExit() { customAPN_ = edAPN->text(); }
+void TSettingsForm::edUserNameExit() { customUserName_ = edUserName->text(); }
+void TSettingsForm::edPWDExit() { customPWD_ = edPWD->text(); }
+
+void TSettingsForm::btSaveSettingsClick() { SaveApnPresetFile(ApnPresetFileName, apnPresets_); }
+
+bool TSettingsForm::eventFilter(QObject* watched, QEvent* event) {
+    const bool gprsEdit = watched == edAPN || watched == edUserName || watched == edPWD;
+    if (!gprsEdit) return QDialog::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->text() == QStringLiteral(" "))
+        return true;  // edAPNKeyPress: none of the three fields can hold a space
+    if (event->type() == QEvent::FocusOut) {
+        if (watched == edAPN) edAPNExit();
+        if (watched == edUserName) edUserNameExit();
+        if (watched == edPWD) edPWDExit();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace orbiqa

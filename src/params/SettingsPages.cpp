@@ -1,0 +1,392 @@
+// The six pages of the parameter editor: controls, captions and layout. Behaviour lives in
+// SettingsForm.cpp and the entry rules in core.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "params/EEAddr.h"
+#include "params/SettingsForm.h"
+#include "widgets/DigitGrid.h"
+#include "widgets/IPAddressControl.h"
+#include "widgets/RadioGroup.h"
+#include "widgets/TextValidators.h"
+#include "widgets/UpDownEdit.h"
+
+namespace orbiqa {
+
+namespace {
+
+constexpr int PageMargin = 10;
+constexpr int ApnTypedLength = 40;  // more than is stored, so a pasted APN is not cut short early
+
+// A label that names `buddy`: it gives the control its accessible name and its mnemonic target.
+QLabel* NamingLabel(const QString& text, QWidget* buddy, QWidget* parent,
+                    const QString& accessibleName = {}) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    if (buddy) buddy->setAccessibleName(accessibleName.isEmpty() ? text.trimmed() : accessibleName);
+    return label;
+}
+
+QLabel* Note(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+QWidget* NewPage(QTabWidget* pages, const char* name, const QString& caption) {
+    auto* page = new QWidget(pages);
+    page->setObjectName(QLatin1String(name));
+    page->setAccessibleName(caption);
+    pages->addTab(page, caption);
+    return page;
+}
+
+TUpDownEdit* UpDown(int maximum, const QString& name, const QString& editName, QWidget* parent) {
+    auto* upDown = new TUpDownEdit(0, maximum, parent);
+    upDown->setObjectName(name);
+    upDown->SetEditName(editName);
+    return upDown;
+}
+
+}  // namespace
+
+TDigitGrid* TSettingsForm::NumberGrid(int cells, const QString& name) {
+    auto* grid = new TDigitGrid(cells, this);
+    grid->setObjectName(name);
+    grid->OnKeyPress = [this](TDigitGrid& sender, char& key) { acgUSER1KeyPress(sender, key); };
+    grid->OnCellValidate = [this](TDigitGrid& sender, int col, int row, std::string& value) {
+        acgUSER1CellValidate(sender, col, row, value);
+    };
+    return grid;
+}
+
+TDigitGrid* TSettingsForm::EventGrid(const QString& name) {
+    auto* grid = new TDigitGrid(static_cast<int>(EEAddr::EventCodeSymbols), this);
+    grid->setObjectName(name);
+    QPalette pale = grid->palette();
+    pale.setColor(QPalette::Base, pale.color(QPalette::ToolTipBase));
+    pale.setColor(QPalette::Text, pale.color(QPalette::ToolTipText));
+    grid->setPalette(pale);
+    grid->OnKeyPress = [this](TDigitGrid& sender, char& key) { acgEvent1KeyPress(sender, key); };
+    grid->OnCellValidate = [this](TDigitGrid& sender, int col, int row, std::string& value) {
+        acgEvent1CellValidate(sender, col, row, value);
+    };
+    return grid;
+}
+
+void TSettingsForm::BuildPhonePage() {
+    TabSheetPhone = NewPage(PageControl1, "TabSheetPhone", tr("Telefonszámok"));
+    auto* rows = new QGridLayout(TabSheetPhone);
+    rows->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
+    rows->setHorizontalSpacing(12);
+    rows->setVerticalSpacing(8);
+    rows->setColumnStretch(0, 1);
+
+    const int Long = static_cast<int>(EEAddr::LongNumberDigits);
+    const int Short = static_cast<int>(EEAddr::ShortNumberDigits);
+    acgUSER1 = NumberGrid(Long, QStringLiteral("acgUSER1"));
+    acgUSER2 = NumberGrid(Long, QStringLiteral("acgUSER2"));
+    acgSMSFW1 = NumberGrid(Long, QStringLiteral("acgSMSFW1"));
+    acgSMSFW2 = NumberGrid(Long, QStringLiteral("acgSMSFW2"));
+    acgAUTODIAL = NumberGrid(Long, QStringLiteral("acgAUTODIAL"));
+    acgNETPREFIX = NumberGrid(Short, QStringLiteral("acgNETPREFIX"));
+    acgADDFIX = NumberGrid(Short, QStringLiteral("acgADDFIX"));
+
+    const struct {
+        const char* name;
+        QString text;
+        TDigitGrid* grid;
+    } numbers[] = {
+        {"lbUSER1", tr("1. Felhasználó  (#USER1)"), acgUSER1},
+        {"lbUSER2", tr("2. Felhasználó  (#USER2)"), acgUSER2},
+        {"lbSMSFW1", tr("SMS továbbítás 1.  (#SMSFW1)"), acgSMSFW1},
+        {"lbSMSFW2", tr("SMS továbbítás 2.  (#SMSFW2)"), acgSMSFW2},
+        {"lbAUTODIAL", tr("Automatikus tárcsázás (#AUTO)"), acgAUTODIAL},
+        {"lbNETPREFIX", tr("Külső vonal eléréséhez használt prefix szám (#PREFIX)"), acgNETPREFIX},
+    };
+    int row = 0;
+    for (const auto& n : numbers) {
+        QLabel* label = NamingLabel(n.text, n.grid, TabSheetPhone);
+        label->setObjectName(QLatin1String(n.name));
+        label->setWordWrap(true);
+        rows->addWidget(label, row, 0);
+        rows->addWidget(n.grid, row++, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    auto* addfixText = new QVBoxLayout;
+    addfixText->setSpacing(0);
+    const QString addfix = tr("GSM módban hívott telefonszám elé hozzáadandó prefix");
+    QLabel* lbADDFIX = NamingLabel(addfix, acgADDFIX, TabSheetPhone,
+                                   addfix + QStringLiteral(" (#ADDFIX)"));
+    lbADDFIX->setObjectName(QStringLiteral("lbADDFIX"));
+    lbADDFIX->setWordWrap(true);
+    auto* lbADDFIX2 = new QLabel(QStringLiteral("(#ADDFIX)"), TabSheetPhone);
+    lbADDFIX2->setObjectName(QStringLiteral("lbADDFIX2"));
+    addfixText->addWidget(lbADDFIX);
+    addfixText->addWidget(lbADDFIX2);
+    rows->addLayout(addfixText, row, 0);
+    rows->addWidget(acgADDFIX, row++, 1, Qt::AlignLeft | Qt::AlignVCenter);
+
+    cbVoiceCaller = new QCheckBox(
+        tr("Beszédhívó illesztése (tárcsázás és kapcsolás között hangjelzést ad)"), TabSheetPhone);
+    cbVoiceCaller->setObjectName(QStringLiteral("cbVoiceCaller"));
+    cbVoiceCaller->setAccessibleName(cbVoiceCaller->text());
+    rows->setRowMinimumHeight(row++, 6);
+    rows->addWidget(cbVoiceCaller, row++, 0, 1, 2);
+    rows->setRowStretch(row, 1);
+}
+
+void TSettingsForm::BuildSmsPage() {
+    TabSheetSMS = NewPage(PageControl1, "TabSheetSMS", tr("SMS szövegek"));
+    auto* rows = new QGridLayout(TabSheetSMS);
+    rows->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
+    rows->setHorizontalSpacing(12);
+    rows->setVerticalSpacing(4);
+    rows->setColumnStretch(1, 1);
+    auto* codeHeading = new QLabel(tr("eseménykód"), TabSheetSMS);
+    codeHeading->setObjectName(QStringLiteral("lbEventHeading"));
+    auto* textHeading = new QLabel(tr("SMS üzenetek szövege *"), TabSheetSMS);
+    textHeading->setObjectName(QStringLiteral("lbSmsHeading"));
+    rows->addWidget(codeHeading, 0, 0);
+    rows->addWidget(textHeading, 0, 1);
+    for (std::size_t k = 0; k < EEAddr::EventCount; ++k) {
+        const int n = static_cast<int>(k) + 1;
+        acgEvent[k] = EventGrid(QStringLiteral("acgEvent%1").arg(n));
+        acgEvent[k]->setAccessibleName(tr("%1. eseménykód").arg(n));
+        auto* edit = new QLineEdit(TabSheetSMS);
+        edit->setObjectName(QStringLiteral("edSMS%1").arg(n));
+        edit->setAccessibleName(tr("%1. SMS üzenet szövege").arg(n));
+        edit->setMaxLength(static_cast<int>(EEAddr::SmsTextLength));
+        edit->setValidator(new TWin1250Validator(false, edit));
+        edSMS[k] = edit;
+        rows->addWidget(acgEvent[k], n, 0, Qt::AlignLeft | Qt::AlignVCenter);
+        rows->addWidget(edit, n, 1);
+    }
+    const int last = static_cast<int>(EEAddr::EventCount) + 1;
+    rows->setRowStretch(last, 1);
+    QLabel* note = Note(tr("* : Az SMS szövegébe írt $ karakter helyettesítve lesz : "
+                           "\"eseménykód/partíció/zóna\""),
+                        TabSheetSMS);
+    note->setObjectName(QStringLiteral("lbSmsNote"));
+    rows->addWidget(note, last + 1, 0, 1, 2);
+}
+
+void TSettingsForm::BuildCallFilterPage() {
+    TabSheetCallFilter = NewPage(PageControl1, "TabSheetCallFilter", tr("Híváskorlátozás"));
+    auto* page = new QVBoxLayout(TabSheetCallFilter);
+    page->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
+    gbCallFilter = new QGroupBox(tr("  Bejövő beszédhívás korlátozása  "), TabSheetCallFilter);
+    gbCallFilter->setObjectName(QStringLiteral("gbCallFilter"));
+    page->addWidget(gbCallFilter);
+    auto* box = new QVBoxLayout(gbCallFilter);
+    box->setSpacing(6);
+
+    rgCallFilter = new TRadioGroup({tr(" - Minden bejövő hívás engedélyezése"),
+                                    tr(" - Bejövő hívás fogadása csak az alábbi számokról")},
+                                   gbCallFilter);
+    rgCallFilter->setObjectName(QStringLiteral("rgCallFilter"));
+    rgCallFilter->setAccessibleName(gbCallFilter->title().trimmed());
+    rgCallFilter->OnClick = [this] { rgCallFilterClick(); };
+    box->addWidget(rgCallFilter);
+
+    auto* numbers = new QGridLayout;
+    numbers->setHorizontalSpacing(12);
+    numbers->setColumnStretch(0, 1);
+    for (std::size_t k = 0; k < acgPhnrEnabled.size(); ++k) {
+        const int n = static_cast<int>(k) + 1;
+        acgPhnrEnabled[k] =
+            NumberGrid(static_cast<int>(EEAddr::LongNumberDigits), QStringLiteral("acgPhnrEnabled%1").arg(n));
+        lbPhnrEnabled[k] =
+            NamingLabel(tr("%1. Engedélyezett hívószám").arg(n), acgPhnrEnabled[k], gbCallFilter);
+        lbPhnrEnabled[k]->setObjectName(QStringLiteral("lbPhnrEnabled%1").arg(n));
+        numbers->addWidget(lbPhnrEnabled[k], n - 1, 0, Qt::AlignRight | Qt::AlignVCenter);
+        numbers->addWidget(acgPhnrEnabled[k], n - 1, 1);
+    }
+    box->addLayout(numbers);
+    QLabel* note = Note(tr("A telefonszámot a 06 előhívó nélkül adja meg"), gbCallFilter);
+    note->setObjectName(QStringLiteral("lbPhnrNote"));
+    note->setAlignment(Qt::AlignRight);
+    box->addWidget(note);
+    box->addSpacing(16);
+
+    udCallMax = UpDown(EEAddr::CallMaxLimit, QStringLiteral("udCallMax"), QStringLiteral("edCallMax"),
+                       gbCallFilter);
+    auto* limitText = new QVBoxLayout;
+    limitText->setSpacing(0);
+    QLabel* limit =
+        NamingLabel(tr("Bejövő hívás idejének korlátozása (0-25 perc)"), udCallMax, gbCallFilter);
+    limit->setObjectName(QStringLiteral("lbCallMax"));
+    auto* zero = new QLabel(tr("( 0 = nincs korlátozva )"), gbCallFilter);
+    zero->setObjectName(QStringLiteral("lbCallMaxZero"));
+    limitText->addWidget(limit);
+    limitText->addWidget(zero);
+    auto* limitRow = new QHBoxLayout;
+    limitRow->addLayout(limitText, 1);
+    udCallMax->setFixedWidth(56);
+    limitRow->addWidget(udCallMax, 0, Qt::AlignVCenter);
+    box->addLayout(limitRow);
+    box->addStretch(1);
+}
+
+void TSettingsForm::BuildBell103Page() {
+    TabSheetBELL103 = NewPage(PageControl1, "TabSheetBELL103", tr("Bell 103"));
+    auto* page = new QVBoxLayout(TabSheetBELL103);
+    page->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
+    gbBell103 = new QGroupBox(tr(" \"Bell 103\"  GSM adathívás fogadása  "), TabSheetBELL103);
+    gbBell103->setObjectName(QStringLiteral("gbBell103"));
+    page->addWidget(gbBell103);
+    auto* box = new QVBoxLayout(gbBell103);
+    box->setSpacing(6);
+
+    rgBELLCallFilter = new TRadioGroup(
+        {tr(" - Minden bejövő adathívás fogadása \"Bell 103\" hívásként"),
+         tr(" - Bejövő adathívás fogadása csak az alábbi számokról")},
+        gbBell103);
+    rgBELLCallFilter->setObjectName(QStringLiteral("rgBELLCallFilter"));
+    rgBELLCallFilter->setAccessibleName(gbBell103->title().trimmed());
+    box->addWidget(rgBELLCallFilter);
+
+    const int Long = static_cast<int>(EEAddr::LongNumberDigits);
+    acgBELLPhnrEnabled1 = NumberGrid(Long, QStringLiteral("acgBELLPhnrEnabled1"));
+    acgBELLPhnrEnabled2 = NumberGrid(Long, QStringLiteral("acgBELLPhnrEnabled2"));
+    auto* numbers = new QGridLayout;
+    numbers->setHorizontalSpacing(12);
+    numbers->setColumnStretch(0, 1);
+    int row = 0;
+    for (TDigitGrid* grid : {acgBELLPhnrEnabled1, acgBELLPhnrEnabled2}) {
+        QLabel* label =
+            NamingLabel(tr("%1. Engedélyezett hívószám").arg(row + 1), grid, gbBell103);
+        label->setObjectName(QStringLiteral("lbBELLPhnrEnabled%1").arg(row + 1));
+        numbers->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignVCenter);
+        numbers->addWidget(grid, row++, 1);
+    }
+    box->addLayout(numbers);
+    QLabel* note = Note(tr("A telefonszámot a 06 előhívó nélkül adja meg"), gbBell103);
+    note->setObjectName(QStringLiteral("lbBELLNote"));
+    note->setAlignment(Qt::AlignRight);
+    box->addWidget(note);
+    box->addSpacing(10);
+
+    cbBELLcallback = new QCheckBox(tr("BELL103 visszahívás engedélyezése "), gbBell103);
+    cbBELLcallback->setObjectName(QStringLiteral("cbBELLcallback"));
+    cbBELLcallback->setAccessibleName(cbBELLcallback->text().trimmed());
+    box->addWidget(cbBELLcallback);
+    QLabel* explain =
+        Note(tr("A fenti számokra történő kimenő GSM hívás esetén adathívást indít."), gbBell103);
+    explain->setObjectName(QStringLiteral("lbBELLcallback"));
+    explain->setContentsMargins(20, 0, 0, 0);
+    box->addWidget(explain);
+    box->addStretch(1);
+}
+
+void TSettingsForm::BuildGprsPage() {
+    TabSheetGPRS = NewPage(PageControl1, "TabSheetGPRS", tr("GPRS"));
+    auto* page = new QVBoxLayout(TabSheetGPRS);
+    page->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
+    page->setSpacing(10);
+    cbGPRSmode = new QCheckBox(tr("GPRS mode engedélyezése"), TabSheetGPRS);
+    cbGPRSmode->setObjectName(QStringLiteral("cbGPRSmode"));
+    cbGPRSmode->setAccessibleName(cbGPRSmode->text());
+    page->addWidget(cbGPRSmode);
+
+    auto* panel = new QFrame(TabSheetGPRS);
+    panel->setObjectName(QStringLiteral("pnGPRS"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    page->addWidget(panel);
+    auto* form = new QFormLayout(panel);
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setVerticalSpacing(8);
+
+    cbServiceProvider = new QComboBox(panel);
+    cbServiceProvider->setObjectName(QStringLiteral("cbServiceProvider"));
+    cbServiceProvider->setEditable(false);
+    const struct {
+        QLineEdit** edit;
+        const char* name;
+        int maxLength;
+    } edits[] = {{&edAPN, "edAPN", ApnTypedLength},
+                 {&edUserName, "edUserName", static_cast<int>(EEAddr::UserNameCapacity)},
+                 {&edPWD, "edPWD", static_cast<int>(EEAddr::PwdCapacity)}};
+    for (const auto& e : edits) {
+        *e.edit = new QLineEdit(panel);
+        (*e.edit)->setObjectName(QLatin1String(e.name));
+        (*e.edit)->setMaxLength(e.maxLength);
+        (*e.edit)->setValidator(new TWin1250Validator(true, *e.edit));
+        (*e.edit)->installEventFilter(this);
+    }
+    const QString captions[] = {tr("Mobil szolgáltató :"), tr("APN :"), tr("Azonosító :"),
+                                tr("Jelszó :")};
+    QWidget* fields[] = {cbServiceProvider, edAPN, edUserName, edPWD};
+    const char* labelNames[] = {"lbServiceProvider", "lbAPN", "lbUserName", "lbPWD"};
+    for (std::size_t k = 0; k < lbGPRS.size(); ++k) {
+        QString name = captions[k];
+        name.chop(2);  // " :" is punctuation, not part of the name
+        lbGPRS[k] = NamingLabel(captions[k], fields[k], panel, name);
+        lbGPRS[k]->setObjectName(QLatin1String(labelNames[k]));
+        form->addRow(lbGPRS[k], fields[k]);
+    }
+    page->addStretch(1);
+
+    btSaveSettings = new QPushButton(QStringLiteral("Save"), TabSheetGPRS);
+    btSaveSettings->setObjectName(QStringLiteral("btSaveSettings"));
+    btSaveSettings->setVisible(false);
+    connect(btSaveSettings, &QPushButton::clicked, this, [this] { btSaveSettingsClick(); });
+
+    connect(cbServiceProvider, &QComboBox::currentIndexChanged, this,
+            [this] { cbServiceProviderChange(); });
+    connect(cbGPRSmode, &QCheckBox::toggled, this, [this] { cbGPRSmodeClick(); });
+}
+
+void TSettingsForm::BuildNovikPage() {
+    TabSheetNOVIK = NewPage(PageControl1, "TabSheetNOVIK", tr("NOVIK"));
+    auto* rows = new QGridLayout(TabSheetNOVIK);
+    rows->setContentsMargins(PageMargin * 2, PageMargin * 2, PageMargin * 2, PageMargin);
+    rows->setHorizontalSpacing(10);
+    rows->setVerticalSpacing(10);
+    const int Max = EEAddr::MonitoringValueMax;
+    for (std::size_t k = 0; k < IPAddressControl.size(); ++k) {
+        const int n = static_cast<int>(k) + 1;
+        IPAddressControl[k] = new TIPAddressControl(TabSheetNOVIK);
+        IPAddressControl[k]->setObjectName(QStringLiteral("IPAddressControl%1").arg(n));
+        const QString caption = tr("%1. IP cím").arg(n);
+        QLabel* address = NamingLabel(caption, IPAddressControl[k], TabSheetNOVIK);
+        address->setObjectName(QStringLiteral("lbIP%1").arg(n));
+        udPort[k] = UpDown(Max, QStringLiteral("udPort%1").arg(n), QStringLiteral("edPort%1").arg(n),
+                           TabSheetNOVIK);
+        udPort[k]->SetThousands(false);
+        udPort[k]->setFixedWidth(72);
+        QLabel* port = NamingLabel(tr("port:"), udPort[k], TabSheetNOVIK,
+                                   tr("%1 port").arg(caption));
+        port->setObjectName(QStringLiteral("lbPort%1").arg(n));
+        rows->addWidget(address, n - 1, 0);
+        rows->addWidget(IPAddressControl[k], n - 1, 1);
+        rows->addWidget(port, n - 1, 2, Qt::AlignRight | Qt::AlignVCenter);
+        rows->addWidget(udPort[k], n - 1, 3);
+    }
+    rows->setRowMinimumHeight(4, 12);
+    udPanelID = UpDown(Max, QStringLiteral("udPanelID"), QStringLiteral("edPanelID"), TabSheetNOVIK);
+    udServerID =
+        UpDown(Max, QStringLiteral("udServerID"), QStringLiteral("edCentralID"), TabSheetNOVIK);
+    int row = 5;
+    for (auto [caption, upDown, name] :
+         {std::tuple{tr("Sorozatszám:"), udPanelID, "lbPanelID"},
+          std::tuple{tr("Távfelügyelet azonosító:"), udServerID, "lbServerID"}}) {
+        upDown->SetThousands(true);
+        upDown->setFixedWidth(90);
+        QLabel* label = NamingLabel(caption, upDown, TabSheetNOVIK, caption.chopped(1));
+        label->setObjectName(QLatin1String(name));
+        rows->addWidget(label, row, 0, 1, 2);
+        rows->addWidget(upDown, row++, 3);
+    }
+    rows->setColumnStretch(4, 1);
+    rows->setRowStretch(row, 1);
+}
+
+}  // namespace orbiqa

@@ -1,0 +1,24 @@
+#pragma once
+// Where a COM name leads on this machine: a link named COMn in the port-link folder
+// ($XDG_CONFIG_HOME/orbiqa/ports, by default ~/.config/orbiqa/ports), else the fixed rule
+// ttyS0..31 -> COM1..32, ttyUSB0..31 -> COM33..64, ttyACM0..31 -> COM65..96.
+#include <optional>
+#include <string>
+
+namespace orbiqa {
+
+/// The port-link folder (not created here).
+std::string PortLinkFolder();
+
+/// The device path of "COM<n>" by the fixed rule, or nothing for a number outside 1..96 or a
+/// name not of that form.
+std::optional<std::string> FixedDeviceForPort(const std::string& comName);
+
+/// The COM name of a device by the fixed rule ("/dev/ttyUSB0" -> "COM33"), or nothing.
+std::optional<std::string> FixedPortForDevice(const std::string& devicePath);
+
+/// The device path a COM name opens: the port-link folder's link when one exists (whether or not
+/// its target exists), else the fixed rule.
+std::optional<std::string> ResolvePortDevice(const std::string& comName);
+
+}  // namespace orbiqa

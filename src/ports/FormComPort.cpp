@@ -1,0 +1,391 @@
+#include "ports/FormComPort.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QTimer>
+#include <QWindow>
+
+#include "base/IntText.h"
+#include "widgets/QtText.h"
+
+namespace orbiqa {
+namespace {
+
+const QColor kPresentText(0, 0, 0);
+const QColor kPresentSelectedText(255, 255, 255);
+const QColor kAbsentText(128, 32, 32);
+const QColor kAbsentSelectedText(255, 192, 96);
+const QColor kSelectedBackground(0, 0, 128);
+
+constexpr int kTextIndent = 5;
+constexpr int kColumnWidth = 364;
+constexpr int kPanelWidth = 241;
+constexpr int kLowestUserPort = 1;
+constexpr int kHighestUserPort = 99;
+
+// Posted to the window when it becomes the program's active window, so that FormActivate runs
+// from the event loop, where a scan error reaches the application's error box.
+const QEvent::Type kActivateEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// The grid draws nothing itself: every cell goes through the window's StringGrid1DrawCell.
+class CellPainter : public QStyledItemDelegate {
+public:
+    CellPainter(TFormComPort* form, QObject* parent) : QStyledItemDelegate(parent), form_(form) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        painter->save();
+        form_->StringGrid1DrawCell(*painter, index.column(), index.row(), option.rect,
+                                   option.state.testFlag(QStyle::State_Selected));
+        painter->restore();
+    }
+
+private:
+    TFormComPort* form_;
+};
+
+}  // namespace
+
+TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      keres_(keres) {
+    setObjectName("FormComPort");
+    setWindowTitle("Soros portok");
+    setAccessibleName(windowTitle());
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(QFont("MS Sans Serif", 8));
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName("Label1");
+    QFont labelFont = font();
+    labelFont.setPointSize(12);
+    Label1->setFont(labelFont);
+    Label1->setGeometry(4, 4, 365, 22);
+
+    StringGrid1 = new QTableWidget(this);
+    StringGrid1->setObjectName("StringGrid1");
+    StringGrid1->setGeometry(2, 30, 369, 171);
+    StringGrid1->setColumnCount(1);
+    StringGrid1->setColumnWidth(0, kColumnWidth);
+    StringGrid1->horizontalHeader()->hide();
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    StringGrid1->setShowGrid(true);
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    StringGrid1->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    StringGrid1->setItemDelegate(new CellPainter(this, StringGrid1));
+    StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    Label1->setBuddy(StringGrid1);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    PopupMenu1->setAccessibleName("PopupMenu1");
+    jporthozzadsa1 = PopupMenu1->addAction(QString::fromUtf8("Port hozzáadása"));
+    jporthozzadsa1->setObjectName("jporthozzadsa1");
+
+    QFont panelFont = font();
+    panelFont.setBold(true);
+    QPalette panelPalette = palette();
+    panelPalette.setColor(QPalette::WindowText, Qt::black);
+    Panel1 = new QLabel(this);
+    Panel2 = new QLabel(this);
+    Panel1->setObjectName("Panel1");
+    Panel2->setObjectName("Panel2");
+    Panel1->setGeometry(4, 205, kPanelWidth, 24);
+    Panel2->setGeometry(4, 230, kPanelWidth, 24);
+    for (QLabel* panel : {Panel1, Panel2}) {
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setFont(panelFont);
+        panel->setPalette(panelPalette);
+        panel->setAlignment(Qt::AlignCenter);
+    }
+
+    Button1 = new QPushButton("OK", this);
+    Button1->setObjectName("Button1");
+    Button1->setAccessibleName(Button1->text());
+    Button1->setDefault(true);
+    Button1->setGeometry(264, 214, 97, 31);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(kRefreshMs);
+
+    SetLabelText(QString::fromUtf8("Válassza ki a használni kívánt soros portot!"));
+
+    // A row counts as chosen when it is selected (click, keys); the grid alone also moves its
+    // current cell on getting the focus, which must not choose a port.
+    connect(StringGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) {
+                if (!settingSelection_ && !selected.indexes().isEmpty()) {
+                    const QModelIndex cell = selected.indexes().first();
+                    StringGrid1SelectCell(cell.column(), cell.row());
+                }
+            });
+    connect(StringGrid1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos)); });
+    connect(jporthozzadsa1, &QAction::triggered, this, [this] { jporthozzadsa1Click(); });
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { RefreshTick(); });
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* w) { FocusWindowChanged(w); });
+    lastFocusWindow_ = QGuiApplication::focusWindow();
+
+    FormCreate();
+}
+
+void TFormComPort::FormCreate() {
+    // Qt paints every widget double-buffered, which the grid's repaint every second needs.
+    scannedPorts_.clear();
+    userPorts_.clear();
+    selectedIndex_ = 0;
+    selectedPort_.clear();
+    selectedDisplayName_.clear();
+    StringgridInit();
+    Timer1->start();
+}
+
+void TFormComPort::SetLabelText(const QString& text) {
+    Label1->setText(text);
+    Label1->setAccessibleName(text);
+    StringGrid1->setAccessibleName(text);
+}
+
+bool TFormComPort::RowExists(int row) const {
+    return StringGrid1->columnCount() > 0 && row >= 0 && row < StringGrid1->rowCount();
+}
+
+std::string TFormComPort::Cell(int row) const {
+    return row >= 0 && static_cast<std::size_t>(row) < cells_.size() ? cells_[static_cast<std::size_t>(row)]
+                                                                      : std::string();
+}
+
+void TFormComPort::FocusWindowChanged(QWindow* window) {
+    // Focus leaving the program entirely is not a change of its active window.
+    if (!window) return;
+    QWindow* mine = windowHandle();
+    const bool activated = mine && window == mine && lastFocusWindow_ != mine;
+    lastFocusWindow_ = window;
+    if (!activated || !isVisible()) return;
+    if (returnFromOwnBox_) {
+        returnFromOwnBox_ = false;
+        return;
+    }
+    QCoreApplication::postEvent(this, new QEvent(kActivateEvent));
+}
+
+bool TFormComPort::event(QEvent* e) {
+    if (e->type() == kActivateEvent) {
+        if (isVisible()) FormActivate();
+        return true;
+    }
+    return QDialog::event(e);
+}
+
+void TFormComPort::showEvent(QShowEvent* e) {
+    if (!centred_) {
+        centred_ = true;
+        if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+    }
+    QDialog::showEvent(e);
+}
+
+void TFormComPort::FormActivate() {
+    try {
+        keres_.RescanDevices();
+        Timer1Timer();
+    } catch (...) {
+        Timer1->stop();
+        returnFromOwnBox_ = true;
+        throw;
+    }
+    Timer1->start();
+    GridBeallit(defaultDisplayName_);
+    UpdatePanelHints();
+}
+
+void TFormComPort::RefreshTick() {
+    // Stopped while the refresh runs: if it fails, its error box must not be followed by another
+    // every second. The next activation starts the timer again.
+    Timer1->stop();
+    try {
+        Timer1Timer();
+    } catch (...) {
+        returnFromOwnBox_ = true;
+        throw;
+    }
+    Timer1->start();
+}
+
+void TFormComPort::Timer1Timer() {
+    if (!isVisible()) return;
+    keres_.BuildPortList(scannedPorts_);
+    StringgridInit();
+}
+
+void TFormComPort::StringgridInit() {
+    PortRecords rows = userPorts_;
+    rows.insert(rows.end(), scannedPorts_.begin(), scannedPorts_.end());
+    // The grid keeps one row even with nothing to show; that row must then be blank, not a
+    // leftover of an earlier list.
+    if (rows.empty()) rows.emplace_back();
+    cells_ = std::move(rows);
+
+    settingSelection_ = true;
+    StringGrid1->setRowCount(static_cast<int>(cells_.size()));
+    for (int r = 0; r < StringGrid1->rowCount(); ++r) {
+        const std::string& record = cells_[static_cast<std::size_t>(r)];
+        QTableWidgetItem* item = StringGrid1->item(r, 0);
+        if (!item) {
+            item = new QTableWidgetItem;
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            StringGrid1->setItem(r, 0, item);
+        }
+        // What the grid paints, also told to assistive technology.
+        const QString name = FromWin1250(RecordName(record));
+        QString description;
+        if (!record.empty())
+            description = QString::fromUtf8(record[0] == '+' ? "elérhető" : "nem elérhető") + "; " +
+                          FromWin1250(RecordDescription(record));
+        if (item->data(Qt::DisplayRole).toString() != name) item->setData(Qt::DisplayRole, name);
+        if (item->data(Qt::AccessibleDescriptionRole).toString() != description)
+            item->setData(Qt::AccessibleDescriptionRole, description);
+    }
+    settingSelection_ = false;
+    StringGrid1->viewport()->update();
+}
+
+void TFormComPort::StringGrid1DrawCell(QPainter& painter, int column, int row, const QRect& rect, bool selected) {
+    try {
+        if (column != 0 || !RowExists(row)) return;
+        const std::string record = Cell(row);
+        if (record.empty()) return;
+        painter.setFont(QFont(font().family(), font().pointSize()));
+        const bool present = record[0] == '+';
+        const QColor text = present ? (selected ? kPresentSelectedText : kPresentText)
+                                    : (selected ? kAbsentSelectedText : kAbsentText);
+        painter.fillRect(rect, selected ? kSelectedBackground : palette().color(QPalette::Base));
+        painter.setPen(text);
+        const QFontMetrics metrics(painter.font());
+        const int top = rect.top() + (kRowHeight - metrics.height()) / 2;
+        painter.drawText(QPoint(rect.left() + kTextIndent, top + metrics.ascent()),
+                         " - " + FromWin1250(RecordName(record)));
+    } catch (...) {
+        // A cell that cannot be drawn stays blank; painting must never fail the window.
+    }
+}
+
+bool TFormComPort::StringGrid1SelectCell(int column, int row) {
+    (void)column;
+    if (RowExists(row)) {
+        const std::string record = Cell(row);
+        Panel1->setText(FromWin1250(RecordName(record)));
+        Panel2->setText(FromWin1250(RecordDescription(record)));
+        UpdatePanelHints();
+        Kivalaszt(row);
+    }
+    return true;
+}
+
+void TFormComPort::Kivalaszt(int row) {
+    if (!RowExists(row)) return;
+    const std::string record = Cell(row);
+    selectedIndex_ = PortNumberOf(record);
+    if (selectedIndex_ > 0) {
+        selectedPort_ = "COM" + IntToStr(selectedIndex_);
+        const std::string name = RecordName(record);
+        selectedDisplayName_ = name.substr(0, name.find(':'));
+    }
+}
+
+void TFormComPort::SelectRow(int row) {
+    settingSelection_ = true;
+    StringGrid1->setCurrentCell(row, 0);
+    settingSelection_ = false;
+    StringGrid1SelectCell(0, row);
+    // Bring the row towards the middle of the grid rather than to its edge.
+    const int visibleRows = StringGrid1->height() / kRowHeight;
+    int top = row - visibleRows / 2;
+    if (top > StringGrid1->rowCount() - visibleRows) top = StringGrid1->rowCount() - visibleRows;
+    if (top < 0) top = 0;
+    StringGrid1->verticalScrollBar()->setValue(top);
+}
+
+void TFormComPort::GridBeallit(const std::string& text) {
+    int found = -1;
+    // A blank text names no port; it must not pick a row that merely has no name.
+    if (StringGrid1->columnCount() > 0 && !text.empty())
+        for (int r = 0; r < StringGrid1->rowCount(); ++r)
+            if (RecordName(Cell(r)) == text) {
+                found = r;
+                break;
+            }
+    if (found < 0) {
+        settingSelection_ = true;
+        StringGrid1->clearSelection();
+        StringGrid1->setCurrentIndex(QModelIndex());
+        settingSelection_ = false;
+        Panel1->clear();
+        Panel2->clear();
+        return;
+    }
+    SelectRow(found);
+}
+
+void TFormComPort::UpdatePanelHints() {
+    for (QLabel* panel : {Panel1, Panel2}) {
+        const bool cut = QFontMetrics(panel->font()).horizontalAdvance(panel->text()) > panel->width();
+        panel->setToolTip(cut ? panel->text() : QString());
+    }
+}
+
+void TFormComPort::Button1Click() {
+    Timer1->stop();
+    done(selectedIndex_ > 0 ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void TFormComPort::FormClose() { Timer1->stop(); }
+
+void TFormComPort::closeEvent(QCloseEvent* e) {
+    FormClose();
+    // QDialog turns the close box into reject(): the result is Cancel.
+    QDialog::closeEvent(e);
+}
+
+void TFormComPort::jporthozzadsa1Click() {
+    QInputDialog box(this);
+    box.setObjectName("InputBox");
+    box.setWindowTitle(windowTitle());
+    box.setLabelText(addPortPrompt_);
+    box.setTextValue(QString());
+    box.setOkButtonText("OK");
+    box.setCancelButtonText("Cancel");
+    returnFromOwnBox_ = true;
+    const QString answer = box.exec() == QDialog::Accepted ? box.textValue() : QString();
+    // The platform may hand the focus back only later; if it already has, nothing is pending.
+    if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
+
+    if (answer.isEmpty()) return;
+    const int n = StrToIntPrefix(ToWin1250(answer).value_or(std::string()));
+    if (n < kLowestUserPort || n > kHighestUserPort) return;
+    userPorts_.push_back(UserPortRecord(n));
+    StringgridInit();
+    // The new port is the one the user wants: select it (its row is the last of the user's).
+    SelectRow(static_cast<int>(userPorts_.size()) - 1);
+}
+
+}  // namespace orbiqa

@@ -1,0 +1,109 @@
+#pragma once
+// "Soros portok": the modal window that lists the machine's serial ports, present ones in black
+// and absent ones in dark red, refreshed every second, and lets the user pick one or add one by
+// number. TSorosDialog creates one per use.
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+#include <string>
+
+#include "ports/SorosKeres.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPainter;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+class QWindow;
+
+namespace orbiqa {
+
+class TFormComPort : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kClientWidth = 373;
+    static constexpr int kClientHeight = 257;
+    static constexpr int kRowHeight = 20;
+    static constexpr int kRefreshMs = 1000;
+
+    /// keres holds the device list, which outlives the window.
+    explicit TFormComPort(SorosKeres& keres, QWidget* parent = nullptr);
+
+    QLabel* Label1 = nullptr;
+    QTableWidget* StringGrid1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* jporthozzadsa1 = nullptr;
+    QLabel* Panel1 = nullptr;
+    QLabel* Panel2 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    /// Full scan, immediate refresh, timer start, selection of the default port. Runs each time
+    /// the window becomes the program's active window. Registry and number errors propagate.
+    void FormActivate();
+    void FormClose();
+    /// The one-second refresh on the cached device list; does nothing while hidden.
+    void Timer1Timer();
+    /// Puts the user's ports, then the scanned ports, into the grid rows.
+    void StringgridInit();
+    /// Selects and scrolls to the first row whose name is text; clears the selection and the
+    /// panels when there is none.
+    void GridBeallit(const std::string& text);
+    void Kivalaszt(int row);
+    void StringGrid1DrawCell(QPainter& painter, int column, int row, const QRect& rect, bool selected);
+    bool StringGrid1SelectCell(int column, int row);
+    void Button1Click();
+    /// "Port hozzáadása": asks for a port number and lists it as the user's port.
+    void jporthozzadsa1Click();
+
+    int SelectedIndex() const { return selectedIndex_; }
+    const std::string& SelectedPort() const { return selectedPort_; }
+    const std::string& SelectedDisplayName() const { return selectedDisplayName_; }
+    const std::string& DefaultDisplayName() const { return defaultDisplayName_; }
+    void SetDefaultDisplayName(const std::string& name) { defaultDisplayName_ = name; }
+    void SetAddPortPrompt(const QString& prompt) { addPortPrompt_ = prompt; }
+    const PortRecords& ScannedPorts() const { return scannedPorts_; }
+    const PortRecords& UserPorts() const { return userPorts_; }
+    /// The record shown in a grid row; empty for a row without one.
+    std::string Cell(int row) const;
+    /// Replaces the text of Label1, which also names the grid.
+    void SetLabelText(const QString& text);
+
+protected:
+    bool event(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void FormCreate();
+    void UpdatePanelHints();
+    void SelectRow(int row);
+    void FocusWindowChanged(QWindow* window);
+    void RefreshTick();
+    bool RowExists(int row) const;
+
+    SorosKeres& keres_;
+    int selectedIndex_ = 0;
+    std::string selectedPort_;
+    std::string selectedDisplayName_;
+    std::string defaultDisplayName_;
+    PortRecords scannedPorts_;
+    PortRecords userPorts_;
+    QString addPortPrompt_;
+    PortRecords cells_;
+
+    bool settingSelection_ = false;
+    bool centred_ = false;
+    // The program's active window before the last focus change; a return from another program
+    // is not an activation of this window.
+    QPointer<QWindow> lastFocusWindow_;
+    // Set when focus leaves for a box this window caused (the add-port input box, the error box
+    // of a failed scan); the return from it is not a new activation, so the user's selection
+    // stands and a failing scan is not repeated into another error box.
+    bool returnFromOwnBox_ = false;
+};
+
+}  // namespace orbiqa

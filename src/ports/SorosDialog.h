@@ -1,0 +1,78 @@
+#pragma once
+// The port chooser as a dialog component: give it the display name of the current port, run
+// it, and on confirmation read back the chosen port's name and display name.
+//
+//   auto dialog = new TSorosDialog(std::make_shared<LinuxRegistryReader>(), mainWindow);
+//   dialog->SetDefaultPort(Panel1->text());
+//   if (dialog->Execute()) { Panel1->setText(dialog->PortHNev()); ComPort1.SetPort(dialog->PortNev().toStdString()); }
+#include <QObject>
+#include <QString>
+#include <memory>
+
+#include "ports/RegistryReader.h"
+#include "ports/SorosKeres.h"
+
+class QWidget;
+
+namespace orbiqa {
+
+class TFormComPort;
+
+class TSorosDialog : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString DefaultPort READ DefaultPort WRITE SetDefaultPort)
+    Q_PROPERTY(QString PortNev READ PortNev)
+    Q_PROPERTY(QString PortHNev READ PortHNev)
+    Q_PROPERTY(int PortIndex READ PortIndex)
+    Q_PROPERTY(QString DialogusCimke READ DialogusCimke WRITE SetDialogusCimke)
+    Q_PROPERTY(QString DialogusSzoveg READ DialogusSzoveg WRITE SetDialogusSzoveg)
+    Q_PROPERTY(QString HozzaadCimke READ HozzaadCimke WRITE SetHozzaadCimke)
+    Q_PROPERTY(QString HozzaadSzoveg READ HozzaadSzoveg WRITE SetHozzaadSzoveg)
+
+public:
+    /// registry is read on every scan; parent is the window the chooser is shown over. The
+    /// device list found by the scans lives as long as the dialog.
+    explicit TSorosDialog(std::shared_ptr<RegistryReader> registry, QWidget* parent = nullptr);
+    ~TSorosDialog() override;
+
+    /// Shows the chooser modally. True when the user confirmed a port; PortNev, PortHNev and
+    /// PortIndex then describe it, otherwise they keep their earlier values. Ports the user added
+    /// are forgotten when the window closes.
+    bool Execute();
+
+    QString DefaultPort() const { return defaultPort_; }
+    void SetDefaultPort(const QString& text) { defaultPort_ = text; }
+    /// "COM" + number.
+    QString PortNev() const { return portNev_; }
+    /// The display name, e.g. "FT232R USB UART - ttyUSB0 (COM33)".
+    QString PortHNev() const { return portHNev_; }
+    int PortIndex() const { return portIndex_; }
+    QString DialogusCimke() const { return dialogusCimke_; }
+    void SetDialogusCimke(const QString& text) { dialogusCimke_ = text; }
+    QString DialogusSzoveg() const { return dialogusSzoveg_; }
+    void SetDialogusSzoveg(const QString& text) { dialogusSzoveg_ = text; }
+    QString HozzaadCimke() const { return hozzaadCimke_; }
+    void SetHozzaadCimke(const QString& text) { hozzaadCimke_ = text; }
+    QString HozzaadSzoveg() const { return hozzaadSzoveg_; }
+    void SetHozzaadSzoveg(const QString& text) { hozzaadSzoveg_ = text; }
+
+    SorosKeres& Keres() { return keres_; }
+
+signals:
+    /// The chooser window exists and is about to be shown; lets tests and tools reach it.
+    void WindowCreated(orbiqa::TFormComPort* window);
+
+private:
+    QWidget* parentWidget_;
+    SorosKeres keres_;
+    QString defaultPort_;
+    QString portNev_;
+    QString portHNev_;
+    int portIndex_ = 0;
+    QString dialogusCimke_;
+    QString dialogusSzoveg_;
+    QString hozzaadCimke_;
+    QString hozzaadSzoveg_;
+};
+
+}  // namespace orbiqa

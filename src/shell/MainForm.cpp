@@ -1,0 +1,311 @@
+#include "shell/MainForm.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <cerrno>
+#include <optional>
+
+#include "diag/LogMemoView.h"
+#include "diag/SerialDetails.h"
+#include "link/ModuleLink.h"
+#include "platform/PortLinks.h"
+#include "platform/PosixSerialDevice.h"
+#include "shell/MessageBoxes.h"
+#include "shell/VersionRecord.h"
+#include "status/State.h"
+#include "widgets/QtText.h"
+
+namespace orbiqa {
+
+Q_LOGGING_CATEGORY(lcMainForm, "orbiqa.shell.main", QtInfoMsg)
+
+namespace {
+constexpr QSize kClientSize(232, 316);
+constexpr int kSaveColumnWidth = 20;
+const char* const kDesignCaption = "Velmora 3";
+const char* const kVariantCaption = " Orbiqa v1.05";
+
+QString StatusConnected() { return QString::fromUtf8(" Soros kapcsolat rendben."); }
+QString StatusUnavailable() { return QString::fromUtf8(" Hiba: A COM port nem elérhető!"); }
+QString StatusNoConnection() { return QString::fromUtf8(" Nincs soros kapcsolat."); }
+}  // namespace
+
+TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& formDetails, QWidget* formDownload,
+                     QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
+                          Qt::CustomizeWindowHint),
+      link_(link),
+      stateForm_(stateForm),
+      formDetails_(formDetails),
+      formDownload_(formDownload),
+      advSave_(2, 1, kSaveColumnWidth) {
+    setObjectName("MainForm");
+    setWindowTitle(kDesignCaption);
+    QFont f = font();
+    f.setPointSize(8);
+    setFont(f);
+    setFixedSize(kClientSize);
+
+    // The bevels come first so that the controls lie on top of them.
+    auto* bevelPort = new QFrame(this);
+    bevelPort->setObjectName("Bevel1");
+    bevelPort->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    bevelPort->setGeometry(8, 8, 216, 124);
+    auto* bevelCommands = new QFrame(this);
+    bevelCommands->setObjectName("Bevel2");
+    bevelCommands->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    bevelCommands->setGeometry(8, 138, 216, 118);
+
+    buttonSelectSerial_ = Button("ButtonSelectSerial", QString::fromUtf8("Soros port kiválasztása"),
+                                 QRect(16, 16, 200, 25), false);
+    panel1_ = new QLabel(this);
+    panel1_->setObjectName("Panel1");
+    panel1_->setAccessibleName("Panel1");
+    panel1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel1_->setAlignment(Qt::AlignCenter);
+    QFont boldFont = font();
+    boldFont.setBold(true);
+    panel1_->setFont(boldFont);
+    QPalette blue = panel1_->palette();
+    blue.setColor(QPalette::WindowText, Qt::blue);
+    panel1_->setPalette(blue);
+    panel1_->setGeometry(16, 45, 200, 21);
+    btConnect_ = Button("btConnect", QString::fromUtf8("Soros kapcsolat létrehozása"), QRect(16, 72, 200, 25), true);
+    btDisconnect_ = Button("btDisconnect", QString::fromUtf8("Soros kapcsolat bontása"), QRect(16, 100, 200, 25), true);
+    btStatus_ = Button("btStatus", QString::fromUtf8("Modul állapotának figyelése"), QRect(16, 146, 200, 33), true);
+    btParameterSetting_ = Button("btParameterSetting", QString::fromUtf8("Paraméterek beállítása"),
+                                 QRect(16, 183, 200, 33), true);
+    btGetVer_ = Button("btGetVer", QString::fromUtf8("Modul verzió lekérdezése"), QRect(16, 222, 200, 25), true);
+    btClose_ = Button("btClose", QString::fromUtf8("Kilépés"), QRect(16, 264, 200, 25), true);
+
+    statusBar1_ = new QStatusBar(this);
+    statusBar1_->setObjectName("StatusBar1");
+    statusBar1_->setAccessibleName("StatusBar1");
+    statusBar1_->setSizeGripEnabled(false);
+    statusBar1_->setGeometry(0, kClientSize.height() - 20, kClientSize.width(), 20);
+
+    connect(buttonSelectSerial_, &QPushButton::clicked, this, &TMainForm::ButtonSelectSerialClick);
+    connect(btConnect_, &QPushButton::clicked, this, &TMainForm::btConnectClick);
+    connect(btDisconnect_, &QPushButton::clicked, this, &TMainForm::btDisconnectClick);
+    connect(btStatus_, &QPushButton::clicked, this, &TMainForm::btStatusClick);
+    connect(btParameterSetting_, &QPushButton::clicked, this, &TMainForm::btParameterSettingClick);
+    connect(btGetVer_, &QPushButton::clicked, this, &TMainForm::btGetVerClick);
+    connect(btClose_, &QPushButton::clicked, this, &TMainForm::btCloseClick);
+
+    // Ctrl+Alt+D must work whichever control has the focus.
+    installEventFilter(this);
+
+    versionWindowTimer_.setInterval(kVersionWindowIntervalMs);
+    connect(&versionWindowTimer_, &QTimer::timeout, this, &TMainForm::ShowVersionReply);
+
+    Dispatcher& dispatcher = link_.Dispatch();
+    dispatcher.SetTextConsumer(this);
+    dispatcher.SetBlockReplyConsumer(this);
+    dispatcher.SetStatusConsumer(&stateForm_);
+    link_.ComPort1().OnDeviceLost = [this](TComPort&) { ComPortLost(); };
+
+    EnterConnected(false);
+
+    // FormCreate: the remembered port; a missing or unreadable file leaves "COM1".
+    try {
+        LoadTableFile(advSave_, kSettingsFileName);
+        link_.ComPort1().SetPort(advSave_.Cell(0, 0));
+    } catch (const std::exception& e) {
+        qCDebug(lcMainForm) << "no port settings loaded:" << e.what();
+    }
+
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+}
+
+TMainForm::~TMainForm() {
+    Dispatcher& dispatcher = link_.Dispatch();
+    dispatcher.SetTextConsumer(nullptr);
+    dispatcher.SetBlockReplyConsumer(nullptr);
+    dispatcher.SetStatusConsumer(nullptr);
+    link_.ComPort1().OnDeviceLost = nullptr;
+    try {
+        link_.ComPort1().SetConnected(false);
+    } catch (const std::exception& e) {
+        // The port object closes itself when it is destroyed; nothing more can be done here.
+        qCWarning(lcMainForm) << "closing the port at the end failed:" << e.what();
+    }
+}
+
+QPushButton* TMainForm::Button(const char* name, const QString& caption, const QRect& geometry, bool bold) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(name);
+    b->setAccessibleName(caption);
+    b->setGeometry(geometry);
+    if (bold) {
+        QFont f = b->font();
+        f.setBold(true);
+        b->setFont(f);
+    }
+    b->installEventFilter(this);
+    return b;
+}
+
+void TMainForm::SetProductVariant() {
+    setWindowTitle(kVariantCaption);
+    if (DetachVariantPages) DetachVariantPages();
+}
+
+void TMainForm::FormDestroy() {
+    advSave_.SetCell(0, 0, link_.ComPort1().Port());
+    SaveTableFile(advSave_, kSettingsFileName);
+}
+
+void TMainForm::EnterConnected(bool connected) {
+    btConnect_->setEnabled(!connected);
+    btDisconnect_->setEnabled(connected);
+    btStatus_->setEnabled(connected);
+    btParameterSetting_->setEnabled(connected);
+    btGetVer_->setEnabled(connected);
+}
+
+void TMainForm::ShowStatus(const QString& text, const QString& toolTip) {
+    statusBar1_->showMessage(text);
+    statusBar1_->setToolTip(toolTip);
+}
+
+QString TMainForm::StatusText() const { return statusBar1_->currentMessage(); }
+
+QString TMainForm::PermissionHint() const {
+    const std::string device = ResolvePortDevice(link_.ComPort1().Port()).value_or(std::string());
+    const QString path = QString::fromLocal8Bit(device);
+    const std::string group = device.empty() ? std::string() : DeviceGroupName(device);
+    if (group.empty())
+        return QString::fromUtf8("Nincs jogosultsága a(z) %1 eszköz használatához.").arg(path);
+    return QString::fromUtf8("Nincs jogosultsága a(z) %1 eszköz használatához. Lépjen be a(z) „%2” "
+                             "csoportba (sudo usermod -aG %2 $USER), majd jelentkezzen be újra.")
+        .arg(path, QString::fromLocal8Bit(group));
+}
+
+void TMainForm::btConnectClick() {
+    TComPort& port = link_.ComPort1();
+    std::optional<EComPort> failure;
+    try {
+        port.SetConnected(true);
+    } catch (const EComPort& e) {
+        qCInfo(lcMainForm) << "port" << port.Port().c_str() << "did not open:" << e.what();
+        failure = e;
+    }
+    if (port.Connected()) {
+        EnterConnected(true);
+        ShowStatus(StatusConnected());
+        return;
+    }
+    const bool denied = failure && failure->SystemCode() == EACCES;
+    ShowStatus(StatusUnavailable(), denied ? PermissionHint() : QString());
+    EnterConnected(false);
+}
+
+void TMainForm::btDisconnectClick() {
+    ShowStatus(StatusNoConnection());
+    link_.ComPort1().SetConnected(false);
+    EnterConnected(false);
+}
+
+void TMainForm::ComPortLost() {
+    qCInfo(lcMainForm) << "the device of" << link_.ComPort1().Port().c_str() << "went away";
+    link_.ComPort1().SetConnected(false);
+    ShowStatus(StatusUnavailable());
+    EnterConnected(false);
+}
+
+void TMainForm::ButtonSelectSerialClick() {
+    if (!Chooser) return;
+    std::string portNev;
+    QString portHNev;
+    if (!Chooser(panel1_->text(), portNev, portHNev)) return;
+    panel1_->setText(portHNev);
+    TComPort& port = link_.ComPort1();
+    const bool wasConnected = port.Connected();
+    try {
+        port.SetPort(portNev);
+    } catch (...) {
+        // The port closed and could not reopen under the new name: the window must not go on
+        // claiming a connection. The error itself still reaches the error box.
+        if (wasConnected && !port.Connected()) {
+            ShowStatus(StatusUnavailable());
+            EnterConnected(false);
+        }
+        throw;
+    }
+}
+
+void TMainForm::btStatusClick() {
+    stateForm_.show();
+    stateForm_.raise();
+    stateForm_.activateWindow();
+}
+
+void TMainForm::btParameterSettingClick() {
+    if (!formDownload_) return;
+    formDownload_->show();
+    formDownload_->raise();
+    formDownload_->activateWindow();
+}
+
+void TMainForm::btGetVerClick() {
+    if (!link_.ComPort1().Connected()) {
+        ShowPlainMessage(StatusNoConnection());
+        return;
+    }
+    link_.Reply().ReadReplyReady = 0;
+    link_.SendCommand(kCmdReadBlock, kVersionReadArguments.data());
+}
+
+void TMainForm::BlockReplyCompleted() {
+    if (!versionWindowTimer_.isActive()) versionWindowTimer_.start();
+}
+
+void TMainForm::ShowVersionReply() {
+    versionWindowTimer_.stop();
+    const std::optional<std::string> text = VersionReplyText(link_.Reply().VersionReplyBuffer);
+    if (!text) return;
+    QString shown = FromWin1250(*text);
+    // The box shows its text as a C string: a NUL byte in the record ends what is seen.
+    if (const auto nul = shown.indexOf(QChar(0)); nul >= 0) shown.truncate(nul);
+    ShowMessageBox({BoxIcon::Information, "Info", shown});
+}
+
+void TMainForm::AppendLogText(LogPane pane, const std::string& text, bool force) {
+    if (!force && !formDetails_.isVisible()) return;
+    LogMemoView* memo = pane == LogPane::MemoState ? stateForm_.MemoState() : formDetails_.Pane(pane);
+    if (memo) orbiqa::AppendLogText(*memo, text);
+}
+
+void TMainForm::btCloseClick() { close(); }
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+    QWidget::closeEvent(e);
+    if (e->isAccepted() && OnClosed) OnClosed();
+}
+
+bool TMainForm::IsDetailsShortcut(const QEvent* event) const {
+    if (event->type() != QEvent::KeyPress) return false;
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const Qt::KeyboardModifiers mods = key->modifiers();
+    return key->key() == Qt::Key_D && (mods & Qt::ControlModifier) && (mods & Qt::AltModifier) &&
+           !(mods & Qt::ShiftModifier);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (IsDetailsShortcut(event)) {
+        formDetails_.show();
+        formDetails_.raise();
+        formDetails_.activateWindow();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace orbiqa

@@ -1,0 +1,98 @@
+#pragma once
+// TMainForm: the small main window from which the user chooses the COM port, opens and closes
+// the link and opens the other windows. It is the only window that opens and closes ComPort1,
+// the text consumer of the dispatcher (routing module texts to the log panes and MemoState) and
+// the owner of the version query.
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "link/Dispatcher.h"
+#include "shell/TableFile.h"
+
+class QLabel;
+class QPushButton;
+class QStatusBar;
+
+namespace orbiqa {
+
+class ModuleLink;
+class TFormDetails;
+class TStateForm;
+
+/// The port chooser: given the default port text, returns true when the user confirmed and then
+/// fills the chosen port's name (PortNev) and display name (PortHNev).
+using PortChooser = std::function<bool(const QString& defaultPort, std::string& portNev, QString& portHNev)>;
+
+class TMainForm : public QWidget, public TextConsumer, public BlockReplyConsumer {
+    Q_OBJECT
+public:
+    static constexpr int kVersionWindowIntervalMs = 50;
+    static constexpr const char* kSettingsFileName = "ZenitSetup.ini";
+
+    /// Loads the port name from "ZenitSetup.ini" in the current directory (errors ignored) and
+    /// plugs itself and the status window into the link's dispatcher. formDownload may be null.
+    TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& formDetails, QWidget* formDownload,
+              QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    /// Takes the "NOVIK" and "GPRS" pages out of the parameter editor (run by SetProductVariant).
+    std::function<void()> DetachVariantPages;
+    /// Runs the port chooser dialog; without one the button does nothing.
+    PortChooser Chooser;
+    /// Run when the main window closes by any means: closes the splash window, ending the program.
+    std::function<void()> OnClosed;
+
+    void SetProductVariant();
+    /// Stores the port name into "ZenitSetup.ini" and closes the port; errors propagate.
+    void FormDestroy();
+
+    void AppendLogText(LogPane pane, const std::string& text, bool force) override;
+    void BlockReplyCompleted() override;
+
+    QString StatusText() const;
+    QTimer& VersionWindowTimer() { return versionWindowTimer_; }
+    const TextTable& advSave() const { return advSave_; }
+
+public slots:
+    void btConnectClick();
+    void btDisconnectClick();
+    void ButtonSelectSerialClick();
+    void btStatusClick();
+    void btParameterSettingClick();
+    void btGetVerClick();
+    void btCloseClick();
+    void ShowVersionReply();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;  // FormClose
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QPushButton* Button(const char* name, const QString& caption, const QRect& geometry, bool bold);
+    void EnterConnected(bool connected);
+    void ShowStatus(const QString& text, const QString& toolTip = {});
+    void ComPortLost();
+    QString PermissionHint() const;
+    bool IsDetailsShortcut(const QEvent* event) const;
+
+    ModuleLink& link_;
+    TStateForm& stateForm_;
+    TFormDetails& formDetails_;
+    QWidget* formDownload_;
+    TextTable advSave_;
+    QTimer versionWindowTimer_;
+
+    QPushButton* buttonSelectSerial_ = nullptr;
+    QLabel* panel1_ = nullptr;
+    QPushButton* btConnect_ = nullptr;
+    QPushButton* btDisconnect_ = nullptr;
+    QPushButton* btStatus_ = nullptr;
+    QPushButton* btParameterSetting_ = nullptr;
+    QPushButton* btGetVer_ = nullptr;
+    QPushButton* btClose_ = nullptr;
+    QStatusBar* statusBar1_ = nullptr;
+};
+
+}  // namespace orbiqa

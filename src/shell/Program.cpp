@@ -1,0 +1,69 @@
+#include "shell/Program.h"
+
+#include <QApplication>
+#include <exception>
+
+#include "diag/SerialDetails.h"
+#include "shell/MessageBoxes.h"
+#include "shell/Welcome.h"
+#include "status/State.h"
+
+namespace orbiqa {
+
+Program::Program(ModuleLink& link) : link_(link) {}
+
+Program::~Program() {
+    DestroyMainForm();
+    formDetails_.reset();
+    settingsForm_.reset();
+    formDownload_.reset();
+    stateForm_.reset();
+    welcomeForm_.reset();
+}
+
+void Program::DestroyMainForm() {
+    if (!mainForm_) return;
+    try {
+        mainForm_->FormDestroy();
+    } catch (const std::exception& e) {
+        ShowStandardError(e.what());
+    }
+    mainForm_.reset();
+}
+
+void Program::CreateWelcomeForm() {
+    welcomeForm_ = std::make_unique<TWelcomeForm>();
+    welcomeForm_->OnCreateMainForm = [this] { CreateMainForm(); };
+    welcomeForm_->OnShowMainForm = [this] {
+        if (!mainForm_) return;
+        mainForm_->SetProductVariant();
+        mainForm_->show();
+    };
+}
+
+void Program::CreateStateForm() { stateForm_ = std::make_unique<TStateForm>(link_); }
+
+void Program::AdoptFormDownload(std::unique_ptr<QWidget> window) { formDownload_ = std::move(window); }
+
+void Program::AdoptSettingsForm(std::unique_ptr<QWidget> window) { settingsForm_ = std::move(window); }
+
+void Program::CreateFormDetails() { formDetails_ = std::make_unique<TFormDetails>(); }
+
+void Program::CreateMainForm() {
+    if (mainForm_) return;
+    mainForm_ = std::make_unique<TMainForm>(link_, *stateForm_, *formDetails_, formDownload_.get());
+    mainForm_->DetachVariantPages = DetachVariantPages;
+    mainForm_->Chooser = Chooser;
+    mainForm_->OnClosed = [this] {
+        if (welcomeForm_) welcomeForm_->close();
+    };
+}
+
+void Program::ShowWelcomeForm() { welcomeForm_->show(); }
+
+int Program::Run() {
+    ShowWelcomeForm();
+    return QApplication::exec();
+}
+
+}  // namespace orbiqa

@@ -1,0 +1,175 @@
+#include "shell/TableFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "base/Errors.h"
+#include "base/IntText.h"
+
+namespace orbiqa {
+
+namespace {
+
+constexpr char kCR = '\r';
+constexpr char kLF = '\n';
+constexpr char kTab = '\t';
+constexpr char kBackspace = '\b';
+const char* const kLineEnd = "\r\n";
+const char* const kWidthPrefix = "cw";
+const char* const kReplacementSuffix = ".new";
+
+// Line breaks inside a cell travel as tab (CR) and backspace (LF).
+std::string EncodeCell(std::string text) {
+    if (text.find(kCR) == std::string::npos) return text;
+    for (char& c : text) {
+        if (c == kCR) c = kTab;
+        else if (c == kLF) c = kBackspace;
+    }
+    return text;
+}
+
+std::string DecodeCell(std::string text) {
+    if (text.find(kBackspace) != std::string::npos) {
+        for (char& c : text) {
+            if (c == kTab) c = kCR;
+            else if (c == kBackspace) c = kLF;
+        }
+        // A cell is single-line: what follows the first line break is dropped.
+        text.erase(std::min(text.find(kCR), text.size()));
+    }
+    return text;
+}
+
+// CR LF, a lone LF and a lone CR each end a line; an end of file right after a line end does
+// not start another (empty) line.
+std::vector<std::string> SplitLines(const std::string& content) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        const char c = content[i];
+        if (c == kCR || c == kLF) {
+            lines.push_back(std::move(line));
+            line.clear();
+            if (c == kCR && i + 1 < content.size() && content[i + 1] == kLF) ++i;
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(std::move(line));
+    return lines;
+}
+
+// The text before the first comma, removed from line with its comma; when there is no comma the
+// field is empty and the line stays as it is.
+std::string TakeField(std::string& line) {
+    const auto comma = line.find(',');
+    if (comma == std::string::npos) return {};
+    std::string field = line.substr(0, comma);
+    line.erase(0, comma + 1);
+    return field;
+}
+
+void ReadWidthLine(TextTable& table, const std::string& line) {
+    const std::string rest = line.size() > 3 ? line.substr(3) : std::string();
+    const auto comma = rest.find(',');
+    const int column = StrToIntPrefix(rest.substr(0, comma));
+    const int width = comma == std::string::npos ? 0 : StrToIntPrefix(rest.substr(comma + 1));
+    if (column >= 0 && column < table.ColumnCount()) table.SetColumnWidth(column, width);
+}
+
+void ReadCellLine(TextTable& table, std::string line) {
+    const int column = StrToIntPrefix(TakeField(line));
+    const int row = StrToIntPrefix(TakeField(line));
+    if (table.Contains(column, row)) table.SetCell(column, row, DecodeCell(std::move(line)));
+}
+
+}  // namespace
+
+TextTable::TextTable(int columns, int rows, int columnWidth) : rows_(1), defaultWidth_(columnWidth) {
+    Resize(columns, rows);
+}
+
+void TextTable::Resize(int columns, int rows) {
+    columns = std::clamp(columns, 1, kMaxExtent);
+    rows = std::clamp(rows, 1, kMaxExtent);
+    widths_.resize(static_cast<std::size_t>(columns), defaultWidth_);
+    rows_ = rows;
+    std::erase_if(cells_, [&](const auto& cell) { return !Contains(cell.first.second, cell.first.first); });
+}
+
+bool TextTable::Contains(int column, int row) const {
+    return column >= 0 && column < ColumnCount() && row >= 0 && row < rows_;
+}
+
+std::string TextTable::Cell(int column, int row) const {
+    const auto it = cells_.find({row, column});
+    return it == cells_.end() ? std::string() : it->second;
+}
+
+void TextTable::SetCell(int column, int row, std::string text) {
+    if (!Contains(column, row)) return;
+    if (text.empty())
+        cells_.erase({row, column});
+    else
+        cells_[{row, column}] = std::move(text);
+}
+
+void SaveTableFile(const TextTable& table, const std::string& fileName) {
+    std::string content = IntToStr(table.ColumnCount()) + ',' + IntToStr(table.RowCount()) + kLineEnd;
+    for (int k = 0; k < table.ColumnCount(); ++k)
+        content += kWidthPrefix + (' ' + IntToStr(k)) + ',' + IntToStr(table.ColumnWidth(k)) + kLineEnd;
+    for (int j = 0; j < table.RowCount(); ++j)
+        for (int k = 0; k < table.ColumnCount(); ++k) {
+            const std::string text = table.Cell(k, j);
+            if (!text.empty()) content += IntToStr(k) + ',' + IntToStr(j) + ',' + EncodeCell(text) + kLineEnd;
+        }
+
+    const std::string temporary = fileName + kReplacementSuffix;
+    std::FILE* f = std::fopen(temporary.c_str(), "wb");
+    if (!f) throw EFileError("Cannot Create " + fileName);
+    const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    const int writeError = errno;
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed) {
+        const int e = written ? errno : writeError;
+        std::remove(temporary.c_str());
+        throw EFileError("I/O error " + IntToStr(e));
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, fileName, ec);
+    if (ec) {
+        std::remove(temporary.c_str());
+        throw EFileError("Cannot Create " + fileName);
+    }
+}
+
+void LoadTableFile(TextTable& table, const std::string& fileName) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) throw EFileError("Cannot open file " + fileName);
+    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw EFileError("Cannot open file " + fileName);
+
+    const std::vector<std::string> lines = SplitLines(content);
+    if (lines.empty()) return;
+    if (!lines.front().empty()) {
+        const std::string& first = lines.front();
+        const auto comma = first.find(',');
+        const int columns = StrToIntPrefix(first.substr(0, comma));
+        const int rows = comma == std::string::npos ? 0 : StrToIntPrefix(first.substr(comma + 1));
+        table.Resize(columns, rows);
+    }
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i].rfind(kWidthPrefix, 0) == 0)
+            ReadWidthLine(table, lines[i]);
+        else
+            ReadCellLine(table, lines[i]);
+    }
+}
+
+}  // namespace orbiqa

@@ -1,0 +1,53 @@
+#pragma once
+// The table of text cells behind "ZenitSetup.ini" and its file form: a dump of the table, one
+// line per item (size, column widths, non-empty cells), lines ended by CR LF. Despite the
+// extension it is not a section-and-key file.
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orbiqa {
+
+class TextTable {
+public:
+    static constexpr int kDefaultColumnWidth = 64;
+    /// Files may name any size; a larger one is read as this many columns or rows, so that a
+    /// damaged file cannot make the program allocate without bound.
+    static constexpr int kMaxExtent = 256;
+
+    TextTable(int columns, int rows, int columnWidth = kDefaultColumnWidth);
+
+    int ColumnCount() const { return static_cast<int>(widths_.size()); }
+    int RowCount() const { return rows_; }
+    /// Counts below 1 give 1; counts above kMaxExtent give kMaxExtent. New columns get the default
+    /// width; cells outside are dropped.
+    void Resize(int columns, int rows);
+
+    int ColumnWidth(int column) const { return widths_.at(static_cast<std::size_t>(column)); }
+    void SetColumnWidth(int column, int width) { widths_.at(static_cast<std::size_t>(column)) = width; }
+
+    /// Cell (column, row); empty outside the table.
+    std::string Cell(int column, int row) const;
+    /// Ignored outside the table. An empty text empties the cell.
+    void SetCell(int column, int row, std::string text);
+    bool Contains(int column, int row) const;
+
+private:
+    std::vector<int> widths_;
+    int rows_;
+    int defaultWidth_;
+    std::map<std::pair<int, int>, std::string> cells_;  // (row, column): row by row when iterated
+};
+
+/// Writes the table into fileName (Windows-1250 text, CR LF). The new content goes to a file
+/// beside it first and then replaces it, so a failure leaves the old file as it was. Raises
+/// EFileError "Cannot Create <fileName>" when the file cannot be created, and an input/output
+/// EFileError when writing fails.
+void SaveTableFile(const TextTable& table, const std::string& fileName);
+
+/// Reads such a file into the table, resizing it. Raises EFileError "Cannot open file
+/// <fileName>" when the file cannot be opened. Lines it cannot place are skipped.
+void LoadTableFile(TextTable& table, const std::string& fileName);
+
+}  // namespace orbiqa

@@ -1,0 +1,153 @@
+#include "status/State.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "diag/LogMemoView.h"
+#include "link/ModuleLink.h"
+#include "status/ModuleStatusText.h"
+#include "widgets/QtText.h"
+
+namespace orbiqa {
+
+namespace {
+constexpr QSize kClientSize(368, 294);
+const char* const kPollLine = "??";
+
+QFont Bold(QFont f) {
+    f.setBold(true);
+    return f;
+}
+
+void ShowLabel(QLabel* label, const StatusLabel& s) {
+    label->setText(FromWin1250(s.Text));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, QColor(s.Colour.Red, s.Colour.Green, s.Colour.Blue));
+    label->setPalette(p);
+    label->setAccessibleDescription(label->text());
+}
+}  // namespace
+
+TStateForm::TStateForm(ModuleLink& link, QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowTitleHint | Qt::CustomizeWindowHint),
+      link_(link) {
+    setObjectName("StateForm");
+    setWindowTitle(QString::fromUtf8("A modul állapota"));
+    QFont f = font();
+    f.setPointSize(8);
+    setFont(f);
+    setFixedSize(kClientSize);
+
+    HeaderPanel("PanelLineVoltage", QString::fromUtf8("Vezetékes vonal"), "lbLineVoltage", lbLineVoltage_,
+                QRect(8, 8, 118, 64));
+    HeaderPanel("PanelIN1", "IN1", "lbIN1", lbIN1_, QRect(130, 8, 62, 64));
+    HeaderPanel("PanelGSMLine", QString::fromUtf8("GSM vonal státusz"), "lbGSMLine", lbGSMLine_,
+                QRect(196, 8, 164, 64));
+
+    const QString powerCaption = QString::fromUtf8("GSM térerő (0-31):");
+    auto* lbGSMpower = new QLabel(powerCaption, this);
+    lbGSMpower->setObjectName("lbGSMpower");
+    lbGSMpower->setAccessibleName(powerCaption);
+    lbGSMpower->setGeometry(8, 82, 110, 18);
+    lbGSMpowVal_ = new QLabel("0", this);
+    lbGSMpowVal_->setObjectName("lbGSMpowVal");
+    lbGSMpowVal_->setAccessibleName(powerCaption);
+    lbGSMpowVal_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lbGSMpowVal_->setGeometry(118, 82, 28, 18);
+    pbTerero_ = new QProgressBar(this);
+    pbTerero_->setObjectName("pbTerero");
+    pbTerero_->setAccessibleName("pbTerero");
+    pbTerero_->setRange(0, kSignalMaximum);
+    pbTerero_->setValue(0);
+    pbTerero_->setTextVisible(false);
+    pbTerero_->setGeometry(156, 82, 204, 18);
+
+    const QString messagesCaption = QString::fromUtf8("A modul állapot üzenetei:");
+    auto* lbStateMessages = new QLabel(messagesCaption, this);
+    lbStateMessages->setObjectName("lbStateMessages");
+    lbStateMessages->setAccessibleName(messagesCaption);
+    lbStateMessages->setGeometry(8, 108, 352, 16);
+    memoState_ = new LogMemoView("MemoState", this);
+    memoState_->setGeometry(8, 126, 352, 128);
+
+    const QString clearCaption = QString::fromUtf8("Üzenetablak törlése");
+    auto* btClearMsg = new QPushButton(clearCaption, this);
+    btClearMsg->setObjectName("btClearMsg");
+    btClearMsg->setAccessibleName(clearCaption);
+    btClearMsg->setFont(Bold(font()));
+    btClearMsg->setGeometry(8, 262, 172, 25);
+    const QString closeCaption = QString::fromUtf8("Ablak bezárása");
+    auto* btClose = new QPushButton(closeCaption, this);
+    btClose->setObjectName("btClose");
+    btClose->setAccessibleName(closeCaption);
+    btClose->setFont(Bold(font()));
+    btClose->setGeometry(188, 262, 172, 25);
+
+    timerState_.setInterval(kPollIntervalMs);
+    connect(&timerState_, &QTimer::timeout, this, &TStateForm::TimerStateTimer);
+    connect(btClearMsg, &QPushButton::clicked, this, &TStateForm::btClearMsgClick);
+    connect(btClose, &QPushButton::clicked, this, &TStateForm::btCloseClick);
+
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+}
+
+QFrame* TStateForm::HeaderPanel(const char* name, const QString& caption, const char* labelName, QLabel*& label,
+                                const QRect& geometry) {
+    auto* panel = new QFrame(this);
+    panel->setObjectName(name);
+    panel->setAccessibleName(caption);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setGeometry(geometry);
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(2);
+    auto* header = new QLabel(caption, panel);
+    header->setFont(Bold(font()));
+    header->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    header->setAccessibleName(caption);
+    layout->addWidget(header);
+    label = new QLabel(".", panel);
+    label->setObjectName(labelName);
+    label->setAccessibleName(caption);  // named by its panel's caption; the state is its description
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
+    layout->addWidget(label, 1);
+    return panel;
+}
+
+void TStateForm::ModuleStatusReceived(const std::array<std::uint8_t, 4>& statusBytes) {
+    ModuleStatusBytes = statusBytes;
+    ShowModuleStatus();
+}
+
+void TStateForm::ShowModuleStatus() {
+    const ModuleStatusView v = DescribeModuleStatus(ModuleStatusBytes);
+    ShowLabel(lbIN1_, v.IN1);
+    ShowLabel(lbLineVoltage_, v.LineVoltage);
+    ShowLabel(lbGSMLine_, v.GSMLine);
+    pbTerero_->setValue(v.SignalBarPosition);
+    lbGSMpowVal_->setText(FromWin1250(v.SignalText));
+    lbGSMpowVal_->setAccessibleDescription(lbGSMpowVal_->text());
+}
+
+void TStateForm::TimerStateTimer() { link_.SendTextLine(kPollLine); }
+
+void TStateForm::btClearMsgClick() { memoState_->clear(); }
+
+void TStateForm::btCloseClick() { close(); }
+
+void TStateForm::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    timerState_.start();
+}
+
+void TStateForm::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    timerState_.stop();
+}
+
+}  // namespace orbiqa

@@ -1,0 +1,225 @@
+#include "transfer/DownloadForm.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+
+#include "base/ErrorText.h"
+#include "transfer/ParameterFile.h"
+
+namespace orbiqa {
+
+namespace {
+
+constexpr int kClientSize = 276;
+constexpr int kMargin = 8;
+constexpr int kInnerWidth = kClientSize - 2 * kMargin;
+constexpr int kButtonHeight = 25;
+constexpr int kEditButtonHeight = 49;
+constexpr int kRowStep = 33;
+
+QString StyleFor(BarColour colour) {
+    const BarRgb c = RgbOf(colour);
+    // A style sheet is the one fill colour every Qt style honours.
+    return QStringLiteral(
+               "QProgressBar { border: 1px solid #8c8c8c; border-radius: 0px; background: #e6e6e6; }"
+               "QProgressBar::chunk { background-color: rgb(%1, %2, %3); }")
+        .arg(c.red)
+        .arg(c.green)
+        .arg(c.blue);
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAccessibleName(caption);
+    QFont f = b->font();
+    f.setBold(true);
+    b->setFont(f);
+    b->setGeometry(geometry);
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+QString QtFileFilter(const QString& pairs) {
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+TFormDownload::TFormDownload(ModuleLink& link, ImageBytes image, Hooks hooks, QWidget* parent)
+    : TFormDownload(std::make_unique<ModuleLinkChannel>(link), nullptr, image, std::move(hooks), parent) {}
+
+TFormDownload::TFormDownload(ModuleChannel& channel, ImageBytes image, Hooks hooks, QWidget* parent)
+    : TFormDownload(nullptr, &channel, image, std::move(hooks), parent) {}
+
+TFormDownload::TFormDownload(std::unique_ptr<ModuleChannel> owned, ModuleChannel* channel, ImageBytes image,
+                             Hooks hooks, QWidget* parent)
+    : QDialog(parent),
+      ownedChannel_(std::move(owned)),
+      image_(image),
+      hooks_(std::move(hooks)),
+      waiter_(new QtFlagWaiter(this)),
+      engine_(channel ? *channel : *ownedChannel_, image, waiter_->Function()) {
+    setObjectName(QStringLiteral("FormDownload"));
+    setWindowTitle(QStringLiteral("Paraméterek beállítása"));
+    setAccessibleName(windowTitle());
+    setFixedSize(kClientSize, kClientSize);
+    BuildControls();
+    engine_.SetObserver(this);
+    // FormCreate: the image starts as an erased module memory.
+    std::fill(image_.begin(), image_.end(), std::uint8_t{0xFF});
+}
+
+TFormDownload::~TFormDownload() { engine_.SetObserver(nullptr); }
+
+void TFormDownload::BuildControls() {
+    Progress = new QProgressBar(this);
+    Progress->setObjectName(QStringLiteral("Progress"));
+    Progress->setAccessibleName(QStringLiteral("Progress"));
+    Progress->setRange(0, kProgressMaximum);
+    Progress->setValue(0);
+    Progress->setTextVisible(false);
+    Progress->setGeometry(kMargin, kMargin, kInnerWidth, 22);
+    Progress->setStyleSheet(StyleFor(barColour_));
+
+    const int half = (kInnerWidth - kMargin) / 2;
+    int y = 40;
+    btOpen = MakeButton(this, "btOpen", QStringLiteral("Beolvasás fájlból"), {kMargin, y, half, kButtonHeight});
+    btSave = MakeButton(this, "btSave", QStringLiteral("Mentés fájlba"),
+                        {kMargin + half + kMargin, y, kInnerWidth - half - kMargin, kButtonHeight});
+    y += kRowStep;
+    btRead = MakeButton(this, "btRead", QStringLiteral("<-- Adatok beolvasása a modulból"),
+                        {kMargin, y, kInnerWidth, kButtonHeight});
+    y += kRowStep;
+    btWrite = MakeButton(this, "btWrite", QStringLiteral("--> Adatok áttöltése a modulba"),
+                         {kMargin, y, kInnerWidth, kButtonHeight});
+    y += kRowStep;
+    btCompare = MakeButton(this, "btCompare", QStringLiteral("<--> Adatok összehasonlítása"),
+                           {kMargin, y, kInnerWidth, kButtonHeight});
+    y += kRowStep;
+    btEdit = MakeButton(this, "btEdit", QStringLiteral("Adatok szerkesztése"),
+                        {kMargin, y, kInnerWidth, kEditButtonHeight});
+    const int bottom = kClientSize - kMargin - kButtonHeight;
+    btStop = MakeButton(this, "btStop", QStringLiteral("Stop"), {kMargin, bottom, 80, kButtonHeight});
+    btClose = MakeButton(this, "btClose", QStringLiteral("Ablak bezárása"),
+                         {kClientSize - kMargin - 130, bottom, 130, kButtonHeight});
+
+    connect(btOpen, &QPushButton::clicked, this, &TFormDownload::btOpenClick);
+    connect(btSave, &QPushButton::clicked, this, &TFormDownload::btSaveClick);
+    connect(btRead, &QPushButton::clicked, this, &TFormDownload::btReadClick);
+    connect(btWrite, &QPushButton::clicked, this, &TFormDownload::btWriteClick);
+    connect(btCompare, &QPushButton::clicked, this, &TFormDownload::btCompareClick);
+    connect(btEdit, &QPushButton::clicked, this, &TFormDownload::btEditClick);
+    connect(btClose, &QPushButton::clicked, this, &TFormDownload::btCloseClick);
+    // btStop has never had an action; it stays enabled during transfers for that reason alone.
+}
+
+void TFormDownload::showEvent(QShowEvent* event) {
+    if (!centred_) {
+        centred_ = true;
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    QDialog::showEvent(event);
+}
+
+void TFormDownload::DisableButtons() {
+    for (QPushButton* b : {btOpen, btSave, btRead, btWrite, btCompare, btEdit, btClose}) b->setEnabled(false);
+}
+
+void TFormDownload::EnableButtons() {
+    for (QPushButton* b : {btOpen, btSave, btRead, btWrite, btCompare, btEdit, btClose}) b->setEnabled(true);
+}
+
+void TFormDownload::SetBarColour(BarColour colour) {
+    barColour_ = colour;
+    Progress->setStyleSheet(StyleFor(colour));
+}
+
+void TFormDownload::SetBarPosition(int position) {
+    barPosition_ = position;
+    // QProgressBar ignores values beyond its range; 12 and above must all show full.
+    Progress->setValue(std::clamp(position, 0, kProgressMaximum));
+}
+
+void TFormDownload::btReadClick() { engine_.Read(); }
+void TFormDownload::btWriteClick() { engine_.Write(); }
+void TFormDownload::btCompareClick() { engine_.Compare(); }
+
+void TFormDownload::btOpenClick() {
+    SetBarColour(BarColour::Green);
+    SetBarPosition(0);
+    const QString name = ChooseFile(FileDialogKind::Open);
+    if (name.isEmpty()) return;
+    LoadParameterFile(QFile::encodeName(name).toStdString(), image_);
+    SetBarPosition(kProgressMaximum);
+}
+
+void TFormDownload::btSaveClick() {
+    const QString name = ChooseFile(FileDialogKind::Save);
+    if (name.isEmpty()) return;
+    SaveParameterFile(QFile::encodeName(name).toStdString(), image_);
+}
+
+void TFormDownload::btEditClick() {
+    if (hooks_.openEditor) hooks_.openEditor();
+}
+
+void TFormDownload::btCloseClick() { close(); }
+
+QString TFormDownload::ChooseFile(FileDialogKind kind) {
+    QString& last = kind == FileDialogKind::Open ? lastOpenName_ : lastSaveName_;
+    const QString name = hooks_.chooseFile ? hooks_.chooseFile(kind, last) : RunFileDialog(kind, last);
+    if (!name.isEmpty()) last = name;
+    return name;
+}
+
+QString TFormDownload::RunFileDialog(FileDialogKind kind, const QString& lastName) {
+    QFileDialog dialog(this);
+    dialog.setObjectName(kind == FileDialogKind::Open ? QStringLiteral("OpenDialog1") : QStringLiteral("SaveDialog1"));
+    dialog.setNameFilter(QtFileFilter(QString::fromLatin1(kFileFilter)));
+    dialog.setDefaultSuffix(QStringLiteral("VR3"));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (kind == FileDialogKind::Open) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        // A typed name that does not exist is accepted; loading it reports "File not found".
+        dialog.setFileMode(QFileDialog::AnyFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+    }
+    dialog.selectFile(lastName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void TFormDownload::NotConnected() {
+    const QString text = QStringLiteral(" Nincs soros kapcsolat.");
+    if (hooks_.showMessage) {
+        hooks_.showMessage(text);
+        return;
+    }
+    const QString title =
+        QString::fromStdString(ApplicationTitle(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString()));
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TFormDownload::TransferStarted() { DisableButtons(); }
+void TFormDownload::TransferFinished() noexcept { EnableButtons(); }
+void TFormDownload::BarPositionChanged(int position) { SetBarPosition(position); }
+void TFormDownload::BarColourChanged(BarColour colour) { SetBarColour(colour); }
+
+}  // namespace orbiqa

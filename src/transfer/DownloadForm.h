@@ -1,0 +1,117 @@
+#pragma once
+// TFormDownload, "Paraméterek beállítása": moves the parameter image between the program and
+// the module (read, write, compare), keeps it in ".VR3" files, and opens the editor. The window
+// only holds controls; the transfer engine and the file functions hold the rules.
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+#include "transfer/QtFlagWaiter.h"
+#include "transfer/TransferEngine.h"
+
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace orbiqa {
+
+class ModuleLink;
+
+class TFormDownload : public QDialog, private TransferObserver {
+    Q_OBJECT
+public:
+    enum class FileDialogKind { Open, Save };
+
+    /// What the window asks of its surroundings. Empty members get the ordinary behaviour.
+    struct Hooks {
+        /// "Adatok szerkesztése": load the image into the editor and show it modally.
+        std::function<void()> openEditor;
+        /// A plain message box (" Nincs soros kapcsolat.").
+        std::function<void(const QString& text)> showMessage;
+        /// Asks for a file name, offering lastName; an empty result means cancelled.
+        std::function<QString(FileDialogKind kind, const QString& lastName)> chooseFile;
+    };
+
+    /// The filter of both file dialogs as the program has always named it.
+    static constexpr const char* kFileFilter = "Velmora 3 GPRS Data|*.VR3";
+    static constexpr const char* kInitialFileName = "*.VR3";
+
+    /// image must be the process-wide ParameterImage's bytes; link and image outlive the window.
+    TFormDownload(ModuleLink& link, ImageBytes image, Hooks hooks = {}, QWidget* parent = nullptr);
+    /// The same over any channel (tests, other front ends).
+    TFormDownload(ModuleChannel& channel, ImageBytes image, Hooks hooks = {}, QWidget* parent = nullptr);
+    ~TFormDownload() override;
+
+    // Handlers of the controls. Transfer handlers let EComPort through and file handlers
+    // EFileError, for the application's error box; the buttons come back either way.
+    void btReadClick();
+    void btWriteClick();
+    void btCompareClick();
+    void btOpenClick();
+    void btSaveClick();
+    void btEditClick();
+    void btCloseClick();
+
+    void DisableButtons();
+    void EnableButtons();
+    void SetBarColour(BarColour colour);
+
+    /// Blocks done as last set; the bar itself shows at most kProgressMaximum.
+    int BarPosition() const { return barPosition_; }
+    BarColour Colour() const { return barColour_; }
+    TransferEngine& Engine() { return engine_; }
+    QtFlagWaiter& Waiter() { return *waiter_; }
+    const QString& LastOpenName() const { return lastOpenName_; }
+    const QString& LastSaveName() const { return lastSaveName_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    friend void RenderDownloadForm(const QString& path);
+
+    TFormDownload(std::unique_ptr<ModuleChannel> owned, ModuleChannel* channel, ImageBytes image, Hooks hooks,
+                  QWidget* parent);
+    void BuildControls();
+    void SetBarPosition(int position);
+    QString ChooseFile(FileDialogKind kind);
+    QString RunFileDialog(FileDialogKind kind, const QString& lastName);
+
+    void NotConnected() override;
+    void TransferStarted() override;
+    void TransferFinished() noexcept override;
+    void BarPositionChanged(int position) override;
+    void BarColourChanged(BarColour colour) override;
+
+    std::unique_ptr<ModuleChannel> ownedChannel_;
+    ImageBytes image_;
+    Hooks hooks_;
+    QtFlagWaiter* waiter_;
+    TransferEngine engine_;
+    int barPosition_ = 0;
+    BarColour barColour_ = BarColour::Green;
+    QString lastOpenName_ = QString::fromLatin1(kInitialFileName);
+    QString lastSaveName_ = QString::fromLatin1(kInitialFileName);
+    bool centred_ = false;
+
+    QProgressBar* Progress = nullptr;
+    QPushButton* btOpen = nullptr;
+    QPushButton* btSave = nullptr;
+    QPushButton* btRead = nullptr;
+    QPushButton* btWrite = nullptr;
+    QPushButton* btCompare = nullptr;
+    QPushButton* btEdit = nullptr;
+    QPushButton* btStop = nullptr;
+    QPushButton* btClose = nullptr;
+};
+
+/// Qt's filter form of "description|pattern|..." pairs ("Velmora 3 GPRS Data (*.VR3)").
+QString QtFileFilter(const QString& pairs);
+
+/// Renders the window to two PNGs for the documentation: path with the bar green at 7 blocks,
+/// and path with "-red" before the extension, red at 4 as a write that failed at block 4 leaves it.
+void RenderDownloadForm(const QString& path);
+
+}  // namespace orbiqa

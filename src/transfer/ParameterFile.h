@@ -1,0 +1,31 @@
+#pragma once
+// Parameter files (".VR3"): the 1088-byte image byte for byte, with no header or checksum.
+// Failures raise EFileError with the runtime's file-error texts that service engineers know
+// from the program's earlier versions.
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "transfer/TransferEngine.h"
+
+namespace orbiqa {
+
+/// The file-error text for an operating-system error number: "File not found",
+/// "Invalid filename", "Too many open files", "File access denied", "Disk full", or
+/// "I/O error %d" with the number.
+std::string FileErrorText(int systemError);
+inline constexpr const char* kReadBeyondEndText = "Read beyond end of file";
+
+/// Writes the image to path, replacing an existing file without asking. The bytes go to a new
+/// file beside the target first, which then replaces it, so a save that fails (full disk,
+/// lost medium) leaves the earlier file intact. A write-protected target is refused with
+/// "File access denied", as overwriting it in place would be. Throws EFileError.
+void SaveParameterFile(const std::string& path, std::span<const std::uint8_t, kParameterImageSize> image);
+
+/// Loads the first 1088 bytes of path into the image. Only read access is asked for, so
+/// write-protected files open. A file that cannot be read whole (missing, shorter, unreadable)
+/// leaves the image exactly as it was and raises EFileError; longer files are accepted and
+/// their tail ignored.
+void LoadParameterFile(const std::string& path, ImageBytes image);
+
+}  // namespace orbiqa

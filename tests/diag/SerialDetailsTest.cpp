@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+
+#include "diag/LogMemoView.h"
+#include "diag/SerialDetails.h"
+
+using namespace orbiqa;
+
+TEST(LogMemoView, ShowsWindows1250TextAndStartsLinesLikeTheRule) {
+    LogMemoView memo("Memo3");
+    AppendLogText(memo, "Kimen\xF5 h\xEDv\xE1s\r");  // "Kimenő hívás" in Windows-1250
+    AppendLogText(memo, "\xFBr");                    // "űr"
+    EXPECT_EQ(memo.Lines(), (QStringList{QString::fromUtf8("Kimenő hívás"), QString::fromUtf8("űr")}));
+    EXPECT_TRUE(memo.isReadOnly());
+}
+
+TEST(FormDetails, ClearAllEmptiesEveryPaneButKeepsPendingLines) {
+    TFormDetails form;
+    EXPECT_EQ(form.windowTitle(), "Serial Port Details");
+    for (LogPane p : {LogPane::Memo3, LogPane::Memo4, LogPane::Memo5, LogPane::MemoDTMF})
+        AppendLogText(*form.Pane(p), "text\r");
+    AppendLogText(*form.Memo4(), "more");
+    form.Memo2()->AppendToLastLine("x");
+
+    form.findChild<QPushButton*>("btClear")->click();
+    for (LogMemoView* m : {form.Memo2(), form.Memo3(), form.Memo4(), form.Memo5(), form.MemoDTMF()})
+        EXPECT_TRUE(m->Lines().isEmpty()) << m->objectName().toStdString();
+    EXPECT_TRUE(form.Memo3()->NewLinePending);
+    EXPECT_FALSE(form.Memo4()->NewLinePending);
+    EXPECT_EQ(form.Pane(LogPane::MemoState), nullptr);
+
+    AppendLogText(*form.Memo3(), "next");
+    EXPECT_EQ(form.Memo3()->Lines(), QStringList{"next"});
+}
+
+TEST(FormDetails, CloseOnlyHides) {
+    TFormDetails form;
+    form.show();
+    AppendLogText(*form.Memo5(), "kept");
+    form.findChild<QPushButton*>("Close")->click();
+    EXPECT_FALSE(form.isVisible());
+    form.show();
+    EXPECT_EQ(form.Memo5()->Lines(), QStringList{"kept"});
+}

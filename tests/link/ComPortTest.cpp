@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "link/ComPort.h"
+#include "link/FakeSerialDevice.h"
+#include "ManualPump.h"
+
+using namespace orbiqa;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct PortFixture : ::testing::Test {
+    FakeSerialDevice* dev = nullptr;
+    std::unique_ptr<TComPort> port;
+    void SetUp() override {
+        auto d = std::make_unique<FakeSerialDevice>();
+        dev = d.get();
+        port = std::make_unique<TComPort>(std::move(d));
+    }
+};
+
+std::string ErrorOf(const std::function<void()>& f, int* code = nullptr) {
+    try {
+        f();
+    } catch (const EComPort& e) {
+        if (code) *code = e.ErrorCode();
+        return e.what();
+    }
+    return "(no error)";
+}
+
+}  // namespace
+
+TEST(ComPortName, NormalisationRule) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"com3", "COM3"},  {"COM 7", "COM7"}, {"12", "COM12"},  {"COM0", "COM1"},
+        {"COM97", "COM1"}, {"COMX", "COM1"},  {"", "COM1"},     {"Sajátport (COM5)", "COM1"},
+        {"COM96", "COM96"}, {"COM$10", "COM16"}, {"cOm0x0A", "COM10"}, {"COM-3", "COM1"},
+        {"COM5 ", "COM1"},
+    };
+    for (auto [in, out] : cases) EXPECT_EQ(TComPort::NormalisePortName(in), out) << in;
+}
+
+TEST(ComPortErrors, TextsAndSuffix) {
+    EXPECT_STREQ(EComPort(1, 2).what(), "Unable to open com port (win error code: 2)");
+    EXPECT_STREQ(EComPort(14, -1).what(), "Cannot set SyncMethod while connected");
+    EXPECT_STREQ(EComPort(10, 5).what(), "ClearCommError function failed (win error code: 5)");
+    EXPECT_EQ(ComPortErrorText(22), "A component is linked to OnRxBuf event");
+    EXPECT_EQ(ComPortErrorText(0), "");
+    EXPECT_EQ(ComPortErrorText(23), "");
+}
+
+TEST_F(PortFixture, OpenTwiceOpensOnceAndClosingWhileClosedDoesNothing) {
+    port->SetConnected(false);
+    EXPECT_EQ(dev->CloseCount(), 0);
+    port->SetConnected(true);
+    port->SetConnected(true);
+    EXPECT_EQ(dev->OpenCount(), 1);
+    EXPECT_TRUE(port->Connected());
+    EXPECT_TRUE(port->EventThreadRunning());
+    port->SetConnected(false);
+    port->SetConnected(false);
+    EXPECT_EQ(dev->CloseCount(), 1);
+    EXPECT_FALSE(port->EventThreadRunning());
+}
+
+TEST_F(PortFixture, RenamingReopensOnlyOnARealChange) {
+    port->SetPort("com4");
+    port->SetConnected(true);
+    EXPECT_EQ(dev->LastOpenedPort(), "COM4");
+    port->SetPort("COM4");
+    EXPECT_EQ(dev->OpenCount(), 1);
+    port->SetPort("5");
+    EXPECT_EQ(dev->OpenCount(), 2);
+    EXPECT_EQ(dev->CloseCount(), 1);
+    EXPECT_EQ(dev->LastOpenedPort(), "COM5");
+    // A failing reopen leaves the port closed under the new name, and the error reaches the caller.
+    dev->Fail().open = ENOENT;
+    int code = 0;
+    EXPECT_EQ(ErrorOf([&] { port->SetPort("COM6"); }, &code), "Unable to open com port (win error code: 2)");
+    EXPECT_EQ(code, 1);
+    EXPECT_FALSE(port->Connected());
+    EXPECT_EQ(port->Port(), "COM6");
+}
+
+TEST_F(PortFixture, OpeningFailuresLeaveThePortClosed) {
+    dev->Fail().open = EBUSY;
+    EXPECT_EQ(ErrorOf([&] { port->SetConnected(true); }), "Unable to open com port (win error code: 16)");
+    EXPECT_FALSE(port->Connected());
+    dev->Fail().open = 0;
+
+    const std::pair<int FakeSerialDevice::Failures::*, int> steps[] = {
+        {&FakeSerialDevice::Failures::setupQueues, 9},
+        {&FakeSerialDevice::Failures::lineSettings, 7},
+        {&FakeSerialDevice::Failures::timeouts, 8},
+    };
+    for (auto [field, expected] : steps) {
+        dev->Fail() = {};
+        dev->Fail().*field = EIO;
+        const int closesBefore = dev->CloseCount();
+        int code = 0;
+        ErrorOf([&] { port->SetConnected(true); }, &code);
+        EXPECT_EQ(code, expected);
+        EXPECT_FALSE(port->Connected());
+        EXPECT_EQ(dev->CloseCount(), closesBefore + 1) << "the handle is closed again";
+        EXPECT_FALSE(port->EventThreadRunning());
+    }
+}
+
+TEST_F(PortFixture, PurgeFailureKeepsThePortOpenAndClosedPortsRefuseIo) {
+    port->SetConnected(true);
+    dev->Fail().purge = EIO;
+    int code = 0;
+    ErrorOf([&] { port->SetConnected(false); }, &code);
+    EXPECT_EQ(code, 5);
+    EXPECT_TRUE(port->Connected());
+    dev->Fail().purge = 0;
+    port->SetConnected(false);
+
+    std::uint8_t b = 0;
+    ErrorOf([&] { port->WriteBytes(&b, 1); }, &code);
+    EXPECT_EQ(code, 2);
+    ErrorOf([&] { port->ReadBytes(&b, 1); }, &code);
+    EXPECT_EQ(code, 3);
+}
+
+TEST_F(PortFixture, ReadReturnsAtOnceWithWhatIsQueued) {
+    port->SetConnected(true);
+    std::uint8_t buf[4] = {};
+    EXPECT_EQ(port->ReadBytes(buf, 1), 0);
+    const std::uint8_t frame[18] = {0x7B};
+    EXPECT_EQ(port->WriteBytes(frame, 18), 18);
+    EXPECT_EQ(dev->TakeWritten().size(), 18u);
+}
+
+TEST_F(PortFixture, ArrivalsAreHandedToTheUserThreadWithTheirCount) {
+    test::ManualPump pump(*port);
+    std::vector<std::uint8_t> got;
+    std::thread::id handlerThread;
+    port->OnRxChar = [&](TComPort& p, int count) {
+        handlerThread = std::this_thread::get_id();
+        std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
+        got.insert(got.end(), buf.begin(), buf.begin() + p.ReadBytes(buf.data(), count));
+    };
+    port->SetConnected(true);
+    dev->Receive(std::string("\x00\x0D\x11\x13", 4));
+    ASSERT_TRUE(pump.PumpUntil([&] { return got.size() == 4; }));
+    EXPECT_EQ(got, (std::vector<std::uint8_t>{0x00, 0x0D, 0x11, 0x13}));
+    EXPECT_EQ(handlerThread, std::this_thread::get_id());
+    port->SetConnected(false);
+}
+
+TEST_F(PortFixture, ClosingWithAPendingHandOverServesItInsteadOfDeadlocking) {
+    test::ManualPump pump(*port);
+    int delivered = 0;
+    port->OnRxChar = [&](TComPort& p, int count) {
+        std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
+        p.ReadBytes(buf.data(), count);
+        ++delivered;
+    };
+    port->SetConnected(true);
+    dev->Receive("abc");
+    // Wait until the event thread has asked, then close without pumping.
+    for (int i = 0; i < 300 && pump.Notifications() == 0; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_GT(pump.Notifications(), 0);
+    port->SetConnected(false);
+    // The close served the hand-over itself; the bytes were purged first, so none reached the
+    // handler.
+    EXPECT_EQ(delivered, 0);
+    EXPECT_FALSE(port->EventThreadRunning());
+    port->RunPendingHandover();  // the late queued call finds nothing to do
+    EXPECT_EQ(delivered, 0);
+}
+
+TEST_F(PortFixture, ClosingFromInsideTheHandlerDoesNotDeadlock) {
+    test::ManualPump pump(*port);
+    bool closed = false;
+    port->OnRxChar = [&](TComPort& p, int) {
+        p.SetConnected(false);
+        closed = true;
+    };
+    port->SetConnected(true);
+    dev->Receive("x");
+    ASSERT_TRUE(pump.PumpUntil([&] { return closed; }));
+    EXPECT_FALSE(port->Connected());
+    EXPECT_FALSE(port->EventThreadRunning());
+}
+
+TEST_F(PortFixture, DeviceLossIsReportedOnceAndTheOwnerCanClose) {
+    test::ManualPump pump(*port);
+    int lost = 0;
+    port->OnDeviceLost = [&](TComPort& p) {
+        ++lost;
+        p.SetConnected(false);
+    };
+    port->SetConnected(true);
+    dev->Fail().purge = EIO;  // a vanished device cannot be purged either
+    dev->LoseDevice();
+    ASSERT_TRUE(pump.PumpUntil([&] { return lost > 0; }));
+    pump.PumpUntil([] { return false; }, 100ms);
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(port->Connected());
+}
+
+TEST_F(PortFixture, AFailedDeliveryEndsTheEventThreadButKeepsThePortOpen) {
+    test::ManualPump pump(*port);
+    port->OnRxChar = [](TComPort&, int) {};
+    port->SetConnected(true);
+    dev->Fail().pending = EIO;
+    dev->Receive("x");
+    ASSERT_TRUE(pump.PumpUntil([&] { return !port->EventThreadRunning(); }));
+    EXPECT_TRUE(port->Connected());
+    dev->Fail().pending = 0;
+    port->SetConnected(false);
+}
+
+TEST_F(PortFixture, DestroyingAnOpenPortClosesIt) {
+    bool closed = false;
+    dev->onClose = [&] { closed = true; };
+    port->SetConnected(true);
+    port.reset();
+    EXPECT_TRUE(closed);
+}

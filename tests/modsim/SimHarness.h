@@ -1,0 +1,232 @@
+#pragma once
+// Runs the built orbiqa-modsim as a child process and talks to it through its pseudo-terminal
+// with plain POSIX calls, as a client program would.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ModuleKey.h"
+#include "link/AesCipher.h"
+#include "link/FrameCodec.h"
+#include "link/ModuleMessage.h"
+
+namespace modsimtest {
+
+using namespace std::chrono_literals;
+using Ms = std::chrono::milliseconds;
+using SteadyClock = std::chrono::steady_clock;
+
+inline int RemainingMs(SteadyClock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<Ms>(deadline - SteadyClock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+/// Where the built programs are: ORBIQA_BIN_DIR, else beside this test program (which is built
+/// into the same folder).
+inline std::string BinaryDir() {
+    const char* binDir = std::getenv("ORBIQA_BIN_DIR");
+    if (binDir && *binDir) return binDir;
+    std::error_code ec;
+    return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
+}
+
+/// A fresh folder under /tmp, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "modsim-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+/// orbiqa-modsim started with the given options plus --link-dir; waits for its start line.
+class SimProcess {
+public:
+    explicit SimProcess(std::vector<std::string> args, std::string linkDir) : linkDir_(std::move(linkDir)) {
+        const std::string binary = BinaryDir() + "/orbiqa-modsim";
+        args.insert(args.begin(), {binary, "--link-dir", linkDir_});
+        int out[2];
+        if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], STDOUT_FILENO);
+            ::close(out[0]);
+            ::close(out[1]);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(binary.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        stdout_ = out[0];
+        startLine_ = ReadLine(5000);
+        // "orbiqa-modsim: COMn -> /dev/pts/k"
+        const auto colon = startLine_.find(": ");
+        const auto arrow = startLine_.find(" -> ");
+        if (colon != std::string::npos && arrow != std::string::npos) {
+            comName_ = startLine_.substr(colon + 2, arrow - colon - 2);
+            devicePath_ = startLine_.substr(arrow + 4);
+        }
+    }
+    ~SimProcess() {
+        if (!exited_) {
+            ::kill(pid_, SIGTERM);
+            Wait(5000);
+        }
+        if (stdout_ >= 0) ::close(stdout_);
+    }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    const std::string& StartLine() const { return startLine_; }
+    const std::string& ComName() const { return comName_; }
+    const std::string& DevicePath() const { return devicePath_; }
+    std::string LinkPath() const { return linkDir_ + "/" + comName_; }
+    pid_t Pid() const { return pid_; }
+
+    /// Exit status once the process ended within the time, or nothing.
+    std::optional<int> Wait(int timeoutMs) {
+        const auto deadline = SteadyClock::now() + Ms(timeoutMs);
+        while (!exited_) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                break;
+            }
+            if (SteadyClock::now() >= deadline) return std::nullopt;
+            ::usleep(10000);
+        }
+        return exitStatus_;
+    }
+
+private:
+    std::string ReadLine(int timeoutMs) {
+        std::string line;
+        const auto deadline = SteadyClock::now() + Ms(timeoutMs);
+        for (;;) {
+            pollfd pfd{stdout_, POLLIN, 0};
+            if (::poll(&pfd, 1, RemainingMs(deadline)) <= 0) return line;
+            char c = 0;
+            if (::read(stdout_, &c, 1) != 1 || c == '\n') return line;
+            line += c;
+        }
+    }
+
+    std::string linkDir_;
+    pid_t pid_ = -1;
+    int stdout_ = -1;
+    bool exited_ = false;
+    int exitStatus_ = -1;
+    std::string startLine_, comName_, devicePath_;
+};
+
+/// A client of the simulated module: raw terminal, the program's frame codec and finder.
+class SimClient {
+public:
+    explicit SimClient(const std::string& path) : finder_(orbiqa::kModuleKey) {
+        fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) throw std::runtime_error("cannot open " + path);
+        termios tio{};
+        ::tcgetattr(fd_, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd_, TCSANOW, &tio);
+        cipher_.SetKey(orbiqa::kModuleKey);
+    }
+    ~SimClient() { ::close(fd_); }
+    SimClient(const SimClient&) = delete;
+    SimClient& operator=(const SimClient&) = delete;
+
+    int Fd() const { return fd_; }
+
+    void WriteBytes(const std::vector<std::uint8_t>& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+            } else {
+                pollfd pfd{fd_, POLLOUT, 0};
+                ::poll(&pfd, 1, 100);
+            }
+        }
+    }
+    void Send(const orbiqa::ModuleMessage& m) {
+        const orbiqa::SecureFrame f = orbiqa::EncodeFrame(cipher_, m);
+        WriteBytes({f.begin(), f.end()});
+    }
+    void SendCommand(std::uint8_t command, std::uint8_t block) {
+        const std::uint8_t args[5] = {0, 0, 0, block, 64};
+        Send(orbiqa::BuildCommandMessage(command, sequence_++, args));
+    }
+    void SendPayload(std::uint8_t command, const std::uint8_t* payload) {
+        Send(orbiqa::BuildPayloadMessage(command, payload));
+    }
+
+    /// Reads and finds messages until `done` returns true for one of them or the time runs out.
+    /// Returns every message found. Stops early on hang-up (see HungUp).
+    template <typename Done>
+    std::vector<orbiqa::ModuleMessage> Receive(int timeoutMs, Done&& done) {
+        std::vector<orbiqa::ModuleMessage> found;
+        const auto deadline = SteadyClock::now() + Ms(timeoutMs);
+        for (;;) {
+            pollfd pfd{fd_, POLLIN, 0};
+            const int ready = ::poll(&pfd, 1, RemainingMs(deadline));
+            if (ready <= 0) return found;
+            std::uint8_t buffer[512];
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n <= 0) {
+                if (n == 0 || errno == EIO || (pfd.revents & POLLHUP)) {
+                    hungUp_ = true;
+                    return found;
+                }
+                continue;
+            }
+            for (ssize_t i = 0; i < n; ++i) {
+                raw_.push_back(buffer[i]);
+                if (auto m = finder_.ReceiveByte(buffer[i])) {
+                    found.push_back(*m);
+                    if (done(*m)) return found;
+                }
+            }
+        }
+    }
+    std::vector<orbiqa::ModuleMessage> ReceiveFor(int ms) {
+        return Receive(ms, [](const orbiqa::ModuleMessage&) { return false; });
+    }
+
+    bool HungUp() const { return hungUp_; }
+    const std::vector<std::uint8_t>& RawBytes() const { return raw_; }
+
+private:
+    int fd_ = -1;
+    orbiqa::AesCipher cipher_;
+    orbiqa::FrameFinder finder_;
+    std::uint8_t sequence_ = 0;
+    bool hungUp_ = false;
+    std::vector<std::uint8_t> raw_;
+};
+
+}  // namespace modsimtest

@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QInputDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+
+#include "FakeRegistry.h"
+#include "ports/FormComPort.h"
+#include "ports/PortChooserScreenshot.h"
+#include "ports/SorosDialog.h"
+
+using namespace orbiqa;
+using namespace orbiqa::test;
+
+namespace {
+
+const QColor kNavy(0, 0, 128);
+const QColor kDarkRed(128, 32, 32);
+const QColor kLightOrange(255, 192, 96);
+
+std::string ComName(int n) { return "Communications Port (COM" + std::to_string(n) + ")"; }
+
+// Twenty ports, COM1..COM20; the odd ones present.
+std::shared_ptr<MemoryRegistry> TwentyPorts() {
+    auto registry = std::make_shared<MemoryRegistry>();
+    for (int n = 1; n <= 20; ++n) {
+        AddPortDevice(*registry, "ACPI\\PNP0501\\" + std::to_string(n), ComName(n), "(Standard port types)");
+        if (n % 2) MarkPresent(*registry, "Serial" + std::to_string(n), "COM" + std::to_string(n));
+    }
+    return registry;
+}
+
+// The chooser shown without a modal loop, activated as it is when it opens.
+struct Chooser {
+    explicit Chooser(std::shared_ptr<MemoryRegistry> r, const std::string& defaultPort = {})
+        : registry(std::move(r)), keres(registry), window(keres) {
+        window.SetDefaultDisplayName(defaultPort);
+        window.SetAddPortPrompt("prompt");
+        window.show();
+        window.FormActivate();
+    }
+    // Answers the next add-port input box with text (or cancels it when text is null).
+    void Add(const char* text) {
+        QTimer::singleShot(0, [text] {
+            auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->labelText(), "prompt");
+            if (!text) return box->reject();
+            box->setTextValue(QString::fromUtf8(text));
+            box->accept();
+        });
+        window.jporthozzadsa1Click();
+    }
+    QColor Pixel(int row, int x) {
+        const QImage image = window.StringGrid1->viewport()->grab().toImage();
+        return image.pixelColor(x, row * TFormComPort::kRowHeight + TFormComPort::kRowHeight / 2);
+    }
+    int Row(const std::string& name) {
+        for (int r = 0; r < window.StringGrid1->rowCount(); ++r)
+            if (RecordName(window.Cell(r)) == name) return r;
+        return -1;
+    }
+    void Click(int row) {
+        const QRect cell = window.StringGrid1->visualRect(window.StringGrid1->model()->index(row, 0));
+        QTest::mouseClick(window.StringGrid1->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    std::shared_ptr<MemoryRegistry> registry;
+    SorosKeres keres;
+    TFormComPort window;
+};
+
+}  // namespace
+
+TEST(PortChooser, ControlsAndRowsAreReachable) {
+    Chooser c(TwentyPorts());
+    TFormComPort& w = c.window;
+    for (const char* name : {"Label1", "StringGrid1", "PopupMenu1", "jporthozzadsa1", "Panel1", "Panel2", "Button1", "Timer1"})
+        EXPECT_NE(w.findChild<QObject*>(name), nullptr) << name;
+    EXPECT_EQ(w.StringGrid1->accessibleName(), w.Label1->text());
+    EXPECT_TRUE(w.Timer1->isActive());
+    // Rows are told to assistive technology by name and presence.
+    EXPECT_EQ(w.StringGrid1->item(0, 0)->text(), QString::fromStdString(ComName(1)));
+    EXPECT_TRUE(w.StringGrid1->item(1, 0)->data(Qt::AccessibleDescriptionRole).toString().startsWith("nem"));
+}
+
+TEST(PortChooser, DefaultPortIsSelectedAndScrolledTowardsTheMiddle) {
+    Chooser c(TwentyPorts(), ComName(12));
+    TFormComPort& w = c.window;
+    ASSERT_EQ(w.StringGrid1->rowCount(), 20);
+    EXPECT_EQ(w.StringGrid1->currentRow(), 11);
+    EXPECT_EQ(w.Panel1->text(), QString::fromStdString(ComName(12)));
+    EXPECT_EQ(w.Panel2->text(), "(Standard port types)");
+    const int visible = 171 / TFormComPort::kRowHeight;
+    EXPECT_EQ(w.StringGrid1->verticalScrollBar()->value(), 11 - visible / 2);
+    EXPECT_EQ(w.SelectedIndex(), 12);
+    EXPECT_EQ(w.SelectedPort(), "COM12");
+
+    // Near the end the list stops at its last row rather than centring.
+    w.GridBeallit(ComName(20));
+    EXPECT_EQ(w.StringGrid1->verticalScrollBar()->value(), 20 - visible);
+    w.GridBeallit(ComName(1));
+    EXPECT_EQ(w.StringGrid1->verticalScrollBar()->value(), 0);
+
+    // The refresh every second leaves the selection alone.
+    w.Timer1Timer();
+    EXPECT_EQ(w.StringGrid1->currentRow(), 0);
+    EXPECT_EQ(w.SelectedIndex(), 1);
+}
+
+TEST(PortChooser, NoDefaultMeansNoSelection) {
+    for (const std::string& none : {std::string(), std::string("Sehol (COM50)")}) {
+        Chooser c(TwentyPorts(), none);
+        EXPECT_FALSE(c.window.StringGrid1->currentIndex().isValid());
+        EXPECT_TRUE(c.window.StringGrid1->selectedItems().isEmpty());
+        EXPECT_TRUE(c.window.Panel1->text().isEmpty());
+        EXPECT_TRUE(c.window.Panel2->text().isEmpty());
+        c.window.Button1Click();
+        EXPECT_EQ(c.window.result(), QDialog::Rejected);
+        EXPECT_FALSE(c.window.Timer1->isActive());
+    }
+}
+
+TEST(PortChooser, ClickingARowChoosesIt) {
+    Chooser c(TwentyPorts());
+    c.Click(1);  // COM2, absent: chosen like a present one
+    EXPECT_EQ(c.window.SelectedIndex(), 2);
+    EXPECT_EQ(c.window.SelectedDisplayName(), ComName(2));
+    EXPECT_EQ(c.window.Panel1->text(), QString::fromStdString(ComName(2)));
+    c.window.Button1Click();
+    EXPECT_EQ(c.window.result(), QDialog::Accepted);
+}
+
+TEST(PortChooser, RowWithoutPortNumberKeepsTheEarlierChoice) {
+    auto registry = TwentyPorts();
+    AddPortDevice(*registry, "X", "Broken (COM7", "Maker : Modem");  // "(COM" never closed
+    Chooser c(registry, ComName(3));
+    const int broken = c.Row("Broken (COM7");
+    ASSERT_EQ(broken, 0);  // no number sorts first
+    c.Click(broken);
+    EXPECT_EQ(c.window.Panel1->text(), "Broken (COM7");
+    EXPECT_EQ(c.window.Panel2->text(), "Maker : Modem");
+    EXPECT_EQ(c.window.SelectedIndex(), 0);
+    EXPECT_EQ(c.window.SelectedPort(), "COM3");
+    c.window.Button1Click();
+    EXPECT_EQ(c.window.result(), QDialog::Rejected);
+}
+
+TEST(PortChooser, AddingAPortByNumber) {
+    Chooser c(TwentyPorts(), ComName(4));
+    const std::string user5 = "Saj\xE1tport (COM5)";
+    c.Add("5");
+    QApplication::processEvents();  // the return from the input box must not reselect the default
+    ASSERT_EQ(c.window.UserPorts().size(), 1u);
+    EXPECT_EQ(RecordName(c.window.Cell(0)), user5);
+    EXPECT_EQ(c.window.StringGrid1->rowCount(), 21);
+    // The new row is selected and chosen.
+    EXPECT_EQ(c.window.StringGrid1->currentRow(), 0);
+    EXPECT_EQ(c.window.SelectedIndex(), 5);
+    EXPECT_EQ(c.window.SelectedDisplayName(), user5);
+    EXPECT_EQ(c.window.Panel2->text(), "(user defined port)");
+
+    for (const char* ignored : {"0", "100", "", "abc", "-3"}) c.Add(ignored);
+    c.Add(nullptr);
+    EXPECT_EQ(c.window.UserPorts().size(), 1u);
+    EXPECT_EQ(c.window.SelectedIndex(), 5);
+
+    c.Add(" 12abc");  // reading stops at the first character that does not fit
+    c.Add("97");
+    ASSERT_EQ(c.window.UserPorts().size(), 3u);
+    EXPECT_EQ(RecordName(c.window.Cell(1)), "Saj\xE1tport (COM12)");
+    EXPECT_EQ(RecordName(c.window.Cell(2)), "Saj\xE1tport (COM97)");
+    EXPECT_EQ(c.window.SelectedPort(), "COM97");
+
+    // The user's ports stay first through the refresh.
+    c.window.Timer1Timer();
+    EXPECT_EQ(RecordName(c.window.Cell(0)), user5);
+    EXPECT_EQ(RecordName(c.window.Cell(3)), ComName(1));
+}
+
+TEST(PortChooser, HintOnlyForANameThatDoesNotFit) {
+    auto registry = TwentyPorts();
+    const std::string longName = "A very long serial adapter name that cannot fit the panel (COM30)";
+    AddPortDevice(*registry, "L", longName, "Maker");
+    Chooser c(registry, longName);
+    EXPECT_EQ(c.window.Panel1->toolTip(), QString::fromStdString(longName));
+    EXPECT_TRUE(c.window.Panel2->toolTip().isEmpty());
+    c.window.GridBeallit(ComName(1));
+    EXPECT_TRUE(c.window.Panel1->toolTip().isEmpty());
+}
+
+TEST(PortChooser, RowColours) {
+    Chooser c(TwentyPorts(), ComName(2));
+    const QColor window = c.window.palette().color(QPalette::Base);
+    // Background near the right edge; text colour where the letters differ most from it (their
+    // edges are smoothed towards the background).
+    auto textColour = [&](int row) {
+        const QImage image = c.window.StringGrid1->viewport()->grab().toImage();
+        const QColor back = image.pixelColor(300, row * TFormComPort::kRowHeight + 10);
+        auto distance = [&](const QColor& p) {
+            return std::abs(p.red() - back.red()) + std::abs(p.green() - back.green()) + std::abs(p.blue() - back.blue());
+        };
+        QColor text = back;
+        for (int x = 5; x < 120; ++x)
+            for (int y = row * TFormComPort::kRowHeight + 1; y < (row + 1) * TFormComPort::kRowHeight - 1; ++y)
+                if (distance(image.pixelColor(x, y)) > distance(text)) text = image.pixelColor(x, y);
+        return std::make_pair(back, text);
+    };
+    c.window.GridBeallit(ComName(2));
+    c.window.StringGrid1->verticalScrollBar()->setValue(0);
+    QApplication::processEvents();
+
+    // Row 0: COM1 present; row 1: COM2 absent and selected; row 2: COM3 present.
+    const auto present = textColour(0);
+    EXPECT_EQ(present.first, window);
+    EXPECT_EQ(present.second, QColor(Qt::black));
+    const auto absentSelected = textColour(1);
+    EXPECT_EQ(absentSelected.first, kNavy);
+    EXPECT_EQ(absentSelected.second, kLightOrange);
+
+    c.window.GridBeallit(ComName(3));
+    c.window.StringGrid1->verticalScrollBar()->setValue(0);
+    const auto absent = textColour(1);
+    EXPECT_EQ(absent.first, window);
+    EXPECT_EQ(absent.second, kDarkRed);
+    const auto presentSelected = textColour(2);
+    EXPECT_EQ(presentSelected.first, kNavy);
+    EXPECT_EQ(presentSelected.second, QColor(Qt::white));
+}
+
+TEST(PortChooser, ScanErrorsLeaveTheWindowOpen) {
+    auto registry = TwentyPorts();
+    Chooser c(registry, ComName(3));
+    registry->SetValue(kSerialComm, "\\Device\\Bad", RegistryValueType::Dword, "1234");
+    EXPECT_THROW(c.window.FormActivate(), ERegistryException);
+    EXPECT_TRUE(c.window.isVisible());
+    EXPECT_FALSE(c.window.Timer1->isActive());
+    EXPECT_EQ(c.window.StringGrid1->rowCount(), 20);
+    EXPECT_EQ(c.window.SelectedIndex(), 3);
+}
+
+TEST(SorosDialog, ExecuteReturnsTheChosenPort) {
+    TSorosDialog dialog(TwentyPorts());
+    EXPECT_EQ(dialog.PortIndex(), 0);
+    EXPECT_TRUE(dialog.PortNev().isEmpty());
+    dialog.SetDefaultPort(QString::fromStdString(ComName(9)));
+    dialog.SetDialogusCimke("Caption");
+    dialog.SetHozzaadCimke("Add");
+    QObject::connect(&dialog, &TSorosDialog::WindowCreated, [](TFormComPort* w) {
+        EXPECT_EQ(w->windowTitle(), "Caption");
+        EXPECT_EQ(w->jporthozzadsa1->text(), "Add");
+        EXPECT_EQ(w->Label1->text(), QString::fromUtf8("Válassza ki a használni kívánt soros portot!"));
+        // OK as soon as the window has opened and activated, without a click.
+        QTimer::singleShot(50, w, [w] { QTest::mouseClick(w->Button1, Qt::LeftButton); });
+    });
+    ASSERT_TRUE(dialog.Execute());
+    EXPECT_EQ(dialog.PortNev(), "COM9");
+    EXPECT_EQ(dialog.PortHNev(), QString::fromStdString(ComName(9)));
+    EXPECT_EQ(dialog.PortIndex(), 9);
+    ASSERT_TRUE(dialog.Keres().DeviceList().has_value());
+
+    // Closing by the close box cancels and keeps the earlier answer.
+    dialog.SetDefaultPort(QString::fromStdString(ComName(4)));
+    QObject::disconnect(&dialog, &TSorosDialog::WindowCreated, nullptr, nullptr);
+    QObject::connect(&dialog, &TSorosDialog::WindowCreated,
+                     [](TFormComPort* w) { QTimer::singleShot(50, w, [w] { w->close(); }); });
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(dialog.PortNev(), "COM9");
+    EXPECT_EQ(dialog.PortIndex(), 9);
+}
+
+TEST(SorosDialog, OkWithoutAChoiceCancels) {
+    TSorosDialog dialog(TwentyPorts());
+    QObject::connect(&dialog, &TSorosDialog::WindowCreated, [](TFormComPort* w) {
+        QTimer::singleShot(50, w, [w] {
+            // The focus on the grid chooses nothing; only a selected row does.
+            w->Button1->setFocus();
+            w->StringGrid1->setFocus(Qt::TabFocusReason);
+            EXPECT_TRUE(w->StringGrid1->hasFocus());
+            QTest::keyClick(w, Qt::Key_Return);
+        });
+    });
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(dialog.PortIndex(), 0);
+}
+
+TEST(SorosDialog, OpeningActivatesTheWindow) {
+    // The scan runs because the window became active, not because a test called it.
+    TSorosDialog dialog(TwentyPorts());
+    dialog.SetDefaultPort(QString::fromStdString(ComName(6)));
+    int rows = -1;
+    QString panel;
+    QObject::connect(&dialog, &TSorosDialog::WindowCreated, [&](TFormComPort* w) {
+        QTimer::singleShot(50, w, [&, w] {
+            rows = w->StringGrid1->rowCount();
+            panel = w->Panel1->text();
+            w->Button1Click();
+        });
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(rows, 20);
+    EXPECT_EQ(panel, QString::fromStdString(ComName(6)));
+}
+
+TEST(PortChooser, Screenshot) {
+    const QString path = QDir::temp().filePath("orbiqa-port-chooser-test.png");
+    ASSERT_TRUE(RenderPortChooser(path));
+    EXPECT_FALSE(QImage(path).isNull());
+    QFile::remove(path);
+}

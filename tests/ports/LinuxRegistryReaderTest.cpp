@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/LinuxRegistryReader.h"
+#include "ports/SorosKeres.h"
+
+using namespace orbiqa;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A port-link folder of its own under a temporary XDG_CONFIG_HOME, and a device list the test
+// changes at will.
+class LinuxReader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("XDG_CONFIG_HOME");
+        if (old) oldConfig_ = old;
+        hadConfig_ = old != nullptr;
+        char pattern[] = "/tmp/orbiqa-ports-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        config_ = pattern;
+        setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+        links_ = config_ / "orbiqa" / "ports";
+        fs::create_directories(links_);
+        registry_ = std::make_shared<LinuxRegistryReader>([this] { return devices_; });
+        keres_ = std::make_unique<SorosKeres>(registry_);
+    }
+    void TearDown() override {
+        for (int fd : terminals_) close(fd);
+        fs::remove_all(config_);
+        if (hadConfig_) setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
+        else unsetenv("XDG_CONFIG_HOME");
+    }
+
+    PortRecords List() {
+        PortRecords list;
+        keres_->BuildPortList(list);
+        return list;
+    }
+    void Link(const std::string& name, const std::string& target) { fs::create_symlink(target, links_ / name); }
+    // A pseudo-terminal that exists while its controlling side is open, as the simulator's does.
+    std::string OpenTerminal(int& fd) {
+        fd = posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(grantpt(fd), 0);
+        EXPECT_EQ(unlockpt(fd), 0);
+        terminals_.push_back(fd);
+        return ptsname(fd);
+    }
+    void CloseTerminal(int fd) {
+        std::erase(terminals_, fd);
+        close(fd);
+    }
+
+    std::vector<SerialDeviceFacts> devices_;
+    std::shared_ptr<LinuxRegistryReader> registry_;
+    std::unique_ptr<SorosKeres> keres_;
+    fs::path config_;
+    fs::path links_;
+    std::vector<int> terminals_;
+    std::string oldConfig_;
+    bool hadConfig_ = false;
+};
+
+}  // namespace
+
+TEST_F(LinuxReader, DevicesAsTheRegistryShowsThem) {
+    devices_ = {
+        {"/dev/ttyUSB0", "FT232R USB UART", "FTDI"},
+        {"/dev/ttyS0", "", ""},
+        {"/dev/ttyAMA0", "PL011", "ARM"},  // no COM number: cannot be opened by one, not listed
+        {"/dev/ttyACM1", "M\xC3\xBCszer \xE6\x97\xA5", "Gy\xC3\xA1rt\xC3\xB3"},
+    };
+    keres_->RescanDevices();
+    EXPECT_EQ(*keres_->DeviceList(), (PortRecords{"Communications Port - ttyS0 (COM1);",
+                                                  "FT232R USB UART - ttyUSB0 (COM33);FTDI",
+                                                  // Windows-1250, with "?" for what it cannot hold
+                                                  "M\xFCszer ? - ttyACM1 (COM66);Gy\xE1rt\xF3"}));
+
+    const auto key = registry_->OpenKey("\\SYSTEM\\CurrentControlSet\\Enum\\TTY\\ttyUSB0");
+    EXPECT_EQ(key->ReadString("Class"), "Ports");
+    EXPECT_EQ(key->ReadString("FriendlyName"), "FT232R USB UART - ttyUSB0 (COM33)");
+    EXPECT_EQ(key->ReadString("Mfg"), "FTDI");
+    EXPECT_TRUE(registry_->KeyExists("\\Hardware\\DeviceMap\\SerialComm"));
+}
+
+TEST_F(LinuxReader, UnpluggedDevicesStayKnownButAbsent) {
+    devices_ = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}, {"/dev/ttyUSB1", "CP2102", "Silicon Labs"}};
+    EXPECT_EQ(List(), (PortRecords{"+FT232R USB UART - ttyUSB0 (COM33);FTDI", "+CP2102 - ttyUSB1 (COM34);Silicon Labs"}));
+    devices_.erase(devices_.begin());
+    EXPECT_EQ(List(), (PortRecords{"-FT232R USB UART - ttyUSB0 (COM33);FTDI", "+CP2102 - ttyUSB1 (COM34);Silicon Labs"}));
+    keres_->RescanDevices();
+    EXPECT_EQ(List(), (PortRecords{"-FT232R USB UART - ttyUSB0 (COM33);FTDI", "+CP2102 - ttyUSB1 (COM34);Silicon Labs"}));
+}
+
+TEST_F(LinuxReader, PortLinksComeAndGo) {
+    int fd = -1;
+    const std::string terminal = OpenTerminal(fd);
+    const std::string linuxName = terminal.substr(5);  // "pts/N"
+    Link("COM7", terminal);
+    Link("COM8", "/dev/null");
+    Link("COM9", "/dev/orbiqa-no-such-device");  // known, but its device is not there
+    Link("COM07", terminal);                      // not a name a port is opened by
+    Link("COM97", terminal);                      // beyond the port numbers
+    std::ofstream(links_ / "COM5") << "not a link";
+    const std::string com7 = "Pseudo terminal - " + linuxName + " (COM7);(Orbiqa port link)";
+    const std::string com8 = "Port link - null (COM8);(Orbiqa port link)";
+    const std::string com9 = "Port link - orbiqa-no-such-device (COM9);(Orbiqa port link)";
+    EXPECT_EQ(List(), (PortRecords{"+" + com7, "+" + com8, "-" + com9}));
+
+    // The simulator ends: its terminal goes, its link may stay; then the link goes too.
+    CloseTerminal(fd);
+    EXPECT_EQ(List(), (PortRecords{"-" + com7, "+" + com8, "-" + com9}));
+    fs::remove(links_ / "COM8");
+    EXPECT_EQ(List(), (PortRecords{"-" + com7, "-" + com8, "-" + com9}));
+}
+
+TEST_F(LinuxReader, ALinkTakesTheNumberOfTheDeviceItReplaces) {
+    devices_ = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}, {"/dev/ttyUSB1", "CP2102", "Silicon Labs"}};
+    EXPECT_EQ(List().size(), 2u);
+    Link("COM33", "/dev/null");
+    keres_->RescanDevices();
+    EXPECT_EQ(List(), (PortRecords{"+Port link - null (COM33);(Orbiqa port link)",
+                                   "+CP2102 - ttyUSB1 (COM34);Silicon Labs"}));
+}
+
+TEST(UdevSerialDevices, EveryDeviceHasANode) {
+    for (const SerialDeviceFacts& device : UdevSerialDevices()) EXPECT_EQ(device.devNode.rfind("/dev/", 0), 0u);
+}

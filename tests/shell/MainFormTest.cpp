@@ -1,0 +1,283 @@
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <cerrno>
+
+#include "base/Errors.h"
+#include "diag/LogMemoView.h"
+#include "diag/SerialDetails.h"
+#include "ShellFixture.h"
+#include "status/State.h"
+
+using namespace orbiqa;
+using namespace orbiqa::test;
+
+namespace {
+
+const char* const kButtons[] = {"ButtonSelectSerial", "btConnect", "btDisconnect", "btStatus",
+                                "btParameterSetting", "btGetVer",  "btClose"};
+
+QString ReadFile(const QString& name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+}
+
+ModuleMessage LongText(std::uint8_t type, const std::string& text) {
+    ModuleMessage m{};
+    m[0] = kMessageOpen;
+    m[1] = type;
+    for (std::size_t i = 0; i < text.size() && i < 13; ++i) m[2 + i] = static_cast<std::uint8_t>(text[i]);
+    m[15] = kMessageClose;
+    return m;
+}
+
+// Captures the main window's caption at the moment it is first shown.
+struct ShowSpy : QObject {
+    QString captionAtShow;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() == QEvent::Show && o->objectName() == "MainForm" && captionAtShow.isEmpty())
+            captionAtShow = static_cast<QWidget*>(o)->windowTitle();
+        return false;
+    }
+};
+
+struct MainFormFixture : ShellFixture {
+    int detachCalls = 0;
+    void BeforeShow() override { program->DetachVariantPages = [this] { ++detachCalls; }; }
+
+    QString Status() { return Main()->StatusText(); }
+    bool Enabled(const char* name) { return Control<QPushButton>(name)->isEnabled(); }
+    std::vector<std::string> EnabledButtons() {
+        std::vector<std::string> names;
+        for (const char* b : kButtons)
+            if (Enabled(b)) names.emplace_back(b);
+        return names;
+    }
+    void Connect() {
+        Control<QPushButton>("btConnect")->click();
+        ASSERT_TRUE(link->ComPort1().Connected());
+    }
+    static bool SendKey(QObject* target, Qt::KeyboardModifiers mods) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_D, mods, "d");
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_D, mods, "d");
+        QCoreApplication::sendEvent(target, &press);
+        QCoreApplication::sendEvent(target, &release);
+        return true;
+    }
+};
+
+using Names = std::vector<std::string>;
+
+}  // namespace
+
+TEST_F(MainFormFixture, StartsWithoutSettingsFileOnComOneAndOnlyThreeButtons) {
+    ShowSpy spy;
+    qApp->installEventFilter(&spy);
+    StartProgram();
+    qApp->removeEventFilter(&spy);
+
+    EXPECT_EQ(spy.captionAtShow, " Orbiqa v1.05");
+    EXPECT_EQ(detachCalls, 1);
+    EXPECT_FALSE(program->WelcomeForm()->isVisible());
+    EXPECT_EQ(link->ComPort1().Port(), "COM1");
+    EXPECT_EQ(Control<QLabel>("Panel1")->text(), "");
+    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btConnect", "btClose"}));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(Main()->size(), QSize(232, 316));
+}
+
+TEST_F(MainFormFixture, ConnectAndDisconnectShowTheirTextsAndStates) {
+    StartProgram();
+    Connect();
+    EXPECT_EQ(Status(), QString::fromUtf8(" Soros kapcsolat rendben."));
+    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btDisconnect", "btStatus", "btParameterSetting",
+                                       "btGetVer", "btClose"}));
+
+    Control<QPushButton>("btDisconnect")->click();
+    EXPECT_FALSE(link->ComPort1().Connected());
+    EXPECT_EQ(Status(), QString::fromUtf8(" Nincs soros kapcsolat."));
+    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btConnect", "btClose"}));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainFormFixture, AFailedOpenShowsOnlyTheStatusTextAndPermissionNamesTheDevice) {
+    StartProgram();
+    device->Fail().open = EBUSY;
+    Control<QPushButton>("btConnect")->click();
+    EXPECT_EQ(Status(), QString::fromUtf8(" Hiba: A COM port nem elérhető!"));
+    EXPECT_TRUE(Control<QStatusBar>("StatusBar1")->toolTip().isEmpty());
+    EXPECT_TRUE(Enabled("btConnect"));
+    EXPECT_FALSE(Enabled("btDisconnect"));
+    EXPECT_TRUE(boxes.empty());
+
+    device->Fail().open = EACCES;
+    Control<QPushButton>("btConnect")->click();
+    EXPECT_EQ(Status(), QString::fromUtf8(" Hiba: A COM port nem elérhető!"));
+    EXPECT_TRUE(Control<QStatusBar>("StatusBar1")->toolTip().contains("/dev/ttyS0"));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainFormFixture, LosingTheDeviceClosesThePortWithoutADialog) {
+    StartProgram();
+    Connect();
+    device->LoseDevice();
+    ASSERT_TRUE(WaitFor([&] { return !link->ComPort1().Connected(); }));
+    EXPECT_EQ(Status(), QString::fromUtf8(" Hiba: A COM port nem elérhető!"));
+    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btConnect", "btClose"}));
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainFormFixture, CtrlAltDOpensTheTrafficLogFromEveryControlButNotWithShift) {
+    StartProgram();
+    TFormDetails* details = program->FormDetails();
+    const Qt::KeyboardModifiers ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+
+    SendKey(Main(), ctrlAlt | Qt::ShiftModifier);
+    SendKey(Control<QPushButton>("btConnect"), ctrlAlt | Qt::ShiftModifier);
+    SendKey(Main(), Qt::ControlModifier);
+    EXPECT_FALSE(details->isVisible());
+
+    auto opensFrom = [&](QObject* target) {
+        details->hide();
+        SendKey(target, ctrlAlt);
+        return details->isVisible();
+    };
+    EXPECT_TRUE(opensFrom(Main()));
+    for (const char* b : {"ButtonSelectSerial", "btConnect", "btClose"}) EXPECT_TRUE(opensFrom(Control<QPushButton>(b))) << b;
+    Connect();
+    for (const char* b : {"btDisconnect", "btStatus", "btParameterSetting", "btGetVer"})
+        EXPECT_TRUE(opensFrom(Control<QPushButton>(b))) << b;
+}
+
+TEST_F(MainFormFixture, ModuleTextsReachMemoStateAlwaysAndTheLogOnlyWhileShown) {
+    StartProgram();
+    LogMemoView* memo3 = program->FormDetails()->Memo3();
+    LogMemoView* memoState = program->StateForm()->MemoState();
+
+    link->Dispatch().Dispatch(LongText(kTypeLongText1, "hidden\r"));
+    EXPECT_EQ(memoState->Lines(), QStringList{"hidden"});
+    EXPECT_TRUE(memo3->Lines().isEmpty());
+
+    program->FormDetails()->show();
+    link->Dispatch().Dispatch(LongText(kTypeLongText1, "Kimen\xF5"));
+    link->Dispatch().Dispatch(LongText(kTypeLongDtmf, "5#"));
+    EXPECT_EQ(memo3->Lines(), QStringList{QString::fromUtf8("Kimenő")});
+    EXPECT_EQ(program->FormDetails()->MemoDTMF()->Lines(), QStringList{"5#"});
+    EXPECT_EQ(memoState->Lines(), (QStringList{"hidden", QString::fromUtf8("Kimenő")}));
+}
+
+TEST_F(MainFormFixture, VersionQuerySendsTheBlockReadAndShowsTheInfoBoxOnce) {
+    StartProgram();
+    Main()->btGetVerClick();  // the button is disabled while closed; the handler checks anyway
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QString::fromUtf8(" Nincs soros kapcsolat."));
+    EXPECT_EQ(boxes[0].Icon, BoxIcon::None);
+    boxes.clear();
+
+    Connect();
+    device->TakeWritten();
+    link->Reply().ReadReplyReady = 1;
+    Control<QPushButton>("btGetVer")->click();
+    EXPECT_EQ(device->TakeWritten().size(), kSecureFrameSize);
+    EXPECT_EQ(link->Reply().ReadReplyReady, 0);
+
+    auto& record = link->Reply().VersionReplyBuffer;
+    record.fill(0);
+    record[2] = 7;
+    record[18] = '"';
+    const std::string text = "VR3;1.05;x;2024\"";
+    std::copy(text.begin(), text.end(), record.begin() + 19);
+    Main()->BlockReplyCompleted();
+    Main()->BlockReplyCompleted();  // a second completion before the tick still shows one box
+    ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }));
+    Spin(120);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Caption, "Info");
+    EXPECT_EQ(boxes[0].Text, "VR3  1.05  2024  DataVersion:7");
+    EXPECT_FALSE(Main()->VersionWindowTimer().isActive());
+
+    record[18] = 'x';  // a parameter block: nothing shown
+    Main()->BlockReplyCompleted();
+    Spin(120);
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
+TEST_F(MainFormFixture, ThePortNameSurvivesARunAndTheCloseBoxEndsLikeKilepes) {
+    StartProgram();
+    Main()->Chooser = [](const QString& defaultPort, std::string& portNev, QString& portHNev) {
+        EXPECT_EQ(defaultPort, "");
+        portNev = "COM3";
+        portHNev = "Port (COM3)";
+        return true;
+    };
+    Control<QPushButton>("ButtonSelectSerial")->click();
+    EXPECT_EQ(Control<QLabel>("Panel1")->text(), "Port (COM3)");
+    Connect();
+
+    bool welcomeClosed = false;
+    struct CloseSpy : QObject {
+        bool* closed;
+        explicit CloseSpy(bool* c) : closed(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Close) *closed = true;
+            return false;
+        }
+    } spy(&welcomeClosed);
+    program->WelcomeForm()->installEventFilter(&spy);
+    Main()->close();  // the frame's close box
+    EXPECT_TRUE(welcomeClosed);
+    program->WelcomeForm()->removeEventFilter(&spy);
+    EndProgram();
+    EXPECT_EQ(ReadFile("ZenitSetup.ini"), "2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM3\r\n");
+    EXPECT_TRUE(boxes.empty());
+
+    StartProgram();
+    EXPECT_EQ(link->ComPort1().Port(), "COM3");
+    EXPECT_EQ(Control<QLabel>("Panel1")->text(), "");  // not filled from the file
+    welcomeClosed = false;
+    program->WelcomeForm()->installEventFilter(&spy);
+    Control<QPushButton>("btClose")->click();
+    EXPECT_TRUE(welcomeClosed);
+    EXPECT_FALSE(Main()->isVisible());
+    program->WelcomeForm()->removeEventFilter(&spy);
+}
+
+TEST_F(MainFormFixture, AFailedSaveReachesTheStandardErrorBox) {
+    StartProgram();
+    QDir().mkdir("ZenitSetup.ini.new");  // the new file cannot be created beside the old one
+    EndProgram();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Icon, BoxIcon::Error);
+    EXPECT_EQ(boxes[0].Caption, "Orbiqa_shell_ui_tests");
+    EXPECT_EQ(boxes[0].Text, "Cannot Create ZenitSetup.ini.");
+}
+
+TEST_F(MainFormFixture, ErrorsEscapingHandlersReachOneBoxAndTheProgramGoesOn) {
+    StartProgram();
+    QTimer::singleShot(0, [] { throw EFileError("Unable to open com port (win error code: 2)"); });
+    ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }));
+    EXPECT_EQ(boxes[0].Text, "Unable to open com port (win error code: 2)");  // ends in ")": no full stop
+    EXPECT_EQ(boxes[0].Icon, BoxIcon::Error);
+
+    // Choosing a port while connected reopens it; a failed reopening is reported once and the
+    // window no longer claims a connection.
+    boxes.clear();
+    Connect();
+    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev) {
+        portNev = "COM9";
+        portHNev = "COM9";
+        return true;
+    };
+    device->Fail().open = ENOENT;
+    QTimer::singleShot(0, [&] { Control<QPushButton>("ButtonSelectSerial")->click(); });
+    ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }));
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, "Unable to open com port (win error code: 2)");
+    EXPECT_EQ(link->ComPort1().Port(), "COM9");
+    EXPECT_EQ(Status(), QString::fromUtf8(" Hiba: A COM port nem elérhető!"));
+    EXPECT_TRUE(Enabled("btConnect"));
+}

@@ -1,0 +1,99 @@
+// The program against orbiqa-modsim on a pseudo-terminal: the real serial device, the real
+// timing, the simulated module's answers.
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+
+#include "diag/LogMemoView.h"
+#include "diag/SerialDetails.h"
+#include "platform/PosixSerialDevice.h"
+#include "ShellFixture.h"
+#include "status/State.h"
+
+using namespace orbiqa;
+using namespace orbiqa::test;
+
+namespace {
+
+constexpr const char* kSimPort = "COM77";
+
+struct ModsimFixture : ShellFixture {
+    QProcess sim;
+    QByteArray oldXdg;
+
+    std::unique_ptr<SerialDevice> MakeDevice() override { return std::make_unique<PosixSerialDevice>(); }
+
+    void SetUp() override {
+        // ORBIQA_BIN_DIR names the built programs; by default they sit beside this test.
+        QString bin = qEnvironmentVariable("ORBIQA_BIN_DIR");
+        if (bin.isEmpty()) bin = QCoreApplication::applicationDirPath();
+        const QString simulator = bin + "/orbiqa-modsim";
+        if (!QFile::exists(simulator)) GTEST_SKIP() << "orbiqa-modsim not built";
+        ShellFixture::SetUp();
+        // The simulator publishes its link in the port-link folder, and the program looks there.
+        oldXdg = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+        sim.setProgram(simulator);
+        sim.setArguments({"--port", kSimPort, "--fast", "--status-flags", "0x11", "--signal", "23",
+                          "--line-state", "2", "--text-interval", "100", "--version-text", "E2E-SIM;V9.9;x;2030",
+                          "--data-version", "12"});
+        sim.start();
+        ASSERT_TRUE(sim.waitForStarted(5000));
+        ASSERT_TRUE(WaitFor([&] { return sim.canReadLine(); }, 5000)) << "the simulator did not start";
+        ASSERT_TRUE(sim.readLine().startsWith(QByteArray("orbiqa-modsim: ") + kSimPort + " -> "));
+
+        QFile settings("ZenitSetup.ini");
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+        settings.write(QByteArray("2,1\r\n0,0,") + kSimPort + "\r\n");
+    }
+
+    void TearDown() override {
+        if (sim.state() != QProcess::NotRunning) {
+            sim.terminate();
+            sim.waitForFinished(5000);
+        }
+        if (!link) return;  // skipped before the fixture was built
+        ShellFixture::TearDown();
+        qputenv("XDG_CONFIG_HOME", oldXdg);
+    }
+
+    QString LabelText(QWidget* w, const char* name) { return w->findChild<QLabel*>(name)->text(); }
+};
+
+}  // namespace
+
+TEST_F(ModsimFixture, ConnectWatchQueryAndUnplug) {
+    StartProgram();
+    ASSERT_EQ(link->ComPort1().Port(), kSimPort);
+    Control<QPushButton>("btConnect")->click();
+    ASSERT_TRUE(link->ComPort1().Connected()) << Main()->StatusText().toStdString();
+
+    Control<QPushButton>("btStatus")->click();
+    TStateForm* state = program->StateForm();
+    EXPECT_TRUE(WaitFor([&] { return LabelText(state, "lbGSMpowVal") == "23"; }, 5000));
+    EXPECT_EQ(LabelText(state, "lbGSMLine"), QString::fromUtf8("Kimenő hívás folyamatban 2"));
+    EXPECT_EQ(LabelText(state, "lbIN1"), QString::fromUtf8("Rövidzár"));
+    EXPECT_EQ(LabelText(state, "lbLineVoltage"), "Vonal rendben");
+
+    // Module texts fill MemoState; the traffic log only while it is shown.
+    EXPECT_TRUE(WaitFor([&] { return state->MemoState()->Lines().size() >= 2; }, 5000));
+    TFormDetails* details = program->FormDetails();
+    EXPECT_TRUE(details->Memo3()->Lines().isEmpty());
+    details->show();
+    EXPECT_TRUE(WaitFor([&] { return !details->Memo3()->Lines().isEmpty(); }, 5000));
+
+    Control<QPushButton>("btGetVer")->click();
+    ASSERT_TRUE(WaitFor([&] { return !boxes.empty(); }, 5000));
+    EXPECT_EQ(boxes[0].Caption, "Info");
+    EXPECT_EQ(boxes[0].Text, "E2E-SIM  V9.9  2030  DataVersion:12");
+
+    // Unplugging: the simulator goes away with its pseudo-terminal.
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(5000));
+    EXPECT_TRUE(WaitFor([&] { return !link->ComPort1().Connected(); }, 5000));
+    EXPECT_EQ(Main()->StatusText(), QString::fromUtf8(" Hiba: A COM port nem elérhető!"));
+    EXPECT_TRUE(Control<QPushButton>("btConnect")->isEnabled());
+    EXPECT_FALSE(Control<QPushButton>("btGetVer")->isEnabled());
+    EXPECT_EQ(boxes.size(), 1u);
+}

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+#include "base/Errors.h"
+#include "shell/TableFile.h"
+
+using namespace orbiqa;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct TableFileFixture : ::testing::Test {
+    fs::path dir;
+    std::string file;
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("orbiqa-table-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+        file = (dir / "ZenitSetup.ini").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    void Write(const std::string& content) { std::ofstream(file, std::ios::binary) << content; }
+    std::string Read() {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    TextTable Load(const std::string& content) {
+        Write(content);
+        TextTable t(2, 1, 20);
+        LoadTableFile(t, file);
+        return t;
+    }
+};
+
+}  // namespace
+
+TEST_F(TableFileFixture, SavesTheFourLinesOfAPortName) {
+    TextTable t(2, 1, 20);
+    t.SetCell(0, 0, "COM3");
+    SaveTableFile(t, file);
+    EXPECT_EQ(Read(), "2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM3\r\n");
+    EXPECT_FALSE(fs::exists(file + ".new"));
+
+    TextTable back(2, 1, 20);
+    LoadTableFile(back, file);
+    EXPECT_EQ(back.Cell(0, 0), "COM3");
+}
+
+TEST_F(TableFileFixture, ALineWithoutCommasAddressesTheFirstCell) {
+    EXPECT_EQ(Load("2,1\r\nCOM5\r\n").Cell(0, 0), "COM5");
+    EXPECT_EQ(Load("2,1\nCOM6\n").Cell(0, 0), "COM6");  // bare line feeds end lines too
+}
+
+TEST_F(TableFileFixture, ATrailingEmptyLineEmptiesTheFirstCellAgain) {
+    EXPECT_EQ(Load("2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM3\r\n\r\n").Cell(0, 0), "");
+    EXPECT_EQ(Load("2,1\r\n0,0,COM3\r\n").Cell(0, 0), "COM3");  // the last line end starts no line
+}
+
+TEST_F(TableFileFixture, TheFirstLineResizesAndTheNextSaveKeepsTheSize) {
+    TextTable t = Load("4,3\r\ncw 2,33\r\n0,0,COM8\r\n3,2,far\r\n");
+    EXPECT_EQ(t.ColumnCount(), 4);
+    EXPECT_EQ(t.RowCount(), 3);
+    EXPECT_EQ(t.Cell(0, 0), "COM8");
+    SaveTableFile(t, file);
+    EXPECT_EQ(Read(), "4,3\r\ncw 0,20\r\ncw 1,20\r\ncw 2,33\r\ncw 3,20\r\n0,0,COM8\r\n3,2,far\r\n");
+}
+
+TEST_F(TableFileFixture, CellsAndWidthsOutsideTheTableAreSkipped) {
+    TextTable t = Load("2,1\r\ncw 5,99\r\ncw -1,99\r\n5,0,x\r\n0,1,y\r\n-1,0,z\r\n1,0,kept\r\n");
+    EXPECT_EQ(t.Cell(1, 0), "kept");
+    EXPECT_EQ(t.Cell(0, 0), "");
+    EXPECT_EQ(t.ColumnWidth(0), 20);
+    EXPECT_EQ(t.ColumnWidth(1), 20);
+}
+
+TEST_F(TableFileFixture, NumbersAreReadUpToTheFirstCharacterThatDoesNotFit) {
+    TextTable t = Load("0,-4\r\n 0x0 ,$0z,COM9,tail\r\n");
+    EXPECT_EQ(t.ColumnCount(), 1);  // counts below 1 give 1
+    EXPECT_EQ(t.RowCount(), 1);
+    EXPECT_EQ(t.Cell(0, 0), "COM9,tail");  // everything after the second comma
+}
+
+TEST_F(TableFileFixture, HugeSizesAreBounded) {
+    TextTable t = Load("2000000000,2000000000\r\n0,0,COM4\r\n");
+    EXPECT_EQ(t.ColumnCount(), TextTable::kMaxExtent);
+    EXPECT_EQ(t.RowCount(), TextTable::kMaxExtent);
+    EXPECT_EQ(t.Cell(0, 0), "COM4");
+}
+
+TEST_F(TableFileFixture, LineBreaksInACellTravelAsTabAndBackspace) {
+    TextTable t(2, 1, 20);
+    t.SetCell(1, 0, "a\r\nb");
+    t.SetCell(0, 0, "tab\there");  // no carriage return: written as it is
+    SaveTableFile(t, file);
+    EXPECT_EQ(Read(), "2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,tab\there\r\n1,0,a\t\bb\r\n");
+    TextTable back(2, 1, 20);
+    LoadTableFile(back, file);
+    EXPECT_EQ(back.Cell(1, 0), "a");  // decoded, then cut at the first carriage return
+    EXPECT_EQ(back.Cell(0, 0), "tab\there");
+}
+
+TEST_F(TableFileFixture, MissingFileAndUncreatableFileRaiseTheirMessages) {
+    TextTable t(2, 1, 20);
+    try {
+        LoadTableFile(t, file);
+        FAIL();
+    } catch (const EFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + file);
+    }
+    Write("2,1\r\n0,0,COM2\r\n");
+    fs::create_directory(file + ".new");  // the file beside cannot be created
+    t.SetCell(0, 0, "COM7");
+    try {
+        SaveTableFile(t, file);
+        FAIL();
+    } catch (const EFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot Create " + file);
+    }
+    EXPECT_EQ(Read(), "2,1\r\n0,0,COM2\r\n");  // the good file is untouched
+}
+
+TEST_F(TableFileFixture, AFailedWriteLeavesTheOldFileInPlace) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    Write("2,1\r\n0,0,COM2\r\n");
+    // The new content is written beside the file first; make that write fail.
+    fs::create_symlink("/dev/full", file + ".new");
+    TextTable t(2, 1, 20);
+    t.SetCell(0, 0, "COM7");
+    EXPECT_THROW(SaveTableFile(t, file), EFileError);
+    EXPECT_EQ(Read(), "2,1\r\n0,0,COM2\r\n");
+}

@@ -1,0 +1,212 @@
+// TFormDownload offscreen: its controls, the buttons locked during a transfer and always given
+// back, the connection test, the file buttons and the bar's visible colour.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "FakeModule.h"
+#include "base/Errors.h"
+#include "transfer/DownloadForm.h"
+
+namespace orbiqa {
+namespace {
+
+using test::FakeModule;
+using ::testing::Each;
+
+const char* const kSevenButtons[] = {"btOpen", "btSave", "btRead", "btWrite", "btCompare", "btEdit", "btClose"};
+
+class DownloadFormTest : public ::testing::Test {
+protected:
+    DownloadFormTest() {
+        hooks.showMessage = [this](const QString& text) { messages << text; };
+        hooks.chooseFile = [this](TFormDownload::FileDialogKind kind, const QString& last) {
+            offered << last;
+            kinds.push_back(kind);
+            return nextFile;
+        };
+        hooks.openEditor = [this] { ++editorOpened; };
+        form = std::make_unique<TFormDownload>(module, image, hooks);
+        // Answers arrive through the event loop, as the port's hand-overs do.
+        module.onSend = [this] {
+            QTimer::singleShot(0, [this] {
+                for (const char* name : kSevenButtons) enabledDuringTransfer |= Button(name)->isEnabled();
+                stopEnabledDuringTransfer &= Button("btStop")->isEnabled();
+                module.Deliver();
+            });
+        };
+    }
+
+    QPushButton* Button(const char* name) const { return form->findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QProgressBar* Progress() const { return form->findChild<QProgressBar*>(QStringLiteral("Progress")); }
+    bool AllEnabled() const {
+        bool all = true;
+        for (const char* name : kSevenButtons) all &= Button(name)->isEnabled();
+        return all;
+    }
+
+    FakeModule module;
+    std::array<std::uint8_t, kParameterImageSize> image{};
+    TFormDownload::Hooks hooks;
+    QStringList messages;
+    QStringList offered;
+    std::vector<TFormDownload::FileDialogKind> kinds;
+    QString nextFile;
+    int editorOpened = 0;
+    bool enabledDuringTransfer = false;
+    bool stopEnabledDuringTransfer = true;
+    std::unique_ptr<TFormDownload> form;
+};
+
+TEST_F(DownloadFormTest, ControlsCaptionsAndFreshImage) {
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Paraméterek beállítása"));
+    EXPECT_EQ(form->size(), QSize(276, 276));
+    EXPECT_EQ(Progress()->minimum(), 0);
+    EXPECT_EQ(Progress()->maximum(), 12);
+    EXPECT_EQ(Progress()->accessibleName(), QStringLiteral("Progress"));
+    const std::pair<const char*, const char*> captions[] = {
+        {"btOpen", "Beolvasás fájlból"},
+        {"btSave", "Mentés fájlba"},
+        {"btRead", "<-- Adatok beolvasása a modulból"},
+        {"btWrite", "--> Adatok áttöltése a modulba"},
+        {"btCompare", "<--> Adatok összehasonlítása"},
+        {"btEdit", "Adatok szerkesztése"},
+        {"btStop", "Stop"},
+        {"btClose", "Ablak bezárása"}};
+    for (const auto& [name, caption] : captions) {
+        QPushButton* b = Button(name);
+        ASSERT_NE(b, nullptr) << name;
+        EXPECT_EQ(b->text(), QString::fromUtf8(caption));
+        EXPECT_EQ(b->accessibleName(), QString::fromUtf8(caption));
+        EXPECT_TRUE(b->font().bold());
+    }
+    EXPECT_GT(Button("btEdit")->height(), Button("btRead")->height());
+    EXPECT_NE(form->findChild<QTimer*>(QStringLiteral("Timer1")), nullptr);
+    EXPECT_TRUE(form->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+    EXPECT_THAT(image, Each(0xFF));
+    EXPECT_EQ(QtFileFilter(QString::fromLatin1(TFormDownload::kFileFilter)), QStringLiteral("Velmora 3 GPRS Data (*.VR3)"));
+}
+
+TEST_F(DownloadFormTest, ButtonsAreLockedDuringATransferAndComeBack) {
+    module.memory.fill(0x21);
+    form->btReadClick();
+    EXPECT_FALSE(enabledDuringTransfer);
+    EXPECT_TRUE(stopEnabledDuringTransfer);
+    EXPECT_TRUE(AllEnabled());
+    EXPECT_EQ(form->BarPosition(), 15);
+    EXPECT_EQ(Progress()->value(), 12);  // 12..15 all show full
+    EXPECT_THAT(std::span(image).first(kModuleMemorySize), Each(0x21));
+    EXPECT_EQ(module.waits.size(), 0u);  // the Qt waiter, not the fake's, did the waiting
+}
+
+TEST_F(DownloadFormTest, SendErrorLeavesTheHandlerButGivesTheButtonsBack) {
+    module.failOnSend = 3;
+    EXPECT_THROW(form->btWriteClick(), EComPort);
+    EXPECT_TRUE(AllEnabled());
+}
+
+TEST_F(DownloadFormTest, ClosedPortShowsTheMessageAndChangesNothing) {
+    module.connected = false;
+    form->btCompareClick();
+    EXPECT_EQ(messages, QStringList{QStringLiteral(" Nincs soros kapcsolat.")});
+    EXPECT_TRUE(module.sent.empty());
+    EXPECT_TRUE(AllEnabled());
+    EXPECT_THAT(image, Each(0xFF));
+}
+
+TEST_F(DownloadFormTest, FailedWriteAtBlockZeroShowsRedAtOne) {
+    form->Waiter().Timer1().setInterval(2);  // run the 80-tick wait out quickly
+    module.noAckFromBlock = 0;
+    form->btWriteClick();
+    EXPECT_EQ(Progress()->value(), 1);
+    EXPECT_EQ(form->Colour(), BarColour::Red);
+    EXPECT_EQ(form->Waiter().ReplyCountdown(), 0);
+    EXPECT_TRUE(AllEnabled());
+}
+
+TEST_F(DownloadFormTest, FileButtonsRememberTheirNamesAndCancelResetsTheBar) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("orbiqa-form-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const QString saved = QString::fromStdString((dir / "fresh.VR3").string());
+
+    nextFile = saved;
+    form->btSaveClick();  // a fresh image is an erased memory
+    std::ifstream in(saved.toStdString(), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(bytes, std::string(kParameterImageSize, '\xFF'));
+
+    image.fill(0);
+    form->SetBarColour(BarColour::Red);
+    form->btOpenClick();
+    EXPECT_EQ(Progress()->value(), 12);
+    EXPECT_EQ(form->Colour(), BarColour::Green);
+    EXPECT_THAT(image, Each(0xFF));
+
+    nextFile.clear();  // cancelled
+    form->SetBarColour(BarColour::Red);
+    form->btOpenClick();
+    EXPECT_EQ(Progress()->value(), 0);
+    EXPECT_EQ(form->Colour(), BarColour::Green);
+
+    nextFile = QString::fromStdString((dir / "missing.VR3").string());
+    image.fill(0x77);
+    EXPECT_THROW(form->btOpenClick(), EFileError);
+    EXPECT_EQ(Progress()->value(), 0);
+    EXPECT_THAT(image, Each(0x77));
+
+    // Each dialog offers its own last name.
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("*.VR3"), QStringLiteral("*.VR3"), saved, saved}));
+    nextFile.clear();
+    form->btSaveClick();
+    EXPECT_EQ(offered.last(), saved);
+    EXPECT_EQ(form->LastOpenName(), QString::fromStdString((dir / "missing.VR3").string()));
+    fs::remove_all(dir);
+}
+
+TEST_F(DownloadFormTest, EditOpensTheEditorAndCloseHides) {
+    form->show();
+    form->btEditClick();
+    EXPECT_EQ(editorOpened, 1);
+    form->btCloseClick();
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(DownloadFormTest, TheBarShowsItsColour) {
+    module.memory.fill(0);
+    form->btReadClick();  // a full green bar
+    const auto centreColour = [&] { return QColor(form->grab().toImage().pixel(Progress()->geometry().center())); };
+    EXPECT_EQ(centreColour(), QColor(0, 128, 0));
+    form->SetBarColour(BarColour::Red);
+    EXPECT_EQ(centreColour(), QColor(255, 0, 0));
+}
+
+TEST(RenderDownloadForm, WritesTheGreenAndTheRedPicture) {
+    const QString dir = QString::fromStdString(std::filesystem::temp_directory_path().string());
+    const QString path = dir + QStringLiteral("/orbiqa-download-%1.png").arg(::getpid());
+    const QString red = dir + QStringLiteral("/orbiqa-download-%1-red.png").arg(::getpid());
+    RenderDownloadForm(path);
+    const QImage g(path), r(red);
+    ASSERT_FALSE(g.isNull());
+    ASSERT_FALSE(r.isNull());
+    EXPECT_EQ(g.size(), QSize(276, 276));
+    EXPECT_EQ(QColor(g.pixel(20, 19)), QColor(0, 128, 0));
+    EXPECT_EQ(QColor(r.pixel(20, 19)), QColor(255, 0, 0));
+    if (qEnvironmentVariableIsEmpty("ORBIQA_KEEP_RENDER")) {
+        QFile::remove(path);
+        QFile::remove(red);
+    }
+}
+
+}  // namespace
+}  // namespace orbiqa

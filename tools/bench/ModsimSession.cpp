@@ -1,0 +1,71 @@
+#include "ModsimSession.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QRegularExpression>
+
+#include <stdexcept>
+
+#include "platform/PosixSerialDevice.h"
+
+namespace orbiqa::bench {
+
+QString ModsimProgram() {
+    const QString dir = qEnvironmentVariableIsEmpty("ORBIQA_BIN_DIR") ? QCoreApplication::applicationDirPath()
+                                                                       : qEnvironmentVariable("ORBIQA_BIN_DIR");
+    return QDir(dir).filePath(QStringLiteral("orbiqa-modsim"));
+}
+
+ModsimProcess::~ModsimProcess() { Stop(); }
+
+QString ModsimProcess::Start(const QStringList& args) {
+    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.start(ModsimProgram(), args);
+    if (!process_.waitForStarted(kStartTimeoutMs))
+        throw std::runtime_error("cannot start " + ModsimProgram().toStdString() + ": " +
+                                 process_.errorString().toStdString());
+    static const QRegularExpression startLine(QStringLiteral("^orbiqa-modsim: (COM\\d+) -> "));
+    const QDeadlineTimer deadline(kStartTimeoutMs);
+    while (!process_.canReadLine()) {
+        if (process_.state() == QProcess::NotRunning || deadline.hasExpired() ||
+            !process_.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            throw std::runtime_error("orbiqa-modsim did not start: " +
+                                     QString::fromLocal8Bit(process_.readAllStandardError()).toStdString());
+    }
+    const QString line = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    const auto match = startLine.match(line);
+    if (!match.hasMatch()) throw std::runtime_error("unexpected start line: " + line.toStdString());
+    comName_ = match.captured(1);
+    return comName_;
+}
+
+void ModsimProcess::Stop() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.terminate();
+    if (!process_.waitForFinished(1000)) {
+        process_.kill();
+        process_.waitForFinished(1000);
+    }
+}
+
+LinkSession::LinkSession(const QString& comName, int tickMs)
+    : link_(std::make_unique<PosixSerialDevice>()),
+      pump_(link_.ComPort1()),
+      waiter_(nullptr, tickMs),
+      channel_(link_),
+      engine_(channel_, image_, waiter_.Function()) {
+    link_.ComPort1().SetPort(comName.toStdString());
+    link_.ComPort1().SetConnected(true);
+}
+
+LinkSession::~LinkSession() {
+    // The port's event thread calls into the pump: close before the pump goes.
+    try {
+        link_.ComPort1().SetConnected(false);
+    } catch (...) {
+        // Nobody is left to tell at the end of a session; the port's destructor closes anyway.
+    }
+}
+
+}  // namespace orbiqa::bench

@@ -1,0 +1,66 @@
+#pragma once
+// A simulated module on a pseudo-terminal and the program's real link to it: orbiqa-modsim as a
+// child process, a ModuleLink over the POSIX serial device, the Qt hand-over pump, the Qt
+// waiter and the transfer engine over a 1088-byte image. Used by the benchmark and by the
+// end-to-end tests; needs a QCoreApplication.
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <memory>
+
+#include "link/ModuleLink.h"
+#include "link/QtHandoverPump.h"
+#include "transfer/QtFlagWaiter.h"
+#include "transfer/TransferEngine.h"
+
+namespace orbiqa::bench {
+
+/// The simulator program: $ORBIQA_BIN_DIR/orbiqa-modsim, else the one beside this program.
+QString ModsimProgram();
+
+class ModsimProcess {
+public:
+    static constexpr int kStartTimeoutMs = 10000;
+
+    ModsimProcess() = default;
+    ~ModsimProcess();
+    ModsimProcess(const ModsimProcess&) = delete;
+    ModsimProcess& operator=(const ModsimProcess&) = delete;
+
+    /// Starts the simulator with args and waits for its start line "orbiqa-modsim: COMn -> ...".
+    /// Returns the COM name; throws std::runtime_error (with its standard error) when it fails.
+    QString Start(const QStringList& args);
+    /// Ends the simulator (SIGTERM, then SIGKILL after a second).
+    void Stop();
+    const QString& ComName() const { return comName_; }
+
+private:
+    QProcess process_;
+    QString comName_;
+};
+
+/// The program's side: the link opened on comName. tickMs is the waiter's tick.
+class LinkSession {
+public:
+    explicit LinkSession(const QString& comName, int tickMs = kWaitTickMs);
+    ~LinkSession();
+    LinkSession(const LinkSession&) = delete;
+    LinkSession& operator=(const LinkSession&) = delete;
+
+    ModuleLink& Link() { return link_; }
+    TransferEngine& Engine() { return engine_; }
+    std::array<std::uint8_t, kParameterImageSize>& Image() { return image_; }
+    QtFlagWaiter& Waiter() { return waiter_; }
+
+private:
+    ModuleLink link_;
+    QtHandoverPump pump_;
+    QtFlagWaiter waiter_;
+    ModuleLinkChannel channel_;
+    std::array<std::uint8_t, kParameterImageSize> image_{};
+    TransferEngine engine_;
+};
+
+}  // namespace orbiqa::bench

@@ -1,0 +1,67 @@
+#include "PublishedPort.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+namespace orbiqa::modsim {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFirstAutoPort = 90;
+constexpr int kLastAutoPort = 96;
+
+// A link is stale when whatever it points at is gone: a simulator that was killed.
+bool IsStale(const fs::path& link) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(link, ec))) return false;
+    return !fs::exists(fs::status(link, ec));
+}
+
+}  // namespace
+
+PublishedPort::PublishedPort(const std::string& folder, std::optional<int> comNumber, const std::string& target)
+    : target_(target) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) throw std::runtime_error("cannot create the link folder '" + folder + "': " + ec.message());
+    const int first = comNumber.value_or(kFirstAutoPort);
+    const int last = comNumber.value_or(kLastAutoPort);
+    for (int n = first; n <= last; ++n) {
+        const std::string name = "COM" + std::to_string(n);
+        const std::string link = (fs::path(folder) / name).string();
+        if (TryCreate(link)) {
+            comName_ = name;
+            linkPath_ = link;
+            return;
+        }
+    }
+    if (comNumber)
+        throw std::runtime_error("COM" + std::to_string(*comNumber) + " is already published in '" + folder +
+                                 "' (its link points at a device that exists)");
+    throw std::runtime_error("COM90 to COM96 are all taken in '" + folder + "'; choose one with --port");
+}
+
+bool PublishedPort::TryCreate(const std::string& link) {
+    if (IsStale(link)) ::unlink(link.c_str());
+    if (::symlink(target_.c_str(), link.c_str()) == 0) return true;
+    if (errno == EEXIST) return false;
+    throw std::runtime_error("cannot create the link '" + link + "': " + std::strerror(errno));
+}
+
+PublishedPort::~PublishedPort() { Remove(); }
+
+void PublishedPort::Remove() {
+    if (linkPath_.empty()) return;
+    std::error_code ec;
+    // Only our own link: another simulator may have taken the name over meanwhile.
+    if (fs::read_symlink(linkPath_, ec) == fs::path(target_)) ::unlink(linkPath_.c_str());
+    linkPath_.clear();
+}
+
+}  // namespace orbiqa::modsim
