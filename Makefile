@@ -12,10 +12,9 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
-$(BUILD)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS)
-
-configure: deps $(BUILD)/CMakeCache.txt
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) > $(BUILD)-configure.log 2>&1 \
+	    || { cat $(BUILD)-configure.log; exit 1; }
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)

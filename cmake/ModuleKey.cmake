@@ -4,10 +4,15 @@ set(ORBIQA_MODULE_KEY "4f7262697161206465762d6b65792031" CACHE STRING
     "Module AES-128 key, 32 hexadecimal digits")
 
 string(LENGTH "${ORBIQA_MODULE_KEY}" _orbiqa_key_len)
-if(NOT _orbiqa_key_len EQUAL 32 OR NOT ORBIQA_MODULE_KEY MATCHES "^[0-9A-Fa-f]+$")
+if(NOT _orbiqa_key_len EQUAL 32)
     message(FATAL_ERROR
-        "ORBIQA_MODULE_KEY must be exactly 32 hexadecimal digits (16 bytes); "
-        "it has ${_orbiqa_key_len} characters or a character that is not a hexadecimal digit.")
+        "ORBIQA_MODULE_KEY must be exactly 32 hexadecimal digits (16 bytes); it has "
+        "${_orbiqa_key_len} characters.")
+endif()
+if(NOT ORBIQA_MODULE_KEY MATCHES "^[0-9A-Fa-f]+$")
+    message(FATAL_ERROR
+        "ORBIQA_MODULE_KEY must be exactly 32 hexadecimal digits (16 bytes); it holds a "
+        "character that is not a hexadecimal digit.")
 endif()
 
 set(_orbiqa_key_bytes "")
