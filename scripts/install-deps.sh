@@ -10,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev llvm
     xvfb xauth
     dpkg-dev fakeroot
+    g++-mingw-w64-x86-64-posix
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -6,7 +6,7 @@
 #include "params/ParameterImage.h"
 #include "params/SettingsForm.h"
 #include "platform/LinuxRegistryReader.h"
-#include "platform/PosixSerialDevice.h"
+#include "platform/SystemSerialDevice.h"
 #include "ports/SorosDialog.h"
 #include "shell/MessageBoxes.h"
 #include "shell/OrbiqaApplication.h"
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     // The link comes first: the windows created before the main window hold a reference to it.
     // The hand-over pump must outlive the port's open state, and the program (whose main window
     // closes the port) ends before either.
-    ModuleLink link(std::make_unique<PosixSerialDevice>());
+    ModuleLink link(CreateSystemSerialDevice());
     QtHandoverPump pump(link.ComPort1());
 
     Program program(link);

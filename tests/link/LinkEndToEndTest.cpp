@@ -9,7 +9,7 @@
 #include "link/ManualPump.h"
 #include "link/ModuleLink.h"
 #include "modsim/SimHarness.h"
-#include "platform/PosixSerialDevice.h"
+#include "platform/SystemSerialDevice.h"
 
 using namespace orbiqa;
 using namespace std::chrono_literals;
@@ -28,7 +28,7 @@ TEST(LinkEndToEnd, ReadsTheVersionRecordAndAParameterBlockFromTheSimulator) {
     setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
     modsimtest::SimProcess sim({"--texts", "off"}, home.Path() + "/orbiqa/ports");
 
-    ModuleLink link(std::make_unique<PosixSerialDevice>());
+    ModuleLink link(CreateSystemSerialDevice());
     test::ManualPump pump(link.ComPort1());
     CountCompletions completions;
     link.Dispatch().SetBlockReplyConsumer(&completions);

@@ -7,7 +7,7 @@
 
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
-#include "platform/PosixSerialDevice.h"
+#include "platform/SystemSerialDevice.h"
 #include "ShellFixture.h"
 #include "status/State.h"
 
@@ -22,7 +22,7 @@ struct ModsimFixture : ShellFixture {
     QProcess sim;
     QByteArray oldXdg;
 
-    std::unique_ptr<SerialDevice> MakeDevice() override { return std::make_unique<PosixSerialDevice>(); }
+    std::unique_ptr<SerialDevice> MakeDevice() override { return CreateSystemSerialDevice(); }
 
     void SetUp() override {
         // ORBIQA_BIN_DIR names the built programs; by default they sit beside this test.

@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-#include "platform/PosixSerialDevice.h"
+#include "platform/SystemSerialDevice.h"
 
 namespace orbiqa::bench {
 
@@ -50,7 +50,7 @@ void ModsimProcess::Stop() {
 }
 
 LinkSession::LinkSession(const QString& comName, int tickMs)
-    : link_(std::make_unique<PosixSerialDevice>()),
+    : link_(CreateSystemSerialDevice()),
       pump_(link_.ComPort1()),
       waiter_(nullptr, tickMs),
       channel_(link_),
