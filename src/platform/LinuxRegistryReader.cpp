@@ -9,17 +9,16 @@
 #include "base/IntText.h"
 #include "base/Win1250.h"
 #include "platform/PortLinks.h"
+#include "ports/RegistryKeys.h"
 
 namespace orbiqa {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr const char* kEnumRoot = "\\SYSTEM\\CurrentControlSet\\Enum";
+using namespace registry_keys;
+
 constexpr const char* kTtyBranch = "TTY";
 constexpr const char* kLinkBranch = "PORTLINK";
-constexpr const char* kClassRoot = "\\SYSTEM\\CurrentControlSet\\Control\\Class";
-constexpr const char* kServicesRoot = "\\SYSTEM\\CurrentControlSet\\Services";
-constexpr const char* kSerialCommMap = "\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
 constexpr const char* kPortClass = "Ports";
 constexpr const char* kLinkMaker = "(Orbiqa port link)";
 constexpr const char* kUnknownModel = "Communications Port";

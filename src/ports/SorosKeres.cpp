@@ -2,17 +2,13 @@
 
 
 #include "base/IntText.h"
+#include "ports/RegistryKeys.h"
 
 namespace orbiqa {
 namespace {
 
-constexpr const char* kEnumRoot = "\\SYSTEM\\CurrentControlSet\\Enum";
-constexpr const char* kOldEnumRoot = "\\Enum";
-constexpr const char* kClassRoot = "\\SYSTEM\\CurrentControlSet\\Control\\Class";
-constexpr const char* kServicesRoot = "\\SYSTEM\\CurrentControlSet\\Services";
-constexpr const char* kSerialCommMap = "\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
-// Older systems spell the map this way; both are tried.
-constexpr const char* kSerialCommMapOld = "\\Hardware\\DeviceMap\\SerialComm";
+using namespace registry_keys;
+
 
 bool HasComPrefix(const std::string& text) { return text.compare(0, 3, "COM") == 0; }
 
