@@ -1,7 +1,6 @@
 #include "platform/PosixSerialDevice.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -190,13 +189,6 @@ void PosixSerialDevice::ResetStop() {
     char buf[64];
     while (::read(stopPipe_[0], buf, sizeof buf) > 0) {
     }
-}
-
-std::string DeviceGroupName(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) return {};
-    if (const group* g = getgrgid(st.st_gid)) return g->gr_name;
-    return {};
 }
 
 }  // namespace orbiqa

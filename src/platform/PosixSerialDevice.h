@@ -44,7 +44,4 @@ private:
     int writeConstantMs_ = 0;
 };
 
-/// The name of the group that owns a device file, or empty (used for the permission hint).
-std::string DeviceGroupName(const std::string& path);
-
 }  // namespace orbiqa

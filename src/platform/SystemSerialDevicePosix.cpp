@@ -1,3 +1,6 @@
+#include <grp.h>
+#include <sys/stat.h>
+
 #include "platform/PosixSerialDevice.h"
 #include "platform/SystemSerialDevice.h"
 
@@ -5,6 +8,13 @@ namespace orbiqa {
 
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
     return std::make_unique<PosixSerialDevice>();
+}
+
+std::string DeviceGroupName(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return {};
+    if (const group* g = getgrgid(st.st_gid)) return g->gr_name;
+    return {};
 }
 
 }  // namespace orbiqa

@@ -15,7 +15,7 @@
 #include "diag/SerialDetails.h"
 #include "link/ModuleLink.h"
 #include "platform/PortLinks.h"
-#include "platform/PosixSerialDevice.h"
+#include "platform/SystemSerialDevice.h"
 #include "shell/MessageBoxes.h"
 #include "shell/VersionRecord.h"
 #include "status/State.h"

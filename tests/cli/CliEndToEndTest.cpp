@@ -1,0 +1,380 @@
+// orbiqa-cli as a script runs it: the built program against orbiqa-modsim on a pseudo-terminal,
+// with the simulator's faults, judged by exit status and output.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "CliProcess.h"
+#include "params/EEAddr.h"
+#include "params/ImageFields.h"
+#include "transfer/ParameterFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using clitest::CliProcess;
+using clitest::CliResult;
+using modsimtest::SimProcess;
+using modsimtest::TempDir;
+using orbiqa::ParameterImage;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::MatchesRegex;
+using ::testing::StartsWith;
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::size_t kImageSize = 1088;
+constexpr std::size_t kModuleBytes = 960;
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+ParameterImage LoadImage(const std::string& path) {
+    ParameterImage image;
+    orbiqa::LoadParameterFile(path, orbiqa::ImageBytes(image.data(), ParameterImage::Size));
+    return image;
+}
+
+void SaveImage(const std::string& path, const ParameterImage& image) {
+    orbiqa::SaveParameterFile(path,
+                              std::span<const std::uint8_t, kImageSize>(image.data(), kImageSize));
+}
+
+QJsonObject JsonOf(const std::string& text) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
+    return doc.object();
+}
+
+class CliEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* program : {"orbiqa-cli", "orbiqa-modsim"})
+            if (!fs::exists(modsimtest::BinaryDir() + "/" + program))
+                GTEST_SKIP() << program << " not built";
+        moduleBytes.resize(kImageSize);
+        for (std::size_t i = 0; i < kImageSize; ++i)
+            moduleBytes[i] = static_cast<std::uint8_t>(i * 11 + 5);
+        memoryFile = Path("module.VR3");
+        WriteFile(memoryFile, moduleBytes);
+    }
+
+    /// The simulator on the memory file, fast, without texts unless the options ask for them.
+    const std::string& StartModule(std::vector<std::string> options = {}) {
+        options.insert(options.end(), {"--fast", "--memory", memoryFile});
+        if (std::find(options.begin(), options.end(), "--texts") == options.end())
+            options.insert(options.end(), {"--texts", "off"});
+        sim = std::make_unique<SimProcess>(options, config.Path() + "/orbiqa/ports");
+        EXPECT_THAT(sim->ComName(), StartsWith("COM")) << sim->StartLine();
+        return sim->ComName();
+    }
+
+    CliResult Cli(const std::vector<std::string>& args, bool errToTerminal = false) {
+        return clitest::RunCli(args, config.Path(), errToTerminal);
+    }
+
+    std::string Path(const std::string& name) const { return files.Path() + "/" + name; }
+
+    TempDir config;  // XDG_CONFIG_HOME of the simulator's link and of every orbiqa-cli run
+    TempDir files;
+    Bytes moduleBytes;
+    std::string memoryFile;
+    std::unique_ptr<SimProcess> sim;
+};
+
+TEST_F(CliEndToEndTest, ReadSavesTheModuleBlocksWithAZeroTail) {
+    const std::string port = StartModule();
+    const std::string out = Path("read.VR3");
+    const CliResult r = Cli({"read", out, "--port", port});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "read: 15 blocks from " + port + " saved to " + out + "\n");
+    EXPECT_THAT(r.err, IsEmpty());  // no progress bar into a pipe
+    const Bytes file = ReadFile(out);
+    ASSERT_EQ(file.size(), kImageSize);
+    EXPECT_TRUE(std::equal(file.begin(), file.begin() + kModuleBytes, moduleBytes.begin()));
+    EXPECT_TRUE(std::all_of(file.begin() + kModuleBytes, file.end(),
+                            [](std::uint8_t b) { return b == 0; }));
+}
+
+TEST_F(CliEndToEndTest, ProgressBarIsDrawnOnlyAtATerminal) {
+    const std::string port = StartModule();
+    const CliResult r = Cli({"compare", memoryFile, "--port", port}, true);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("\rcompare [#.............."));
+    EXPECT_THAT(r.err, HasSubstr("\rcompare [###############] 15/15"));
+    EXPECT_EQ(r.out, "compare: " + port + " equals " + memoryFile + " (15 blocks)\n");
+}
+
+TEST_F(CliEndToEndTest, CompareNamesTheFirstBlockThatDiffers) {
+    const std::string port = StartModule();
+    Bytes file = moduleBytes;
+    file[3 * 64 + 10] ^= 0x01;
+    file[7 * 64] ^= 0x01;
+    file[1000] ^= 0xFF;  // beyond the module's memory: never compared
+    WriteFile(Path("changed.VR3"), file);
+    const CliResult r = Cli({"compare", Path("changed.VR3"), "--port", port});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.out, IsEmpty());
+    EXPECT_EQ(r.err, "orbiqa-cli: compare: " + port + " differs from " + Path("changed.VR3") +
+                         " in block 3 (the first that differs)\n");
+
+    file = moduleBytes;
+    file[1000] ^= 0xFF;
+    WriteFile(Path("tail.VR3"), file);
+    EXPECT_EQ(Cli({"compare", Path("tail.VR3"), "--port", port}).status, 0);
+}
+
+TEST_F(CliEndToEndTest, SilentModuleFailsNamingTheBlockAndWritesNoFile) {
+    const std::string port = StartModule({"--silent-from-block", "4"});
+    const CliResult r = Cli({"read", Path("partial.VR3"), "--port", port});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err,
+                HasSubstr("read: the module did not answer for block 4 (4 of 15 blocks read;"));
+    EXPECT_FALSE(fs::exists(Path("partial.VR3")));
+}
+
+TEST_F(CliEndToEndTest, AnswerForAnotherBlockFailsNamingTheBlock) {
+    const std::string port = StartModule({"--wrong-block", "2"});
+    const CliResult r = Cli({"compare", memoryFile, "--port", port});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(
+        r.err,
+        HasSubstr(
+            "compare: the module answered the request for block 2 with another block (2 of 15"));
+}
+
+TEST_F(CliEndToEndTest, MissingAcknowledgementFailsNamingTheBlock) {
+    const std::string port = StartModule({"--no-ack-from-block", "6"});
+    const CliResult r = Cli({"write", memoryFile, "--port", port});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(
+        r.err, HasSubstr("write: the module did not acknowledge block 6 (6 of 15 blocks written)"));
+}
+
+TEST_F(CliEndToEndTest, VersionPrintsTheInfoLine) {
+    const std::string port =
+        StartModule({"--version-text", "ACME-GSM;V9.99;2030-01-01;7.1", "--data-version", "258"});
+    const CliResult r = Cli({"version", "--port", port});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "ACME-GSM  V9.99  7.1  DataVersion:258\n");
+}
+
+TEST_F(CliEndToEndTest, StatusPrintsEachDecodedStatusMessage) {
+    const std::string port =
+        StartModule({"--status-flags", "17", "--signal", "31", "--line-state", "2"});
+    const CliResult r = Cli({"status", "--port", port, "--count", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string line =
+        "IN1=R\xC3\xB6vidz\xC3\xA1r\tline=Vonal rendben\tGSM=Kimen\xC5\x91 h\xC3\xADv\xC3\xA1s "
+        "folyamatban\tcode=2\tsignal=31\n";
+    EXPECT_EQ(r.out, line + line);
+}
+
+TEST_F(CliEndToEndTest, ModuleThatNeverAnswersIsExitOne) {
+    // Under another key nothing the module sends is valid: the same as silence.
+    const std::string port = StartModule({"--wrong-key"});
+    const CliResult status = Cli({"status", "--port", port, "--count", "1"});
+    EXPECT_EQ(status.status, 1);
+    EXPECT_THAT(status.err,
+                HasSubstr(port + ": the module did not answer the status poll for 5 s"));
+    const CliResult version = Cli({"version", "--port", port});
+    EXPECT_EQ(version.status, 1);
+    EXPECT_THAT(version.err, HasSubstr("did not answer the version request (block 254)"));
+}
+
+TEST_F(CliEndToEndTest, MonitorPrintsWholeLinesByChannel) {
+    const std::string port = StartModule({"--texts", "demo", "--text-interval", "40"});
+    const CliResult r = Cli({"monitor", "--port", port, "--seconds", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::set<std::string> channels;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_THAT(line, MatchesRegex("(1|2|3|DTMF): .*")) << line;
+        EXPECT_EQ(line.find('\r'), std::string::npos);
+        channels.insert(line.substr(0, line.find(':')));
+    }
+    EXPECT_EQ(channels, (std::set<std::string>{"1", "2", "3", "DTMF"})) << r.out;
+    EXPECT_THAT(r.out,
+                HasSubstr("1: H\xC3\xADv\xC3\xA1s v\xC3\xA9ge.\n"));  // UTF-8, not Windows-1250
+}
+
+TEST_F(CliEndToEndTest, InterruptEndsMonitoringAndReleasesThePort) {
+    const std::string port = StartModule({"--texts", "demo", "--text-interval", "40"});
+    CliProcess monitor({"monitor", "--port", port}, config.Path());
+    ASSERT_TRUE(monitor.WaitForOutput(": ", 10000));
+    // While it holds the port, nobody else gets it.
+    const CliResult busy = Cli({"version", "--port", port});
+    EXPECT_EQ(busy.status, 3);
+    EXPECT_THAT(busy.err, HasSubstr("cannot open " + port));
+    EXPECT_THAT(busy.err, HasSubstr("Device or resource busy"));
+
+    ::kill(monitor.Pid(), SIGINT);
+    EXPECT_EQ(monitor.Finish(10000).status, 0);
+    const CliResult after = Cli({"version", "--port", port});
+    EXPECT_EQ(after.status, 0) << after.err;
+}
+
+TEST_F(CliEndToEndTest, PortThatCannotBeOpenedIsExitThreeWithTheReason) {
+    const std::string links = config.Path() + "/orbiqa/ports";
+    fs::create_directories(links);
+    fs::create_symlink(files.Path() + "/no-such-device", links + "/COM5");
+    const CliResult r = Cli({"read", Path("x.VR3"), "--port", "COM5"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err,
+              "orbiqa-cli: cannot open COM5 (" + links + "/COM5): No such file or directory\n");
+    EXPECT_FALSE(fs::exists(Path("x.VR3")));
+}
+
+TEST_F(CliEndToEndTest, UsageErrorsAreExitTwo) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"read", "--port", "COM5"},
+        {"read", "a.VR3"},
+        {"read", "a.VR3", "b.VR3", "--port", "COM5"},
+        {"write", "a.VR3", "--port", "COM0"},
+        {"status", "--port", "COM5", "--count", "0"},
+        {"monitor", "--port", "COM5", "--seconds", "x"},
+        {"show", "a.VR3", "--port", "COM5"},
+        {"diff", "a.VR3"},
+        {"ports", "--json"},
+        {"help", "nothing"},
+    };
+    for (const auto& args : cases) {
+        const CliResult r = Cli(args);
+        EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+        EXPECT_THAT(r.out, IsEmpty()) << ::testing::PrintToString(args);
+        EXPECT_THAT(r.err, HasSubstr("orbiqa-cli")) << ::testing::PrintToString(args);
+    }
+    const CliResult help = Cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* command :
+         {"ports", "version", "status", "monitor", "read", "write", "compare", "show", "diff"})
+        EXPECT_THAT(help.out, HasSubstr("\n  " + std::string(command) + " ")) << command;
+    const CliResult readHelp = Cli({"read", "--help"});
+    EXPECT_EQ(readHelp.status, 0);
+    EXPECT_THAT(readHelp.out, StartsWith("Usage: orbiqa-cli read FILE.VR3 --port COMn\n"));
+}
+
+TEST_F(CliEndToEndTest, FilesThatCannotBeReadWholeAreExitTwoBeforeThePortIsTouched) {
+    const std::string port = StartModule();
+    WriteFile(Path("short.VR3"), Bytes(100, 0));
+    const CliResult missing = Cli({"write", Path("none.VR3"), "--port", port});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "orbiqa-cli: " + Path("none.VR3") + ": File not found\n");
+    const CliResult shortFile = Cli({"compare", Path("short.VR3"), "--port", port});
+    EXPECT_EQ(shortFile.status, 2);
+    EXPECT_THAT(shortFile.err, HasSubstr("short.VR3: Read beyond end of file"));
+    // The file is checked first: the port named here does not even exist.
+    EXPECT_EQ(Cli({"write", Path("short.VR3"), "--port", "COM7"}).status, 2);
+    EXPECT_EQ(Cli({"show", Path("short.VR3")}).status, 2);
+    EXPECT_EQ(Cli({"diff", memoryFile, Path("none.VR3")}).status, 2);
+    EXPECT_EQ(ReadFile(memoryFile), moduleBytes);
+
+    const CliResult unwritable = Cli({"read", Path("no-folder/read.VR3"), "--port", port});
+    EXPECT_EQ(unwritable.status, 2);
+    EXPECT_THAT(unwritable.err, HasSubstr("no-folder/read.VR3: "));
+}
+
+TEST_F(CliEndToEndTest, ShowAndDiffDecodeFilesByField) {
+    ParameterImage a;
+    orbiqa::StoreDigitField(a, orbiqa::EEAddr::AUTODIAL, {"0", "6", "3", "0"},
+                            orbiqa::EEAddr::LongNumberDigits);
+    orbiqa::StoreEventCode(a, orbiqa::EEAddr::Event(1), {"1", "1", "3", "0"});
+    orbiqa::StoreSmsText(a, orbiqa::EEAddr::SMS(1), "T\xFBzjelz\xE9s");  // Tűzjelzés
+    orbiqa::StorePlainText(a, orbiqa::EEAddr::APN, "internet", orbiqa::EEAddr::ApnCapacity);
+    a[orbiqa::EEAddr::GPRSmode] = 1;
+    orbiqa::StoreWord(a, orbiqa::EEAddr::PanelID, 300);
+    SaveImage(Path("a.VR3"), a);
+    ParameterImage b = a;
+    orbiqa::StoreSmsText(b, orbiqa::EEAddr::SMS(1), "Bet\xF6r\xE9s");  // Betörés
+    b[orbiqa::EEAddr::GPRSmode] = 0;
+    SaveImage(Path("b.VR3"), b);
+
+    const CliResult show = Cli({"show", Path("a.VR3")});
+    EXPECT_EQ(show.status, 0);
+    EXPECT_THAT(show.out, StartsWith("AUTODIAL:              0630\nSMSFW1:\n"));
+    EXPECT_THAT(
+        show.out,
+        HasSubstr(
+            "\nEvent1:                1130\nSMS1:                  \"T\xC5\xB1zjelz\xC3\xA9s\"\n"));
+
+    const QJsonObject fields = JsonOf(Cli({"show", Path("a.VR3"), "--json"}).out);
+    EXPECT_EQ(fields.size(), 48);
+    EXPECT_EQ(fields["AUTODIAL"].toString(), "0630");
+    EXPECT_EQ(fields["SMS1"].toString(), QString::fromUtf8("Tűzjelzés"));
+    EXPECT_EQ(fields["APN"].toString(), "internet");
+    EXPECT_EQ(fields["GPRSmode"].toBool(), true);
+    EXPECT_EQ(fields["PanelID"].toInt(), 300);
+    EXPECT_EQ(fields["Receiver1"].toString(), "255.255.255.255:65535");
+
+    const CliResult diff = Cli({"diff", Path("a.VR3"), Path("b.VR3")});
+    EXPECT_EQ(diff.status, 1);
+    EXPECT_EQ(
+        diff.out,
+        "SMS1: \"T\xC5\xB1zjelz\xC3\xA9s\" -> \"Bet\xC3\xB6r\xC3\xA9s\"\nGPRSmode: on -> off\n");
+    const QJsonObject diffJson = JsonOf(Cli({"diff", Path("a.VR3"), Path("b.VR3"), "--json"}).out);
+    EXPECT_FALSE(diffJson["equal"].toBool());
+    const QJsonArray differences = diffJson["differences"].toArray();
+    ASSERT_EQ(differences.size(), 2);
+    EXPECT_EQ(differences[1].toObject()["field"].toString(), "GPRSmode");
+    EXPECT_EQ(differences[1].toObject()["a"].toBool(), true);
+
+    const CliResult same = Cli({"diff", Path("a.VR3"), Path("a.VR3")});
+    EXPECT_EQ(same.status, 0);
+    EXPECT_THAT(same.out, IsEmpty());
+}
+
+TEST_F(CliEndToEndTest, ScriptReadsChangesWritesAndCompares) {
+    const std::string port = StartModule();
+    ASSERT_EQ(Cli({"read", Path("before.VR3"), "--port", port}).status, 0);
+
+    ParameterImage image = LoadImage(Path("before.VR3"));
+    orbiqa::StoreDigitField(image, orbiqa::EEAddr::USER2, {"0", "6", "2", "0", "5", "5", "5"},
+                            orbiqa::EEAddr::LongNumberDigits);
+    orbiqa::StoreSmsText(image, orbiqa::EEAddr::SMS(3), "\xDAj sz\xF6veg");  // Új szöveg
+    SaveImage(Path("after.VR3"), image);
+
+    const CliResult write = Cli({"write", Path("after.VR3"), "--port", port});
+    ASSERT_EQ(write.status, 0) << write.err;
+    EXPECT_EQ(write.out,
+              "write: 15 blocks from " + Path("after.VR3") + " acknowledged by " + port + "\n");
+    EXPECT_EQ(Cli({"compare", Path("after.VR3"), "--port", port}).status, 0);
+    const CliResult old = Cli({"compare", Path("before.VR3"), "--port", port});
+    EXPECT_EQ(old.status, 1);
+    EXPECT_THAT(old.err, HasSubstr("in block 1 (the first that differs)"));  // USER2 lies at 68..84
+
+    const CliResult diff = Cli({"diff", Path("before.VR3"), Path("after.VR3")});
+    EXPECT_EQ(diff.status, 1);
+    EXPECT_THAT(diff.out,
+                MatchesRegex("USER2: .* -> 0620555\nSMS3: .* -> \"\xC3\x9Aj sz\xC3\xB6veg\"\n"));
+    // The simulated module saved what it was given.
+    const Bytes memory = ReadFile(memoryFile);
+    EXPECT_TRUE(std::equal(memory.begin(), memory.begin() + kModuleBytes, image.begin()));
+}
+
+TEST_F(CliEndToEndTest, PortsListsThePublishedSimulatorAsPresent) {
+    const std::string port = StartModule();
+    const CliResult r = Cli({"ports"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("+ Pseudo terminal - pts/"));
+    EXPECT_THAT(r.out, HasSubstr(" (" + port + ")\t(Orbiqa port link)\n"));
+}
+
+}  // namespace

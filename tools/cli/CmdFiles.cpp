@@ -1,0 +1,99 @@
+// show and diff: parameter files decoded field by field, without a module.
+#include <ostream>
+
+#include "Commands.h"
+#include "ImageReport.h"
+#include "base/Errors.h"
+#include "transfer/ParameterFile.h"
+
+namespace orbiqa::cli {
+
+namespace {
+
+const OptionDef kJsonOption{"--json", "", "print one JSON object instead of lines"};
+
+ParameterImage LoadImage(const std::string& path) {
+    ParameterImage image;
+    try {
+        LoadParameterFile(path, ImageBytes(image.data(), ParameterImage::Size));
+    } catch (const EFileError& e) {
+        throw CliFailure(kExitUsage, path + ": " + e.what());
+    }
+    return image;
+}
+
+int RunShow(const ParsedArgs& args, Io& io) {
+    const auto fields = DecodeImage(LoadImage(args.positionals.at(0)));
+    io.out << (args.Flag("--json") ? ShowJson(fields) : ShowPlain(fields));
+    return kExitOk;
+}
+
+int RunDiff(const ParsedArgs& args, Io& io) {
+    const ParameterImage a = LoadImage(args.positionals.at(0));
+    const ParameterImage b = LoadImage(args.positionals.at(1));
+    const auto differences = DiffImages(a, b);
+    io.out << (args.Flag("--json") ? DiffJson(differences) : DiffPlain(differences));
+    return differences.empty() ? kExitOk : kExitModule;
+}
+
+const char* const kFieldList =
+    "Fields, in this order (names of the module's memory map):\n"
+    "  AUTODIAL SMSFW1 SMSFW2 USER1 USER2          telephone numbers, up to 16 digits\n"
+    "  NETPREFIX ADDFIX                            prefixes, up to 8 digits\n"
+    "  PhnrEnabled1..4                             callers enabled for incoming voice calls\n"
+    "  CallFilter                                  on: only the enabled callers are accepted\n"
+    "  CallMax                                     call duration limit in minutes (0: none)\n"
+    "  Event1 SMS1 ... Event10 SMS10               event code (four of 0-9 and *) and its SMS "
+    "text\n"
+    "  BELLPhnrEnabled1..2                         callers enabled for Bell 103 data calls\n"
+    "  BELLOnlyListedNumbers BELLCallback          the Bell 103 flags\n"
+    "  VoiceCaller                                 voice caller adaptation\n"
+    "  APN UserName PWD GPRSmode                   GPRS access\n"
+    "  PanelID                                     serial number (a word)\n"
+    "  Receiver1..4                                monitoring receivers, address:port\n"
+    "  ServerID                                    monitoring identifier (a word)\n"
+    "Values are what the parameter editor would load: digits as a string, an event code as its\n"
+    "four symbols (\"?\" for a symbol the editor shows blank; nothing when there is no code),\n"
+    "texts in UTF-8, flags on/off (JSON true/false), words and CallMax as the stored number\n"
+    "(an erased module gives 65535 and 255).\n";
+
+}  // namespace
+
+CommandDef ShowCommand() {
+    return {
+        "show",
+        "show FILE.VR3 [--json]",
+        "print every field of a parameter file by name",
+        std::string(
+            "Plain output is one line a field: \"NAME:\", blanks, the value; texts are in double\n"
+            "quotes with JSON escapes, an empty number or code leaves the value out.\n"
+            "--json prints one object with a member per field.\n\n") +
+            kFieldList,
+        {kJsonOption},
+        1,
+        1,
+        RunShow};
+}
+
+CommandDef DiffCommand() {
+    return {"diff",
+            "diff A.VR3 B.VR3 [--json]",
+            "print the fields that differ between two parameter files",
+            "One line a field whose value differs: \"NAME: value-in-A -> value-in-B\" (\"(empty)\" "
+            "for an\n"
+            "empty number or code). Fields are compared by their values as \"show\" prints them. "
+            "Bytes\n"
+            "that no field covers are compared too; a run of differing ones is listed as "
+            "\"@FIRST-LAST\"\n"
+            "(decimal offsets) with the bytes in hexadecimal. --json prints\n"
+            "    {\"equal\": BOOL, \"differences\": [{\"field\": NAME, \"a\": VALUE, \"b\": "
+            "VALUE}, ...]}\n"
+            "Exit status 0 when nothing differs, 1 when something does, 2 when a file cannot be "
+            "read.\n",
+            {kJsonOption},
+            2,
+            2,
+            RunDiff};
+}
+
+}  // namespace orbiqa::cli

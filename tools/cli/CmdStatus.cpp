@@ -1,0 +1,117 @@
+// status: polls the module with "??" and prints each status message it answers with.
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <exception>
+#include <ostream>
+
+#include "Commands.h"
+#include "ModuleSession.h"
+#include "base/Win1250.h"
+#include "status/ModuleStatusText.h"
+
+namespace orbiqa::cli {
+
+namespace {
+
+const char* const kPollLine = "??";
+constexpr int kPollIntervalMs = 500;
+// As long as a block read may take: a module that stays silent longer is not answering.
+constexpr int kSilenceLimitMs = kReadReplyTicks * kWaitTickMs;
+constexpr int kMaxCount = 1000000;
+
+std::string StatusLine(const std::array<std::uint8_t, 4>& bytes) {
+    const ModuleStatusView view = DescribeModuleStatus(bytes);
+    const std::uint8_t code = bytes[LineState];
+    return "IN1=" + Win1250ToUtf8(view.IN1.Text) +
+           "\tline=" + Win1250ToUtf8(view.LineVoltage.Text) +
+           "\tGSM=" + Win1250ToUtf8(LineStateLabel(code).Text) + "\tcode=" + std::to_string(code) +
+           "\tsignal=" + view.SignalText;
+}
+
+class StatusPrinter final : public StatusConsumer {
+public:
+    StatusPrinter(std::ostream& out, int count, QEventLoop& loop)
+        : out_(out), count_(count), loop_(loop) {
+        sinceAnswer_.start();
+    }
+
+    void ModuleStatusReceived(const std::array<std::uint8_t, 4>& statusBytes) override {
+        if (count_ > 0 && received_ >= count_) return;
+        out_ << StatusLine(statusBytes) << std::endl;
+        sinceAnswer_.restart();
+        if (++received_ == count_) loop_.quit();
+    }
+
+    bool Silent() const { return sinceAnswer_.elapsed() >= kSilenceLimitMs; }
+
+private:
+    std::ostream& out_;
+    int count_;
+    QEventLoop& loop_;
+    int received_ = 0;
+    QElapsedTimer sinceAnswer_;
+};
+
+int RunStatus(const ParsedArgs& args, Io& io) {
+    const std::string port = RequiredPort(args);
+    const auto countText = args.Value("--count");
+    const int count = countText ? ParseWholeNumber("--count", *countText, 1, kMaxCount) : 0;
+
+    ModuleSession session(port);
+    QEventLoop loop;
+    StatusPrinter printer(io.out, count, loop);
+    session.Link().Dispatch().SetStatusConsumer(&printer);
+    session.OnInterrupt([&](int) { loop.quit(); });
+
+    bool silent = false;
+    std::exception_ptr failure;
+    const auto poll = [&] {
+        if (printer.Silent()) silent = true;
+        if (silent || session.DeviceLost()) return loop.quit();
+        try {
+            session.Link().SendTextLine(kPollLine);
+        } catch (...) {
+            // Errors must not cross the event loop; they are raised again below.
+            failure = std::current_exception();
+            loop.quit();
+        }
+    };
+    QTimer timer;
+    timer.setInterval(kPollIntervalMs);
+    QObject::connect(&timer, &QTimer::timeout, poll);
+    timer.start();
+    QTimer::singleShot(0, &loop, poll);
+    loop.exec();
+    timer.stop();
+    session.Link().Dispatch().SetStatusConsumer(nullptr);
+
+    if (failure) std::rethrow_exception(failure);
+    session.CheckDevice();
+    if (silent)
+        throw CliFailure(kExitModule, session.PortName() +
+                                          ": the module did not answer the status poll for " +
+                                          std::to_string(kSilenceLimitMs / 1000) + " s");
+    return kExitOk;
+}
+
+}  // namespace
+
+CommandDef StatusCommand() {
+    return {
+        "status",
+        "status --port COMn [--count N]",
+        "poll the module's state every 500 ms and print it",
+        "Sends the status poll \"??\" every 500 ms and prints one line for each status message:\n"
+        "    IN1=Nyitva<TAB>line=Vonal rendben<TAB>GSM=Alaphelyzetben.<TAB>code=0<TAB>signal=17\n"
+        "IN1 and the wired line as the status window shows them, the GSM line state's text and "
+        "code,\n"
+        "and the signal strength (0..31). Runs until N lines are printed, or until interrupted\n"
+        "(exit status 0). Exit status 1 when no status message arrives for 5 s.\n",
+        {PortOption(), {"--count", "N", "stop after N status lines (1..1000000)"}},
+        0,
+        0,
+        RunStatus};
+}
+
+}  // namespace orbiqa::cli

@@ -1,0 +1,57 @@
+// version: the module's version record, as the "Info" box shows it.
+#include <ostream>
+
+#include "Commands.h"
+#include "ModuleSession.h"
+#include "base/Win1250.h"
+#include "shell/VersionRecord.h"
+
+namespace orbiqa::cli {
+
+namespace {
+
+constexpr std::uint16_t kVersionAddress = kVersionBlock * kBlockSize;
+
+int RunVersion(const ParsedArgs& args, Io& io) {
+    ModuleSession session(RequiredPort(args));
+    ReplyState& reply = session.Link().Reply();
+    reply.ReadReplyReady = 0;
+    session.Link().SendCommand(kCmdReadBlock, kVersionReadArguments.data());
+    session.Waiter().WaitForFlag(reply.ReadReplyReady, kReadReplyTicks);
+    session.CheckDevice();
+    const std::string block = "block " + std::to_string(kVersionBlock);
+    if (reply.ReadReplyReady == 0)
+        throw CliFailure(
+            kExitModule,
+            session.PortName() + ": the module did not answer the version request (" + block + ")");
+    if (reply.ReadReplyAddress != kVersionAddress)
+        throw CliFailure(kExitModule, session.PortName() +
+                                          ": the module answered the version request with block " +
+                                          std::to_string(reply.ReadReplyAddress / kBlockSize));
+    const auto text = VersionReplyText(reply.VersionReplyBuffer);
+    if (!text)
+        throw CliFailure(kExitModule,
+                         session.PortName() + ": " + block + " is not a version record");
+    // The box shows its text as a C string: a NUL byte ends what is seen.
+    io.out << Win1250ToUtf8(text->substr(0, text->find('\0'))) << '\n';
+    return kExitOk;
+}
+
+}  // namespace
+
+CommandDef VersionCommand() {
+    return {"version",
+            "version --port COMn",
+            "print the module's version line",
+            "Reads the version record (block 254) and prints the line the \"Info\" box shows, for "
+            "example\n"
+            "    ORBIQA-GSM  V1.05  3.2  DataVersion:5\n"
+            "Exit status 1 when the module does not answer within 5 s or block 254 is no version "
+            "record.\n",
+            {PortOption()},
+            0,
+            0,
+            RunVersion};
+}
+
+}  // namespace orbiqa::cli
