@@ -39,5 +39,24 @@ test-asan: deps
 bench: build
 	$(BUILD)/bin/orbiqa-bench
 
+# The Debian package, $(BUILD)/orbiqa_<version>_<architecture>.deb, with its dependencies declared.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# Fuzz targets (libFuzzer, clang, ASan + UBSan) of every parser of outside input, one after the
+# other on one core. `make fuzz` keeps inputs that add coverage in tests/fuzz/<target>;
+# `make fuzz-ci` only reads them, briefly, so that a regression fails CI.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz-ci
+fuzz: deps
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) keep
+fuzz-ci: deps
+	fuzz/run.sh $(FUZZ_BUILD) 15 check
+
+# Hundreds of transfers against the simulator with random faults; reports memory and descriptors.
+soak: build
+	$(BUILD)/bin/orbiqa-soak

@@ -40,8 +40,9 @@ std::string DecodeCell(std::string text) {
             if (c == kTab) c = kCR;
             else if (c == kBackspace) c = kLF;
         }
-        // A cell is single-line: what follows the first line break is dropped.
-        text.erase(std::min(text.find(kCR), text.size()));
+        // A cell is single-line: what follows the first line break is dropped. A lone line feed
+        // counts too, or the next save would write it raw and split the cell's line in two.
+        text.erase(std::min(text.find_first_of("\r\n"), text.size()));
     }
     return text;
 }

@@ -103,6 +103,17 @@ TEST_F(TableFileFixture, LineBreaksInACellTravelAsTabAndBackspace) {
     EXPECT_EQ(back.Cell(0, 0), "tab\there");
 }
 
+TEST_F(TableFileFixture, ALoneLineFeedInACellCannotSplitTheNextSave) {
+    // A backspace without a tab decodes to a bare line feed; kept, it would be written raw and
+    // the line's second half would land in cell (0, 0) at the next start.
+    TextTable t = Load("2,1\r\n0,0,COM4\r\n1,0,a\bb\r\n");
+    EXPECT_EQ(t.Cell(1, 0), "a");
+    SaveTableFile(t, file);
+    TextTable back(2, 1, 20);
+    LoadTableFile(back, file);
+    EXPECT_EQ(back.Cell(0, 0), "COM4");
+}
+
 TEST_F(TableFileFixture, MissingFileAndUncreatableFileRaiseTheirMessages) {
     TextTable t(2, 1, 20);
     try {
