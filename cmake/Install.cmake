@@ -39,11 +39,14 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # dpkg-shlibdeps (dpkg-dev) derives the dependencies with their versions from the binaries;
 # without it, the libraries they link are named plainly.
+# The window-system plugins (xcb, wayland) are loaded at run time, so no library dependency
+# names them; without them the program cannot open a window on a desktop.
 find_program(ORBIQA_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(ORBIQA_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6widgets6, libqt6gui6, libqt6core6, libssl3, libudev1, libc6, libstdc++6, libgcc-s1")
+        "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, libssl3, libudev1, libc6, libstdc++6, libgcc-s1")
 endif()
 include(CPack)

@@ -19,7 +19,7 @@ echo "$info" | grep -E '^ (Package|Version|Architecture|Depends):'
 echo "$info" | grep -q '^ Package: orbiqa$' || fail "package name"
 depends=$(echo "$info" | sed -n 's/^ Depends: //p')
 names=$(echo "$depends" | tr ',' '\n' | awk '{print $1}')
-for lib in libqt6widgets6 libqt6gui6 libqt6core6 libssl3 libudev1 libc6 libstdc++6; do
+for lib in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libssl3 libudev1 libc6 libstdc++6; do
     echo "$names" | grep -qxF "$lib" || fail "Depends lacks $lib: $depends"
 done
 
