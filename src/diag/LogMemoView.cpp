@@ -12,8 +12,10 @@ LogMemoView::LogMemoView(const QString& objectName, QWidget* parent) : QPlainTex
     setObjectName(objectName);
     setAccessibleName(objectName);
     setReadOnly(true);
+    // A vertical scroll bar only: long lines wrap at the memo's width.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
 }
 
 void LogMemoView::AddLine(std::string_view text) {

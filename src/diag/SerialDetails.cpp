@@ -1,5 +1,6 @@
 #include "diag/SerialDetails.h"
 
+#include <QApplication>
 #include <QPushButton>
 
 namespace orbiqa {
@@ -29,8 +30,9 @@ TFormDetails::TFormDetails(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     memo2_ = new LogMemoView("Memo2", this);
     memo2_->setGeometry(kColumnLeft, kTop, kMemoWidth, kFullHeight);
+    // The platform theme's menu palette carries the system's menu colour.
     QPalette menuColoured = memo2_->palette();
-    menuColoured.setColor(QPalette::Base, menuColoured.color(QPalette::Window));
+    menuColoured.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
     memo2_->setPalette(menuColoured);
 
     memo3_ = new LogMemoView("Memo3", this);

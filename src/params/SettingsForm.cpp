@@ -346,7 +346,13 @@ bool TSettingsForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->text() == QStringLiteral(" "))
         return true;  // edAPNKeyPress: none of the three fields can hold a space
-    if (event->type() == QEvent::FocusOut) {
+    // Another window or a context menu taking the focus does not leave the edit: the focus comes
+    // back to it, and the remembered value is taken only when the user really moves on.
+    const auto leaves = [](const QFocusEvent* focus) {
+        return focus->reason() != Qt::ActiveWindowFocusReason &&
+               focus->reason() != Qt::PopupFocusReason;
+    };
+    if (event->type() == QEvent::FocusOut && leaves(static_cast<QFocusEvent*>(event))) {
         if (watched == edAPN) edAPNExit();
         if (watched == edUserName) edUserNameExit();
         if (watched == edPWD) edPWDExit();

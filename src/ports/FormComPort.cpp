@@ -35,6 +35,16 @@ constexpr int kPanelWidth = 241;
 constexpr int kLowestUserPort = 1;
 constexpr int kHighestUserPort = 99;
 
+// The input box hands back code-page text, in which a character the code page lacks has become
+// "?". Only the leading number counts, and it is plain ASCII, so "12" followed by any character
+// still reads as 12.
+std::string InputBoxText(const QString& answer) {
+    std::string text;
+    text.reserve(static_cast<std::size_t>(answer.size()));
+    for (const QChar c : answer) text += c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '?';
+    return text;
+}
+
 // Posted to the window when it becomes the program's active window, so that FormActivate runs
 // from the event loop, where a scan error reaches the application's error box.
 const QEvent::Type kActivateEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -380,7 +390,7 @@ void TFormComPort::jporthozzadsa1Click() {
     if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
 
     if (answer.isEmpty()) return;
-    const int n = StrToIntPrefix(ToWin1250(answer).value_or(std::string()));
+    const int n = StrToIntPrefix(InputBoxText(answer));
     if (n < kLowestUserPort || n > kHighestUserPort) return;
     userPorts_.push_back(UserPortRecord(n));
     StringgridInit();

@@ -274,7 +274,7 @@ void TMainForm::ShowVersionReply() {
     QString shown = FromWin1250(*text);
     // The box shows its text as a C string: a NUL byte in the record ends what is seen.
     if (const auto nul = shown.indexOf(QChar(0)); nul >= 0) shown.truncate(nul);
-    ShowMessageBox({BoxIcon::Information, "Info", shown});
+    ShowMessageBox({BoxIcon::None, "Info", shown});
 }
 
 void TMainForm::AppendLogText(LogPane pane, const std::string& text, bool force) {

@@ -16,7 +16,6 @@ std::function<void(const BoxRequest&)>& Hook() {
 
 QMessageBox::Icon ToQt(BoxIcon icon) {
     switch (icon) {
-        case BoxIcon::Information: return QMessageBox::Information;
         case BoxIcon::Error: return QMessageBox::Critical;
         case BoxIcon::None: break;
     }

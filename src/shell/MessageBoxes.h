@@ -7,7 +7,7 @@
 
 namespace orbiqa {
 
-enum class BoxIcon { None, Information, Error };
+enum class BoxIcon { None, Error };
 
 struct BoxRequest {
     BoxIcon Icon = BoxIcon::None;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 #include <system_error>
 
 #include "base/Errors.h"
@@ -76,11 +77,13 @@ std::string TakeField(std::string& line) {
     return field;
 }
 
-void ReadWidthLine(TextTable& table, const std::string& line) {
-    const std::string rest = line.size() > 3 ? line.substr(3) : std::string();
-    const auto comma = rest.find(',');
-    const int column = StrToIntPrefix(rest.substr(0, comma));
-    const int width = comma == std::string::npos ? 0 : StrToIntPrefix(rest.substr(comma + 1));
+// "cw " column "," width. The column is the text from the fourth character up to the line's
+// first comma (none when that comma comes sooner); the width is the text after that comma.
+void ReadWidthLine(TextTable& table, std::string_view line) {
+    const auto comma = line.find(',');
+    const std::size_t end = std::min(comma, line.size());
+    const int column = end > 3 ? StrToIntPrefix(line.substr(3, end - 3)) : 0;
+    const int width = comma == std::string_view::npos ? 0 : StrToIntPrefix(line.substr(comma + 1));
     if (column >= 0 && column < table.ColumnCount()) table.SetColumnWidth(column, width);
 }
 

@@ -2,30 +2,35 @@
 
 #include <QCoreApplication>
 #include <QLabel>
-#include <QPainter>
 #include <QScreen>
 
 namespace orbiqa {
 
 namespace {
 constexpr QSize kClientSize(496, 309);
+// The border is a margin around the client area in the window's own colour, not a drawn frame.
 constexpr int kBorderWidth = 2;
 constexpr int kVersionRight = 490;
 constexpr int kVersionTop = 292;
 const char* const kVersionText = " v1.05";
+const QColor kGrey(128, 128, 128);
 }  // namespace
 
 TWelcomeForm::TWelcomeForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName("WelcomeForm");
     setWindowTitle(QCoreApplication::applicationName());
-    setFixedSize(kClientSize);
+    setFixedSize(kClientSize + QSize(2 * kBorderWidth, 2 * kBorderWidth));
     QPalette grey = palette();
-    grey.setColor(QPalette::Window, QColor(192, 192, 192));
+    grey.setColor(QPalette::Window, kGrey);
     setPalette(grey);
     setAutoFillBackground(true);
 
-    lbVersion_ = new QLabel(kVersionText, this);
+    client_ = new QWidget(this);
+    client_->setObjectName("WelcomeClient");
+    client_->setGeometry(QRect(QPoint(kBorderWidth, kBorderWidth), kClientSize));
+
+    lbVersion_ = new QLabel(kVersionText, client_);
     lbVersion_->setObjectName("lbVersion");
     lbVersion_->setAccessibleName(kVersionText);
     QFont bold = font();
@@ -52,6 +57,7 @@ void TWelcomeForm::showEvent(QShowEvent* e) {
 }
 
 void TWelcomeForm::Timer1Timer() {
+    // Stopped first, so that an error while showing the main window does not repeat every tick.
     timer1_.stop();
     hide();
     if (OnShowMainForm) OnShowMainForm();
@@ -60,15 +66,6 @@ void TWelcomeForm::Timer1Timer() {
 void TWelcomeForm::closeEvent(QCloseEvent* e) {
     QWidget::closeEvent(e);
     QCoreApplication::quit();
-}
-
-void TWelcomeForm::paintEvent(QPaintEvent* e) {
-    QWidget::paintEvent(e);
-    QPainter p(this);
-    QPen pen(palette().color(QPalette::Dark));
-    pen.setWidth(kBorderWidth);
-    p.setPen(pen);
-    p.drawRect(rect().adjusted(1, 1, -1, -1));
 }
 
 }  // namespace orbiqa

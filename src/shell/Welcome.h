@@ -31,10 +31,10 @@ public slots:
 protected:
     void showEvent(QShowEvent* e) override;   // FormShow
     void closeEvent(QCloseEvent* e) override;
-    void paintEvent(QPaintEvent* e) override;
 
 private:
     QTimer timer1_;
+    QWidget* client_;  ///< the client area inside the border
     QLabel* lbVersion_;
     bool shownOnce_ = false;
 };

@@ -1,9 +1,11 @@
 #include "status/State.h"
 
+#include <QHideEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "diag/LogMemoView.h"
@@ -140,14 +142,16 @@ void TStateForm::btClearMsgClick() { memoState_->clear(); }
 
 void TStateForm::btCloseClick() { close(); }
 
+// Minimising and restoring reach the window as spontaneous hide and show events; the window
+// stays shown through them, and so does the poll.
 void TStateForm::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    timerState_.start();
+    if (!e->spontaneous()) timerState_.start();
 }
 
 void TStateForm::hideEvent(QHideEvent* e) {
     QWidget::hideEvent(e);
-    timerState_.stop();
+    if (!e->spontaneous()) timerState_.stop();
 }
 
 }  // namespace orbiqa

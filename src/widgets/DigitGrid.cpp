@@ -112,11 +112,16 @@ void TDigitGrid::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Enter: QWidget::keyPressEvent(event); return;
         default: break;
     }
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
-        QWidget::keyPressEvent(event);  // shortcuts belong to the window
+    char key = TypedChar(*event);
+    const auto chord =
+        event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    // Windows reports AltGr as Ctrl+Alt; what it types ("*" on a Hungarian keyboard) is a
+    // character like any other. Every other chord is a shortcut and belongs to the window.
+    const bool altGr = chord == (Qt::ControlModifier | Qt::AltModifier) && key >= 0x20;
+    if (chord && !altGr) {
+        QWidget::keyPressEvent(event);
         return;
     }
-    char key = TypedChar(*event);
     if (key != 0 && OnKeyPress) OnKeyPress(*this, key);
     event->accept();
 }

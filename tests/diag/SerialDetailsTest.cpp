@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPushButton>
+#include <QScrollBar>
+#include <string>
 
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
@@ -32,6 +35,28 @@ TEST(FormDetails, ClearAllEmptiesEveryPaneButKeepsPendingLines) {
 
     AppendLogText(*form.Memo3(), "next");
     EXPECT_EQ(form.Memo3()->Lines(), QStringList{"next"});
+}
+
+TEST(LogMemoView, WrapsLongLinesInsteadOfScrollingSideways) {
+    LogMemoView memo("Memo3");
+    memo.resize(305, 153);
+    memo.show();
+    AppendLogText(memo, std::string(400, 'x'));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(memo.Lines().size(), 1);
+    EXPECT_FALSE(memo.horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(memo.verticalScrollBar()->isVisible());
+}
+
+TEST(FormDetails, Memo2HasTheMenuColour) {
+    const QPalette oldMenu = QApplication::palette("QMenu");
+    QPalette menu = oldMenu;
+    menu.setColor(QPalette::Window, QColor(1, 2, 3));
+    QApplication::setPalette(menu, "QMenu");
+    TFormDetails form;
+    QApplication::setPalette(oldMenu, "QMenu");
+    EXPECT_EQ(form.Memo2()->palette().color(QPalette::Base), QColor(1, 2, 3));
+    EXPECT_NE(form.Memo3()->palette().color(QPalette::Base), QColor(1, 2, 3));
 }
 
 TEST(FormDetails, CloseOnlyHides) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "ModuleKey.h"
@@ -139,4 +141,35 @@ TEST(FrameFinder, DropsCorruptedAndForeignFrames) {
     other[0] ^= 0xFF;
     FrameFinder f(kModuleKey);
     EXPECT_TRUE(Feed(f, Bytes(Frame(Text(0x31, "X"), other))).empty());
+}
+
+TEST(ReceivedCharacters, AnErrorEndsTheEventAndTheRestWaitsForTheNext) {
+    auto dev = std::make_unique<FakeSerialDevice>();
+    FakeSerialDevice* d = dev.get();
+    ModuleLink link(std::move(dev));
+    struct FailingOnce : TextConsumer {
+        bool failed = false;
+        std::vector<std::string> texts;
+        void AppendLogText(LogPane, const std::string& t, bool) override {
+            if (!failed) {
+                failed = true;
+                throw std::runtime_error("memo gone");
+            }
+            texts.push_back(t);
+        }
+    } consumer;
+    link.Dispatch().SetTextConsumer(&consumer);
+    link.ComPort1().SetConnected(true);
+
+    auto stream = Bytes(Frame(Text(0x31, "ONE")));
+    const auto second = Bytes(Frame(Text(0x31, "TWO")));
+    stream.insert(stream.end(), second.begin(), second.end());
+    d->Receive(stream);
+    link.ComPort1RxChar(36);  // showing the first message fails: no message, no further reading
+    EXPECT_EQ(link.LastMessage(), Text(0x31, "ONE"));
+    EXPECT_TRUE(consumer.texts.empty());
+    EXPECT_EQ(link.ComPort1().PendingInputCount(), 18);
+    link.ComPort1RxChar(18);
+    EXPECT_EQ(consumer.texts, (std::vector<std::string>{"TWO", "TWO"}));
+    link.ComPort1().SetConnected(false);
 }

@@ -202,6 +202,19 @@ TEST_F(Editor, PresetsFillAndCustomValuesComeBack) {
     EXPECT_EQ(form.edPWD->text(), QString());
 }
 
+TEST_F(Editor, SwitchingWindowsDoesNotLeaveTheEdit) {
+    Type(form.edUserName, QStringLiteral("kept"));
+    Leave(form.edUserName);
+    Type(form.edUserName, QStringLiteral("more"));
+    for (auto reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QApplication::sendEvent(form.edUserName, &out);
+    }
+    form.cbServiceProvider->setCurrentIndex(1);
+    form.cbServiceProvider->setCurrentIndex(0);
+    EXPECT_EQ(form.edUserName->text(), QStringLiteral("kept"));
+}
+
 TEST_F(Editor, GprsTextsAreStoredWithoutSpacesAndQuotes) {
     // Cut to the 40 characters the edit holds, then the space goes: quotes wait for the store.
     QApplication::clipboard()->setText(QStringLiteral("a b\"c\"") + QString(40, QLatin1Char('x')));

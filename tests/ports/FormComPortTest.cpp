@@ -176,15 +176,17 @@ TEST(PortChooser, AddingAPortByNumber) {
 
     c.Add(" 12abc");  // reading stops at the first character that does not fit
     c.Add("97");
-    ASSERT_EQ(c.window.UserPorts().size(), 3u);
+    c.Add("33\xE4\xB8\xAD");  // also at a character that Windows-1250 cannot hold
+    ASSERT_EQ(c.window.UserPorts().size(), 4u);
     EXPECT_EQ(RecordName(c.window.Cell(1)), "Saj\xE1tport (COM12)");
     EXPECT_EQ(RecordName(c.window.Cell(2)), "Saj\xE1tport (COM97)");
-    EXPECT_EQ(c.window.SelectedPort(), "COM97");
+    EXPECT_EQ(RecordName(c.window.Cell(3)), "Saj\xE1tport (COM33)");
+    EXPECT_EQ(c.window.SelectedPort(), "COM33");
 
     // The user's ports stay first through the refresh.
     c.window.Timer1Timer();
     EXPECT_EQ(RecordName(c.window.Cell(0)), user5);
-    EXPECT_EQ(RecordName(c.window.Cell(3)), ComName(1));
+    EXPECT_EQ(RecordName(c.window.Cell(4)), ComName(1));
 }
 
 TEST(PortChooser, HintOnlyForANameThatDoesNotFit) {

@@ -197,6 +197,7 @@ TEST_F(MainFormFixture, VersionQuerySendsTheBlockReadAndShowsTheInfoBoxOnce) {
     Spin(120);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Caption, "Info");
+    EXPECT_EQ(boxes[0].Icon, BoxIcon::None);
     EXPECT_EQ(boxes[0].Text, "VR3  1.05  2024  DataVersion:7");
     EXPECT_FALSE(Main()->VersionWindowTimer().isActive());
 

@@ -75,6 +75,12 @@ TEST_F(TableFileFixture, CellsAndWidthsOutsideTheTableAreSkipped) {
     EXPECT_EQ(t.Cell(0, 0), "");
     EXPECT_EQ(t.ColumnWidth(0), 20);
     EXPECT_EQ(t.ColumnWidth(1), 20);
+
+    // The column runs from the fourth character to the line's first comma: a comma before the
+    // fourth character leaves column 0, and the width is what follows that comma.
+    TextTable early = Load("2,1\r\ncw,1,7\r\n");
+    EXPECT_EQ(early.ColumnWidth(0), 1);
+    EXPECT_EQ(early.ColumnWidth(1), 20);
 }
 
 TEST_F(TableFileFixture, NumbersAreReadUpToTheFirstCharacterThatDoesNotFit) {

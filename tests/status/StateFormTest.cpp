@@ -71,6 +71,18 @@ TEST_F(StateFormFixture, PollsExactlyWhileShownStartingHalfASecondAfterShowing) 
     }
 }
 
+TEST_F(StateFormFixture, MinimisingKeepsThePollRunning) {
+    form->show();
+    ASSERT_TRUE(form->TimerState().isActive());
+    form->setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->TimerState().isActive());
+    form->setWindowState(Qt::WindowNoState);
+    EXPECT_TRUE(form->TimerState().isActive());
+    form->close();
+    EXPECT_FALSE(form->TimerState().isActive());
+}
+
 TEST_F(StateFormFixture, PollingAClosedPortSendsNothingAndKeepsTheState) {
     form->ModuleStatusReceived({0x11, 20, 2, 0});
     form->show();

@@ -56,6 +56,24 @@ TEST(DigitGrid, CharactersGoOnlyToTheKeyHandler) {
     EXPECT_EQ(grid.Cells(), std::vector<std::string>(4));  // no in-cell editing
 }
 
+TEST(DigitGrid, AltGrTypesButShortcutsGoToTheWindow) {
+    TDigitGrid grid(4);
+    std::string typed;
+    grid.OnKeyPress = [&](TDigitGrid&, char& key) { typed += key; };
+    const auto press = [&](int key, Qt::KeyboardModifiers modifiers, const QString& text) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(&grid, &event);
+        return event.isAccepted();
+    };
+    // "*" on a Hungarian keyboard is AltGr+"-", which Windows reports as Ctrl+Alt.
+    const auto altGr = Qt::ControlModifier | Qt::AltModifier;
+    EXPECT_TRUE(press(Qt::Key_Asterisk, altGr, QStringLiteral("*")));
+    EXPECT_FALSE(press(Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16")));
+    EXPECT_FALSE(press(Qt::Key_1, Qt::AltModifier, QStringLiteral("1")));
+    EXPECT_FALSE(press(Qt::Key_1, altGr, QString()));
+    EXPECT_EQ(typed, "*");
+}
+
 TEST(DigitGrid, CellCheckRunsOnSetCellOnly) {
     TDigitGrid grid(2);
     grid.OnCellValidate = [](TDigitGrid&, int col, int row, std::string& value) {
