@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ModsimSession.h"
+#include "base/IntText.h"
 
 namespace {
 
@@ -120,7 +121,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--runs" && i + 1 < argc) {
-            runs = std::max(1, std::atoi(argv[++i]));
+            const auto parsed = orbiqa::TryStrToInt(argv[++i]);
+            if (!parsed) {
+                std::fprintf(stderr, "orbiqa-bench: --runs needs a number, not '%s'\n", argv[i]);
+                return 2;
+            }
+            runs = std::max(1, *parsed);
         } else if (a == "--fast-only") {
             fastOnly = true;
         } else {

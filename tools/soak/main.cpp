@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "ModsimSession.h"
+#include "base/IntText.h"
 #include "link/EComPort.h"
 
 namespace {
@@ -42,7 +43,12 @@ Options Parse(int argc, char** argv) {
     Options o;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string name = argv[i];
-        const long v = std::strtol(argv[i + 1], nullptr, 10);
+        const auto parsed = orbiqa::TryStrToInt(argv[i + 1]);
+        if (!parsed || *parsed < 0) {
+            std::fprintf(stderr, "orbiqa-soak: %s needs a number, not '%s'\n", name.c_str(), argv[i + 1]);
+            std::exit(2);
+        }
+        const long v = *parsed;
         if (name == "--cycles") o.cycles = static_cast<int>(v);
         else if (name == "--batch") o.batch = static_cast<int>(v);
         else if (name == "--seed") o.seed = static_cast<unsigned>(v);
