@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build run test test-asan bench screenshots fuzz soak package clean
+.PHONY: all deps configure build run test test-asan bench screenshots fuzz fuzz-ci soak package clean
 
 all: build
 
@@ -51,7 +51,6 @@ clean:
 # `make fuzz-ci` only reads them, briefly, so that a regression fails CI.
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
-.PHONY: fuzz-ci
 fuzz: deps
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) keep
 fuzz-ci: deps
