@@ -37,9 +37,10 @@ protected:
         };
         hooks.openEditor = [this] { ++editorOpened; };
         form = std::make_unique<TFormDownload>(module, image, hooks);
-        // Answers arrive through the event loop, as the port's hand-overs do.
+        // Answers arrive through the event loop, as the port's hand-overs do. The window is the
+        // call's context, so an answer still queued when a test ends dies with its window.
         module.onSend = [this] {
-            QTimer::singleShot(0, [this] {
+            QTimer::singleShot(0, form.get(), [this] {
                 for (const char* name : kSevenButtons) enabledDuringTransfer |= Button(name)->isEnabled();
                 stopEnabledDuringTransfer &= Button("btStop")->isEnabled();
                 module.Deliver();
