@@ -85,17 +85,17 @@ bool MemoryRegistry::SameName(const std::string& a, const std::string& b) const 
     return NamesEqual(a, b, nameCase_ == NameCase::Exact);
 }
 
+MemoryRegistry::Node* MemoryRegistry::Child(const Node& node, const std::string& name) const {
+    for (const auto& child : node.children)
+        if (SameName(child->name, name)) return child.get();
+    return nullptr;
+}
+
 MemoryRegistry::Node* MemoryRegistry::Find(const std::string& path) const {
     Node* node = root_.get();
     for (const std::string& part : SplitPath(path)) {
-        Node* next = nullptr;
-        for (const auto& child : node->children)
-            if (SameName(child->name, part)) {
-                next = child.get();
-                break;
-            }
-        if (!next) return nullptr;
-        node = next;
+        node = Child(*node, part);
+        if (!node) return nullptr;
     }
     return node;
 }
@@ -103,12 +103,7 @@ MemoryRegistry::Node* MemoryRegistry::Find(const std::string& path) const {
 MemoryRegistry::Node& MemoryRegistry::Make(const std::string& path) {
     Node* node = root_.get();
     for (const std::string& part : SplitPath(path)) {
-        Node* next = nullptr;
-        for (const auto& child : node->children)
-            if (SameName(child->name, part)) {
-                next = child.get();
-                break;
-            }
+        Node* next = Child(*node, part);
         if (!next) {
             node->children.push_back(std::make_unique<Node>());
             next = node->children.back().get();

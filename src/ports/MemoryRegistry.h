@@ -52,6 +52,7 @@ public:
 
 private:
     struct Node;
+    Node* Child(const Node& node, const std::string& name) const;
     Node* Find(const std::string& path) const;
     Node& Make(const std::string& path);
     bool SameName(const std::string& a, const std::string& b) const;
