@@ -28,9 +28,12 @@ for t in "${targets[@]}"; do
     log="$build/fuzz_$t.log"
     work=$(mktemp -d)
     if [ "$mode" = keep ]; then dirs=("$corpus"); else dirs=("$work" "$corpus"); fi
+    # A check run starts from a fixed seed, so that two runs of the same tree explore alike.
+    seedopt=()
+    [ "$mode" = check ] && seedopt=(-seed=1)
     echo "== $t: $seconds s"
     if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-        "$build/bin/fuzz_$t" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+        "$build/bin/fuzz_$t" "${seedopt[@]}" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$build/artifacts/$t-" "${dirs[@]}" >"$log" 2>&1; then
         echo "!! $t failed; see $log"
         tail -n 40 "$log"
