@@ -1,0 +1,347 @@
+// The Windows serial device against a real peer: run under Wine on a COM port that is a Linux
+// pseudo-terminal with pty-peer on its master. The program drives the peer over the line and
+// checks what a user of the port meets: byte-exact transfer, arrival waits that really wait
+// (several in a row on one handle), many arrivals in a row, a prompt stop and close while a wait
+// is pending, and the peer hanging up reported as device loss.
+//
+// Usage: Win32SerialDeviceWineProbe.exe COMn
+// Prints one line per case: "ok", "FAIL", or "note" for a Windows behaviour that Wine does not
+// reproduce (measured, not judged). Exits 0 when no case failed.
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PeerPattern.h"
+#include "link/ComPort.h"
+#include "platform/Win32SerialDevice.h"
+
+namespace {
+
+using orbiqa::SerialDevice;
+using orbiqa::TComPort;
+using orbiqa::Win32SerialDevice;
+using Clock = std::chrono::steady_clock;
+using WaitResult = SerialDevice::WaitResult;
+
+constexpr std::size_t kFrameSize = 18;
+constexpr int kBurstFrames = 300;
+constexpr std::uint32_t kPacedGapMs = 3;
+// Bounds on what the port may take beyond what the peer was asked to wait: generous, because the
+// machine running the tests is shared; a broken wait misses them by seconds or forever.
+constexpr long kLateMs = 1500;
+constexpr long kEarlyMs = 20;
+constexpr long kStopLimitMs = 1500;
+constexpr long kReceiveLimitMs = 10000;
+constexpr std::uint32_t kHangUpDelayMs = 300;
+// A read that takes this long on an empty queue has waited instead of returning at once.
+constexpr long kImmediateMs = 50;
+constexpr std::uint32_t kLateByteMs = 500;
+
+int gFailures = 0;
+
+void Report(bool ok, const std::string& name, const std::string& detail) {
+    std::printf("%s %s: %s\n", ok ? "ok  " : "FAIL", name.c_str(), detail.c_str());
+    std::fflush(stdout);
+    if (!ok) ++gFailures;
+}
+
+void Note(const std::string& name, const std::string& detail) {
+    std::printf("note %s: %s\n", name.c_str(), detail.c_str());
+    std::fflush(stdout);
+}
+
+long MsSince(Clock::time_point start) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+const char* ResultName(WaitResult r) {
+    switch (r) {
+    case WaitResult::Arrival: return "Arrival";
+    case WaitResult::Stopped: return "Stopped";
+    case WaitResult::Lost: return "Lost";
+    case WaitResult::Failed: return "Failed";
+    }
+    return "?";
+}
+
+void PutNumber(std::vector<std::uint8_t>& out, std::uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+std::vector<std::uint8_t> Pattern(std::uint32_t seed, std::size_t count) {
+    std::vector<std::uint8_t> bytes(count);
+    for (std::size_t i = 0; i < count; ++i) bytes[i] = PeerPattern(seed, i);
+    return bytes;
+}
+
+// Calls StopWaiting when a wait outlives its limit, so that a wait Wine never completes fails
+// the case instead of hanging the run.
+class Watchdog {
+public:
+    Watchdog(SerialDevice& device, long limitMs)
+        : thread_([this, &device, limitMs] {
+              std::unique_lock lock(mutex_);
+              if (!cv_.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return done_; })) {
+                  fired_ = true;
+                  device.StopWaiting();
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+    bool Fired() {
+        std::lock_guard lock(mutex_);
+        return fired_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool done_ = false;
+    bool fired_ = false;
+    std::thread thread_;
+};
+
+class Probe {
+public:
+    explicit Probe(std::string port) : port_(std::move(port)) {}
+
+    bool Open() {
+        if (const int e = device_.Open(port_)) return Fail("open", "Open error " + std::to_string(e));
+        if (const int e = device_.SetupQueues(TComPort::kInputSize, TComPort::kOutputSize))
+            return Fail("open", "SetupQueues error " + std::to_string(e));
+        if (const int e = device_.ApplyLineSettings())
+            return Fail("open", "ApplyLineSettings error " + std::to_string(e));
+        if (const int e = device_.ApplyTimeouts(TComPort::kWriteTotalMultiplierMs,
+                                                TComPort::kWriteTotalConstantMs))
+            return Fail("open", "ApplyTimeouts error " + std::to_string(e));
+        device_.ResetStop();
+        return true;
+    }
+
+    void SecondOpen() {
+        Win32SerialDevice other;
+        const int e = other.Open(port_);
+        if (e == 5)  // ERROR_ACCESS_DENIED, what Windows answers a second opener
+            Report(true, "exclusive open", "a second opener is refused with error 5");
+        else
+            Note("exclusive open",
+                 "a second opener got error " + std::to_string(e) + " (Windows refuses with 5)");
+    }
+
+    void Echo() {
+        std::vector<std::uint8_t> payload = {0x00, 0x0D, 0x11, 0x13, 0x0A, 0x03, 0x1A, 0x7F, 0xFF};
+        for (int b = 0; b < 256; ++b) payload.push_back(static_cast<std::uint8_t>(b));
+        std::vector<std::uint8_t> request = {'E'};
+        PutNumber(request, static_cast<std::uint32_t>(payload.size()), 2);
+        request.insert(request.end(), payload.begin(), payload.end());
+        if (!Send("byte-exact echo", request)) return;
+        const std::vector<std::uint8_t> got = Receive(payload.size(), kReceiveLimitMs);
+        Report(got == payload, "byte-exact echo",
+               std::to_string(got.size()) + " of " + std::to_string(payload.size()) +
+                   " bytes back, " + (got == payload ? "identical" : "different"));
+    }
+
+    // The case that matters most: a wait that has to wait, again and again on the same handle.
+    void DelayedArrival(std::uint32_t delayMs, std::uint32_t seed) {
+        const std::string name = "arrival after " + std::to_string(delayMs) + " ms";
+        std::vector<std::uint8_t> request = {'D'};
+        PutNumber(request, delayMs, 4);
+        PutNumber(request, kFrameSize, 2);
+        PutNumber(request, seed, 1);
+        if (!Send(name, request)) return;
+        const Clock::time_point start = Clock::now();
+        const long limit = static_cast<long>(delayMs) + kLateMs;
+        WaitResult r;
+        bool timedOut;
+        {
+            Watchdog watchdog(device_, limit);
+            r = device_.WaitForEvent();
+            timedOut = watchdog.Fired();
+        }
+        const long waited = MsSince(start);
+        if (timedOut) device_.ResetStop();
+        std::vector<std::uint8_t> got;
+        if (r == WaitResult::Arrival) got = Receive(kFrameSize, kReceiveLimitMs);
+        const bool ok = r == WaitResult::Arrival &&
+                        waited >= static_cast<long>(delayMs) - kEarlyMs && waited <= limit &&
+                        got == Pattern(seed, kFrameSize);
+        Report(ok, name,
+               std::string(ResultName(r)) + (timedOut ? " (watchdog)" : "") + " after " +
+                   std::to_string(waited) + " ms, " + std::to_string(got.size()) + " bytes" +
+                   (got == Pattern(seed, kFrameSize) ? " as sent" : " not as sent"));
+    }
+
+    // Back to back the frames mostly arrive together; paced, each needs a wait of its own.
+    void Burst(std::uint32_t gapMs) {
+        const std::string name = "many arrivals " + std::to_string(gapMs) + " ms apart";
+        std::vector<std::uint8_t> request = {'F'};
+        PutNumber(request, kBurstFrames, 2);
+        PutNumber(request, gapMs, 1);
+        if (!Send(name, request)) return;
+        const Clock::time_point start = Clock::now();
+        const std::vector<std::uint8_t> got = Receive(kFrameSize * kBurstFrames, kReceiveLimitMs);
+        const long took = MsSince(start);
+        std::size_t intact = 0;
+        for (std::size_t k = 0; k * kFrameSize + kFrameSize <= got.size(); ++k) {
+            const auto frame = got.begin() + static_cast<std::ptrdiff_t>(k * kFrameSize);
+            if (std::vector<std::uint8_t>(frame, frame + kFrameSize) ==
+                Pattern(static_cast<std::uint32_t>(k), kFrameSize))
+                ++intact;
+        }
+        Report(intact == static_cast<std::size_t>(kBurstFrames) &&
+                   got.size() == kFrameSize * kBurstFrames,
+               name,
+               std::to_string(intact) + " of " + std::to_string(kBurstFrames) + " frames intact, " +
+                   std::to_string(got.size()) + " bytes in " + std::to_string(took) + " ms, " +
+                   std::to_string(lastWaits_) + " waits");
+    }
+
+    // Windows returns at once with nothing; a byte is requested for later so that a read that
+    // waits instead still ends.
+    void EmptyRead() {
+        std::vector<std::uint8_t> request = {'D'};
+        PutNumber(request, kLateByteMs, 4);
+        PutNumber(request, 1, 2);
+        PutNumber(request, 0, 1);
+        if (!Send("read on an empty queue", request)) return;
+        std::uint8_t byte = 0;
+        int error = 0;
+        const Clock::time_point start = Clock::now();
+        const long n = device_.Read(&byte, 1, error);
+        const long took = MsSince(start);
+        const std::string detail = "returned " + std::to_string(n) + " after " +
+                                   std::to_string(took) + " ms";
+        if (n == 0 && took < kImmediateMs)
+            Report(true, "read on an empty queue", detail + ", at once");
+        else
+            Note("read on an empty queue", detail + " (Windows returns 0 at once)");
+        if (n == 0) Receive(1, kReceiveLimitMs);  // the late byte, so that it does not linger
+    }
+
+    // What closing the port does: stop the event thread's pending wait, then close.
+    void StopAndClose() {
+        WaitResult r = WaitResult::Failed;
+        std::thread waiter([&] { r = device_.WaitForEvent(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const Clock::time_point start = Clock::now();
+        device_.Purge();
+        device_.StopWaiting();
+        waiter.join();
+        device_.Close();
+        const long took = MsSince(start);
+        Report(r == WaitResult::Stopped && took <= kStopLimitMs, "close while waiting",
+               std::string(ResultName(r)) + ", closed in " + std::to_string(took) + " ms");
+        Report(Open(), "reopen", "the same port opens again after the close");
+    }
+
+    void HangUp() {
+        std::vector<std::uint8_t> request = {'H'};
+        PutNumber(request, kHangUpDelayMs, 4);
+        if (!Send("peer hang-up", request)) return;
+        const Clock::time_point start = Clock::now();
+        const long limit = static_cast<long>(kHangUpDelayMs) + kLateMs;
+        WaitResult r;
+        bool timedOut;
+        {
+            Watchdog watchdog(device_, limit);
+            r = device_.WaitForEvent();
+            timedOut = watchdog.Fired();
+        }
+        const long took = MsSince(start);
+        device_.Close();
+        Report(r == WaitResult::Lost, "peer hang-up",
+               std::string(ResultName(r)) + (timedOut ? " (watchdog)" : "") + " after " +
+                   std::to_string(took) + " ms");
+    }
+
+    void Close() { device_.Close(); }
+
+private:
+    bool Fail(const std::string& name, const std::string& detail) {
+        Report(false, name, detail);
+        return false;
+    }
+
+    bool Send(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        int error = 0;
+        const long n = device_.Write(bytes.data(), bytes.size(), error);
+        if (n == static_cast<long>(bytes.size())) return true;
+        return Fail(name, "Write gave " + std::to_string(n) + ", error " + std::to_string(error));
+    }
+
+    // Collects count bytes the way the port's event thread and its owner do: wait for an
+    // arrival, ask how much is waiting, read exactly that.
+    std::vector<std::uint8_t> Receive(std::size_t count, long limitMs) {
+        std::vector<std::uint8_t> got;
+        lastWaits_ = 0;
+        const Clock::time_point start = Clock::now();
+        while (got.size() < count) {
+            int error = 0;
+            const long pending = device_.PendingInput(error);
+            if (pending < 0) break;
+            if (pending == 0) {
+                const long left = limitMs - MsSince(start);
+                if (left <= 0) break;
+                WaitResult r;
+                bool timedOut;
+                {
+                    Watchdog watchdog(device_, left);
+                    r = device_.WaitForEvent();
+                    timedOut = watchdog.Fired();
+                }
+                ++lastWaits_;
+                if (timedOut) device_.ResetStop();
+                if (r != WaitResult::Arrival) break;
+                continue;
+            }
+            const std::size_t want = std::min(static_cast<std::size_t>(pending), count - got.size());
+            std::vector<std::uint8_t> chunk(want);
+            const long n = device_.Read(chunk.data(), want, error);
+            if (n <= 0) break;
+            got.insert(got.end(), chunk.begin(), chunk.begin() + n);
+        }
+        return got;
+    }
+
+    std::string port_;
+    Win32SerialDevice device_;
+    int lastWaits_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: Win32SerialDeviceWineProbe COMn\n");
+        return 2;
+    }
+    Probe probe(argv[1]);
+    if (!probe.Open()) return 1;
+    probe.SecondOpen();
+    probe.Echo();
+    std::uint32_t seed = 1;
+    for (const std::uint32_t delay : {100u, 100u, 100u, 1000u, 1000u, 1000u, 3000u, 3000u})
+        probe.DelayedArrival(delay, seed++);
+    probe.Burst(0);
+    probe.Burst(kPacedGapMs);
+    probe.EmptyRead();
+    probe.StopAndClose();
+    probe.HangUp();
+    std::printf("%d failed\n", gFailures);
+    return gFailures == 0 ? 0 : 1;
+}
