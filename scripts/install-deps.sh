@@ -12,6 +12,9 @@ packages=(
     dpkg-dev fakeroot
     g++-mingw-w64-x86-64-posix
 )
+# Serial tests of the Windows build under Wine (tests/windows/wine): the 64-bit Wine and its
+# `wine`/`wineserver` commands. The shim and the pty peer build with the compiler above.
+packages+=(wine wine64)
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

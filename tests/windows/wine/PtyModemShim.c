@@ -16,6 +16,11 @@
 // terminal it would take the pseudo-terminal as its controlling terminal and receive SIGHUP when
 // the peer hangs up. A COM port is nobody's terminal, so opens of pseudo-terminal slaves get
 // O_NOCTTY.
+//
+// Exclusive access: a Windows serial driver refuses a second open of a port that is open, with
+// ERROR_ACCESS_DENIED. Wine checks sharing only for files and folders, so in Wine's server (the
+// one process that opens devices) a pseudo-terminal slave that is open there cannot be opened
+// again until it is closed: the open fails with EACCES, which Wine reports as access denied.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -39,19 +44,30 @@ static const int kOwnLines = TIOCM_DTR | TIOCM_RTS;
 
 typedef int (*IoctlFn)(int, unsigned long, ...);
 typedef int (*OpenFn)(const char*, int, ...);
+typedef int (*CloseFn)(int);
 
 struct PortLines {
     dev_t device;
     int own;  // DTR and RTS as last set
 };
 
+struct OpenPort {
+    int fd;
+    dev_t device;
+};
+
 static pthread_mutex_t gLock = PTHREAD_MUTEX_INITIALIZER;
 static struct PortLines gPorts[kTrackedPorts];
 static int gPortCount;
+// The pseudo-terminals open in Wine's server, for exclusive access; unused outside the server.
+static struct OpenPort gOpen[kTrackedPorts];
+static int gOpenCount;
+static int gInServer;
 
 static IoctlFn gRealIoctl;
 static OpenFn gRealOpen;
 static OpenFn gRealOpen64;
+static CloseFn gRealClose;
 
 static void Find(const char* name, void* function, size_t size) {
     void* symbol = dlsym(RTLD_NEXT, name);
@@ -63,6 +79,9 @@ __attribute__((constructor)) static void FindRealFunctions(void) {
     Find("ioctl", &gRealIoctl, sizeof gRealIoctl);
     Find("open", &gRealOpen, sizeof gRealOpen);
     Find("open64", &gRealOpen64, sizeof gRealOpen64);
+    Find("close", &gRealClose, sizeof gRealClose);
+    // Debian installs the server as wineserver64 (wineserver is a link to it).
+    gInServer = strncmp(program_invocation_short_name, "wineserver", strlen("wineserver")) == 0;
 }
 
 static int IsPtySlave(const struct stat* st) {
@@ -129,15 +148,33 @@ int ioctl(int fd, unsigned long request, ...) {
     return gRealIoctl(fd, request, arg);
 }
 
+static int IsOpenInServer(dev_t device) {
+    for (int i = 0; i < gOpenCount; ++i)
+        if (gOpen[i].device == device) return 1;
+    return 0;
+}
+
 static int OpenFile(OpenFn real, const char* path, int flags, va_list ap) {
     const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? va_arg(ap, mode_t) : 0;
-    struct stat st;
-    if (!(flags & O_NOCTTY) && stat(path, &st) == 0 && IsPtySlave(&st)) flags |= O_NOCTTY;
     if (!real) {
         errno = ENOSYS;
         return -1;
     }
-    return real(path, flags, mode);
+    struct stat st;
+    if (stat(path, &st) != 0 || !IsPtySlave(&st)) return real(path, flags, mode);
+    if (!gInServer) return real(path, flags | O_NOCTTY, mode);
+    // Checking and recording under one lock, so that two opens at once cannot both succeed.
+    pthread_mutex_lock(&gLock);
+    int fd = -1;
+    if (IsOpenInServer(st.st_rdev)) {
+        errno = EACCES;
+    } else {
+        fd = real(path, flags | O_NOCTTY, mode);
+        if (fd >= 0 && gOpenCount < kTrackedPorts)
+            gOpen[gOpenCount++] = (struct OpenPort){.fd = fd, .device = st.st_rdev};
+    }
+    pthread_mutex_unlock(&gLock);
+    return fd;
 }
 
 int open(const char* path, int flags, ...) {
@@ -154,4 +191,22 @@ int open64(const char* path, int flags, ...) {
     const int fd = OpenFile(gRealOpen64, path, flags, ap);
     va_end(ap);
     return fd;
+}
+
+int close(int fd) {
+    if (gInServer) {
+        pthread_mutex_lock(&gLock);
+        for (int i = 0; i < gOpenCount; ++i) {
+            if (gOpen[i].fd == fd) {
+                gOpen[i] = gOpen[--gOpenCount];
+                break;
+            }
+        }
+        pthread_mutex_unlock(&gLock);
+    }
+    if (!gRealClose) {
+        errno = ENOSYS;
+        return -1;
+    }
+    return gRealClose(fd);
 }
