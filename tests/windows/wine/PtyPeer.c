@@ -9,12 +9,15 @@
 //   'D' ms:u32 n:u16 seed:u8    after ms milliseconds send n bytes of PeerPattern(seed, i)
 //   'F' count:u16 gap:u8        send count 18-byte frames, each in its own write, gap
 //                               milliseconds apart; frame k is PeerPattern(k, 0..17)
+//   'S' ms:u32                  read nothing for ms milliseconds, then discard what arrives until
+//                               the line has been quiet for a while, then send 'A'
 //   'H' ms:u32                  after ms milliseconds close the master (hang up) and exit 0
 //   'Q'                         exit 0
 // Exits 1 on a setup failure or a malformed request, 2 when the line fails.
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,7 +28,7 @@
 
 #include "PeerPattern.h"
 
-enum { kFrameSize = 18, kMaxEcho = 65535 };
+enum { kFrameSize = 18, kMaxEcho = 65535, kQuietMs = 300 };
 
 static int gMaster = -1;
 
@@ -91,6 +94,17 @@ static int OpenLine(const char* readyFile) {
     return 0;
 }
 
+// Discards input until none has come for kQuietMs.
+static void Drain(uint8_t* buffer, size_t size) {
+    struct pollfd p = {.fd = gMaster, .events = POLLIN};
+    while (poll(&p, 1, kQuietMs) > 0) {
+        if (read(gMaster, buffer, size) < 0 && errno != EINTR && errno != EAGAIN) {
+            fprintf(stderr, "pty-peer: read failed: %s\n", strerror(errno));
+            exit(2);
+        }
+    }
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: pty-peer READY_FILE\n");
@@ -131,6 +145,11 @@ int main(int argc, char** argv) {
             }
             break;
         }
+        case 'S':
+            SleepMs(ReadNumber(4));
+            Drain(buffer, sizeof buffer);
+            WriteAll("A", 1);
+            break;
         case 'H':
             SleepMs(ReadNumber(4));
             close(gMaster);

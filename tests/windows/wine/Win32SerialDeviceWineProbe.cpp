@@ -42,6 +42,10 @@ constexpr std::uint32_t kHangUpDelayMs = 300;
 // A read that takes this long on an empty queue has waited instead of returning at once.
 constexpr long kImmediateMs = 50;
 constexpr std::uint32_t kLateByteMs = 500;
+// Far more than a pseudo-terminal buffers, so that a write to a peer that stops reading stalls.
+constexpr std::size_t kStallWriteBytes = 1 << 20;
+constexpr std::uint32_t kStallMs = 2000;
+constexpr long kShortWriteTimeoutMs = 500;
 
 constexpr int kAccessDenied = 5;
 
@@ -233,6 +237,35 @@ public:
         if (n == 0) Receive(1, kReceiveLimitMs);  // the late byte, so that it does not linger
     }
 
+    // A peer that stops reading: the write must end when its total time-out runs out, short.
+    void WriteTimeout() {
+        const std::string name = "write time-out";
+        std::vector<std::uint8_t> request = {'S'};
+        PutNumber(request, kStallMs, 4);
+        if (!Send(name, request)) return;
+        device_.ApplyTimeouts(0, kShortWriteTimeoutMs);
+        const std::vector<std::uint8_t> bulk(kStallWriteBytes, 0);
+        int error = 0;
+        const Clock::time_point start = Clock::now();
+        const long n = device_.Write(bulk.data(), bulk.size(), error);
+        const long took = MsSince(start);
+        device_.ApplyTimeouts(TComPort::kWriteTotalMultiplierMs, TComPort::kWriteTotalConstantMs);
+        const std::string detail = "Write gave " + std::to_string(n) + " of " +
+                                   std::to_string(bulk.size()) + " bytes (error " +
+                                   std::to_string(n < 0 ? error : 0) + ") after " +
+                                   std::to_string(took) + " ms";
+        const bool inTime = took >= kShortWriteTimeoutMs - kEarlyMs &&
+                            took <= kShortWriteTimeoutMs + kLateMs;
+        if (n > 0 && n < static_cast<long>(bulk.size()) && inTime)
+            Report(true, name, detail + ", short as the time-out ends it");
+        else
+            Note(name, detail + " (Windows completes it short, without error, after " +
+                           std::to_string(kShortWriteTimeoutMs) + " ms)");
+        const std::vector<std::uint8_t> ack = Receive(1, kStallMs + kReceiveLimitMs);
+        Report(ack == std::vector<std::uint8_t>{'A'}, name + " recovery",
+               "the peer reads again and answers " + std::to_string(ack.size()) + " byte");
+    }
+
     // What closing the port does: stop the event thread's pending wait, then close.
     void StopAndClose() {
         WaitResult r = WaitResult::Failed;
@@ -340,6 +373,7 @@ int main(int argc, char** argv) {
     probe.Burst(0);
     probe.Burst(kPacedGapMs);
     probe.EmptyRead();
+    probe.WriteTimeout();
     probe.StopAndClose();
     probe.HangUp();
     std::printf("%d failed\n", gFailures);
