@@ -122,10 +122,18 @@ static int ModemLines(int fd, dev_t device, unsigned long request, int* arg) {
     pthread_mutex_lock(&gLock);
     struct PortLines* p = Lines(device);
     switch (request) {
-    case TIOCMGET: *arg = kPeerLines | p->own; break;
-    case TIOCMSET: p->own = *arg & kOwnLines; break;
-    case TIOCMBIS: p->own |= *arg & kOwnLines; break;
-    default: p->own &= ~(*arg & kOwnLines); break;  // TIOCMBIC
+        case TIOCMGET:
+            *arg = kPeerLines | p->own;
+            break;
+        case TIOCMSET:
+            p->own = *arg & kOwnLines;
+            break;
+        case TIOCMBIS:
+            p->own |= *arg & kOwnLines;
+            break;
+        default:
+            p->own &= ~(*arg & kOwnLines);
+            break;  // TIOCMBIC
     }
     pthread_mutex_unlock(&gLock);
     return 0;

@@ -119,43 +119,46 @@ int main(int argc, char** argv) {
         uint8_t request = 0;
         ReadExactly(&request, 1);
         switch (request) {
-        case 'E': {
-            const size_t n = ReadNumber(2);
-            ReadExactly(buffer, n);
-            WriteAll(buffer, n);
-            break;
-        }
-        case 'D': {
-            const uint32_t ms = ReadNumber(4);
-            const size_t n = ReadNumber(2);
-            const uint8_t seed = (uint8_t)ReadNumber(1);
-            for (size_t i = 0; i < n; ++i) buffer[i] = PeerPattern(seed, i);
-            SleepMs(ms);
-            WriteAll(buffer, n);
-            break;
-        }
-        case 'F': {
-            const uint32_t count = ReadNumber(2);
-            const uint32_t gap = ReadNumber(1);
-            for (uint32_t k = 0; k < count; ++k) {
-                if (k > 0 && gap > 0) SleepMs(gap);
-                uint8_t frame[kFrameSize];
-                for (size_t i = 0; i < kFrameSize; ++i) frame[i] = PeerPattern(k, i);
-                WriteAll(frame, kFrameSize);
+            case 'E': {
+                const size_t n = ReadNumber(2);
+                ReadExactly(buffer, n);
+                WriteAll(buffer, n);
+                break;
             }
-            break;
-        }
-        case 'S':
-            SleepMs(ReadNumber(4));
-            Drain(buffer, sizeof buffer);
-            WriteAll("A", 1);
-            break;
-        case 'H':
-            SleepMs(ReadNumber(4));
-            close(gMaster);
-            return 0;
-        case 'Q': return 0;
-        default: fprintf(stderr, "pty-peer: unknown request 0x%02x\n", request); return 1;
+            case 'D': {
+                const uint32_t ms = ReadNumber(4);
+                const size_t n = ReadNumber(2);
+                const uint8_t seed = (uint8_t)ReadNumber(1);
+                for (size_t i = 0; i < n; ++i) buffer[i] = PeerPattern(seed, i);
+                SleepMs(ms);
+                WriteAll(buffer, n);
+                break;
+            }
+            case 'F': {
+                const uint32_t count = ReadNumber(2);
+                const uint32_t gap = ReadNumber(1);
+                for (uint32_t k = 0; k < count; ++k) {
+                    if (k > 0 && gap > 0) SleepMs(gap);
+                    uint8_t frame[kFrameSize];
+                    for (size_t i = 0; i < kFrameSize; ++i) frame[i] = PeerPattern(k, i);
+                    WriteAll(frame, kFrameSize);
+                }
+                break;
+            }
+            case 'S':
+                SleepMs(ReadNumber(4));
+                Drain(buffer, sizeof buffer);
+                WriteAll("A", 1);
+                break;
+            case 'H':
+                SleepMs(ReadNumber(4));
+                close(gMaster);
+                return 0;
+            case 'Q':
+                return 0;
+            default:
+                fprintf(stderr, "pty-peer: unknown request 0x%02x\n", request);
+                return 1;
         }
     }
 }

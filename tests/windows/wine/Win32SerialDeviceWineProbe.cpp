@@ -69,10 +69,14 @@ long MsSince(Clock::time_point start) {
 
 const char* ResultName(WaitResult r) {
     switch (r) {
-    case WaitResult::Arrival: return "Arrival";
-    case WaitResult::Stopped: return "Stopped";
-    case WaitResult::Lost: return "Lost";
-    case WaitResult::Failed: return "Failed";
+        case WaitResult::Arrival:
+            return "Arrival";
+        case WaitResult::Stopped:
+            return "Stopped";
+        case WaitResult::Lost:
+            return "Lost";
+        case WaitResult::Failed:
+            return "Failed";
     }
     return "?";
 }
@@ -94,7 +98,8 @@ public:
     Watchdog(SerialDevice& device, long limitMs)
         : thread_([this, &device, limitMs] {
               std::unique_lock lock(mutex_);
-              if (!cv_.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return done_; })) {
+              if (!cv_.wait_for(lock, std::chrono::milliseconds(limitMs),
+                                [this] { return done_; })) {
                   fired_ = true;
                   device.StopWaiting();
               }
@@ -127,7 +132,8 @@ public:
     explicit Probe(std::string port) : port_(std::move(port)) {}
 
     bool Open() {
-        if (const int e = device_.Open(port_)) return Fail("open", "Open error " + std::to_string(e));
+        if (const int e = device_.Open(port_))
+            return Fail("open", "Open error " + std::to_string(e));
         if (const int e = device_.SetupQueues(TComPort::kInputSize, TComPort::kOutputSize))
             return Fail("open", "SetupQueues error " + std::to_string(e));
         if (const int e = device_.ApplyLineSettings())
@@ -168,25 +174,15 @@ public:
         PutNumber(request, kFrameSize, 2);
         PutNumber(request, seed, 1);
         if (!Send(name, request)) return;
-        const Clock::time_point start = Clock::now();
         const long limit = static_cast<long>(delayMs) + kLateMs;
-        WaitResult r;
-        bool timedOut;
-        {
-            Watchdog watchdog(device_, limit);
-            r = device_.WaitForEvent();
-            timedOut = watchdog.Fired();
-        }
-        const long waited = MsSince(start);
-        if (timedOut) device_.ResetStop();
+        const TimedWait w = WaitAtMost(limit);
         std::vector<std::uint8_t> got;
-        if (r == WaitResult::Arrival) got = Receive(kFrameSize, kReceiveLimitMs);
-        const bool ok = r == WaitResult::Arrival &&
-                        waited >= static_cast<long>(delayMs) - kEarlyMs && waited <= limit &&
+        if (w.result == WaitResult::Arrival) got = Receive(kFrameSize, kReceiveLimitMs);
+        const bool ok = w.result == WaitResult::Arrival &&
+                        w.ms >= static_cast<long>(delayMs) - kEarlyMs && w.ms <= limit &&
                         got == Pattern(seed, kFrameSize);
         Report(ok, name,
-               std::string(ResultName(r)) + (timedOut ? " (watchdog)" : "") + " after " +
-                   std::to_string(waited) + " ms, " + std::to_string(got.size()) + " bytes" +
+               w.Text() + ", " + std::to_string(got.size()) + " bytes" +
                    (got == Pattern(seed, kFrameSize) ? " as sent" : " not as sent"));
     }
 
@@ -228,8 +224,8 @@ public:
         const Clock::time_point start = Clock::now();
         const long n = device_.Read(&byte, 1, error);
         const long took = MsSince(start);
-        const std::string detail = "returned " + std::to_string(n) + " after " +
-                                   std::to_string(took) + " ms";
+        const std::string detail =
+            "returned " + std::to_string(n) + " after " + std::to_string(took) + " ms";
         if (n == 0 && took < kImmediateMs)
             Report(true, "read on an empty queue", detail + ", at once");
         else
@@ -254,8 +250,8 @@ public:
                                    std::to_string(bulk.size()) + " bytes (error " +
                                    std::to_string(n < 0 ? error : 0) + ") after " +
                                    std::to_string(took) + " ms";
-        const bool inTime = took >= kShortWriteTimeoutMs - kEarlyMs &&
-                            took <= kShortWriteTimeoutMs + kLateMs;
+        const bool inTime =
+            took >= kShortWriteTimeoutMs - kEarlyMs && took <= kShortWriteTimeoutMs + kLateMs;
         if (n > 0 && n < static_cast<long>(bulk.size()) && inTime)
             Report(true, name, detail + ", short as the time-out ends it");
         else
@@ -286,25 +282,39 @@ public:
         std::vector<std::uint8_t> request = {'H'};
         PutNumber(request, kHangUpDelayMs, 4);
         if (!Send("peer hang-up", request)) return;
-        const Clock::time_point start = Clock::now();
-        const long limit = static_cast<long>(kHangUpDelayMs) + kLateMs;
-        WaitResult r;
-        bool timedOut;
-        {
-            Watchdog watchdog(device_, limit);
-            r = device_.WaitForEvent();
-            timedOut = watchdog.Fired();
-        }
-        const long took = MsSince(start);
+        const TimedWait w = WaitAtMost(static_cast<long>(kHangUpDelayMs) + kLateMs);
         device_.Close();
-        Report(r == WaitResult::Lost, "peer hang-up",
-               std::string(ResultName(r)) + (timedOut ? " (watchdog)" : "") + " after " +
-                   std::to_string(took) + " ms");
+        Report(w.result == WaitResult::Lost, "peer hang-up", w.Text());
     }
 
     void Close() { device_.Close(); }
 
 private:
+    struct TimedWait {
+        WaitResult result = WaitResult::Failed;
+        bool watchdog = false;
+        long ms = 0;
+        std::string Text() const {
+            return std::string(ResultName(result)) + (watchdog ? " (watchdog)" : "") + " after " +
+                   std::to_string(ms) + " ms";
+        }
+    };
+
+    // One arrival wait, stopped by a watchdog after limitMs; the watchdog's stop is cleared
+    // again so that later waits are not stopped by it.
+    TimedWait WaitAtMost(long limitMs) {
+        const Clock::time_point start = Clock::now();
+        TimedWait w;
+        {
+            Watchdog watchdog(device_, limitMs);
+            w.result = device_.WaitForEvent();
+            w.watchdog = watchdog.Fired();
+        }
+        w.ms = MsSince(start);
+        if (w.watchdog) device_.ResetStop();
+        return w;
+    }
+
     bool Fail(const std::string& name, const std::string& detail) {
         Report(false, name, detail);
         return false;
@@ -330,19 +340,12 @@ private:
             if (pending == 0) {
                 const long left = limitMs - MsSince(start);
                 if (left <= 0) break;
-                WaitResult r;
-                bool timedOut;
-                {
-                    Watchdog watchdog(device_, left);
-                    r = device_.WaitForEvent();
-                    timedOut = watchdog.Fired();
-                }
                 ++lastWaits_;
-                if (timedOut) device_.ResetStop();
-                if (r != WaitResult::Arrival) break;
+                if (WaitAtMost(left).result != WaitResult::Arrival) break;
                 continue;
             }
-            const std::size_t want = std::min(static_cast<std::size_t>(pending), count - got.size());
+            const std::size_t want =
+                std::min(static_cast<std::size_t>(pending), count - got.size());
             std::vector<std::uint8_t> chunk(want);
             const long n = device_.Read(chunk.data(), want, error);
             if (n <= 0) break;
