@@ -5,6 +5,8 @@
 // is pending, and the peer hanging up reported as device loss.
 //
 // Usage: Win32SerialDeviceWineProbe.exe COMn
+// (Run as "--try-open COMn" it only opens the port and exits with the error; the probe does
+// that to open the port from another program.)
 // Prints one line per case: "ok", "FAIL", or "note" for a Windows behaviour that Wine does not
 // reproduce (measured, not judged). Exits 0 when no case failed.
 #include <algorithm>
@@ -16,6 +18,14 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 
 #include "PeerPattern.h"
 #include "link/ComPort.h"
@@ -48,6 +58,8 @@ constexpr std::uint32_t kStallMs = 2000;
 constexpr long kShortWriteTimeoutMs = 500;
 
 constexpr int kAccessDenied = 5;
+constexpr const char* kTryOpen = "--try-open";
+constexpr DWORD kChildLimitMs = 30000;
 
 int gFailures = 0;
 
@@ -127,6 +139,27 @@ private:
     std::thread thread_;
 };
 
+// Runs this program again to open the port; its exit code is the error Open gave, -1 when it
+// could not be run.
+long OpenInOtherProcess(const std::string& port) {
+    char self[MAX_PATH] = {};
+    if (GetModuleFileNameA(nullptr, self, MAX_PATH) == 0) return -1;
+    std::string command = std::string("\"") + self + "\" " + kTryOpen + " " + port;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, kChildLimitMs) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process.hProcess, &code))
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<long>(code);
+}
+
 class Probe {
 public:
     explicit Probe(std::string port) : port_(std::move(port)) {}
@@ -145,12 +178,15 @@ public:
         return true;
     }
 
+    // ERROR_ACCESS_DENIED is what Windows answers a second opener, in this process or another.
     void SecondOpen() {
         Win32SerialDevice other;
         const int e = other.Open(port_);
-        // ERROR_ACCESS_DENIED is what Windows answers a second opener.
         Report(e == kAccessDenied, "exclusive open",
                "a second opener got error " + std::to_string(e));
+        const long child = OpenInOtherProcess(port_);
+        Report(child == kAccessDenied, "exclusive open from another program",
+               "it got error " + std::to_string(child));
     }
 
     void Echo() {
@@ -362,6 +398,10 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == kTryOpen) {
+        Win32SerialDevice device;
+        return device.Open(argv[2]);
+    }
     if (argc != 2) {
         std::fprintf(stderr, "usage: Win32SerialDeviceWineProbe COMn\n");
         return 2;
