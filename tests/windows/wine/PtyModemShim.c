@@ -131,9 +131,9 @@ static int ModemLines(int fd, dev_t device, unsigned long request, int* arg) {
         case TIOCMBIS:
             p->own |= *arg & kOwnLines;
             break;
-        default:
+        default:  // TIOCMBIC
             p->own &= ~(*arg & kOwnLines);
-            break;  // TIOCMBIC
+            break;
     }
     pthread_mutex_unlock(&gLock);
     return 0;
