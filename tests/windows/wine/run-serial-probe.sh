@@ -13,7 +13,8 @@
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
-probe= com=5
+probe=''
+com=5
 while [ $# -gt 1 ]; do
     case $1 in
     --probe) probe=$2; shift 2 ;;
@@ -29,9 +30,10 @@ limit_s=180
 ready_wait_steps=50  # tenths of a second for the peer to set up its line
 
 command -v wine >/dev/null || { echo "wine not found; skipping"; exit 77; }
-cmake -S "$here" -B "$work/helpers" >"$work/helpers.log" 2>&1 &&
-    cmake --build "$work/helpers" >>"$work/helpers.log" 2>&1 ||
-    { cat "$work/helpers.log"; exit 1; }
+if ! { cmake -S "$here" -B "$work/helpers" && cmake --build "$work/helpers"; } >"$work/helpers.log" 2>&1; then
+    cat "$work/helpers.log"
+    exit 1
+fi
 
 if [ -z "$probe" ]; then
     cxx=${MINGW_CXX:-x86_64-w64-mingw32-g++-posix}
