@@ -188,7 +188,7 @@ const QString kFast = QStringLiteral("--fast");
 
 // ---- The module stops answering ----------------------------------------------------------
 
-TEST_F(FaultMatrixTest, SilenceFromBlockFiveEndsTheReadThereWithTheImageEmpty) {
+TEST_F(FaultMatrixTest, SilenceFromBlockFiveEndsTheReadThereWithTheImageUnchanged) {
     Connect({kFast, "--silent-from-block", "5"});
     const RowClock row;
     ExpectReadStoppedAt(Engine().Read(), TransferOutcome::NoAnswer, 5);
