@@ -42,9 +42,17 @@ int main(int argc, char** argv) {
     program.CreateFormDetails();
 
     program.DetachVariantPages = [&editor] { editor->DetachVariantPages(); };
-    // The chooser is created for each use, over the main window.
-    program.Chooser = [&program](const QString& defaultPort, std::string& portNev, QString& portHNev) {
-        TSorosDialog dialog(std::make_shared<LinuxRegistryReader>(), program.MainForm());
+    // One device reader and device list for the whole run, gathered once at start, so that the
+    // chooser still lists (absent) a port that went away before it was opened.
+    SorosKeres portDiscovery(std::make_shared<LinuxRegistryReader>());
+    try {
+        portDiscovery.RescanDevices();
+    } catch (const OrbiqaError&) {
+        // The chooser scans again when it opens and reports the error then.
+    }
+    // The chooser window is created for each use, over the main window.
+    program.Chooser = [&program, &portDiscovery](const QString& defaultPort, std::string& portNev, QString& portHNev) {
+        TSorosDialog dialog(portDiscovery, program.MainForm());
         dialog.SetDefaultPort(defaultPort);
         if (!dialog.Execute()) return false;
         portNev = dialog.PortNev().toStdString();

@@ -67,7 +67,27 @@ void TComPort::Open() {
     if (int e = device_->ApplyLineSettings()) fail(CError_SetStateFailed, e);
     if (int e = device_->ApplyTimeouts(kWriteTotalMultiplierMs, kWriteTotalConstantMs))
         fail(CError_TimeoutsFailed, e);
+    // Bytes queued before this opening (a late reply to an earlier run, text sent while nobody
+    // listened) are never an answer to this run's requests.
+    if (int e = device_->Purge()) fail(CError_PurgeFailed, e);
+    interrupted_ = false;
     StartEventThread();
+}
+
+bool TComPort::DeviceLost() const {
+    std::lock_guard lock(mutex_);
+    return deviceLost_;
+}
+
+void TComPort::Interrupt() noexcept {
+    interrupted_ = true;
+    device_->StopWaiting();
+}
+
+// A device that cannot even tell how many bytes wait is gone, whatever the event thread saw.
+bool TComPort::DeviceUnusable() {
+    int error = 0;
+    return device_->PendingInput(error) < 0;
 }
 
 void TComPort::Close() {
@@ -78,7 +98,7 @@ void TComPort::Close() {
         lost = deviceLost_;
     }
     // A device that has gone away cannot be purged; it must still be closable.
-    if (e && !lost) throw EComPort(CError_PurgeFailed, e);
+    if (e && !lost && !DeviceUnusable()) throw EComPort(CError_PurgeFailed, e);
     StopEventThread();
     device_->Close();
     connected_ = false;
@@ -134,19 +154,16 @@ void TComPort::EventThreadMain() {
     for (;;) {
         const SerialDevice::WaitResult r = device_->WaitForEvent();
         if (r == SerialDevice::WaitResult::Arrival) {
-            if (!HandOver()) break;  // the delivery failed: no further events until reopened
-            continue;
+            const Delivery d = HandOver();
+            if (d == Delivery::Done) continue;
+            // The device failing between the arrival and its delivery (a hang-up just after the
+            // bytes came) is a loss like any other; any other failed delivery only ends the
+            // events until the port is reopened.
+            if (d == Delivery::DeviceFailed) ReportLoss();
+            break;
         }
-        if (r == SerialDevice::WaitResult::Lost) {
-            // Reported without waiting: the owner's answer is to close the port, which waits
-            // for this thread.
-            {
-                std::lock_guard lock(mutex_);
-                deviceLost_ = true;
-                lostPending_ = true;
-            }
-            if (notifier_) notifier_();
-        }
+        // Everything but a stop that the port asked for ends the thread because of the device.
+        if (r != SerialDevice::WaitResult::Stopped) ReportLoss();
         break;
     }
     device_->Purge();
@@ -157,17 +174,28 @@ void TComPort::EventThreadMain() {
     cv_.notify_all();
 }
 
-bool TComPort::HandOver() {
+void TComPort::ReportLoss() {
+    // Reported without waiting: the owner's answer is to close the port, which waits for this
+    // thread.
+    {
+        std::lock_guard lock(mutex_);
+        deviceLost_ = true;
+        lostPending_ = true;
+    }
+    if (notifier_) notifier_();
+}
+
+TComPort::Delivery TComPort::HandOver() {
     {
         std::lock_guard lock(mutex_);
         pending_ = Handover::RxChar;
-        deliveryFailed_ = false;
+        delivery_ = Delivery::Done;
     }
     cv_.notify_all();  // a closing user-interface thread may be waiting to serve it
     if (notifier_) notifier_();
     std::unique_lock lock(mutex_);
     cv_.wait(lock, [this] { return pending_ == Handover::None; });
-    return !deliveryFailed_;
+    return delivery_;
 }
 
 void TComPort::RunPendingHandover() {
@@ -188,7 +216,7 @@ void TComPort::RunPendingHandover() {
         if (OnDeviceLost) OnDeviceLost(*this);
         return;
     }
-    bool failed = false;
+    Delivery outcome = Delivery::Done;
     try {
         const int n = PendingInputCount();
         if (n > 0) {
@@ -199,14 +227,16 @@ void TComPort::RunPendingHandover() {
                 ReadBytes(discard.data(), n);
             }
         }
+    } catch (const EComPort&) {
+        outcome = Delivery::DeviceFailed;
     } catch (...) {
-        failed = true;
+        outcome = Delivery::Failed;
     }
     {
         std::lock_guard lock(mutex_);
         delivering_ = false;
         pending_ = Handover::None;
-        deliveryFailed_ = failed;
+        delivery_ = outcome;
     }
     cv_.notify_all();
 }

@@ -3,6 +3,7 @@
 // the opening and closing order and the event thread that tells the user-interface thread, and
 // waits until it has been told, that bytes have arrived. The device itself sits behind
 // SerialDevice so that this logic runs without hardware.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -49,9 +50,23 @@ public:
     /// Received-character event, run on the user-interface thread with the number of waiting
     /// bytes (at least 1).
     std::function<void(TComPort&, int)> OnRxChar;
-    /// Run once on the user-interface thread when the device went away while open. The port
-    /// stays Open (its event thread has ended) until the owner closes it.
+    /// Run once on the user-interface thread when the device went away while open: the event
+    /// thread's wait reported it, the wait itself failed, or the device failed while a
+    /// hand-over was being delivered. The port stays Open (its event thread has ended) until the
+    /// owner closes it, and that close always succeeds.
     std::function<void(TComPort&)> OnDeviceLost;
+
+    /// True from the moment the event thread found the device gone until the port is opened
+    /// again (closing keeps it, so a caller can still tell why its transfer ended).
+    bool DeviceLost() const;
+
+    /// Stops whatever waits on the device: a write waiting for room fails at once with
+    /// EComPort 2 (and so does every later write that would have to wait) and the event thread
+    /// ends. Async-signal-safe and callable from any thread, so a signal handler may call it;
+    /// the port stays Open until it is closed. Opening again clears it.
+    void Interrupt() noexcept;
+    /// Whether Interrupt was called since the port was opened.
+    bool Interrupted() const noexcept { return interrupted_.load(); }
 
     /// Called from the event thread whenever a hand-over waits for the user-interface thread;
     /// the owner must make the user-interface thread call RunPendingHandover soon (for Qt: a
@@ -65,13 +80,16 @@ public:
 
 private:
     enum class Handover { None, RxChar };
+    enum class Delivery { Done, Failed, DeviceFailed };
 
     void Open();
     void Close();
     void StartEventThread();
     void StopEventThread();
     void EventThreadMain();
-    bool HandOver();  // event thread; false when the delivery failed
+    Delivery HandOver();  // event thread
+    void ReportLoss();    // event thread
+    bool DeviceUnusable();
 
     std::unique_ptr<SerialDevice> device_;
     std::string port_ = "COM1";
@@ -82,11 +100,12 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     Handover pending_ = Handover::None;
-    bool deliveryFailed_ = false;
+    Delivery delivery_ = Delivery::Done;
     bool threadEnded_ = true;
     bool delivering_ = false;
     bool deviceLost_ = false;
     bool lostPending_ = false;
+    std::atomic<bool> interrupted_{false};
 };
 
 }  // namespace orbiqa

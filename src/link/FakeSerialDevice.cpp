@@ -25,6 +25,11 @@ void FakeSerialDevice::LoseDevice() {
     cv_.notify_all();
 }
 
+void FakeSerialDevice::FailAfterNextArrival() {
+    std::lock_guard lock(mutex_);
+    failAfterArrival_ = true;
+}
+
 std::vector<std::uint8_t> FakeSerialDevice::TakeWritten() {
     std::lock_guard lock(mutex_);
     return std::exchange(written_, {});
@@ -110,7 +115,11 @@ SerialDevice::WaitResult FakeSerialDevice::WaitForEvent() {
     std::unique_lock lock(mutex_);
     cv_.wait(lock, [this] { return stop_ || lost_ || !input_.empty(); });
     if (stop_) return WaitResult::Stopped;
-    if (!input_.empty()) return WaitResult::Arrival;
+    if (!input_.empty()) {
+        if (std::exchange(failAfterArrival_, false))
+            failures_.pending = failures_.purge = failures_.read = failures_.write = EIO;
+        return WaitResult::Arrival;
+    }
     return WaitResult::Lost;
 }
 

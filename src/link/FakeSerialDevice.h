@@ -26,6 +26,9 @@ public:
     void Receive(const std::vector<std::uint8_t>& bytes);
     void Receive(const std::string& bytes);
     void LoseDevice();
+    /// The device fails right after the next arrival is reported, before its hand-over runs:
+    /// from then on every call on it fails with EIO, as with a hang-up.
+    void FailAfterNextArrival();
     std::vector<std::uint8_t> TakeWritten();
     Failures& Fail() { return failures_; }
     int OpenCount() const;
@@ -56,6 +59,7 @@ private:
     bool open_ = false;
     bool stop_ = false;
     bool lost_ = false;
+    bool failAfterArrival_ = false;
     int opens_ = 0;
     int closes_ = 0;
     std::string lastPort_;

@@ -44,8 +44,9 @@ public:
     /// Blocks the event thread until bytes are waiting, StopWaiting is called, or the device is
     /// lost. Called only while open.
     virtual WaitResult WaitForEvent() = 0;
-    /// Wakes WaitForEvent with Stopped; callable from any thread. The stop stays signalled until
-    /// ResetStop.
+    /// Wakes WaitForEvent with Stopped, and a Write waiting for room with a failure
+    /// (ECANCELED, or ERROR_OPERATION_ABORTED on Windows); callable from any thread and from a
+    /// signal handler. The stop stays signalled until ResetStop.
     virtual void StopWaiting() = 0;
     virtual void ResetStop() = 0;
 };

@@ -1,9 +1,8 @@
 #include "params/ApnPresets.h"
 
-#include <fstream>
-#include <iterator>
 
 #include "base/Errors.h"
+#include "base/FileStore.h"
 
 namespace orbiqa {
 
@@ -93,12 +92,7 @@ std::vector<std::string> SplitPresetLines(std::string_view text) {
 
 std::optional<std::vector<std::string>> LoadApnPresetFile(const std::string& path) {
     try {
-        std::ifstream file(path, std::ios::binary);
-        if (!file) return std::nullopt;
-        const std::string text((std::istreambuf_iterator<char>(file)),
-                               std::istreambuf_iterator<char>());
-        if (file.bad()) return std::nullopt;
-        auto lines = SplitPresetLines(text);
+        auto lines = SplitPresetLines(ReadFileBounded(path, kMaxApnPresetFileSize, true));
         if (lines.empty()) return std::nullopt;
         return lines;
     } catch (...) {
@@ -108,10 +102,9 @@ std::optional<std::vector<std::string>> LoadApnPresetFile(const std::string& pat
 }
 
 void SaveApnPresetFile(const std::string& path, const std::vector<std::string>& lines) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    for (const auto& line : lines) file << line << "\r\n";
-    file.flush();
-    if (!file) throw EFileError("Cannot create file \"" + path + "\".");
+    std::string text;
+    for (const auto& line : lines) text += line + "\r\n";
+    SaveFile(path, text);
 }
 
 }  // namespace orbiqa

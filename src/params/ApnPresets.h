@@ -14,6 +14,8 @@ namespace orbiqa {
 constexpr const char* ApnPresetFileName = "APNs.dat";
 constexpr std::size_t ApnPresetNameWidth = 39;
 constexpr std::size_t CustomApnPreset = 0;
+/// A few operators' lines are a few hundred bytes; a larger file is not a preset list.
+constexpr std::size_t kMaxApnPresetFileSize = 64 * 1024;
 
 struct ApnSettings {
     std::string APN;
@@ -39,11 +41,13 @@ std::string ApnPresetName(std::string_view line);
 /// Splits a text at CR, LF or CR LF. A line end at the very end does not start another line.
 std::vector<std::string> SplitPresetLines(std::string_view text);
 
-/// The lines of a preset file, or nothing when it is missing, unreadable or holds no line (a list
-/// without the custom entry would leave the user no way to type an APN). Never throws.
+/// The lines of a preset file, or nothing when it is missing, unreadable, not a regular file,
+/// larger than kMaxApnPresetFileSize or holds no line (a list without the custom entry would
+/// leave the user no way to type an APN). Never blocks, never throws.
 std::optional<std::vector<std::string>> LoadApnPresetFile(const std::string& path);
 
-/// Writes the lines with CR LF line ends; throws EFileError when the file cannot be written.
+/// Writes the lines with CR LF line ends through SaveFile; throws EFileError with the file-error
+/// text when the file cannot be written.
 void SaveApnPresetFile(const std::string& path, const std::vector<std::string>& lines);
 
 }  // namespace orbiqa

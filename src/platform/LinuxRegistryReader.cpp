@@ -61,8 +61,19 @@ std::string LinuxName(const std::string& devicePath) {
     return devicePath.compare(0, dev.size(), dev) == 0 ? devicePath.substr(dev.size()) : devicePath;
 }
 
+// Discovery finds a port's number at the first "(COM" of its name, so a model or path that
+// holds one of its own ("USB Serial (COM) Adapter", "Adapter (COM9)") would hide or replace the
+// real number; its brackets become square ones.
+std::string WithoutPortMark(std::string text) {
+    if (text.find("(COM") == std::string::npos) return text;
+    std::replace(text.begin(), text.end(), '(', '[');
+    std::replace(text.begin(), text.end(), ')', ']');
+    return text;
+}
+
 std::string FriendlyName(const std::string& model, const std::string& devicePath, const std::string& comName) {
-    return CoreText(model) + " - " + CoreText(LinuxName(devicePath)) + " (" + comName + ")";
+    return WithoutPortMark(CoreText(model)) + " - " + WithoutPortMark(CoreText(LinuxName(devicePath))) + " (" +
+           comName + ")";
 }
 
 std::string CanonicalOrSelf(const std::string& path) {
@@ -201,9 +212,18 @@ void LinuxRegistryReader::RefreshDevices() {
         known_[std::string(kLinkBranch) + "\\" + link.comName] =
             KnownDevice{link.comName, FriendlyName(model, shownPath, link.comName), CoreText(maker)};
     }
-    // A device whose number a link has taken would only be a second row for the link's port.
+    // One row per COM number, describing what COMn opens now: a link takes the number from the
+    // device of the fixed rule, and a link that is gone gives it back to that device if it was
+    // ever seen (otherwise the link's row stays, absent, as the last thing COMn opened).
+    auto deviceKnown = [&](const std::string& comName) {
+        return std::any_of(known_.begin(), known_.end(), [&](const auto& entry) {
+            return entry.first.rfind(kTtyBranch, 0) == 0 && entry.second.comName == comName;
+        });
+    };
     std::erase_if(known_, [&](const auto& entry) {
-        return entry.first.rfind(kTtyBranch, 0) == 0 && linked(entry.second.comName);
+        const bool isLink = entry.first.rfind(kLinkBranch, 0) == 0;
+        const std::string& comName = entry.second.comName;
+        return isLink ? !linked(comName) && deviceKnown(comName) : linked(comName);
     });
 
     view_.DeleteKey(kEnumRoot);

@@ -121,13 +121,18 @@ long PosixSerialDevice::Write(const std::uint8_t* data, std::size_t count, int& 
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) break;  // time-out: the write completes short
-        pollfd p{fd_, POLLOUT, 0};
-        const int r = poll(&p, 1, static_cast<int>(left.count()));
+        // The stop pipe wakes the wait too: an interrupt or a close must not sit out the bound.
+        pollfd p[2] = {{fd_, POLLOUT, 0}, {stopPipe_[0], POLLIN, 0}};
+        const int r = poll(p, 2, static_cast<int>(left.count()));
         if (r < 0 && errno != EINTR) {
             error = errno;
             return -1;
         }
-        if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+        if (r > 0 && (p[1].revents & POLLIN)) {
+            error = ECANCELED;
+            return -1;
+        }
+        if (r > 0 && (p[0].revents & (POLLERR | POLLHUP | POLLNVAL))) {
             error = EIO;
             return -1;
         }

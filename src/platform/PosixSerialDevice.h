@@ -24,7 +24,8 @@ public:
     void Close() override;
 
     /// Returns once all bytes are queued or the bound (per-byte multiplier plus constant) has
-    /// passed; bytes not accepted by then are not written, as with a write time-out.
+    /// passed; bytes not accepted by then are not written, as with a write time-out. A write
+    /// that waits for room fails at once with ECANCELED when StopWaiting is called.
     long Write(const std::uint8_t* data, std::size_t count, int& error) override;
     long Read(std::uint8_t* data, std::size_t count, int& error) override;
     long PendingInput(int& error) override;

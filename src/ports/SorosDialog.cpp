@@ -9,14 +9,22 @@
 namespace orbiqa {
 
 TSorosDialog::TSorosDialog(std::shared_ptr<RegistryReader> registry, QWidget* parent)
-    : QObject(parent), parentWidget_(parent), keres_(std::move(registry)) {
+    : QObject(parent),
+      parentWidget_(parent),
+      ownedKeres_(std::make_unique<SorosKeres>(std::move(registry))),
+      keres_(ownedKeres_.get()) {
+    setObjectName("SorosDialog1");
+}
+
+TSorosDialog::TSorosDialog(SorosKeres& discovery, QWidget* parent)
+    : QObject(parent), parentWidget_(parent), keres_(&discovery) {
     setObjectName("SorosDialog1");
 }
 
 TSorosDialog::~TSorosDialog() = default;
 
 bool TSorosDialog::Execute() {
-    TFormComPort window(keres_, parentWidget_);
+    TFormComPort window(*keres_, parentWidget_);
     // A name the code page cannot hold cannot be in the list either.
     window.SetDefaultDisplayName(ToWin1250(defaultPort_).value_or(std::string()));
     if (!dialogusCimke_.isEmpty()) {

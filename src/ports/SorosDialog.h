@@ -33,6 +33,10 @@ public:
     /// registry is read on every scan; parent is the window the chooser is shown over. The
     /// device list found by the scans lives as long as the dialog.
     explicit TSorosDialog(std::shared_ptr<RegistryReader> registry, QWidget* parent = nullptr);
+    /// Works on the program's discovery state, which outlives the dialog: the device list and
+    /// the devices the reader has seen stay for the whole run, so a port that went away since
+    /// is still listed (absent) and can be selected.
+    explicit TSorosDialog(SorosKeres& discovery, QWidget* parent = nullptr);
     ~TSorosDialog() override;
 
     /// Shows the chooser modally. True when the user confirmed a port; PortNev, PortHNev and
@@ -56,7 +60,7 @@ public:
     QString HozzaadSzoveg() const { return hozzaadSzoveg_; }
     void SetHozzaadSzoveg(const QString& text) { hozzaadSzoveg_ = text; }
 
-    SorosKeres& Keres() { return keres_; }
+    SorosKeres& Keres() { return *keres_; }
 
 signals:
     /// The chooser window exists and is about to be shown; lets tests and tools reach it.
@@ -64,7 +68,8 @@ signals:
 
 private:
     QWidget* parentWidget_;
-    SorosKeres keres_;
+    std::unique_ptr<SorosKeres> ownedKeres_;
+    SorosKeres* keres_;
     QString defaultPort_;
     QString portNev_;
     QString portHNev_;

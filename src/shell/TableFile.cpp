@@ -1,16 +1,10 @@
 #include "shell/TableFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string_view>
-#include <system_error>
 
 #include "base/Errors.h"
+#include "base/FileStore.h"
 #include "base/IntText.h"
 
 namespace orbiqa {
@@ -23,7 +17,6 @@ constexpr char kTab = '\t';
 constexpr char kBackspace = '\b';
 const char* const kLineEnd = "\r\n";
 const char* const kWidthPrefix = "cw";
-const char* const kReplacementSuffix = ".new";
 
 // Line breaks inside a cell travel as tab (CR) and backspace (LF).
 std::string EncodeCell(std::string text) {
@@ -134,30 +127,23 @@ void SaveTableFile(const TextTable& table, const std::string& fileName) {
             if (!text.empty()) content += IntToStr(k) + ',' + IntToStr(j) + ',' + EncodeCell(text) + kLineEnd;
         }
 
-    const std::string temporary = fileName + kReplacementSuffix;
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) throw EFileError("Cannot Create " + fileName);
-    const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    const int writeError = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        const int e = written ? errno : writeError;
-        std::remove(temporary.c_str());
-        throw EFileError("I/O error " + IntToStr(e));
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, fileName, ec);
-    if (ec) {
-        std::remove(temporary.c_str());
-        throw EFileError("Cannot Create " + fileName);
+    try {
+        SaveFile(fileName, content);
+    } catch (const EFileStoreError& e) {
+        // A full disk reads the same here as for every other file.
+        if (e.WhileCreating() && !e.DiskFull()) throw EFileError("Cannot Create " + fileName);
+        throw;
     }
 }
 
 void LoadTableFile(TextTable& table, const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) throw EFileError("Cannot open file " + fileName);
-    const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw EFileError("Cannot open file " + fileName);
+    std::string content;
+    try {
+        content = ReadFileBounded(fileName, kMaxTableFileSize, true);
+    } catch (const EFileStoreError& e) {
+        const bool plainFailure = e.FaultKind() == EFileStoreError::Kind::System;
+        throw EFileError("Cannot open file " + fileName + (plainFailure ? std::string() : ": " + std::string(e.what())));
+    }
 
     const std::vector<std::string> lines = SplitLines(content);
     if (lines.empty()) return;

@@ -2,6 +2,7 @@
 // The table of text cells behind "ZenitSetup.ini" and its file form: a dump of the table, one
 // line per item (size, column widths, non-empty cells), lines ended by CR LF. Despite the
 // extension it is not a section-and-key file.
+#include <cstddef>
 #include <map>
 #include <string>
 #include <utility>
@@ -40,14 +41,19 @@ private:
     std::map<std::pair<int, int>, std::string> cells_;  // (row, column): row by row when iterated
 };
 
-/// Writes the table into fileName (Windows-1250 text, CR LF). The new content goes to a file
-/// beside it first and then replaces it, so a failure leaves the old file as it was. Raises
-/// EFileError "Cannot Create <fileName>" when the file cannot be created, and an input/output
-/// EFileError when writing fails.
+/// The file holds one port name; anything near this size is not a table this program wrote.
+inline constexpr std::size_t kMaxTableFileSize = 64 * 1024;
+
+/// Writes the table into fileName (Windows-1250 text, CR LF) through SaveFile, so a failure
+/// leaves the old file as it was. Raises EFileError "Cannot Create <fileName>" when the file
+/// cannot be created, "Disk full" on a full medium, and the file-error text of any other
+/// failure while writing.
 void SaveTableFile(const TextTable& table, const std::string& fileName);
 
 /// Reads such a file into the table, resizing it. Raises EFileError "Cannot open file
-/// <fileName>" when the file cannot be opened. Lines it cannot place are skipped.
+/// <fileName>" when the file cannot be opened, followed by ": Not a regular file" or
+/// ": File too large" for a pipe or device and for a file over kMaxTableFileSize; it never
+/// blocks. Lines it cannot place are skipped.
 void LoadTableFile(TextTable& table, const std::string& fileName);
 
 }  // namespace orbiqa

@@ -6,6 +6,8 @@ namespace orbiqa {
 
 bool ModuleLinkChannel::Connected() const { return link_.ComPort1().Connected(); }
 
+bool ModuleLinkChannel::DeviceLost() const { return link_.ComPort1().DeviceLost(); }
+
 void ModuleLinkChannel::SendCommand(std::uint8_t command, const std::uint8_t* arguments) {
     link_.SendCommand(command, arguments);
 }

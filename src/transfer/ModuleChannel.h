@@ -15,6 +15,9 @@ public:
     virtual ~ModuleChannel() = default;
 
     virtual bool Connected() const = 0;
+    /// True once the device has gone away while open (an unplugged adapter, a hang-up), until
+    /// the port is opened again. A waiting transfer ends at once when it turns true.
+    virtual bool DeviceLost() const { return false; }
     /// Command message with the next sequence number and arguments a0..a4 (5 bytes read).
     /// A send failure raises EComPort.
     virtual void SendCommand(std::uint8_t command, const std::uint8_t* arguments) = 0;
@@ -31,6 +34,7 @@ public:
     explicit ModuleLinkChannel(ModuleLink& link) : link_(link) {}
 
     bool Connected() const override;
+    bool DeviceLost() const override;
     void SendCommand(std::uint8_t command, const std::uint8_t* arguments) override;
     void SendPayload(std::uint8_t command, const std::uint8_t* payload) override;
     ReplyState& Reply() override;

@@ -6,26 +6,23 @@
 #include <span>
 #include <string>
 
+#include "base/FileStore.h"
 #include "transfer/TransferEngine.h"
 
 namespace orbiqa {
 
-/// The file-error text for an operating-system error number: "File not found",
-/// "Invalid filename", "Too many open files", "File access denied", "Disk full", or
-/// "I/O error %d" with the number.
-std::string FileErrorText(int systemError);
 inline constexpr const char* kReadBeyondEndText = "Read beyond end of file";
 
-/// Writes the image to path, replacing an existing file without asking. The bytes go to a new
-/// file beside the target first, which then replaces it, so a save that fails (full disk,
-/// lost medium) leaves the earlier file intact. A write-protected target is refused with
-/// "File access denied", as overwriting it in place would be. Throws EFileError.
+/// Writes the image to path, replacing an existing file without asking, through SaveFile: a
+/// save that fails (full disk, lost medium) leaves the earlier file intact, links lead to the
+/// file they name, and devices or pipes receive the bytes. A write-protected target is refused
+/// with "File access denied". Throws EFileError.
 void SaveParameterFile(const std::string& path, std::span<const std::uint8_t, kParameterImageSize> image);
 
 /// Loads the first 1088 bytes of path into the image. Only read access is asked for, so
-/// write-protected files open. A file that cannot be read whole (missing, shorter, unreadable)
-/// leaves the image exactly as it was and raises EFileError; longer files are accepted and
-/// their tail ignored.
+/// write-protected files open. A file that cannot be read whole (missing, shorter, unreadable,
+/// a pipe or device: "Not a regular file") leaves the image exactly as it was and raises
+/// EFileError; longer files are accepted and their tail ignored.
 void LoadParameterFile(const std::string& path, ImageBytes image);
 
 }  // namespace orbiqa

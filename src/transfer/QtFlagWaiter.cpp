@@ -16,18 +16,25 @@ void QtFlagWaiter::Timer1Timer() {
     if (replyCountdown_ > 0) --replyCountdown_;
 }
 
-void QtFlagWaiter::WaitForFlag(const std::uint8_t& flag, int ticks) {
+void QtFlagWaiter::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
     replyCountdown_ = ticks;
     while (replyCountdown_ > 0) {
         // Sleeps until an event arrives (a port hand-over, a Timer1 tick, user input), then
         // handles everything pending; never spins.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (flag != 0) break;
+        // A lost device is reported through an event too, so nothing is waited for in vain.
+        if (abandoned && abandoned()) {
+            replyCountdown_ = 0;
+            break;
+        }
     }
 }
 
 WaitForFlagFunction QtFlagWaiter::Function() {
-    return [this](const std::uint8_t& flag, int ticks) { WaitForFlag(flag, ticks); };
+    return [this](const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
+        WaitForFlag(flag, ticks, abandoned);
+    };
 }
 
 }  // namespace orbiqa

@@ -77,13 +77,28 @@ bool TransferEngine::BeginTransfer() {
     return true;
 }
 
+void TransferEngine::Wait(const std::uint8_t& flag, int ticks) {
+    waitForFlag_(flag, ticks, [this] { return channel_.DeviceLost(); });
+}
+
+TransferOutcome TransferEngine::FailureOf(BlockAnswer answer) {
+    switch (answer) {
+    case BlockAnswer::OtherBlock:
+        return TransferOutcome::WrongBlock;
+    case BlockAnswer::Lost:
+        return TransferOutcome::DeviceLost;
+    default:
+        return TransferOutcome::NoAnswer;
+    }
+}
+
 TransferEngine::BlockAnswer TransferEngine::RequestBlock(int block) {
     ReplyState& reply = channel_.Reply();
     reply.ReadReplyReady = 0;
     const auto arguments = BlockCommandArguments(block);
     channel_.SendCommand(kCmdReadBlock, arguments.data());
-    waitForFlag_(reply.ReadReplyReady, kReadReplyTicks);
-    if (reply.ReadReplyReady == 0) return BlockAnswer::Missing;
+    Wait(reply.ReadReplyReady, kReadReplyTicks);
+    if (reply.ReadReplyReady == 0) return channel_.DeviceLost() ? BlockAnswer::Lost : BlockAnswer::Missing;
     if (reply.ReadReplyAddress != static_cast<std::size_t>(block) * kBlockSize) return BlockAnswer::OtherBlock;
     return BlockAnswer::Arrived;
 }
@@ -93,12 +108,11 @@ TransferResult TransferEngine::Read() {
     if (!BeginTransfer()) return result;
     FinishGuard guard(observer_);
 
-    std::fill(image_.begin(), image_.end(), 0);
     result.outcome = TransferOutcome::Completed;
     for (int n = 0; n < static_cast<int>(kModuleBlockCount); ++n) {
         const BlockAnswer answer = RequestBlock(n);
         if (answer != BlockAnswer::Arrived) {
-            result.outcome = answer == BlockAnswer::Missing ? TransferOutcome::NoAnswer : TransferOutcome::WrongBlock;
+            result.outcome = FailureOf(answer);
             result.failedBlock = n;
             break;
         }
@@ -107,8 +121,12 @@ TransferResult TransferEngine::Read() {
         result.blocksDone = n + 1;
         SetBarPosition(n + 1);
     }
-    // A partial read must not pass for the module's memory: the image stays all zeros.
-    if (result.Succeeded()) std::copy(moduleCopy_.begin(), moduleCopy_.end(), image_.begin());
+    // The image is the user's unsaved work: only a complete read may replace it, and a partial
+    // one must not pass for the module's memory.
+    if (result.Succeeded()) {
+        std::copy(moduleCopy_.begin(), moduleCopy_.end(), image_.begin());
+        std::fill(image_.begin() + kModuleMemorySize, image_.end(), 0);
+    }
     return result;
 }
 
@@ -122,7 +140,7 @@ bool TransferEngine::WriteBlock(int block) {
     ReplyState& reply = channel_.Reply();
     reply.WriteAckReceived = 0;
     channel_.SendPayload(kCmdWriteData, payloads[kWriteDataMessages - 1].data());
-    waitForFlag_(reply.WriteAckReceived, kWriteAckTicks);
+    Wait(reply.WriteAckReceived, kWriteAckTicks);
     return reply.WriteAckReceived != 0;
 }
 
@@ -135,7 +153,7 @@ TransferResult TransferEngine::Write() {
     result.outcome = TransferOutcome::Completed;
     for (int n = 0; n < static_cast<int>(kModuleBlockCount); ++n) {
         if (!WriteBlock(n)) {
-            result.outcome = TransferOutcome::NoAck;
+            result.outcome = channel_.DeviceLost() ? TransferOutcome::DeviceLost : TransferOutcome::NoAck;
             result.failedBlock = n;
             // A failure at block 0 must still show: an empty bar would not be seen as red.
             if (barPosition_ == 0) SetBarPosition(1);
@@ -153,15 +171,13 @@ TransferResult TransferEngine::Compare() {
     if (!BeginTransfer()) return result;
     FinishGuard guard(observer_);
 
-    std::fill(image_.begin(), image_.end(), 0);
     bool equal = true;
     result.outcome = TransferOutcome::Completed;
     for (int n = 0; n < static_cast<int>(kModuleBlockCount); ++n) {
         const BlockAnswer answer = RequestBlock(n);
         if (answer != BlockAnswer::Arrived) {
             // Stopping is not a difference seen: the bar keeps its colour.
-            equal = false;
-            result.outcome = answer == BlockAnswer::Missing ? TransferOutcome::NoAnswer : TransferOutcome::WrongBlock;
+            result.outcome = FailureOf(answer);
             result.failedBlock = n;
             break;
         }
@@ -176,7 +192,6 @@ TransferResult TransferEngine::Compare() {
     }
     if (result.outcome == TransferOutcome::Completed && result.firstDifferentBlock >= 0)
         result.outcome = TransferOutcome::Different;
-    if (equal) std::copy(moduleCopy_.begin(), moduleCopy_.end(), image_.begin());
     return result;
 }
 

@@ -34,9 +34,13 @@ using ImageBytes = std::span<std::uint8_t, kParameterImageSize>;
 using ModuleCopyBytes = std::array<std::uint8_t, kModuleMemorySize>;
 using WritePayload = std::array<std::uint8_t, kPayloadSize>;
 
-/// Blocks until the flag is non-zero or the ticks have run out; received characters must keep
-/// being handled meanwhile, since that is what sets the flag. The caller tests the flag after.
-using WaitForFlagFunction = std::function<void(const std::uint8_t& flag, int ticks)>;
+/// Tells a wait to give up early: true once nothing can answer any more (the device is lost).
+using WaitAbandoned = std::function<bool()>;
+
+/// Blocks until the flag is non-zero, the ticks have run out, or abandoned() turns true;
+/// received characters must keep being handled meanwhile, since that is what sets the flag and
+/// reports a lost device. The caller tests the flag after.
+using WaitForFlagFunction = std::function<void(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned)>;
 
 enum class BarColour { Green, Red };
 
@@ -70,6 +74,7 @@ enum class TransferOutcome {
     WrongBlock,    // the answer for failedBlock announced another block
     NoAck,         // no acknowledgement for failedBlock within the wait
     Different,     // compare: every block answered, firstDifferentBlock is the first to differ
+    DeviceLost,    // the device went away while failedBlock was awaited; the wait ended at once
 };
 
 struct TransferResult {
@@ -90,14 +95,15 @@ public:
 
     void SetObserver(TransferObserver* observer) { observer_ = observer; }
 
-    /// Zeroes the image, reads blocks 0..14 into ModuleCopy and, only when all arrived, copies
-    /// them into image bytes 0..959. EComPort from a send propagates (TransferFinished still runs).
+    /// Reads blocks 0..14 into ModuleCopy and, only when all arrived, sets the image to them:
+    /// bytes 0..959 from the module, 960..1087 zero. A read that fails leaves the image exactly
+    /// as it was. EComPort from a send propagates (TransferFinished still runs).
     TransferResult Read();
     /// Copies image bytes 0..959 into ModuleCopy and writes them block by block, each waiting
     /// for its acknowledgement. A failure turns the bar red at max(position, 1).
     TransferResult Write();
-    /// Zeroes the image and compares each block the module sends with ModuleCopy, going on past
-    /// differences; the image gets ModuleCopy back only when all 15 blocks were equal.
+    /// Compares each block the module sends with ModuleCopy, going on past differences. It only
+    /// checks: the image is never changed, whatever the outcome.
     TransferResult Compare();
 
     ModuleCopyBytes& ModuleCopy() { return moduleCopy_; }
@@ -107,7 +113,10 @@ public:
     BarColour Colour() const { return barColour_; }
 
 private:
-    enum class BlockAnswer { Arrived, Missing, OtherBlock };
+    enum class BlockAnswer { Arrived, Missing, OtherBlock, Lost };
+
+    void Wait(const std::uint8_t& flag, int ticks);
+    static TransferOutcome FailureOf(BlockAnswer answer);
 
     bool BeginTransfer();
     BlockAnswer RequestBlock(int block);

@@ -34,6 +34,7 @@ using ::testing::ElementsAreArray;
 constexpr int kQuickTickMs = 10;
 constexpr std::size_t kReplyBytes = 7 * kSecureFrameSize;  // header and six data messages
 constexpr std::uint8_t kUntouched = 0x3E;                  // ModuleCopy before a row
+constexpr std::uint8_t kUserImage = 0x17;                  // the image before a row: unsaved work
 
 using Bytes = std::span<const std::uint8_t>;
 Bytes Blocks(Bytes all, std::size_t from, std::size_t to) { return all.subspan(from * kBlockSize, (to - from) * kBlockSize); }
@@ -115,7 +116,7 @@ protected:
         Link().ComPort1().OnDeviceLost = [this](TComPort&) { ++devicesLost; };
         Engine().SetObserver(&observer);
         Engine().ModuleCopy().fill(kUntouched);
-        session->Image().fill(0x17);
+        session->Image().fill(kUserImage);
         return *session;
     }
     ModuleLink& Link() { return session->Link(); }
@@ -147,13 +148,13 @@ protected:
         EXPECT_LT(row.Cpu(), 0.5 * row.Wall() + 0.05) << "busy while waiting: " << row.Cpu() << " s CPU in " << row.Wall() << " s";
     }
 
-    /// A read that stopped at `block`: nothing in the image, ModuleCopy holds the blocks before it.
+    /// A read that stopped at `block`: the image as it was, ModuleCopy holds the blocks before it.
     void ExpectReadStoppedAt(const TransferResult& r, TransferOutcome outcome, int block) {
         EXPECT_EQ(r.outcome, outcome);
         EXPECT_EQ(r.failedBlock, block);
         EXPECT_EQ(Engine().BarPosition(), block);
         EXPECT_EQ(Engine().Colour(), BarColour::Green);
-        EXPECT_THAT(Image(), Each(0));
+        EXPECT_THAT(Image(), Each(kUserImage));
         const auto n = static_cast<std::size_t>(block);
         EXPECT_THAT(Blocks(Copy(), 0, n), ElementsAreArray(Blocks(moduleBytes, 0, n)));
         EXPECT_THAT(Blocks(Copy(), n, kModuleBlockCount), Each(kUntouched));
@@ -187,7 +188,7 @@ const QString kFast = QStringLiteral("--fast");
 
 // ---- The module stops answering ----------------------------------------------------------
 
-TEST_F(FaultMatrixTest, SilenceFromBlockFiveEndsTheReadThereWithTheImageEmpty) {
+TEST_F(FaultMatrixTest, SilenceFromBlockFiveEndsTheReadThereWithTheImageUnchanged) {
     Connect({kFast, "--silent-from-block", "5"});
     const RowClock row;
     ExpectReadStoppedAt(Engine().Read(), TransferOutcome::NoAnswer, 5);
@@ -250,7 +251,7 @@ TEST_F(FaultMatrixTest, AWrongBlockInACompareStopsWithoutTurningRed) {
     EXPECT_EQ(r.firstDifferentBlock, -1);
     EXPECT_EQ(Engine().BarPosition(), 2);
     EXPECT_EQ(Engine().Colour(), BarColour::Green);
-    EXPECT_THAT(Image(), Each(0));
+    EXPECT_THAT(Image(), Each(kUserImage));  // a compare never changes the image
     EXPECT_THAT(Copy(), ElementsAreArray(Blocks(moduleBytes, 0, kModuleBlockCount)));  // a compare only reads it
     ExpectCalm(row, 3.0);
 }
@@ -299,12 +300,14 @@ TEST_F(FaultMatrixTest, AFloodOfStatusAndTextsDuringTransfersLosesNothing) {
 
 // ---- The device goes away ----------------------------------------------------------------
 
-TEST_F(FaultMatrixTest, HangUpDuringAReadEndsItAsNoAnswerAndReportsTheLossOnce) {
-    // The line dies in the middle of block 3's reply.
-    Connect({kFast, "--hangup-after", QString::number(3 * kReplyBytes + 50)});
+TEST_F(FaultMatrixTest, HangUpDuringAReadEndsItAtOnceAsALostDeviceAndReportsTheLossOnce) {
+    // The line dies in the middle of block 3's reply. The 5 s ticks show that the wait ends when
+    // the loss is reported, not when it runs out.
+    Connect({kFast, "--hangup-after", QString::number(3 * kReplyBytes + 50)}, kWaitTickMs);
     const RowClock row;
-    ExpectReadStoppedAt(Engine().Read(), TransferOutcome::NoAnswer, 3);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return devicesLost > 0; }, 2000));
+    ExpectReadStoppedAt(Engine().Read(), TransferOutcome::DeviceLost, 3);
+    EXPECT_LT(row.Wall(), 2.0);
+    EXPECT_TRUE(Link().ComPort1().DeviceLost());
     QCoreApplication::processEvents();
     EXPECT_EQ(devicesLost, 1);
     EXPECT_FALSE(Link().ComPort1().EventThreadRunning());
@@ -363,7 +366,7 @@ TEST_F(FaultMatrixTest, AnAnswerAfterFivePointOneSecondsIsTooLate) {
     EXPECT_GT(row.Wall(), 4.8);
     // The late answer arrives after the read gave up and changes nothing it left behind.
     EXPECT_TRUE(ProcessEventsUntil([&] { return seen.blocks == 1; }, 2000));
-    EXPECT_THAT(Image(), Each(0));
+    EXPECT_THAT(Image(), Each(kUserImage));
     EXPECT_THAT(Copy(), Each(kUntouched));
     ExpectCalm(row, 8.0);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <stdexcept>
 #include <thread>
 
 #include "link/ComPort.h"
@@ -205,16 +206,71 @@ TEST_F(PortFixture, DeviceLossIsReportedOnceAndTheOwnerCanClose) {
     EXPECT_FALSE(port->Connected());
 }
 
-TEST_F(PortFixture, AFailedDeliveryEndsTheEventThreadButKeepsThePortOpen) {
+TEST_F(PortFixture, ADeviceFailingBetweenArrivalAndHandOverIsALossAndCloseSucceeds) {
     test::ManualPump pump(*port);
-    port->OnRxChar = [](TComPort&, int) {};
+    int lost = 0;
+    int delivered = 0;
+    port->OnRxChar = [&](TComPort&, int) { ++delivered; };
+    port->OnDeviceLost = [&](TComPort&) { ++lost; };
     port->SetConnected(true);
+    dev->FailAfterNextArrival();  // the pending count and the purge fail with EIO from here on
+    dev->Receive("x");
+    ASSERT_TRUE(pump.PumpUntil([&] { return lost > 0; }));
+    pump.PumpUntil([] { return false; }, 100ms);
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(delivered, 0);
+    EXPECT_TRUE(port->DeviceLost());
+    EXPECT_TRUE(port->Connected());
+    EXPECT_NO_THROW(port->SetConnected(false));
+    EXPECT_FALSE(port->Connected());
+    EXPECT_TRUE(port->DeviceLost());  // still tells why, until the next opening
+}
+
+TEST_F(PortFixture, ACloseFindsAVanishedDeviceEvenWhenNothingReportedIt) {
+    port->SetConnected(true);
+    dev->Fail().purge = EIO;
     dev->Fail().pending = EIO;
+    EXPECT_NO_THROW(port->SetConnected(false));
+    EXPECT_FALSE(port->Connected());
+}
+
+TEST_F(PortFixture, AFailedDeliveryNotCausedByTheDeviceEndsTheEventsButIsNoLoss) {
+    test::ManualPump pump(*port);
+    int lost = 0;
+    port->OnRxChar = [](TComPort&, int) { throw std::runtime_error("handler"); };
+    port->OnDeviceLost = [&](TComPort&) { ++lost; };
+    port->SetConnected(true);
     dev->Receive("x");
     ASSERT_TRUE(pump.PumpUntil([&] { return !port->EventThreadRunning(); }));
     EXPECT_TRUE(port->Connected());
-    dev->Fail().pending = 0;
+    EXPECT_EQ(lost, 0);
+    EXPECT_FALSE(port->DeviceLost());
     port->SetConnected(false);
+}
+
+TEST_F(PortFixture, BytesQueuedBeforeOpeningAreNeverDelivered) {
+    test::ManualPump pump(*port);
+    std::string got;
+    port->OnRxChar = [&](TComPort& p, int count) {
+        std::string buf(static_cast<std::size_t>(count), '\0');
+        p.ReadBytes(reinterpret_cast<std::uint8_t*>(buf.data()), count);
+        got += buf;
+    };
+    dev->Receive("stale reply");
+    port->SetConnected(true);
+    dev->Receive("fresh");
+    ASSERT_TRUE(pump.PumpUntil([&] { return got.size() >= 5; }));
+    EXPECT_EQ(got, "fresh");
+
+    port->SetConnected(false);
+    dev->Fail().purge = EIO;  // an opening that cannot discard them fails as a whole
+    try {
+        port->SetConnected(true);
+        FAIL();
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.ErrorCode(), CError_PurgeFailed);
+    }
+    EXPECT_FALSE(port->Connected());
 }
 
 TEST_F(PortFixture, DestroyingAnOpenPortClosesIt) {

@@ -1,6 +1,8 @@
 // End-to-end: the built simulator on a real pseudo-terminal, driven with the program's codec.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -258,6 +260,13 @@ TEST(ModsimPty, MissingMemoryFileIsCreatedByTheFirstWriteAndAShortOneIsRefused) 
     Sim sim(Fast({"--memory", shortFile}));
     EXPECT_EQ(sim.process.StartLine(), "");
     EXPECT_EQ(sim.process.Wait(5000), 1);
+
+    // A named pipe is refused at once: reading it would wait for a writer for good.
+    const std::string pipe = files.Path() + "/pipe.VR3";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    Sim piped(Fast({"--memory", pipe}));
+    EXPECT_EQ(piped.process.StartLine(), "");
+    EXPECT_EQ(piped.process.Wait(5000), 1);
 }
 
 TEST(ModsimPty, ReadFaultsSpoilOnlyTheirBlock) {

@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "link/ComPort.h"
@@ -73,6 +75,15 @@ struct PtyFixture : ::testing::Test {
         return out;
     }
 };
+
+// Nobody reads the other side: fills the terminal's queue until a write comes back short, and
+// returns the frame-sized chunk it wrote.
+std::vector<std::uint8_t> FillUntilStalled(TComPort& port) {
+    std::vector<std::uint8_t> chunk(18, 0x55);
+    for (int i = 0; i < 100000; ++i)
+        if (port.WriteBytes(chunk.data(), 18) < 18) break;
+    return chunk;
+}
 
 }  // namespace
 
@@ -155,10 +166,7 @@ TEST_F(PtyFixture, AWriteToAStalledLineReturnsWithinItsBound) {
     TComPort port(std::make_unique<PosixSerialDevice>());
     port.SetPort("COM7");
     port.SetConnected(true);
-    // Nobody reads the other side: fill the terminal's queue until a write comes back short.
-    std::vector<std::uint8_t> chunk(18, 0x55);
-    for (int i = 0; i < 100000; ++i)
-        if (port.WriteBytes(chunk.data(), 18) < 18) break;
+    const std::vector<std::uint8_t> chunk = FillUntilStalled(port);
     const auto start = std::chrono::steady_clock::now();
     const int n = port.WriteBytes(chunk.data(), 18);
     const auto took = std::chrono::steady_clock::now() - start;
@@ -185,5 +193,87 @@ TEST_F(PtyFixture, HangUpEndsTheEventThreadOnceWithoutBurningCpu) {
     EXPECT_FALSE(port.EventThreadRunning());
     EXPECT_LT(CpuSeconds() - cpuBefore, 0.25);
     port.SetConnected(false);  // closing a lost device works
+    EXPECT_FALSE(port.Connected());
+}
+
+TEST_F(PtyFixture, BytesQueuedBeforeOpeningAreDiscarded) {
+    const std::string stale = "late reply of an earlier run";
+    ASSERT_EQ(::write(master, stale.data(), stale.size()), static_cast<ssize_t>(stale.size()));
+    TComPort port(std::make_unique<PosixSerialDevice>());
+    test::ManualPump pump(port);
+    std::string got;
+    port.OnRxChar = [&](TComPort& p, int count) {
+        std::string buf(static_cast<std::size_t>(count), '\0');
+        const int n = p.ReadBytes(reinterpret_cast<std::uint8_t*>(buf.data()), count);
+        got += buf.substr(0, static_cast<std::size_t>(n));
+    };
+    port.SetPort("COM7");
+    port.SetConnected(true);
+    ASSERT_EQ(::write(master, "now", 3), 3);
+    ASSERT_TRUE(pump.PumpUntil([&] { return got.size() >= 3; }));
+    EXPECT_EQ(got, "now");
+    port.SetConnected(false);
+}
+
+TEST_F(PtyFixture, AnInterruptWakesAWriteWaitingForRoom) {
+    TComPort port(std::make_unique<PosixSerialDevice>());
+    port.SetPort("COM7");
+    port.SetConnected(true);
+    const std::vector<std::uint8_t> chunk = FillUntilStalled(port);
+    std::thread interrupter([&] {
+        std::this_thread::sleep_for(200ms);
+        port.Interrupt();
+    });
+    // A time-out would return short; only the stop makes the waiting write fail.
+    int systemCode = 0;
+    try {
+        port.WriteBytes(chunk.data(), 18);
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.ErrorCode(), 2);
+        systemCode = e.SystemCode();
+    }
+    interrupter.join();
+    EXPECT_EQ(systemCode, ECANCELED);
+    EXPECT_TRUE(port.Interrupted());
+    port.SetConnected(false);
+    port.SetConnected(true);
+    EXPECT_FALSE(port.Interrupted());
+    port.SetConnected(false);
+}
+
+TEST_F(PtyFixture, AHangUpBetweenArrivalAndHandOverIsReportedAsALoss) {
+    TComPort port(std::make_unique<PosixSerialDevice>());
+    // The hand-over is held back until the other side has hung up.
+    std::mutex m;
+    std::condition_variable cv;
+    bool arrived = false;
+    port.SetHandoverNotifier([&] {
+        std::lock_guard lock(m);
+        arrived = true;
+        cv.notify_all();
+    });
+    int lost = 0;
+    port.OnRxChar = [](TComPort& p, int count) {
+        std::vector<std::uint8_t> buf(static_cast<std::size_t>(count));
+        p.ReadBytes(buf.data(), count);
+    };
+    port.OnDeviceLost = [&](TComPort&) { ++lost; };
+    port.SetPort("COM7");
+    port.SetConnected(true);
+    ASSERT_EQ(::write(master, "x", 1), 1);
+    {
+        std::unique_lock lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, 3s, [&] { return arrived; }));
+    }
+    ::close(master);
+    master = -1;
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (lost == 0 && std::chrono::steady_clock::now() < deadline) {
+        port.RunPendingHandover();
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(lost, 1);
+    EXPECT_TRUE(port.DeviceLost());
+    EXPECT_NO_THROW(port.SetConnected(false));
     EXPECT_FALSE(port.Connected());
 }

@@ -13,7 +13,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include <stdlib.h>
+
 #include "FakeRegistry.h"
+#ifndef _WIN32
+#include "platform/LinuxRegistryReader.h"
+#endif
 #include "ports/FormComPort.h"
 #include "ports/PortChooserScreenshot.h"
 #include "ports/SorosDialog.h"
@@ -279,6 +284,34 @@ TEST(SorosDialog, ExecuteReturnsTheChosenPort) {
     EXPECT_EQ(dialog.PortNev(), "COM9");
     EXPECT_EQ(dialog.PortIndex(), 9);
 }
+
+#ifndef _WIN32
+TEST(SorosDialog, APortThatWentAwayStaysListedAndSelectedWithTheRunsDiscovery) {
+    char pattern[] = "/tmp/orbiqa-chooser-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", pattern);  // no port links
+    std::vector<SerialDeviceFacts> devices = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}};
+    SorosKeres discovery(std::make_shared<LinuxRegistryReader>([&] { return devices; }));
+    discovery.RescanDevices();  // at start-up
+    devices.clear();            // unplugged before the chooser first opens
+
+    TSorosDialog dialog(discovery);
+    dialog.SetDefaultPort(QStringLiteral("FT232R USB UART - ttyUSB0 (COM33)"));
+    QString shown;
+    QObject::connect(&dialog, &TSorosDialog::WindowCreated, [&](TFormComPort* w) {
+        QTimer::singleShot(50, w, [&, w] {
+            shown = QString::fromStdString(w->Cell(0));
+            QTest::mouseClick(w->Button1, Qt::LeftButton);
+        });
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(shown, "-FT232R USB UART - ttyUSB0 (COM33);FTDI");
+    EXPECT_EQ(dialog.PortNev(), "COM33");
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    QDir(QString::fromLatin1(pattern)).removeRecursively();
+}
+#endif
 
 TEST(SorosDialog, OkWithoutAChoiceCancels) {
     TSorosDialog dialog(TwentyPorts());

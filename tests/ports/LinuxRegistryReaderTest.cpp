@@ -131,6 +131,33 @@ TEST_F(LinuxReader, ALinkTakesTheNumberOfTheDeviceItReplaces) {
                                    "+CP2102 - ttyUSB1 (COM34);Silicon Labs"}));
 }
 
+TEST_F(LinuxReader, OneRowPerPortNumberDescribingWhatItOpensNow) {
+    devices_ = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}};
+    const std::string device = "FT232R USB UART - ttyUSB0 (COM33);FTDI";
+    const std::string link = "Port link - null (COM33);(Orbiqa port link)";
+    Link("COM33", "/dev/null");
+    keres_->RescanDevices();
+    EXPECT_EQ(List(), (PortRecords{"+" + link}));
+    // The link goes: COM33 opens the adapter again, and only the adapter is listed.
+    fs::remove(links_ / "COM33");
+    keres_->RescanDevices();
+    EXPECT_EQ(List(), (PortRecords{"+" + device}));
+    devices_.clear();
+    keres_->RescanDevices();
+    EXPECT_EQ(List(), (PortRecords{"-" + device}));
+}
+
+TEST_F(LinuxReader, ModelTextsCannotForgeOrHideThePortNumber) {
+    devices_ = {{"/dev/ttyUSB0", "USB Serial (COM) Adapter", "A"},
+                {"/dev/ttyUSB1", "Adapter (COM9)", "B"},
+                {"/dev/ttyUSB2", "Adapter (rev 2)", "C"}};
+    PortRecords list;
+    ASSERT_NO_THROW(list = List());
+    EXPECT_EQ(list, (PortRecords{"+USB Serial [COM] Adapter - ttyUSB0 (COM33);A", "+Adapter [COM9] - ttyUSB1 (COM34);B",
+                                 "+Adapter (rev 2) - ttyUSB2 (COM35);C"}));
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(PortNumberOf(list[static_cast<std::size_t>(i)]), 33 + i);
+}
+
 TEST(UdevSerialDevices, EveryDeviceHasANode) {
     for (const SerialDeviceFacts& device : UdevSerialDevices()) EXPECT_EQ(device.devNode.rfind("/dev/", 0), 0u);
 }

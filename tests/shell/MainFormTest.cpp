@@ -249,7 +249,8 @@ TEST_F(MainFormFixture, ThePortNameSurvivesARunAndTheCloseBoxEndsLikeKilepes) {
 
 TEST_F(MainFormFixture, AFailedSaveReachesTheStandardErrorBox) {
     StartProgram();
-    QDir().mkdir("ZenitSetup.ini.new");  // the new file cannot be created beside the old one
+    QFile::remove("ZenitSetup.ini");
+    QDir().mkdir("ZenitSetup.ini");  // a folder in the way: the file cannot be created
     EndProgram();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Icon, BoxIcon::Error);

@@ -3,10 +3,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
+
 
 #include "base/Errors.h"
 #include "shell/TableFile.h"
+#include "support/FileSizeLimit.h"
 
 using namespace orbiqa;
 namespace fs = std::filesystem;
@@ -128,25 +131,52 @@ TEST_F(TableFileFixture, MissingFileAndUncreatableFileRaiseTheirMessages) {
     } catch (const EFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + file);
     }
-    Write("2,1\r\n0,0,COM2\r\n");
-    fs::create_directory(file + ".new");  // the file beside cannot be created
+    const std::string nowhere = (dir / "no-such-folder" / "ZenitSetup.ini").string();
     t.SetCell(0, 0, "COM7");
     try {
-        SaveTableFile(t, file);
+        SaveTableFile(t, nowhere);
         FAIL();
     } catch (const EFileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot Create " + file);
+        EXPECT_EQ(std::string(e.what()), "Cannot Create " + nowhere);
     }
-    EXPECT_EQ(Read(), "2,1\r\n0,0,COM2\r\n");  // the good file is untouched
 }
 
-TEST_F(TableFileFixture, AFailedWriteLeavesTheOldFileInPlace) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+TEST_F(TableFileFixture, AFullDiskReadsAsForEveryFileAndKeepsTheOldOne) {
     Write("2,1\r\n0,0,COM2\r\n");
-    // The new content is written beside the file first; make that write fail.
-    fs::create_symlink("/dev/full", file + ".new");
+    std::string error;
     TextTable t(2, 1, 20);
     t.SetCell(0, 0, "COM7");
-    EXPECT_THROW(SaveTableFile(t, file), EFileError);
+    try {
+        const test::FileSizeLimit full(8);
+        SaveTableFile(t, file);
+    } catch (const EFileError& e) {
+        error = e.what();
+    }
+    EXPECT_EQ(error, "Disk full");
     EXPECT_EQ(Read(), "2,1\r\n0,0,COM2\r\n");
+}
+
+TEST_F(TableFileFixture, PipesDevicesAndHugeFilesAreRefusedWithoutBlocking) {
+    TextTable t(2, 1, 20);
+    auto loadError = [&] {
+        try {
+            LoadTableFile(t, file);
+        } catch (const EFileError& e) {
+            return std::string(e.what());
+        }
+        return std::string("(loaded)");
+    };
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    EXPECT_EQ(loadError(), "Cannot open file " + file + ": Not a regular file");
+    fs::remove(file);
+    fs::create_symlink("/dev/zero", file);
+    EXPECT_EQ(loadError(), "Cannot open file " + file + ": Not a regular file");
+    fs::remove(file);
+    Write(std::string(kMaxTableFileSize + 1, '\n'));
+    EXPECT_EQ(loadError(), "Cannot open file " + file + ": File too large");
+    std::string justFits = "2,1\r\n0,0,COM4\r\n";
+    while (justFits.size() + 8 <= kMaxTableFileSize) justFits += "cw 9,1\r\n";  // outside: skipped
+    Write(justFits);
+    EXPECT_EQ(loadError(), "(loaded)");
+    EXPECT_EQ(t.Cell(0, 0), "COM4");
 }

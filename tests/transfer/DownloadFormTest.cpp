@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include "FakeModule.h"
 #include "base/Errors.h"
+#include "base/FileStore.h"
 #include "transfer/DownloadForm.h"
 
 namespace orbiqa {
@@ -173,6 +175,35 @@ TEST_F(DownloadFormTest, FileButtonsRememberTheirNamesAndCancelResetsTheBar) {
     EXPECT_EQ(offered.last(), saved);
     EXPECT_EQ(form->LastOpenName(), QString::fromStdString((dir / "missing.VR3").string()));
     fs::remove_all(dir);
+}
+
+TEST_F(DownloadFormTest, APipeChosenForOpeningIsRefusedAtOnce) {
+    namespace fs = std::filesystem;
+    const fs::path fifo = fs::temp_directory_path() / ("orbiqa-form-fifo-" + std::to_string(::getpid()));
+    fs::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    nextFile = QString::fromStdString(fifo.string());
+    image.fill(0x31);
+    try {
+        form->btOpenClick();
+        ADD_FAILURE() << "opened a pipe";
+    } catch (const EFileError& e) {
+        EXPECT_STREQ(e.what(), kNotRegularFileText);
+    }
+    EXPECT_THAT(image, Each(0x31));
+    fs::remove(fifo);
+}
+
+TEST_F(DownloadFormTest, ALostDeviceEndsTheTransferWithoutTheFullWaitAndKeepsTheImage) {
+    image.fill(0x42);
+    module.loseDeviceOnRequestOfBlock = 3;
+    int ticks = 0;
+    QObject::connect(&form->Waiter().Timer1(), &QTimer::timeout, [&] { ++ticks; });
+    const TransferResult r = form->Engine().Read();
+    EXPECT_EQ(r.outcome, TransferOutcome::DeviceLost);
+    EXPECT_LT(ticks, kReadReplyTicks / 2);
+    EXPECT_THAT(image, Each(0x42));
+    EXPECT_TRUE(AllEnabled());
 }
 
 TEST_F(DownloadFormTest, EditOpensTheEditorAndCloseHides) {

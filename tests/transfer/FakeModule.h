@@ -25,6 +25,10 @@ public:
     int wrongBlock = -1;        // the answer for this block announces the next one
     int badChecksumBlock = -1;  // the answer for this block carries a checksum off by one
     int failOnSend = -1;        // the send with this index (0-based) raises EComPort
+    int loseDeviceOnRequestOfBlock = -1;  // the device goes away with this block's request
+
+    bool lost = false;
+    int abandonedWaits = 0;  // waits that ended because the wait was told to give up
 
     bool connected = true;
     std::array<std::uint8_t, kModuleMemorySize> memory{};
@@ -33,10 +37,13 @@ public:
     std::function<void()> onSend;     // lets a Qt test schedule Deliver()
 
     bool Connected() const override { return connected; }
+    bool DeviceLost() const override { return lost; }
 
     void SendCommand(std::uint8_t command, const std::uint8_t* arguments) override {
         Record(BuildCommandMessage(command, sequence_++, arguments));
         const int block = arguments[3];
+        if (block == loseDeviceOnRequestOfBlock) lost = true;
+        if (lost) return;
         if (command == kCmdReadBlock) QueueReadAnswer(block);
         if (command == kCmdWriteHeader) {
             writeBlock_ = block;
@@ -46,7 +53,7 @@ public:
 
     void SendPayload(std::uint8_t command, const std::uint8_t* payload) override {
         Record(BuildPayloadMessage(command, payload));
-        if (command != kCmdWriteData || writeBlock_ < 0) return;
+        if (lost || command != kCmdWriteData || writeBlock_ < 0) return;
         writeData_.insert(writeData_.end(), payload, payload + kPayloadSize);
         if (payload[0] == kWriteDataMessages - 1) AcceptWrite();
     }
@@ -63,8 +70,9 @@ public:
 
     /// The engine's wait: answers arrive during it.
     WaitForFlagFunction Wait() {
-        return [this](const std::uint8_t&, int ticks) {
+        return [this](const std::uint8_t&, int ticks, const WaitAbandoned& abandoned) {
             waits.push_back(ticks);
+            if (abandoned && abandoned()) ++abandonedWaits;
             Deliver();
         };
     }

@@ -3,16 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
+#include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "base/Errors.h"
+#include "support/FileSizeLimit.h"
 #include "transfer/ParameterFile.h"
 
 namespace orbiqa {
@@ -99,21 +100,13 @@ TEST_F(ParameterFileTest, FailedSaveKeepsTheFileItWasReplacing) {
     const std::string path = PathOf("keep.VR3");
     WriteBytes(path, kParameterImageSize, 0x66);
 
-    // A file-size limit makes the write fail as a full disk would, even for root.
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 512;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string error;
     try {
+        const test::FileSizeLimit full(512);
         SaveParameterFile(path, image);
     } catch (const EFileError& e) {
         error = e.what();
     }
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(error, "Disk full");
     EXPECT_THAT(ReadBytes(path), ::testing::AllOf(::testing::SizeIs(kParameterImageSize), Each(0x66)));
@@ -137,6 +130,25 @@ TEST_F(ParameterFileTest, SavingOverALinkReplacesTheFileItLeadsTo) {
     SaveParameterFile(PathOf("link.VR3"), image);
     EXPECT_TRUE(fs::is_symlink(dir / "link.VR3"));
     EXPECT_THAT(ReadBytes(target), ElementsAreArray(image));
+}
+
+TEST_F(ParameterFileTest, LongNamesHardLinksAndPipesAreHandledAsFiles) {
+    std::string name;
+    while (name.size() + 6 <= NAME_MAX) name += "\xC3\xA1";  // "á"
+    name += ".VR3";
+    SaveParameterFile(PathOf(name.c_str()), image);
+    SaveParameterFile(PathOf(name.c_str()), image);
+    EXPECT_THAT(ReadBytes(PathOf(name.c_str())), ElementsAreArray(image));
+
+    fs::create_hard_link(PathOf(name.c_str()), dir / "second.VR3");
+    image[0] ^= 0xFF;
+    SaveParameterFile(PathOf(name.c_str()), image);
+    EXPECT_THAT(ReadBytes(PathOf("second.VR3")), ElementsAreArray(image));
+
+    ASSERT_EQ(::mkfifo(PathOf("pipe.VR3").c_str(), 0600), 0);
+    image.fill(0x12);
+    EXPECT_EQ(LoadError(PathOf("pipe.VR3")), kNotRegularFileText);
+    EXPECT_THAT(image, Each(0x12));
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST_F(TransferEngineTest, ReadFillsImageAndModuleCopyAndZeroesTheTail) {
     EXPECT_EQ(module.waits, std::vector<int>(15, kReadReplyTicks));
 }
 
-TEST_F(TransferEngineTest, ReadWithoutAnswerAtBlockZeroLeavesZerosAndModuleCopy) {
+TEST_F(TransferEngineTest, ReadWithoutAnswerAtBlockZeroLeavesTheImageAndModuleCopy) {
     engine.ModuleCopy().fill(0x5A);
     module.silentFromBlock = 0;
     module.Reply().ReadReplyReady = 1;  // left over from an earlier reply: must be cleared first
@@ -121,7 +121,7 @@ TEST_F(TransferEngineTest, ReadWithoutAnswerAtBlockZeroLeavesZerosAndModuleCopy)
     const TransferResult r = engine.Read();
     EXPECT_EQ(r.outcome, TransferOutcome::NoAnswer);
     EXPECT_EQ(r.failedBlock, 0);
-    EXPECT_THAT(image, Each(0));
+    EXPECT_THAT(image, Each(0xFF));  // the user's unsaved work survives
     EXPECT_THAT(engine.ModuleCopy(), Each(0x5A));
     EXPECT_EQ(recorder.position, 0);
     EXPECT_EQ(recorder.colour, BarColour::Green);
@@ -154,7 +154,7 @@ TEST_F(TransferEngineTest, ReadFailuresStopAtTheBlockAndKeepWhatArrived) {
         EXPECT_EQ(r.blocksDone, 5);
         EXPECT_EQ(rec.position, 5);
         EXPECT_EQ(rec.colour, BarColour::Green);
-        EXPECT_THAT(img, Each(0));
+        EXPECT_THAT(img, Each(0xFF));
         EXPECT_THAT(std::span(e.ModuleCopy()).first(5 * kBlockSize),
                     ElementsAreArray(std::span(m.memory).first(5 * kBlockSize)));
         EXPECT_THAT(std::span(e.ModuleCopy()).subspan(5 * kBlockSize), Each(0x5A));
@@ -175,13 +175,13 @@ TEST_F(TransferEngineTest, WriteSendsTheImageAndWaitsForEachAcknowledgement) {
     EXPECT_EQ(module.waits, std::vector<int>(15, kWriteAckTicks));
     EXPECT_EQ(module.sent.size(), 15u * 7);
 
-    // Compare after the write: equal, image gets ModuleCopy back with a zero tail.
+    // Compare after the write: equal, and the image keeps every byte, the tail included.
+    const auto before = image;
     const TransferResult c = engine.Compare();
     EXPECT_EQ(c.outcome, TransferOutcome::Completed);
     EXPECT_EQ(recorder.position, 15);
     EXPECT_EQ(recorder.colour, BarColour::Green);
-    EXPECT_THAT(std::span(image).first(kModuleMemorySize), ElementsAreArray(module.memory));
-    EXPECT_THAT(std::span(image).subspan(kModuleMemorySize), Each(0));
+    EXPECT_EQ(image, before);
 }
 
 TEST_F(TransferEngineTest, WriteWithoutAcknowledgementTurnsTheBarRed) {
@@ -205,8 +205,10 @@ TEST_F(TransferEngineTest, WriteWithoutAcknowledgementTurnsTheBarRed) {
     EXPECT_THAT(std::span(image), Each(0xFF));  // a write never changes the image
 }
 
-TEST_F(TransferEngineTest, CompareWithOneDifferentBlockGoesOnAndKeepsTheImageZero) {
+TEST_F(TransferEngineTest, CompareWithOneDifferentBlockGoesOnAndLeavesTheImageAlone) {
     engine.Read();
+    image[kParameterImageSize - 1] = 0x77;  // an edit since, in the part no transfer moves
+    const auto before = image;
     module.memory[3 * kBlockSize + 40] ^= 1;
 
     const TransferResult r = engine.Compare();
@@ -216,11 +218,12 @@ TEST_F(TransferEngineTest, CompareWithOneDifferentBlockGoesOnAndKeepsTheImageZer
     EXPECT_EQ(recorder.position, 15);
     EXPECT_EQ(recorder.colour, BarColour::Red);
     EXPECT_EQ(module.readRequests(), 30);  // 15 for the read, 15 for the compare
-    EXPECT_THAT(image, Each(0));
+    EXPECT_EQ(image, before);
 }
 
 TEST_F(TransferEngineTest, CompareThatStopsAnsweringStaysGreenShortOfFull) {
     engine.Read();
+    const auto before = image;
     module.silentFromBlock = 9;
     const TransferResult r = engine.Compare();
     EXPECT_EQ(r.outcome, TransferOutcome::NoAnswer);
@@ -228,7 +231,32 @@ TEST_F(TransferEngineTest, CompareThatStopsAnsweringStaysGreenShortOfFull) {
     EXPECT_EQ(r.firstDifferentBlock, -1);
     EXPECT_EQ(recorder.position, 9);
     EXPECT_EQ(recorder.colour, BarColour::Green);
-    EXPECT_THAT(image, Each(0));
+    EXPECT_EQ(image, before);
+}
+
+TEST_F(TransferEngineTest, ALostDeviceEndsTheWaitAtOnceWithItsOwnOutcome) {
+    // The device goes away with the request for block 4: no answer will ever come.
+    module.loseDeviceOnRequestOfBlock = 4;
+    TransferResult r = engine.Read();
+    EXPECT_EQ(r.outcome, TransferOutcome::DeviceLost);
+    EXPECT_EQ(r.failedBlock, 4);
+    EXPECT_EQ(r.blocksDone, 4);
+    EXPECT_THAT(image, Each(0xFF));
+    EXPECT_EQ(module.abandonedWaits, 1);
+
+    module.lost = false;
+    r = engine.Compare();
+    EXPECT_EQ(r.outcome, TransferOutcome::DeviceLost);
+    EXPECT_EQ(recorder.colour, BarColour::Green);
+
+    module.lost = false;
+    module.loseDeviceOnRequestOfBlock = 2;
+    r = engine.Write();
+    EXPECT_EQ(r.outcome, TransferOutcome::DeviceLost);
+    EXPECT_EQ(r.failedBlock, 2);
+    EXPECT_EQ(r.blocksDone, 2);
+    EXPECT_EQ(recorder.colour, BarColour::Red);
+    EXPECT_EQ(module.abandonedWaits, 3);
 }
 
 TEST_F(TransferEngineTest, FreshCompareTestsTheModuleAgainstZeros) {

@@ -1,14 +1,10 @@
 #include "ModuleMemory.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 
 #include "base/Errors.h"
+#include "base/FileStore.h"
 #include "base/Win1250.h"
 
 namespace orbiqa::modsim {
@@ -53,10 +49,6 @@ void PutText(std::uint8_t* field, std::size_t capacity, const std::string& text)
 }
 
 std::string Cp1250(const char* utf8) { return Utf8ToWin1250(utf8).value_or(""); }
-
-std::string ErrnoText(const std::string& what, const std::string& path) {
-    return what + " '" + path + "': " + std::strerror(errno);
-}
 
 }  // namespace
 
@@ -121,43 +113,25 @@ ParameterFile ModuleMemory::SaveParameters(const ParameterFile& tail) const {
 }
 
 ParameterFile ReadParameterFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw OrbiqaError(ErrnoText("cannot open", path));
-    ParameterFile file{};
-    in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    if (in.gcount() != static_cast<std::streamsize>(file.size()))
+    std::string content;
+    try {
+        content = ReadFileBounded(path, kParameterFileSize, false);
+    } catch (const EFileError& e) {
+        throw OrbiqaError("cannot open '" + path + "': " + e.what());
+    }
+    if (content.size() != kParameterFileSize)
         throw OrbiqaError("'" + path + "' is shorter than a parameter file (" +
                           std::to_string(kParameterFileSize) + " bytes)");
+    ParameterFile file{};
+    std::copy(content.begin(), content.end(), file.begin());
     return file;
 }
 
 void WriteParameterFile(const std::string& path, const ParameterFile& file) {
-    const std::string temp = path + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw OrbiqaError(ErrnoText("cannot create", temp));
-    std::size_t done = 0;
-    while (done < file.size()) {
-        const ssize_t n = ::write(fd, file.data() + done, file.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const std::string message = ErrnoText("cannot write", temp);
-            ::close(fd);
-            ::unlink(temp.c_str());
-            throw OrbiqaError(message);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    const bool synced = ::fsync(fd) == 0;
-    const std::string syncError = synced ? "" : ErrnoText("cannot write", temp);
-    if (::close(fd) != 0 || !synced) {
-        const std::string message = synced ? ErrnoText("cannot write", temp) : syncError;
-        ::unlink(temp.c_str());
-        throw OrbiqaError(message);
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const std::string message = ErrnoText("cannot replace", path);
-        ::unlink(temp.c_str());
-        throw OrbiqaError(message);
+    try {
+        SaveFile(path, std::string_view(reinterpret_cast<const char*>(file.data()), file.size()));
+    } catch (const EFileError& e) {
+        throw OrbiqaError("cannot save '" + path + "': " + e.what());
     }
 }
 

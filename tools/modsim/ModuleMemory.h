@@ -45,12 +45,12 @@ private:
     std::array<std::uint8_t, kMemorySize> bytes_{};
 };
 
-/// Reads the first 1088 bytes of a parameter file. Throws OrbiqaError with the reason when the
-/// file cannot be opened or is shorter.
+/// Reads the first 1088 bytes of a parameter file without blocking. Throws OrbiqaError with the
+/// reason when the file cannot be opened, is not a regular file (a pipe) or is shorter.
 ParameterFile ReadParameterFile(const std::string& path);
 
-/// Writes the file beside its place and then renames it over the old one, so that a failed save
-/// never leaves a broken file. Throws OrbiqaError with the reason on failure.
+/// Saves through the program's one save routine (SaveFile), so that a failed save never leaves
+/// a broken file. Throws OrbiqaError with the reason on failure.
 void WriteParameterFile(const std::string& path, const ParameterFile& file);
 
 }  // namespace orbiqa::modsim

@@ -91,6 +91,7 @@ const char* OutcomeName(TransferOutcome o) {
         case TransferOutcome::WrongBlock: return "wrong block";
         case TransferOutcome::NoAck: return "no acknowledgement";
         case TransferOutcome::Different: return "different";
+        case TransferOutcome::DeviceLost: return "device lost";
     }
     return "?";
 }
