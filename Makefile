@@ -42,6 +42,7 @@ bench: build
 
 # The Debian package, $(BUILD)/orbiqa_<version>_<architecture>.deb, with its dependencies declared.
 package: build
+	@grep -q '^ORBIQA_MODULE_KEY_IS_DEVELOPMENT:INTERNAL=ON' $(BUILD)/CMakeCache.txt && echo "warning: the package is built with the development key; it talks only to orbiqa-modsim (see README)" >&2 || true
 	cd $(BUILD) && cpack -G DEB
 
 clean:

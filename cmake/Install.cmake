@@ -16,12 +16,18 @@ foreach(size 48 256)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME orbiqa.png)
 endforeach()
+install(FILES ${ORBIQA_PACKAGING_DIR}/bash-completion/orbiqa-cli
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/cli.md ${CMAKE_SOURCE_DIR}/docs/modsim.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orbiqa)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orbiqa)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# A package built with the development key talks only to the simulator: its version says so.
+if(ORBIQA_MODULE_KEY_IS_DEVELOPMENT)
+    string(APPEND CPACK_PACKAGE_VERSION "+devkey")
+endif()
 set(CPACK_PACKAGE_VENDOR "Orbiqa")
 set(CPACK_PACKAGE_CONTACT "Orbiqa developers <orbiqa@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service and configuration tool for a GSM communicator module")

@@ -1,14 +1,23 @@
 #include "params/GridEntry.h"
 
+#include "params/EntryRules.h"
+
 namespace orbiqa {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return IsNumberDigit(c);
+}
 
-bool IsEventSymbol(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || c == '*'; }
+// The grids also take "A".."F", which the store then drops as an incomplete code.
+bool IsEventSymbol(char c) {
+    return IsStoredEventSymbol(c) || (c >= 'A' && c <= 'F');
+}
 
-char Capital(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Capital(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 void Backspace(CellRow& grid) {
     if (grid.Col() > 0) grid.SetCol(grid.Col() - 1);

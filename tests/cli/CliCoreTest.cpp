@@ -176,13 +176,19 @@ TEST(ImageReportTest, DiffListsChangedFieldsAndUncoveredByteRuns) {
     b[EEAddr::ReceiverPadding(1)] = 0x00;
     b[EEAddr::BELLFlags] |= 0x80;  // a bit the load ignores
     const auto d = DiffImages(a, b);
-    ASSERT_EQ(d.size(), 4u);
+    // The filler byte hides behind SMS2's own change; the unused BELLFlags bit is a byte run.
+    ASSERT_EQ(d.size(), 5u);
     EXPECT_EQ(d[0].a.name, "SMS2");
     EXPECT_EQ(d[1].a.name, "@120-121");
+    EXPECT_EQ(d[1].where, "block 1");
     EXPECT_EQ(d[1].a.text, "FF FF");
     EXPECT_EQ(d[1].b.text, "00 00");
     EXPECT_EQ(d[2].a.name, "@123");
-    EXPECT_EQ(d[3].a.name, "@" + std::to_string(EEAddr::ReceiverPadding(1)));
+    EXPECT_EQ(d[3].a.name, "@" + std::to_string(EEAddr::BELLFlags));
+    EXPECT_EQ(d[3].where, "block 13, in BELLOnlyListedNumbers");
+    EXPECT_EQ(d[4].a.name, "@" + std::to_string(EEAddr::ReceiverPadding(1)));
+    EXPECT_EQ(d[4].where, "file only");
+    EXPECT_EQ(DiffPlain({d[1]}), "@120-121 (block 1): FF FF -> 00 00\n");
 
     ParameterImage c = a;
     StoreDigitField(c, EEAddr::USER1, {}, EEAddr::LongNumberDigits);

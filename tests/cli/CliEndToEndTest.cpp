@@ -124,15 +124,18 @@ TEST_F(CliEndToEndTest, ProgressBarIsDrawnOnlyAtATerminal) {
 TEST_F(CliEndToEndTest, CompareNamesTheFirstBlockThatDiffers) {
     const std::string port = StartModule();
     Bytes file = moduleBytes;
-    file[3 * 64 + 10] ^= 0x01;
-    file[7 * 64] ^= 0x01;
-    file[1000] ^= 0xFF;  // beyond the module's memory: never compared
+    file[3 * 64 + 10] ^= 0x01;  // 202: inside PhnrEnabled4
+    file[7 * 64] ^= 0x01;       // 448: inside SMS4
+    file[1000] ^= 0xFF;         // beyond the module's memory: never compared
     WriteFile(Path("changed.VR3"), file);
     const CliResult r = Cli({"compare", Path("changed.VR3"), "--port", port});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.out, IsEmpty());
+    // Every differing block is named, and what differs in it: here bytes that the fields hold
+    // behind their values.
     EXPECT_EQ(r.err, "orbiqa-cli: compare: " + port + " differs from " + Path("changed.VR3") +
-                         " in block 3 (the first that differs)\n");
+                         " in blocks 3, 7: @202 (block 3, in PhnrEnabled4), @448 (block 7, in "
+                         "SMS4)\n");
 
     file = moduleBytes;
     file[1000] ^= 0xFF;
@@ -143,16 +146,17 @@ TEST_F(CliEndToEndTest, CompareNamesTheFirstBlockThatDiffers) {
 TEST_F(CliEndToEndTest, SilentModuleFailsNamingTheBlockAndWritesNoFile) {
     const std::string port = StartModule({"--silent-from-block", "4"});
     const CliResult r = Cli({"read", Path("partial.VR3"), "--port", port});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.err,
-                HasSubstr("read: the module did not answer for block 4 (4 of 15 blocks read;"));
+    EXPECT_EQ(r.status, 4);
+    EXPECT_THAT(r.err, HasSubstr("read: the module did not answer for block 4 (4 of 15 blocks "
+                                 "read); " +
+                                 Path("partial.VR3") + " not written"));
     EXPECT_FALSE(fs::exists(Path("partial.VR3")));
 }
 
 TEST_F(CliEndToEndTest, AnswerForAnotherBlockFailsNamingTheBlock) {
     const std::string port = StartModule({"--wrong-block", "2"});
     const CliResult r = Cli({"compare", memoryFile, "--port", port});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 4);
     EXPECT_THAT(
         r.err,
         HasSubstr(
@@ -162,7 +166,7 @@ TEST_F(CliEndToEndTest, AnswerForAnotherBlockFailsNamingTheBlock) {
 TEST_F(CliEndToEndTest, MissingAcknowledgementFailsNamingTheBlock) {
     const std::string port = StartModule({"--no-ack-from-block", "6"});
     const CliResult r = Cli({"write", memoryFile, "--port", port});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 4);
     EXPECT_THAT(
         r.err, HasSubstr("write: the module did not acknowledge block 6 (6 of 15 blocks written)"));
 }
@@ -186,16 +190,30 @@ TEST_F(CliEndToEndTest, StatusPrintsEachDecodedStatusMessage) {
     EXPECT_EQ(r.out, line + line);
 }
 
-TEST_F(CliEndToEndTest, ModuleThatNeverAnswersIsExitOne) {
-    // Under another key nothing the module sends is valid: the same as silence.
+TEST_F(CliEndToEndTest, ModuleUnderAnotherKeyIsToldApartFromASilentOne) {
+    // Under another key nothing the module sends is valid, but frames do arrive.
     const std::string port = StartModule({"--wrong-key"});
+    const std::string note =
+        "frames arrived but none could be deciphered: the module probably "
+        "uses another key (this program's key fingerprint is ";
     const CliResult status = Cli({"status", "--port", port, "--count", "1"});
-    EXPECT_EQ(status.status, 1);
+    EXPECT_EQ(status.status, 4);
     EXPECT_THAT(status.err,
-                HasSubstr(port + ": the module did not answer the status poll for 5 s"));
+                HasSubstr(port + ": the module did not answer the status poll for 5 s; "));
+    EXPECT_THAT(status.err, HasSubstr(note));
     const CliResult version = Cli({"version", "--port", port});
-    EXPECT_EQ(version.status, 1);
-    EXPECT_THAT(version.err, HasSubstr("did not answer the version request (block 254)"));
+    EXPECT_EQ(version.status, 4);
+    EXPECT_THAT(version.err, HasSubstr("did not answer the version request (block 254); "));
+    EXPECT_THAT(version.err, HasSubstr(note));
+    const std::string fingerprint = Cli({"--version"}).out;
+    EXPECT_THAT(fingerprint, HasSubstr(version.err.substr(version.err.size() - 10, 8)));
+
+    // A module that sends nothing at all gets no such note.
+    sim.reset();
+    const std::string silent = StartModule({"--silent-from-block", "0"});
+    const CliResult read = Cli({"read", Path("x.VR3"), "-p", silent});
+    EXPECT_EQ(read.status, 4);
+    EXPECT_THAT(read.err, ::testing::Not(HasSubstr("frames arrived")));
 }
 
 TEST_F(CliEndToEndTest, MonitorPrintsWholeLinesByChannel) {
@@ -253,7 +271,9 @@ TEST_F(CliEndToEndTest, UsageErrorsAreExitTwo) {
         {"monitor", "--port", "COM5", "--seconds", "x"},
         {"show", "a.VR3", "--port", "COM5"},
         {"diff", "a.VR3"},
-        {"ports", "--json"},
+        {"ports", "--colour"},
+        {"-p", "COM5"},
+        {"get", "a.VR3"},
         {"help", "nothing"},
     };
     for (const auto& args : cases) {
@@ -269,7 +289,8 @@ TEST_F(CliEndToEndTest, UsageErrorsAreExitTwo) {
         EXPECT_THAT(help.out, HasSubstr("\n  " + std::string(command) + " ")) << command;
     const CliResult readHelp = Cli({"read", "--help"});
     EXPECT_EQ(readHelp.status, 0);
-    EXPECT_THAT(readHelp.out, StartsWith("Usage: orbiqa-cli read FILE.VR3 --port COMn\n"));
+    EXPECT_THAT(readHelp.out, StartsWith("Usage: orbiqa-cli read FILE.VR3 -p PORT\n"));
+    EXPECT_THAT(help.out, HasSubstr("  4  the module did not answer or did not acknowledge\n"));
 }
 
 TEST_F(CliEndToEndTest, FilesThatCannotBeReadWholeAreExitTwoBeforeThePortIsTouched) {
@@ -277,19 +298,22 @@ TEST_F(CliEndToEndTest, FilesThatCannotBeReadWholeAreExitTwoBeforeThePortIsTouch
     WriteFile(Path("short.VR3"), Bytes(100, 0));
     const CliResult missing = Cli({"write", Path("none.VR3"), "--port", port});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "orbiqa-cli: " + Path("none.VR3") + ": File not found\n");
+    EXPECT_EQ(missing.err, "orbiqa-cli: " + Path("none.VR3") + ": No such file or directory\n");
     const CliResult shortFile = Cli({"compare", Path("short.VR3"), "--port", port});
     EXPECT_EQ(shortFile.status, 2);
-    EXPECT_THAT(shortFile.err, HasSubstr("short.VR3: Read beyond end of file"));
+    EXPECT_EQ(shortFile.err,
+              "orbiqa-cli: " + Path("short.VR3") + ": file too short (100 of 1088 bytes)\n");
     // The file is checked first: the port named here does not even exist.
     EXPECT_EQ(Cli({"write", Path("short.VR3"), "--port", "COM7"}).status, 2);
     EXPECT_EQ(Cli({"show", Path("short.VR3")}).status, 2);
     EXPECT_EQ(Cli({"diff", memoryFile, Path("none.VR3")}).status, 2);
     EXPECT_EQ(ReadFile(memoryFile), moduleBytes);
 
-    const CliResult unwritable = Cli({"read", Path("no-folder/read.VR3"), "--port", port});
+    // The output folder is checked before the port is opened: the port need not even exist.
+    const CliResult unwritable = Cli({"read", Path("no-folder/read.VR3"), "--port", "COM7"});
     EXPECT_EQ(unwritable.status, 2);
-    EXPECT_THAT(unwritable.err, HasSubstr("no-folder/read.VR3: "));
+    EXPECT_EQ(unwritable.err,
+              "orbiqa-cli: " + Path("no-folder/read.VR3") + ": No such file or directory\n");
 }
 
 TEST_F(CliEndToEndTest, ShowAndDiffDecodeFilesByField) {
@@ -358,7 +382,7 @@ TEST_F(CliEndToEndTest, ScriptReadsChangesWritesAndCompares) {
     EXPECT_EQ(Cli({"compare", Path("after.VR3"), "--port", port}).status, 0);
     const CliResult old = Cli({"compare", Path("before.VR3"), "--port", port});
     EXPECT_EQ(old.status, 1);
-    EXPECT_THAT(old.err, HasSubstr("in block 1 (the first that differs)"));  // USER2 lies at 68..84
+    EXPECT_THAT(old.err, HasSubstr("in blocks 1, 6: USER2, SMS3\n"));  // USER2 lies at 68..84
 
     const CliResult diff = Cli({"diff", Path("before.VR3"), Path("after.VR3")});
     EXPECT_EQ(diff.status, 1);

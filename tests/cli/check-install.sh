@@ -25,6 +25,9 @@ done
 head -c 8 "$prefix/share/icons/hicolor/256x256/apps/orbiqa.png" | od -An -tx1 | grep -q '89 50 4e 47' \
     || fail "256x256 icon is not a PNG"
 [ -f "$prefix/share/doc/orbiqa/cli.md" ] || fail "docs/cli.md not installed"
+completion=$prefix/share/bash-completion/completions/orbiqa-cli
+[ -f "$completion" ] || fail "bash completion not installed"
+bash -n "$completion" || fail "bash completion does not parse"
 # Nothing from the test suite or the developer tools.
 if find "$prefix" -name '*_tests' -o -name 'orbiqa-bench' -o -name 'orbiqa-screenshots' | grep -q .; then
     fail "test or developer programs installed"

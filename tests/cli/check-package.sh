@@ -17,6 +17,12 @@ echo "package: $(basename "$deb")"
 info=$(dpkg-deb -I "$deb")
 echo "$info" | grep -E '^ (Package|Version|Architecture|Depends):'
 echo "$info" | grep -q '^ Package: orbiqa$' || fail "package name"
+# A package built with the development key says so in its version.
+if grep -q '^ORBIQA_MODULE_KEY_IS_DEVELOPMENT:INTERNAL=ON' "$build/CMakeCache.txt"; then
+    echo "$info" | grep -q '^ Version: .*+devkey$' || fail "development key not in the version"
+else
+    echo "$info" | grep -q '^ Version: .*+devkey' && fail "devkey version without the development key"
+fi
 depends=$(echo "$info" | sed -n 's/^ Depends: //p')
 names=$(echo "$depends" | tr ',' '\n' | awk '{print $1}')
 for lib in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libssl3 libudev1 libc6 libstdc++6; do
@@ -25,6 +31,7 @@ done
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 for path in ./usr/bin/orbiqa ./usr/bin/orbiqa-modsim ./usr/bin/orbiqa-cli \
+            ./usr/share/bash-completion/completions/orbiqa-cli \
             ./usr/share/applications/orbiqa.desktop \
             ./usr/share/icons/hicolor/scalable/apps/orbiqa.svg \
             ./usr/share/icons/hicolor/256x256/apps/orbiqa.png; do

@@ -2,9 +2,8 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "FileAccess.h"
 #include "ImageReport.h"
-#include "base/Errors.h"
-#include "transfer/ParameterFile.h"
 
 namespace orbiqa::cli {
 
@@ -12,28 +11,18 @@ namespace {
 
 const OptionDef kJsonOption{"--json", "", "print one JSON object instead of lines"};
 
-ParameterImage LoadImage(const std::string& path) {
-    ParameterImage image;
-    try {
-        LoadParameterFile(path, ImageBytes(image.data(), ParameterImage::Size));
-    } catch (const EFileError& e) {
-        throw CliFailure(kExitUsage, path + ": " + e.what());
-    }
-    return image;
-}
-
 int RunShow(const ParsedArgs& args, Io& io) {
-    const auto fields = DecodeImage(LoadImage(args.positionals.at(0)));
+    const auto fields = DecodeImage(LoadImageFile(args.positionals.at(0)));
     io.out << (args.Flag("--json") ? ShowJson(fields) : ShowPlain(fields));
     return kExitOk;
 }
 
 int RunDiff(const ParsedArgs& args, Io& io) {
-    const ParameterImage a = LoadImage(args.positionals.at(0));
-    const ParameterImage b = LoadImage(args.positionals.at(1));
+    const ParameterImage a = LoadImageFile(args.positionals.at(0));
+    const ParameterImage b = LoadImageFile(args.positionals.at(1));
     const auto differences = DiffImages(a, b);
     io.out << (args.Flag("--json") ? DiffJson(differences) : DiffPlain(differences));
-    return differences.empty() ? kExitOk : kExitModule;
+    return differences.empty() ? kExitOk : kExitDiffers;
 }
 
 const char* const kFieldList =
@@ -81,15 +70,18 @@ CommandDef DiffCommand() {
             "print the fields that differ between two parameter files",
             "One line a field whose value differs: \"NAME: value-in-A -> value-in-B\" (\"(empty)\" "
             "for an\n"
-            "empty number or code). Fields are compared by their values as \"show\" prints them. "
-            "Bytes\n"
-            "that no field covers are compared too; a run of differing ones is listed as "
-            "\"@FIRST-LAST\"\n"
-            "(decimal offsets) with the bytes in hexadecimal. --json prints\n"
-            "    {\"equal\": BOOL, \"differences\": [{\"field\": NAME, \"a\": VALUE, \"b\": "
-            "VALUE}, ...]}\n"
-            "Exit status 0 when nothing differs, 1 when something does, 2 when a file cannot be "
-            "read.\n",
+            "empty number or code). Every other differing byte is listed too (bytes no field "
+            "covers,\n"
+            "the filler after a text, unused bits), a run at a time:\n"
+            "    @120-121 (block 1): FF FF -> 00 00\n"
+            "    @340 (block 5, in SMS1): 20 -> 78\n"
+            "with decimal offsets, the block (\"file only\" from byte 960 on) and the bytes in "
+            "hexadecimal.\n"
+            "--json prints {\"equal\": BOOL, \"differences\": [{\"field\": NAME, [\"where\": "
+            "TEXT,]\n"
+            "\"a\": VALUE, \"b\": VALUE}, ...]}. Exit status 0 when the files are equal byte for "
+            "byte,\n"
+            "1 when anything differs, 2 when a file cannot be read.\n",
             {kJsonOption},
             2,
             2,

@@ -20,14 +20,15 @@ constexpr int kDeviceCheckMs = 200;
 /// out, it would only repeat them.
 class TextPrinter final : public TextConsumer {
 public:
-    explicit TextPrinter(std::ostream& out) {
+    TextPrinter(std::ostream& out, bool timestamps) {
         const std::pair<LogPane, const char*> channels[] = {{LogPane::Memo3, "1"},
                                                             {LogPane::Memo4, "2"},
                                                             {LogPane::Memo5, "3"},
                                                             {LogPane::MemoDTMF, "DTMF"}};
         for (const auto& [pane, label] : channels) {
             const std::string prefix = std::string(label) + ": ";
-            lines_.emplace(pane, ChannelLines([&out, prefix](const std::string& line) {
+            lines_.emplace(pane, ChannelLines([&out, prefix, timestamps](const std::string& line) {
+                               if (timestamps) out << LocalTimestamp() << '\t';
                                out << prefix << Win1250ToUtf8(line) << std::endl;
                            }));
         }
@@ -54,7 +55,7 @@ int RunMonitor(const ParsedArgs& args, Io& io) {
 
     ModuleSession session(port);
     QEventLoop loop;
-    TextPrinter printer(io.out);
+    TextPrinter printer(io.out, args.Flag("--timestamps"));
     session.Link().Dispatch().SetTextConsumer(&printer);
     session.OnInterrupt([&](int) { loop.quit(); });
 
@@ -77,7 +78,7 @@ int RunMonitor(const ParsedArgs& args, Io& io) {
 CommandDef MonitorCommand() {
     return {
         "monitor",
-        "monitor --port COMn [--seconds S]",
+        "monitor -p PORT [--seconds S] [--timestamps]",
         "print the module's text messages by channel",
         "Prints each line of text the module sends, prefixed with its channel: \"1: \", \"2: \", "
         "\"3: \"\n"
@@ -86,8 +87,11 @@ CommandDef MonitorCommand() {
         "line feeds are ignored; texts sent in several messages join until their carriage return.\n"
         "A line is printed when it ends; an unfinished line is printed when monitoring stops. Runs "
         "for\n"
-        "S seconds, or until interrupted (exit status 0). Nothing is sent to the module.\n",
-        {PortOption(), {"--seconds", "S", "stop after S seconds (1..86400)"}},
+        "S seconds, or until interrupted (exit status 0). Nothing is sent to the module.\n"
+        "--timestamps puts the local time (ISO 8601) and a tab in front of each line; the time "
+        "is\n"
+        "when the line was printed, that is when its carriage return arrived.\n",
+        {PortOption(), {"--seconds", "S", "stop after S seconds (1..86400)"}, TimestampsOption()},
         0,
         0,
         RunMonitor};

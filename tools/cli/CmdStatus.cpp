@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "JsonText.h"
 #include "ModuleSession.h"
 #include "base/Win1250.h"
 #include "status/ModuleStatusText.h"
@@ -20,25 +21,42 @@ constexpr int kPollIntervalMs = 500;
 constexpr int kSilenceLimitMs = kReadReplyTicks * kWaitTickMs;
 constexpr int kMaxCount = 1000000;
 
-std::string StatusLine(const std::array<std::uint8_t, 4>& bytes) {
+struct StatusForm {
+    bool json = false;
+    bool timestamps = false;
+};
+
+std::string StatusLine(const std::array<std::uint8_t, 4>& bytes, const StatusForm& form) {
     const ModuleStatusView view = DescribeModuleStatus(bytes);
     const std::uint8_t code = bytes[LineState];
-    return "IN1=" + Win1250ToUtf8(view.IN1.Text) +
-           "\tline=" + Win1250ToUtf8(view.LineVoltage.Text) +
-           "\tGSM=" + Win1250ToUtf8(LineStateLabel(code).Text) + "\tcode=" + std::to_string(code) +
+    const std::string in1 = Win1250ToUtf8(view.IN1.Text);
+    const std::string line = Win1250ToUtf8(view.LineVoltage.Text);
+    const std::string gsm = Win1250ToUtf8(LineStateLabel(code).Text);
+    if (form.json) {
+        std::string object = "{";
+        if (form.timestamps) object += "\"time\": " + JsonQuote(LocalTimestamp()) + ", ";
+        return object + "\"IN1\": " + JsonQuote(in1) +
+               ", \"in1Short\": " + ((bytes[0] & 0x01) ? "true" : "false") +
+               ", \"line\": " + JsonQuote(line) +
+               ", \"linePresent\": " + ((bytes[0] & 0x10) ? "true" : "false") +
+               ", \"GSM\": " + JsonQuote(gsm) + ", \"code\": " + std::to_string(code) +
+               ", \"signal\": " + view.SignalText + "}";
+    }
+    return (form.timestamps ? LocalTimestamp() + "\t" : std::string()) + "IN1=" + in1 +
+           "\tline=" + line + "\tGSM=" + gsm + "\tcode=" + std::to_string(code) +
            "\tsignal=" + view.SignalText;
 }
 
 class StatusPrinter final : public StatusConsumer {
 public:
-    StatusPrinter(std::ostream& out, int count, QEventLoop& loop)
-        : out_(out), count_(count), loop_(loop) {
+    StatusPrinter(std::ostream& out, int count, StatusForm form, QEventLoop& loop)
+        : out_(out), count_(count), form_(form), loop_(loop) {
         sinceAnswer_.start();
     }
 
     void ModuleStatusReceived(const std::array<std::uint8_t, 4>& statusBytes) override {
         if (count_ > 0 && received_ >= count_) return;
-        out_ << StatusLine(statusBytes) << std::endl;
+        out_ << StatusLine(statusBytes, form_) << std::endl;
         sinceAnswer_.restart();
         if (++received_ == count_) loop_.quit();
     }
@@ -48,6 +66,7 @@ public:
 private:
     std::ostream& out_;
     int count_;
+    StatusForm form_;
     QEventLoop& loop_;
     int received_ = 0;
     QElapsedTimer sinceAnswer_;
@@ -60,7 +79,7 @@ int RunStatus(const ParsedArgs& args, Io& io) {
 
     ModuleSession session(port);
     QEventLoop loop;
-    StatusPrinter printer(io.out, count, loop);
+    StatusPrinter printer(io.out, count, {args.Flag("--json"), args.Flag("--timestamps")}, loop);
     session.Link().Dispatch().SetStatusConsumer(&printer);
     session.OnInterrupt([&](int) { loop.quit(); });
 
@@ -89,9 +108,10 @@ int RunStatus(const ParsedArgs& args, Io& io) {
     if (failure) std::rethrow_exception(failure);
     session.CheckDevice();
     if (silent)
-        throw CliFailure(kExitModule, session.PortName() +
-                                          ": the module did not answer the status poll for " +
-                                          std::to_string(kSilenceLimitMs / 1000) + " s");
+        throw CliFailure(kExitNoAnswer, session.PortName() +
+                                            ": the module did not answer the status poll for " +
+                                            std::to_string(kSilenceLimitMs / 1000) + " s" +
+                                            session.NoAnswerNote());
     return kExitOk;
 }
 
@@ -100,15 +120,25 @@ int RunStatus(const ParsedArgs& args, Io& io) {
 CommandDef StatusCommand() {
     return {
         "status",
-        "status --port COMn [--count N]",
+        "status -p PORT [--count N] [--json] [--timestamps]",
         "poll the module's state every 500 ms and print it",
         "Sends the status poll \"??\" every 500 ms and prints one line for each status message:\n"
         "    IN1=Nyitva<TAB>line=Vonal rendben<TAB>GSM=Alaphelyzetben.<TAB>code=0<TAB>signal=17\n"
         "IN1 and the wired line as the status window shows them, the GSM line state's text and "
         "code,\n"
-        "and the signal strength (0..31). Runs until N lines are printed, or until interrupted\n"
-        "(exit status 0). Exit status 1 when no status message arrives for 5 s.\n",
-        {PortOption(), {"--count", "N", "stop after N status lines (1..1000000)"}},
+        "and the signal strength (0..31). --timestamps puts the local time (ISO 8601) and a tab "
+        "in\n"
+        "front; --json prints one JSON object a line instead:\n"
+        "    {[\"time\": T, ]\"IN1\": TEXT, \"in1Short\": BOOL, \"line\": TEXT, \"linePresent\": "
+        "BOOL,\n"
+        "     \"GSM\": TEXT, \"code\": N, \"signal\": N}\n"
+        "Runs until N lines are printed, or until interrupted (exit status 0). Exit status 4 when "
+        "no\n"
+        "status message arrives for 5 s.\n",
+        {PortOption(),
+         {"--count", "N", "stop after N status lines (1..1000000)"},
+         JsonOption(),
+         TimestampsOption()},
         0,
         0,
         RunStatus};

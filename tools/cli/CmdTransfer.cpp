@@ -4,10 +4,10 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "FileAccess.h"
+#include "ModuleCheck.h"
 #include "ModuleSession.h"
 #include "ProgressBar.h"
-#include "base/Errors.h"
-#include "transfer/ParameterFile.h"
 #include "transfer/TransferEngine.h"
 
 namespace orbiqa::cli {
@@ -16,29 +16,8 @@ namespace {
 
 using ImageArray = std::array<std::uint8_t, kParameterImageSize>;
 
-const std::string kOfBlocks = " of " + std::to_string(kModuleBlockCount) + " blocks";
-
-std::string Block(int n) {
-    return "block " + std::to_string(n);
-}
-
-/// Why a read or compare stopped early, naming the block.
-std::string StopReason(const TransferResult& r) {
-    if (r.outcome == TransferOutcome::WrongBlock)
-        return "the module answered the request for " + Block(r.failedBlock) +
-               " with another block";
-    return "the module did not answer for " + Block(r.failedBlock);
-}
-
-ImageArray LoadFile(const std::string& path) {
-    ImageArray image{};
-    try {
-        LoadParameterFile(path, image);
-    } catch (const EFileError& e) {
-        throw CliFailure(kExitUsage, path + ": " + e.what());
-    }
-    return image;
-}
+const OptionDef kVerifyOption{"--verify", "",
+                              "read the module back and compare it with FILE after the write"};
 
 struct Transfer {
     ModuleSession session;
@@ -48,27 +27,30 @@ struct Transfer {
 
     Transfer(const std::string& port, const std::string& label, Io& io)
         : session(port),
-          engine(session.Channel(), image, session.Waiter().Function()),
+          engine(session.Channel(), image, session.Wait()),
           bar(io.err, io.errIsTerminal, label) {
         engine.SetObserver(&bar);
+    }
+
+    /// Ends the command for a transfer that stopped early; `after` is added to the message.
+    [[noreturn]] void Stopped(const std::string& what, const TransferResult& r,
+                              const std::string& verb, const std::string& after = {}) {
+        const Outcome o = StoppedTransfer(session, session.Interrupted(), r, verb);
+        throw CliFailure(o.status, what + ": " + o.text + after);
     }
 };
 
 int RunRead(const ParsedArgs& args, Io& io) {
     const std::string path = args.positionals.at(0);
+    // A file that cannot be saved is found out before fifteen blocks are read for nothing.
+    CheckWritable(path);
     Transfer t(RequiredPort(args), "read", io);
     const TransferResult r = t.engine.Read();
-    t.session.CheckDevice();
-    if (!r.Succeeded())
-        throw CliFailure(kExitModule, "read: " + StopReason(r) + " (" +
-                                          std::to_string(r.blocksDone) + kOfBlocks + " read; " +
-                                          path + " not written)");
+    if (!r.Succeeded()) t.Stopped("read", r, "read", "; " + path + " not written");
+    ParameterImage image;
     // The engine leaves bytes 960..1087 at zero, as after a read in the window.
-    try {
-        SaveParameterFile(path, t.image);
-    } catch (const EFileError& e) {
-        throw CliFailure(kExitUsage, path + ": " + e.what());
-    }
+    std::copy(t.image.begin(), t.image.end(), image.begin());
+    SaveImageFile(path, image);
     io.out << "read: " << kModuleBlockCount << " blocks from " << t.session.PortName()
            << " saved to " << path << "\n";
     return kExitOk;
@@ -77,40 +59,44 @@ int RunRead(const ParsedArgs& args, Io& io) {
 int RunWrite(const ParsedArgs& args, Io& io) {
     const std::string path = args.positionals.at(0);
     const std::string port = RequiredPort(args);
-    const ImageArray file = LoadFile(path);
+    const ParameterImage file = LoadImageFile(path);
     Transfer t(port, "write", io);
-    t.image = file;
+    std::copy(file.begin(), file.end(), t.image.begin());
     const TransferResult r = t.engine.Write();
-    t.session.CheckDevice();
-    if (!r.Succeeded())
-        throw CliFailure(kExitModule, "write: the module did not acknowledge " +
-                                          Block(r.failedBlock) + " (" +
-                                          std::to_string(r.blocksDone) + kOfBlocks + " written)");
+    if (!r.Succeeded()) t.Stopped("write", r, "written");
+    std::string checked;
+    if (args.Flag("--verify")) {
+        t.bar.SetLabel("verify");
+        const ModuleComparison c = CompareWithModule(t.engine, file);
+        if (!c.differingBlocks.empty())
+            throw CliFailure(kExitDiffers, "write: " + t.session.PortName() +
+                                               " acknowledged every block but differs from " +
+                                               path + " " + DifferenceText(c));
+        if (!c.read.Succeeded()) t.Stopped("write: verify", c.read, "read back");
+        checked = " and read back equal";
+    }
     io.out << "write: " << kModuleBlockCount << " blocks from " << path << " acknowledged by "
-           << t.session.PortName() << "\n";
+           << t.session.PortName() << checked << "\n";
     return kExitOk;
 }
 
 int RunCompare(const ParsedArgs& args, Io& io) {
     const std::string path = args.positionals.at(0);
     const std::string port = RequiredPort(args);
-    const ImageArray file = LoadFile(path);
+    const ParameterImage file = LoadImageFile(path);
     Transfer t(port, "compare", io);
-    // The engine compares the module with what it takes the module to hold: the file's blocks.
-    std::copy_n(file.begin(), kModuleMemorySize, t.engine.ModuleCopy().begin());
-    const TransferResult r = t.engine.Compare();
-    t.session.CheckDevice();
+    const ModuleComparison c = CompareWithModule(t.engine, file);
     const std::string module = t.session.PortName();
-    if (r.firstDifferentBlock >= 0) {
-        std::string message = "compare: " + module + " differs from " + path + " in " +
-                              Block(r.firstDifferentBlock) + " (the first that differs)";
-        if (r.failedBlock >= 0) message += "; then " + StopReason(r);
-        throw CliFailure(kExitModule, message);
+    if (!c.differingBlocks.empty()) {
+        std::string message =
+            "compare: " + module + " differs from " + path + " " + DifferenceText(c);
+        if (!c.read.Succeeded())
+            message += "; then " +
+                       StoppedTransfer(t.session, t.session.Interrupted(), c.read, "compared").text;
+        throw CliFailure(t.session.Interrupted() ? 128 + t.session.Interrupted() : kExitDiffers,
+                         message);
     }
-    if (!r.Succeeded())
-        throw CliFailure(kExitModule, "compare: " + StopReason(r) + " (" +
-                                          std::to_string(r.blocksDone) + kOfBlocks +
-                                          " equal before it)");
+    if (!c.read.Succeeded()) t.Stopped("compare", c.read, "equal before it");
     io.out << "compare: " << module << " equals " << path << " (" << kModuleBlockCount
            << " blocks)\n";
     return kExitOk;
@@ -126,21 +112,23 @@ const char* const kProgressNote =
     "While it runs, a progress bar (blocks done of 15) is drawn on standard error when that is a\n"
     "terminal. No request is repeated: a read waits up to 5 s for each block, a write 8 s for "
     "each\n"
-    "acknowledgement.\n";
+    "acknowledgement; an unplugged adapter ends the wait at once (exit status 3), and Ctrl+C ends\n"
+    "it and says how far the transfer came (exit status 130).\n";
 
 }  // namespace
 
 CommandDef ReadCommand() {
     return {
         "read",
-        "read FILE.VR3 --port COMn",
+        "read FILE.VR3 -p PORT",
         "read the module's parameter memory into a parameter file",
         std::string(
             "Reads blocks 0..14 and saves them as FILE (replacing it), with bytes 960..1087 zero,\n"
             "as a read in the parameter window leaves them. The file is written only when all 15\n"
             "blocks arrived. Prints \"read: 15 blocks from COMn saved to FILE\".\n"
-            "Exit status 1 names the block that was not answered (or answered as another "
-            "block).\n\n") +
+            "FILE's folder is checked before the port is opened. Exit status 4 names the block "
+            "that was\n"
+            "not answered (or answered as another block).\n\n") +
             kFileNote + kProgressNote,
         {PortOption()},
         1,
@@ -151,16 +139,21 @@ CommandDef ReadCommand() {
 CommandDef WriteCommand() {
     return {
         "write",
-        "write FILE.VR3 --port COMn",
+        "write FILE.VR3 -p PORT [--verify]",
         "write a parameter file's blocks 0..14 to the module",
         std::string(
             "Sends blocks 0..14 of FILE, each waiting for the module's acknowledgement. Prints\n"
-            "\"write: 15 blocks from FILE acknowledged by COMn\". Exit status 1 names the first "
+            "\"write: 15 blocks from FILE acknowledged by COMn\". Exit status 4 names the first "
             "block\n"
             "not acknowledged (the blocks before it are written); 2 when FILE cannot be read "
-            "whole.\n\n") +
+            "whole.\n"
+            "An acknowledgement does not name its block, so a module that repeats an old one "
+            "passes a\n"
+            "block it never stored: --verify reads the module back afterwards and compares it "
+            "with FILE\n"
+            "(exit status 1 with the fields that differ).\n\n") +
             kFileNote + kProgressNote,
-        {PortOption()},
+        {PortOption(), kVerifyOption},
         1,
         1,
         RunWrite};
@@ -169,14 +162,14 @@ CommandDef WriteCommand() {
 CommandDef CompareCommand() {
     return {
         "compare",
-        "compare FILE.VR3 --port COMn",
+        "compare FILE.VR3 -p PORT",
         "compare the module's parameter memory with a parameter file",
         std::string(
             "Reads blocks 0..14 and compares each with the same block of FILE, going on past a\n"
             "difference. Prints \"compare: COMn equals FILE (15 blocks)\" when all are equal. "
             "Exit\n"
-            "status 1 names the first block that differs, or the block the module did not answer;\n"
-            "2 when FILE cannot be read whole.\n\n") +
+            "status 1 names the blocks and the fields that differ; 4 the block the module did not\n"
+            "answer; 2 when FILE cannot be read whole.\n\n") +
             kFileNote + kProgressNote,
         {PortOption()},
         1,

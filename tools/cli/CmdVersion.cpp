@@ -2,6 +2,7 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "JsonText.h"
 #include "ModuleSession.h"
 #include "base/Win1250.h"
 #include "shell/VersionRecord.h"
@@ -17,23 +18,30 @@ int RunVersion(const ParsedArgs& args, Io& io) {
     ReplyState& reply = session.Link().Reply();
     reply.ReadReplyReady = 0;
     session.Link().SendCommand(kCmdReadBlock, kVersionReadArguments.data());
-    session.Waiter().WaitForFlag(reply.ReadReplyReady, kReadReplyTicks);
+    session.WaitForFlag(reply.ReadReplyReady, kReadReplyTicks);
+    session.CheckInterrupt("version");
     session.CheckDevice();
     const std::string block = "block " + std::to_string(kVersionBlock);
     if (reply.ReadReplyReady == 0)
-        throw CliFailure(
-            kExitModule,
-            session.PortName() + ": the module did not answer the version request (" + block + ")");
+        throw CliFailure(kExitNoAnswer, session.PortName() +
+                                            ": the module did not answer the version request (" +
+                                            block + ")" + session.NoAnswerNote());
     if (reply.ReadReplyAddress != kVersionAddress)
-        throw CliFailure(kExitModule, session.PortName() +
-                                          ": the module answered the version request with block " +
-                                          std::to_string(reply.ReadReplyAddress / kBlockSize));
+        throw CliFailure(kExitNoAnswer,
+                         session.PortName() +
+                             ": the module answered the version request with block " +
+                             std::to_string(reply.ReadReplyAddress / kBlockSize));
     const auto text = VersionReplyText(reply.VersionReplyBuffer);
     if (!text)
-        throw CliFailure(kExitModule,
+        throw CliFailure(kExitNoAnswer,
                          session.PortName() + ": " + block + " is not a version record");
     // The box shows its text as a C string: a NUL byte ends what is seen.
-    io.out << Win1250ToUtf8(text->substr(0, text->find('\0'))) << '\n';
+    const std::string line = Win1250ToUtf8(text->substr(0, text->find('\0')));
+    if (args.Flag("--json"))
+        io.out << "{\"port\": " << JsonQuote(session.PortName())
+               << ", \"version\": " << JsonQuote(line) << "}\n";
+    else
+        io.out << line << '\n';
     return kExitOk;
 }
 
@@ -41,14 +49,15 @@ int RunVersion(const ParsedArgs& args, Io& io) {
 
 CommandDef VersionCommand() {
     return {"version",
-            "version --port COMn",
+            "version -p PORT [--json]",
             "print the module's version line",
             "Reads the version record (block 254) and prints the line the \"Info\" box shows, for "
             "example\n"
             "    ORBIQA-GSM  V1.05  3.2  DataVersion:5\n"
-            "Exit status 1 when the module does not answer within 5 s or block 254 is no version "
-            "record.\n",
-            {PortOption()},
+            "--json prints {\"port\": \"COMn\", \"version\": LINE}. Exit status 4 when the module "
+            "does not\n"
+            "answer within 5 s or block 254 is no version record.\n",
+            {PortOption(), JsonOption()},
             0,
             0,
             RunVersion};

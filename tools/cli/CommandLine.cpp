@@ -16,8 +16,9 @@ constexpr int kLastPort = 96;
 }
 
 const OptionDef* FindOption(const std::vector<OptionDef>& options, const std::string& name) {
-    const auto it = std::find_if(options.begin(), options.end(),
-                                 [&](const OptionDef& o) { return o.name == name; });
+    const auto it = std::find_if(options.begin(), options.end(), [&](const OptionDef& o) {
+        return o.name == name || (!o.shortName.empty() && o.shortName == name);
+    });
     return it == options.end() ? nullptr : &*it;
 }
 
@@ -35,8 +36,13 @@ std::optional<int> Decimal(const std::string& text) {
 
 std::optional<std::string> ParsedArgs::Value(const std::string& name) const {
     const auto it = values.find(name);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
+    if (it == values.end() || it->second.empty()) return std::nullopt;
+    return it->second.back();
+}
+
+std::vector<std::string> ParsedArgs::Values(const std::string& name) const {
+    const auto it = values.find(name);
+    return it == values.end() ? std::vector<std::string>{} : it->second;
 }
 
 ParsedArgs ParseCommandArgs(const std::vector<std::string>& args,
@@ -58,27 +64,31 @@ ParsedArgs ParseCommandArgs(const std::vector<std::string>& args,
             continue;
         }
         const auto equals = arg.find('=');
-        const std::string name = arg.substr(0, equals);
-        const OptionDef* option = FindOption(options, name);
-        if (!option) Usage("unknown option " + name);
-        if (parsed.values.count(name) || parsed.flags.count(name)) Usage(name + " is given twice");
+        const OptionDef* option = FindOption(options, arg.substr(0, equals));
+        if (!option) Usage("unknown option " + arg.substr(0, equals));
+        const std::string& name = option->name;
+        if (!option->repeatable && (parsed.values.count(name) || parsed.flags.count(name)))
+            Usage(name + " is given twice");
         if (option->valueName.empty()) {
             if (equals != std::string::npos) Usage(name + " takes no value");
             parsed.flags.insert(name);
             continue;
         }
         if (equals != std::string::npos) {
-            parsed.values[name] = arg.substr(equals + 1);
+            parsed.values[name].push_back(arg.substr(equals + 1));
         } else {
             if (i + 1 >= args.size()) Usage(name + " needs a value (" + option->valueName + ")");
-            parsed.values[name] = args[++i];
+            parsed.values[name].push_back(args[++i]);
         }
     }
     return parsed;
 }
 
 std::string ParsePortName(const std::string& text) {
-    std::string digits = text;
+    // The Windows device namespace form, as serial tools there print it.
+    const std::string kDevicePrefix = "\\\\.\\";
+    std::string digits =
+        text.rfind(kDevicePrefix, 0) == 0 ? text.substr(kDevicePrefix.size()) : text;
     if (digits.size() > 3) {
         std::string prefix = digits.substr(0, 3);
         std::transform(prefix.begin(), prefix.end(), prefix.begin(),
@@ -89,6 +99,33 @@ std::string ParsePortName(const std::string& text) {
     if (!number || *number < kFirstPort || *number > kLastPort)
         Usage("'" + text + "' is not a port name (COM1 to COM96)");
     return "COM" + std::to_string(*number);
+}
+
+bool IsDevicePath(const std::string& text) {
+    return !text.empty() && text[0] == '/';
+}
+
+std::vector<std::string> MoveLeadingPortOptions(const std::vector<std::string>& args) {
+    std::vector<std::string> front, moved;
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if ((arg == "-p" || arg == "--port") && i + 1 < args.size()) {
+            moved.insert(moved.end(), {arg, args[i + 1]});
+            ++i;
+        } else if (arg.rfind("--port=", 0) == 0) {
+            moved.push_back(arg);
+        } else if (arg == "--version" || arg == "--help" || arg == "-h") {
+            front.push_back(arg);
+        } else {
+            break;
+        }
+    }
+    std::vector<std::string> result = front;
+    if (i < args.size()) result.push_back(args[i++]);  // the command
+    result.insert(result.end(), moved.begin(), moved.end());
+    result.insert(result.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    return result;
 }
 
 int ParseWholeNumber(const std::string& option, const std::string& text, int minimum, int maximum) {

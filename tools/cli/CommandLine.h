@@ -10,12 +10,13 @@
 
 namespace orbiqa::cli {
 
-/// Exit statuses scripts rely on.
+/// Exit statuses scripts rely on: a script can tell "needs a write" (1) from "broken link" (3, 4).
 enum ExitStatus : int {
-    kExitOk = 0,      // done, or equal
-    kExitModule = 1,  // the module did not answer, did not acknowledge, or differs
-    kExitUsage = 2,   // bad command line, or a file that cannot be read or written
-    kExitPort = 3,    // the port could not be opened (or failed while in use)
+    kExitOk = 0,        // done, or equal
+    kExitDiffers = 1,   // compare or diff found a difference
+    kExitUsage = 2,     // bad command line, or a file that cannot be read or written
+    kExitPort = 3,      // the port could not be opened, or failed while in use
+    kExitNoAnswer = 4,  // the module did not answer or did not acknowledge
 };
 
 /// Ends a command with an exit status and a message for standard error.
@@ -33,17 +34,22 @@ struct OptionDef {
     std::string name;       ///< "--port"
     std::string valueName;  ///< "COMn"; empty for a flag
     std::string help;
+    std::string shortName = {};  ///< "-p", or empty
+    bool repeatable = false;     ///< may be given more than once (values kept in order)
 };
 
 /// One command's arguments after parsing.
 struct ParsedArgs {
     std::vector<std::string> positionals;
-    std::map<std::string, std::string> values;  ///< options that take a value
-    std::set<std::string> flags;                ///< options without a value
+    std::map<std::string, std::vector<std::string>> values;  ///< options that take a value
+    std::set<std::string> flags;                             ///< options without a value
     bool help = false;
 
     bool Flag(const std::string& name) const { return flags.count(name) != 0; }
+    /// The option's value (the last one of a repeatable option), or nothing.
     std::optional<std::string> Value(const std::string& name) const;
+    /// Every value of a repeatable option, in the order given.
+    std::vector<std::string> Values(const std::string& name) const;
 };
 
 /// Parses the arguments after the command name. Options may stand before or after the
@@ -53,8 +59,17 @@ struct ParsedArgs {
 ParsedArgs ParseCommandArgs(const std::vector<std::string>& args,
                             const std::vector<OptionDef>& options);
 
-/// "COM7", "com7" or "7" give "COM7" (1..96); anything else raises CliFailure(kExitUsage).
+/// "COM7", "com7", "7" or "\\.\COM7" give "COM7" (1..96); anything else raises
+/// CliFailure(kExitUsage).
 std::string ParsePortName(const std::string& text);
+
+/// Whether a port argument names a device file ("/dev/ttyUSB0") rather than a COM name.
+bool IsDevicePath(const std::string& text);
+
+/// Splits the options that stand before the command ("-p COM5 read x.VR3") from the rest:
+/// the port options move behind the command, so they may stand on either side. "--version" and
+/// "--help" before the command are kept at the front.
+std::vector<std::string> MoveLeadingPortOptions(const std::vector<std::string>& args);
 
 /// A decimal whole number in [minimum, maximum], or CliFailure(kExitUsage) naming the option.
 int ParseWholeNumber(const std::string& option, const std::string& text, int minimum, int maximum);

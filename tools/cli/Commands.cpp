@@ -1,8 +1,16 @@
 #include "Commands.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <ostream>
 
+#include "ModuleKeyFingerprint.h"
+#include "ModuleSession.h"
 #include "base/Errors.h"
 #include "link/EComPort.h"
 
@@ -11,11 +19,41 @@ namespace orbiqa::cli {
 namespace {
 
 const char* const kProgram = "orbiqa-cli";
+const char* const kPortVariable = "ORBIQA_PORT";
+
+const char* const kExitTable =
+    "Exit status:\n"
+    "  0  done, or equal\n"
+    "  1  differs (compare, diff, write --verify, provision): a write is needed\n"
+    "  2  usage error, or a file that cannot be read or written\n"
+    "  3  the port could not be opened, failed while in use, or went away\n"
+    "  4  the module did not answer or did not acknowledge\n"
+    "  128+N  interrupted by signal N (130 for Ctrl+C)\n";
+
+void PrintVersion(std::ostream& out) {
+    out << kProgram << " " << ORBIQA_VERSION_TEXT << "\n"
+        << "module key fingerprint " << kModuleKeyFingerprint
+        << (kModuleKeyIsDevelopment ? " (the development key: talks only to orbiqa-modsim)" : "")
+        << "\n";
+}
+
+/// Standard output must have reached its file: a full disk or a closed pipe is an error, not
+/// success.
+int CheckOutput(int status, Io& io) {
+    errno = 0;
+    io.out.flush();
+    if (io.out.good()) return status;
+    const int error = errno;
+    io.err << kProgram << ": write error"
+           << (error != 0 ? std::string(": ") + std::strerror(error) : "") << "\n";
+    return kExitUsage;
+}
 
 const std::vector<CommandDef>& AllCommands() {
     static const std::vector<CommandDef> commands = {
-        PortsCommand(), VersionCommand(), StatusCommand(), MonitorCommand(), ReadCommand(),
-        WriteCommand(), CompareCommand(), ShowCommand(),   DiffCommand(),
+        PortsCommand(), VersionCommand(), StatusCommand(),    MonitorCommand(), ReadCommand(),
+        WriteCommand(), CompareCommand(), ProvisionCommand(), ShowCommand(),    DiffCommand(),
+        GetCommand(),   SetCommand(),     ExportCommand(),    ImportCommand(),
     };
     return commands;
 }
@@ -41,19 +79,18 @@ void GeneralHelp(std::ostream& out) {
         out << line << c.summary << "\n";
     }
     out << "\n"
-        << "COMMAND --help describes a command. A port is named COM1..COM96; COMn opens the link "
-           "of that\n"
-        << "name in $XDG_CONFIG_HOME/orbiqa/ports (~/.config/orbiqa/ports) when there is one, "
-           "else\n"
-        << "ttyS0..31 (COM1..32), ttyUSB0..31 (COM33..64), ttyACM0..31 (COM65..96).\n"
+        << "COMMAND --help describes a command. -p/--port PORT may stand before or after the "
+           "command;\n"
+        << "$ORBIQA_PORT gives the port when neither does. A port is COM1..COM96 (COM7, com7, 7 "
+           "or \\\\.\\COM7)\n"
+        << "or a device path (/dev/ttyUSB0). COMn opens the link of that name in\n"
+        << "$XDG_CONFIG_HOME/orbiqa/ports (~/.config/orbiqa/ports) when there is one, else "
+           "ttyS0..31\n"
+        << "(COM1..32), ttyUSB0..31 (COM33..64), ttyACM0..31 (COM65..96).\n"
         << "\n"
-        << "Exit status:\n"
-        << "  0  done, or equal\n"
-        << "  1  the module did not answer, did not acknowledge, or differs (the message names the "
-           "block)\n"
-        << "  2  usage error, or a file that cannot be read or written\n"
-        << "  3  the port could not be opened (the message gives the reason), or failed while in "
-           "use\n";
+        << "  --version   the program's version and its module key fingerprint\n"
+        << "\n"
+        << kExitTable;
 }
 
 void CommandHelp(const CommandDef& c, std::ostream& out) {
@@ -66,7 +103,9 @@ void CommandHelp(const CommandDef& c, std::ostream& out) {
         out << head << help << "\n";
     };
     for (const auto& o : c.options)
-        line(o.name + (o.valueName.empty() ? "" : " " + o.valueName), o.help);
+        line((o.shortName.empty() ? "" : o.shortName + ", ") + o.name +
+                 (o.valueName.empty() ? "" : " " + o.valueName) + (o.repeatable ? " ..." : ""),
+             o.help);
     line("-h, --help", "show this text");
 }
 
@@ -90,22 +129,62 @@ int RunCommand(const CommandDef& command, const std::vector<std::string>& args, 
 }  // namespace
 
 OptionDef PortOption() {
-    return {"--port", "COMn", "the module's serial port (COM1..COM96, or just the number)"};
+    return {"--port", "PORT", "the module's serial port: COM1..COM96 or a device path", "-p"};
+}
+
+OptionDef JsonOption() {
+    return {"--json", "", "print JSON instead of lines"};
+}
+
+OptionDef TimestampsOption() {
+    return {"--timestamps", "", "start each line with the local time (ISO 8601)"};
 }
 
 std::string RequiredPort(const ParsedArgs& args) {
-    const auto port = args.Value("--port");
-    if (!port) throw CliFailure(kExitUsage, "--port COMn is needed");
-    return ParsePortName(*port);
+    auto port = args.Value("--port");
+    if (!port) {
+        const char* fromEnvironment = std::getenv(kPortVariable);
+        if (fromEnvironment && *fromEnvironment) port = fromEnvironment;
+    }
+    if (!port) throw CliFailure(kExitUsage, "a port is needed: -p PORT, or $ORBIQA_PORT");
+    return ResolvePortArgument(*port);
 }
 
-int RunCli(const std::vector<std::string>& args, Io& io) {
+std::string LocalTimestamp() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char date[32], offset[8];
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    std::strftime(offset, sizeof offset, "%z", &local);  // +0100
+    const std::string z = offset;
+    char text[64];
+    std::snprintf(text, sizeof text, "%s.%03d%s:%s", date, static_cast<int>(millis),
+                  z.substr(0, 3).c_str(), z.substr(3).c_str());
+    return text;
+}
+
+int RunCliCommand(const std::vector<std::string>& given, Io& io);
+
+int RunCli(const std::vector<std::string>& given, Io& io) {
+    return CheckOutput(RunCliCommand(given, io), io);
+}
+
+int RunCliCommand(const std::vector<std::string>& given, Io& io) {
     try {
+        const std::vector<std::string> args = MoveLeadingPortOptions(given);
         if (args.empty()) {
             GeneralHelp(io.err);
             return kExitUsage;
         }
         const std::string& name = args.front();
+        if (name == "--version") {
+            PrintVersion(io.out);
+            return kExitOk;
+        }
         if (name == "-h" || name == "--help" || name == "help") {
             if (args.size() > 1) {
                 if (const CommandDef* c = FindCommand(args[1])) {
@@ -117,6 +196,9 @@ int RunCli(const std::vector<std::string>& args, Io& io) {
             GeneralHelp(io.out);
             return kExitOk;
         }
+        if (name.rfind('-', 0) == 0)
+            throw CliFailure(kExitUsage, "'" + name + "' needs a command after it (" + kProgram +
+                                             " --help lists them)");
         const CommandDef* command = FindCommand(name);
         if (!command)
             throw CliFailure(kExitUsage,

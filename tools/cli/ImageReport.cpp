@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <functional>
 
 #include "JsonText.h"
 #include "base/Win1250.h"
 #include "params/EEAddr.h"
+#include "params/EntryRules.h"
 #include "params/ImageFields.h"
 
 namespace orbiqa::cli {
@@ -21,14 +23,93 @@ constexpr std::size_t kReceiverBytes =
     6;  // address and port; the two zero bytes after are not a field
 constexpr char kUnknownSymbol = '?';
 
-/// A field: its name, the bytes its value is read from, and how it reads them.
+using Decoder = std::function<std::string(const ParameterImage&)>;
+/// Checks a value against the field's entry rule and, only when it passes, stores it.
+using Encoder = std::function<RuleBreak(ParameterImage&, const std::string& utf8)>;
+
+/// A field: its name, the bytes its value is read from, how it reads them and how it is set.
 struct FieldDef {
     std::string name;
     std::size_t offset;
     std::size_t size;
     ValueKind kind;
-    std::function<std::string(const ParameterImage&)> decode;
+    Decoder decode;
+    Encoder encode;
 };
+
+const std::string kWin1250Rule = "only characters that Windows-1250 can hold";
+
+GridCells CellsOf(const std::string& symbols) {
+    GridCells cells;
+    for (const char c : symbols) cells.emplace_back(1, c);
+    return cells;
+}
+
+Encoder DigitsEncoder(std::size_t offset, std::size_t capacity) {
+    return [=](ParameterImage& im, const std::string& value) -> RuleBreak {
+        if (auto rule = CheckNumber(value, capacity)) return rule;
+        StoreDigitField(im, offset, CellsOf(value), capacity);
+        return std::nullopt;
+    };
+}
+
+/// Texts: Windows-1250 first, then the field's own rule, then its store routine.
+Encoder TextEncoder(std::function<RuleBreak(const std::string&)> check,
+                    std::function<void(ParameterImage&, const std::string&)> store) {
+    return [=](ParameterImage& im, const std::string& value) -> RuleBreak {
+        const auto text = Utf8ToWin1250(value);
+        if (!text) return kWin1250Rule;
+        if (auto rule = check(*text)) return rule;
+        store(im, *text);
+        return std::nullopt;
+    };
+}
+
+std::optional<bool> ParseOnOff(const std::string& value) {
+    if (value == "on" || value == "true" || value == "1") return true;
+    if (value == "off" || value == "false" || value == "0") return false;
+    return std::nullopt;
+}
+
+/// A flag stored as `write(old byte, on)`.
+Encoder FlagEncoder(std::size_t offset, std::function<std::uint8_t(std::uint8_t, bool)> write) {
+    return [=](ParameterImage& im, const std::string& value) -> RuleBreak {
+        const auto on = ParseOnOff(value);
+        if (!on) return "on or off";
+        im[offset] = write(im[offset], *on);
+        return std::nullopt;
+    };
+}
+
+std::string RangeRule(long maximum) {
+    return "a whole number from 0 to " + std::to_string(maximum);
+}
+
+Encoder WordEncoder(std::size_t offset) {
+    return [=](ParameterImage& im, const std::string& value) -> RuleBreak {
+        const auto number = ParseRangedNumber(value, 0, A::MonitoringValueMax);
+        if (!number) return RangeRule(A::MonitoringValueMax);
+        StoreWord(im, offset, static_cast<std::uint16_t>(*number));
+        return std::nullopt;
+    };
+}
+
+Encoder ReceiverEncoder(std::size_t n) {
+    return [=](ParameterImage& im, const std::string& value) -> RuleBreak {
+        const std::string rule = "an IPv4 address and a port 0..32767, as 192.168.1.20:9000";
+        const auto colon = value.rfind(':');
+        if (colon == std::string::npos) return rule;
+        const auto address = ParseIPv4(std::string_view(value).substr(0, colon));
+        const auto port =
+            ParseRangedNumber(std::string_view(value).substr(colon + 1), 0, A::MonitoringValueMax);
+        if (!address || !port) return rule;
+        std::copy(address->begin(), address->end(), im.begin() + static_cast<long>(A::IP(n)));
+        StoreWord(im, A::Port(n), static_cast<std::uint16_t>(*port));
+        // The editor's store writes the two bytes after the port as zeros.
+        im[A::ReceiverPadding(n)] = im[A::ReceiverPadding(n) + 1] = 0;
+        return std::nullopt;
+    };
+}
 
 std::string Digits(const ParameterImage& image, std::size_t offset, std::size_t capacity) {
     GridCells cells;
@@ -62,26 +143,46 @@ std::string Receiver(const ParameterImage& image, std::size_t n) {
 void AddDigits(std::vector<FieldDef>& defs, const std::string& name, std::size_t offset,
                std::size_t capacity) {
     defs.push_back({name, offset, 1 + capacity, ValueKind::Digits,
-                    [=](const ParameterImage& im) { return Digits(im, offset, capacity); }});
+                    [=](const ParameterImage& im) { return Digits(im, offset, capacity); },
+                    DigitsEncoder(offset, capacity)});
 }
 
+/// A flag byte of its own: on is 1, off is 0, as the editor stores it.
 void AddFlag(std::vector<FieldDef>& defs, const std::string& name, std::size_t offset,
              std::function<bool(std::uint8_t)> on) {
-    defs.push_back({name, offset, 1, ValueKind::Flag,
-                    [=](const ParameterImage& im) { return OnOff(on(im[offset])); }});
+    defs.push_back(
+        {name, offset, 1, ValueKind::Flag,
+         [=](const ParameterImage& im) { return OnOff(on(im[offset])); },
+         FlagEncoder(offset, [](std::uint8_t, bool set) -> std::uint8_t { return set ? 1 : 0; })});
+}
+
+/// One of the two bits of BELLFlags; the editor writes the other bits as 0.
+void AddBellBit(std::vector<FieldDef>& defs, const std::string& name, std::uint8_t bit) {
+    constexpr std::uint8_t kBothBits = A::BellOnlyListedNumbers | A::BellCallback;
+    defs.push_back({name, A::BELLFlags, 1, ValueKind::Flag,
+                    [=](const ParameterImage& im) { return OnOff((im[A::BELLFlags] & bit) != 0); },
+                    FlagEncoder(A::BELLFlags, [=](std::uint8_t old, bool set) {
+                        const auto kept = static_cast<std::uint8_t>(old & kBothBits & ~bit);
+                        return static_cast<std::uint8_t>(kept | (set ? bit : 0));
+                    })});
 }
 
 void AddText(std::vector<FieldDef>& defs, const std::string& name, std::size_t offset,
              std::size_t capacity) {
-    defs.push_back({name, offset, 1 + capacity, ValueKind::Text, [=](const ParameterImage& im) {
+    defs.push_back({name, offset, 1 + capacity, ValueKind::Text,
+                    [=](const ParameterImage& im) {
                         return Win1250ToUtf8(LoadPlainText(im, offset, capacity));
-                    }});
+                    },
+                    TextEncoder([=](const std::string& t) { return CheckPlainText(t, capacity); },
+                                [=](ParameterImage& im, const std::string& t) {
+                                    StorePlainText(im, offset, t, capacity);
+                                })});
 }
 
 void AddWord(std::vector<FieldDef>& defs, const std::string& name, std::size_t offset) {
-    defs.push_back({name, offset, 2, ValueKind::Number, [=](const ParameterImage& im) {
-                        return std::to_string(LoadWord(im, offset));
-                    }});
+    defs.push_back({name, offset, 2, ValueKind::Number,
+                    [=](const ParameterImage& im) { return std::to_string(LoadWord(im, offset)); },
+                    WordEncoder(offset)});
 }
 
 std::vector<FieldDef> MakeFields() {
@@ -99,22 +200,34 @@ std::vector<FieldDef> MakeFields() {
     // The editor's second choice (only the enabled numbers) is taken for any value but 0.
     AddFlag(defs, "CallFilter", A::CallFilter, [](std::uint8_t b) { return b != 0; });
     defs.push_back({"CallMax", A::CallMax, 1, ValueKind::Number,
-                    [](const ParameterImage& im) { return std::to_string(im[A::CallMax]); }});
+                    [](const ParameterImage& im) { return std::to_string(im[A::CallMax]); },
+                    [](ParameterImage& im, const std::string& value) -> RuleBreak {
+                        const auto minutes = ParseRangedNumber(value, 0, A::CallMaxLimit);
+                        if (!minutes) return RangeRule(A::CallMaxLimit) + " (0: no limit)";
+                        im[A::CallMax] = static_cast<std::uint8_t>(*minutes);
+                        return std::nullopt;
+                    }});
     for (std::size_t n = 1; n <= A::EventCount; ++n) {
         const std::size_t event = A::Event(n);
         const std::size_t sms = A::SMS(n);
         defs.push_back({"Event" + std::to_string(n), event, A::EventCodeSize, ValueKind::Code,
-                        [=](const ParameterImage& im) { return Code(im, event); }});
+                        [=](const ParameterImage& im) { return Code(im, event); },
+                        [=](ParameterImage& im, const std::string& value) -> RuleBreak {
+                            if (auto rule = CheckEventCode(value)) return rule;
+                            StoreEventCode(im, event, CellsOf(value));
+                            return std::nullopt;
+                        }});
         defs.push_back(
             {"SMS" + std::to_string(n), sms, A::SmsTextSize, ValueKind::Text,
-             [=](const ParameterImage& im) { return Win1250ToUtf8(LoadSmsText(im, sms)); }});
+             [=](const ParameterImage& im) { return Win1250ToUtf8(LoadSmsText(im, sms)); },
+             TextEncoder(CheckSmsText, [=](ParameterImage& im, const std::string& t) {
+                 StoreSmsText(im, sms, t);
+             })});
     }
     AddDigits(defs, "BELLPhnrEnabled1", A::BELLPhnrEnabled1, A::LongNumberDigits);
     AddDigits(defs, "BELLPhnrEnabled2", A::BELLPhnrEnabled2, A::LongNumberDigits);
-    AddFlag(defs, "BELLOnlyListedNumbers", A::BELLFlags,
-            [](std::uint8_t b) { return (b & A::BellOnlyListedNumbers) != 0; });
-    AddFlag(defs, "BELLCallback", A::BELLFlags,
-            [](std::uint8_t b) { return (b & A::BellCallback) != 0; });
+    AddBellBit(defs, "BELLOnlyListedNumbers", A::BellOnlyListedNumbers);
+    AddBellBit(defs, "BELLCallback", A::BellCallback);
     AddFlag(defs, "VoiceCaller", A::VoiceCaller, [](std::uint8_t b) { return b == 1; });
     AddText(defs, "APN", A::APN, A::ApnCapacity);
     AddText(defs, "UserName", A::UserName, A::UserNameCapacity);
@@ -122,9 +235,9 @@ std::vector<FieldDef> MakeFields() {
     AddFlag(defs, "GPRSmode", A::GPRSmode, [](std::uint8_t b) { return b == 1; });
     AddWord(defs, "PanelID", A::PanelID);
     for (std::size_t n = 1; n <= A::ReceiverCount; ++n)
-        defs.push_back({"Receiver" + std::to_string(n), A::IP(n), kReceiverBytes,
-                        ValueKind::Receiver,
-                        [=](const ParameterImage& im) { return Receiver(im, n); }});
+        defs.push_back(
+            {"Receiver" + std::to_string(n), A::IP(n), kReceiverBytes, ValueKind::Receiver,
+             [=](const ParameterImage& im) { return Receiver(im, n); }, ReceiverEncoder(n)});
     AddWord(defs, "ServerID", A::ServerID);
     return defs;
 }
@@ -143,6 +256,18 @@ std::string HexBytes(const ParameterImage& image, std::size_t first, std::size_t
         hex += pair;
     }
     return hex;
+}
+
+const FieldDef* FindDef(std::string_view name) {
+    const auto same = [&](const FieldDef& d) {
+        return d.name.size() == name.size() &&
+               std::equal(d.name.begin(), d.name.end(), name.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) ==
+                          std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    const auto it = std::find_if(Fields().begin(), Fields().end(), same);
+    return it == Fields().end() ? nullptr : &*it;
 }
 
 }  // namespace
@@ -190,32 +315,77 @@ std::string ShowJson(const std::vector<FieldValue>& fields) {
     return out + "}\n";
 }
 
+std::vector<FieldInfo> AllFields() {
+    std::vector<FieldInfo> infos;
+    for (const auto& d : Fields()) infos.push_back({d.name, d.offset, d.size, d.kind});
+    return infos;
+}
+
+std::optional<FieldInfo> FindField(std::string_view name) {
+    const FieldDef* d = FindDef(name);
+    if (!d) return std::nullopt;
+    return FieldInfo{d->name, d->offset, d->size, d->kind};
+}
+
+bool InModuleMemory(const FieldInfo& field) {
+    return field.offset + field.size <= EEAddr::ModuleMemorySize;
+}
+
+std::string FieldValueText(const ParameterImage& image, const std::string& name) {
+    const FieldDef* d = FindDef(name);
+    return d ? d->decode(image) : std::string();
+}
+
+RuleBreak SetFieldValue(ParameterImage& image, const std::string& name, const std::string& utf8) {
+    const FieldDef* d = FindDef(name);
+    if (!d) return "no such field (orbiqa-cli show --help lists them)";
+    // Encoders check first and store only a value that passes: a refusal leaves the image alone.
+    return d->encode(image, utf8);
+}
+
 std::vector<FieldDifference> DiffImages(const ParameterImage& a, const ParameterImage& b) {
     std::vector<FieldDifference> differences;
-    std::array<bool, ParameterImage::Size> covered{};
+    // For each byte, the field it belongs to (or none), and whether that field's value differs.
+    std::array<const FieldDef*, ParameterImage::Size> owner{};
+    std::array<bool, ParameterImage::Size> explained{};
     for (const auto& def : Fields()) {
-        std::fill_n(covered.begin() + static_cast<std::ptrdiff_t>(def.offset), def.size, true);
         FieldValue va{def.name, def.kind, def.decode(a)};
         FieldValue vb{def.name, def.kind, def.decode(b)};
-        if (va != vb) differences.push_back({std::move(va), std::move(vb)});
+        const bool differs = va != vb;
+        for (std::size_t i = def.offset; i < def.offset + def.size; ++i) {
+            if (!owner[i]) owner[i] = &def;
+            explained[i] = explained[i] || differs;
+        }
+        if (differs) differences.push_back({std::move(va), std::move(vb), {}});
     }
-    // Bytes outside every field still reach the module (or the monitoring tail of the file), so
-    // a difference there is a difference too; runs keep the list short.
+    // Every other differing byte is listed too, so that two files are equal only when they are
+    // byte for byte: bytes no field covers, and bytes a field holds but its value does not show
+    // (the filler after an SMS text, unused bits). Runs stay within one block and one field.
     for (std::size_t i = 0; i < ParameterImage::Size;) {
-        if (covered[i] || a[i] == b[i]) {
+        if (explained[i] || a[i] == b[i]) {
             ++i;
             continue;
         }
         std::size_t last = i;
-        while (last + 1 < ParameterImage::Size && !covered[last + 1] && a[last + 1] != b[last + 1])
+        while (last + 1 < ParameterImage::Size && !explained[last + 1] &&
+               a[last + 1] != b[last + 1] && owner[last + 1] == owner[i] &&
+               BlockOf(last + 1) == BlockOf(i))
             ++last;
         const std::string name =
             "@" + std::to_string(i) + (last > i ? "-" + std::to_string(last) : "");
+        std::string where = i < EEAddr::ModuleMemorySize ? "block " + std::to_string(BlockOf(i))
+                                                         : std::string("file only");
+        if (owner[i]) where += ", in " + owner[i]->name;
         differences.push_back({{name, ValueKind::Bytes, HexBytes(a, i, last)},
-                               {name, ValueKind::Bytes, HexBytes(b, i, last)}});
+                               {name, ValueKind::Bytes, HexBytes(b, i, last)},
+                               where});
         i = last + 1;
     }
     return differences;
+}
+
+std::size_t BlockOf(std::size_t offset) {
+    return offset / kModuleBlockBytes;
 }
 
 std::string DiffPlain(const std::vector<FieldDifference>& differences) {
@@ -225,7 +395,8 @@ std::string DiffPlain(const std::vector<FieldDifference>& differences) {
     };
     std::string out;
     for (const auto& d : differences)
-        out += d.a.name + ": " + side(d.a) + " -> " + side(d.b) + "\n";
+        out += d.a.name + (d.where.empty() ? "" : " (" + d.where + ")") + ": " + side(d.a) +
+               " -> " + side(d.b) + "\n";
     return out;
 }
 
@@ -236,8 +407,9 @@ std::string DiffJson(const std::vector<FieldDifference>& differences) {
     for (std::size_t i = 0; i < differences.size(); ++i) {
         const auto& d = differences[i];
         out += i == 0 ? "\n" : ",\n";
-        out += "    {\"field\": " + JsonQuote(d.a.name) + ", \"a\": " + JsonValue(d.a) +
-               ", \"b\": " + JsonValue(d.b) + "}";
+        out += "    {\"field\": " + JsonQuote(d.a.name);
+        if (!d.where.empty()) out += ", \"where\": " + JsonQuote(d.where);
+        out += ", \"a\": " + JsonValue(d.a) + ", \"b\": " + JsonValue(d.b) + "}";
     }
     out += differences.empty() ? "]\n" : "\n  ]\n";
     return out + "}\n";

@@ -1,9 +1,12 @@
 #pragma once
 // Every field of a parameter image decoded by name, as the editor would show it, for "show"
 // and "diff". Names are the memory map's; values are UTF-8. No Qt here.
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "params/EntryRules.h"
 #include "params/ParameterImage.h"
 
 namespace orbiqa::cli {
@@ -41,15 +44,41 @@ std::string ShowPlain(const std::vector<FieldValue>& fields);
 /// One JSON object with a member per field, in the same order.
 std::string ShowJson(const std::vector<FieldValue>& fields);
 
-struct FieldDifference {
-    FieldValue a, b;
+/// Where a field lives in the image.
+struct FieldInfo {
+    std::string name;
+    std::size_t offset;
+    std::size_t size;
+    ValueKind kind;
 };
 
-/// The fields whose decoded values differ, in field order, then every run of differing bytes
-/// that no field covers, named "@FIRST" or "@FIRST-LAST" (decimal offsets).
+/// Every field, in the order show prints them.
+std::vector<FieldInfo> AllFields();
+/// The field of that name (letter case does not matter), or nothing.
+std::optional<FieldInfo> FindField(std::string_view name);
+/// Whether the field lies in bytes 0..959, the part of the image the module holds.
+bool InModuleMemory(const FieldInfo& field);
+/// The field's value as show prints it (unquoted), or empty for an unknown name.
+std::string FieldValueText(const ParameterImage& image, const std::string& name);
+/// Sets a field from a value in show's form (UTF-8, texts unquoted) through the editor's entry
+/// rule and store routine. Returns the rule the value breaks (the image is then untouched).
+RuleBreak SetFieldValue(ParameterImage& image, const std::string& name, const std::string& utf8);
+
+/// The 64-byte block an image offset belongs to (15 and above lie beyond the module's memory).
+std::size_t BlockOf(std::size_t offset);
+inline constexpr std::size_t kModuleBlockBytes = 64;
+
+struct FieldDifference {
+    FieldValue a, b;
+    std::string where;  ///< for byte runs: "block 3", "block 5, in SMS1", "file only"
+};
+
+/// The fields whose decoded values differ, in field order, then every other run of differing
+/// bytes, named "@FIRST" or "@FIRST-LAST" (decimal offsets): bytes no field covers, and bytes
+/// of a field whose value does not show them. Empty exactly when the images are equal.
 std::vector<FieldDifference> DiffImages(const ParameterImage& a, const ParameterImage& b);
 
-/// "NAME: a -> b", one line per difference.
+/// "NAME: a -> b" ("@120-121 (block 1): FF FF -> 00 00"), one line per difference.
 std::string DiffPlain(const std::vector<FieldDifference>& differences);
 /// {"equal": ..., "differences": [{"field": ..., "a": ..., "b": ...}, ...]}
 std::string DiffJson(const std::vector<FieldDifference>& differences);

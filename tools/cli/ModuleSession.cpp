@@ -4,13 +4,15 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <array>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <iostream>
+#include <filesystem>
 
+#include "ModuleKey.h"
+#include "ModuleKeyFingerprint.h"
 #include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
 
@@ -19,6 +21,8 @@ namespace orbiqa::cli {
 namespace {
 
 constexpr std::array<int, 4> kWatchedSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+constexpr int kFirstPortNumber = 1;
+constexpr int kLastPortNumber = 96;
 int gInterruptPipe[2] = {-1, -1};
 std::array<struct sigaction, kWatchedSignals.size()> gPreviousActions{};
 
@@ -27,6 +31,12 @@ void SignalArrived(int signal) {
     const int saved = errno;
     [[maybe_unused]] const ssize_t written = ::write(gInterruptPipe[1], &byte, 1);
     errno = saved;
+}
+
+std::string Canonical(const std::string& path) {
+    std::error_code ec;
+    const auto canonical = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : canonical.string();
 }
 
 }  // namespace
@@ -59,6 +69,34 @@ InterruptWatch::~InterruptWatch() {
     gInterruptPipe[0] = gInterruptPipe[1] = -1;
 }
 
+const AesKey& FrameTally::LinkKey() {
+    static const AesKey key = kModuleKey;
+    return key;
+}
+
+void FrameTally::Feed(std::uint8_t b) {
+    if (finder_.Window()[0] == kFrameOpen && b == kFrameClose) ++frames_;
+    if (finder_.ReceiveByte(b)) ++valid_;
+}
+
+std::string KeyFingerprint() {
+    return kModuleKeyFingerprint;
+}
+
+std::string ResolvePortArgument(const std::string& text) {
+    if (!IsDevicePath(text)) return ParsePortName(text);
+    const std::string wanted = Canonical(text);
+    // A link of the port-link folder names the device first, as it does when the port opens.
+    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
+        const std::string com = "COM" + std::to_string(n);
+        const auto device = ResolvePortDevice(com);
+        if (device && Canonical(*device) == wanted) return com;
+    }
+    if (const auto com = FixedPortForDevice(text)) return *com;
+    throw CliFailure(kExitUsage, text + ": no COM name leads to this device (link it as COMn in " +
+                                     PortLinkFolder() + ")");
+}
+
 std::string OpenFailureText(const std::string& comName, int errorCode, int systemCode) {
     const std::string device = ResolvePortDevice(comName).value_or(std::string());
     std::string text =
@@ -72,23 +110,21 @@ std::string OpenFailureText(const std::string& comName, int errorCode, int syste
     return text;
 }
 
-ModuleSession::ModuleSession(const std::string& comName)
+LinkSession::LinkSession(const std::string& comName, const std::atomic<bool>* stop)
     : portName_(comName),
+      stop_(stop),
       link_(CreateSystemSerialDevice()),
       pump_(link_.ComPort1()),
       channel_(link_) {
     TComPort& port = link_.ComPort1();
     port.SetPort(comName);
+    port.OnRxChar = [this](TComPort&, int count) { RxChar(count); };
     port.OnDeviceLost = [this](TComPort&) { deviceLost_ = true; };
-    interrupts_.onInterrupt = [this](int signal) {
-        Close();
-        std::cout.flush();
-        // At a terminal the progress bar or the echoed ^C holds the line.
-        if (::isatty(STDERR_FILENO) == 1) std::cerr << '\n';
-        std::cerr << "orbiqa-cli: interrupted\n";
-        std::cerr.flush();
-        std::_Exit(128 + signal);
-    };
+    tick_.setInterval(kWaitTickMs);
+    QObject::connect(&tick_, &QTimer::timeout, [this] {
+        if (replyCountdown_ > 0) --replyCountdown_;
+    });
+    tick_.start();
     try {
         port.SetConnected(true);
     } catch (const EComPort& e) {
@@ -96,20 +132,68 @@ ModuleSession::ModuleSession(const std::string& comName)
     }
 }
 
-ModuleSession::~ModuleSession() {
+LinkSession::~LinkSession() {
     Close();
 }
 
-void ModuleSession::CheckDevice() const {
-    if (deviceLost_) throw CliFailure(kExitPort, portName_ + ": the device went away");
+std::string LinkSession::PortLabel() const {
+    const auto device = ResolvePortDevice(portName_);
+    return portName_ + (device ? " (" + *device + ")" : std::string());
 }
 
-void ModuleSession::Close() noexcept {
+void LinkSession::RxChar(int count) {
+    // The link's own handler, with each byte also counted for the wrong-key diagnosis.
+    TComPort& port = link_.ComPort1();
+    try {
+        for (int i = 0; i < count; ++i) {
+            std::uint8_t b = 0;
+            if (port.ReadBytes(&b, 1) != 1) break;
+            tally_.Feed(b);
+            link_.ReceiveByte(b);
+        }
+    } catch (...) {
+        // As in the window: a failure ends this event silently; unread bytes come with the next.
+    }
+}
+
+void LinkSession::WaitForFlag(const std::uint8_t& flag, int ticks) {
+    replyCountdown_ = ticks;
+    while (replyCountdown_ > 0 && !deviceLost_ && !StopRequested()) {
+        // Sleeps until an event arrives (a hand-over, a tick), then handles what is pending.
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (flag != 0) break;
+    }
+}
+
+void LinkSession::CheckDevice() const {
+    if (deviceLost_) throw CliFailure(kExitPort, PortLabel() + ": the device went away");
+}
+
+std::string LinkSession::NoAnswerNote() const {
+    if (tally_.Frames() == 0 || tally_.Valid() != 0) return {};
+    return "; " + std::to_string(tally_.Frames()) +
+           " frames arrived but none could be deciphered: the module probably uses another key "
+           "(this program's key fingerprint is " +
+           KeyFingerprint() + ")";
+}
+
+void LinkSession::Close() noexcept {
     try {
         link_.ComPort1().SetConnected(false);
     } catch (...) {
         // The port object closes the device when it is destroyed in any case.
     }
+}
+
+ModuleSession::ModuleSession(const std::string& comName) : LinkSession(comName, &stop_) {
+    interrupts_.onInterrupt = [this](int signal) {
+        signal_ = signal;
+        stop_ = true;
+    };
+}
+
+void ModuleSession::CheckInterrupt(const std::string& what) const {
+    if (signal_ != 0) throw CliFailure(128 + signal_, what + ": interrupted");
 }
 
 }  // namespace orbiqa::cli

@@ -1,18 +1,22 @@
 #pragma once
-// The module link of one command: the serial port opened on a COM name, the hand-over pump,
-// the Qt waiter and the transfer channel, all the program's own. Closing the port on every way
-// out matters: a port left with its exclusive-use flag set stays busy for the next program.
+// The module link of one command: the serial port opened on a COM name, the hand-over pump, the
+// wait and the transfer channel. Closing the port on every way out matters: a port left with its
+// exclusive-use flag set stays busy for the next program. A LinkSession lives on one thread (the
+// one that made it); provision runs several, each on its own thread.
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "CommandLine.h"
+#include "link/FrameCodec.h"
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
 #include "transfer/ModuleChannel.h"
-#include "transfer/QtFlagWaiter.h"
+#include "transfer/TransferEngine.h"
 
 namespace orbiqa::cli {
 
@@ -30,42 +34,96 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-class ModuleSession {
+/// Counts the frames that arrive and the ones that decipher into a valid message, so that a
+/// module under another key is told apart from a silent one.
+class FrameTally {
 public:
-    /// Opens the port; CliFailure(kExitPort) with the reason when it cannot be opened. An
-    /// interrupt closes the port and ends the program with 128 + the signal, unless the command
-    /// sets its own handler with OnInterrupt.
-    explicit ModuleSession(const std::string& comName);
-    ~ModuleSession();
-    ModuleSession(const ModuleSession&) = delete;
-    ModuleSession& operator=(const ModuleSession&) = delete;
+    void Feed(std::uint8_t b);
+    int Frames() const { return frames_; }
+    int Valid() const { return valid_; }
+
+private:
+    FrameFinder finder_{LinkKey()};
+    int frames_ = 0;
+    int valid_ = 0;
+    static const AesKey& LinkKey();
+};
+
+class LinkSession {
+public:
+    /// Opens the port; CliFailure(kExitPort) with the reason when it cannot be opened. A wait
+    /// ends early when the device goes away or *stop becomes true (stop may be null).
+    LinkSession(const std::string& comName, const std::atomic<bool>* stop = nullptr);
+    ~LinkSession();
+    LinkSession(const LinkSession&) = delete;
+    LinkSession& operator=(const LinkSession&) = delete;
 
     const std::string& PortName() const { return portName_; }
+    /// "COM90 (/dev/pts/3)": both names, as messages give them.
+    std::string PortLabel() const;
     ModuleLink& Link() { return link_; }
     ModuleChannel& Channel() { return channel_; }
-    QtFlagWaiter& Waiter() { return waiter_; }
 
-    void OnInterrupt(std::function<void(int signal)> handler) {
-        interrupts_.onInterrupt = std::move(handler);
+    /// WaitForFlag: the countdown of 100 ms ticks with nested event processing, ended early by
+    /// a lost device or a stop request.
+    void WaitForFlag(const std::uint8_t& flag, int ticks);
+    WaitForFlagFunction Wait() {
+        return [this](const std::uint8_t& flag, int ticks) { WaitForFlag(flag, ticks); };
     }
 
     bool DeviceLost() const { return deviceLost_; }
+    bool StopRequested() const { return stop_ && stop_->load(); }
     /// CliFailure(kExitPort) when the device went away while open (an unplugged adapter).
     void CheckDevice() const;
+    /// "; N frames arrived but none could be deciphered: ..." when that is what happened, else
+    /// empty: appended to every "did not answer" message.
+    std::string NoAnswerNote() const;
     /// Closes the port; errors are ignored, as nothing is left to do about them.
     void Close() noexcept;
 
 private:
+    void RxChar(int count);
+
     std::string portName_;
+    const std::atomic<bool>* stop_;
     ModuleLink link_;
     QtHandoverPump pump_;
-    QtFlagWaiter waiter_;
     ModuleLinkChannel channel_;
-    InterruptWatch interrupts_;
+    QTimer tick_;
+    int replyCountdown_ = 0;
+    FrameTally tally_;
     bool deviceLost_ = false;
 };
 
+/// A LinkSession of a command run from the terminal: an interrupt (Ctrl+C) ends the running
+/// wait, and the command reports how far it came and exits with 128 + the signal.
+class ModuleSession : public LinkSession {
+public:
+    explicit ModuleSession(const std::string& comName);
+
+    void OnInterrupt(std::function<void(int signal)> handler) {
+        interrupts_.onInterrupt = std::move(handler);
+    }
+    /// The signal that interrupted the command, or 0.
+    int Interrupted() const { return signal_; }
+    /// CliFailure(128 + signal, "what: interrupted ...") when interrupted.
+    void CheckInterrupt(const std::string& what) const;
+
+private:
+    std::atomic<bool> stop_{false};
+    int signal_ = 0;
+    InterruptWatch interrupts_;
+};
+
+/// A port argument as the user gave it (COMn, n, \\.\COMn, or a device path) turned into the
+/// COM name the link opens. A device path is accepted when a COM name leads to it: a link in
+/// the port-link folder, or the fixed ttyS/ttyUSB/ttyACM rule. CliFailure(kExitUsage) otherwise.
+std::string ResolvePortArgument(const std::string& text);
+
 /// "cannot open COMn (/dev/...): reason" for an error of opening the port.
 std::string OpenFailureText(const std::string& comName, int errorCode, int systemCode);
+
+/// "1a2b3c4d": the first 8 hexadecimal digits of SHA-256 over the module key's hex digits.
+std::string KeyFingerprint();
 
 }  // namespace orbiqa::cli

@@ -12,6 +12,9 @@ class ProgressBar final : public TransferObserver {
 public:
     ProgressBar(std::ostream& err, bool enabled, std::string label);
 
+    /// The label of the next transfer ("verify" after "write").
+    void SetLabel(std::string label) { label_ = std::move(label); }
+
     void BarPositionChanged(int position) override;
     void TransferFinished() noexcept override;
 

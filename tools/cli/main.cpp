@@ -19,6 +19,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::cout.flush();
         std::cerr << "orbiqa-cli: unexpected error: " << e.what() << "\n";
-        return orbiqa::cli::kExitModule;
+        return orbiqa::cli::kExitUsage;
     }
 }

@@ -1,0 +1,359 @@
+// provision: one template written to many modules at once, each on its own port and thread, then
+// read back and compared, with one result line per module and a record for the workshop.
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <set>
+
+#include "Commands.h"
+#include "CsvText.h"
+#include "FileAccess.h"
+#include "ImageReport.h"
+#include "JsonText.h"
+#include "ModuleCheck.h"
+#include "ModuleSession.h"
+
+namespace orbiqa::cli {
+
+namespace {
+
+const char* const kPortColumn = "port";
+
+/// One module of the batch: its port, its image and the values it was given.
+struct Module {
+    std::string port;  ///< COM name
+    ParameterImage image;
+    std::vector<std::pair<std::string, std::string>> values;  ///< field, value (--set and CSV)
+};
+
+struct Result {
+    std::string port;
+    std::string label;  ///< "COM90 (/dev/pts/3)"
+    int status = kExitOk;
+    std::string text;
+    int failedBlock = -1;
+    double seconds = 0;
+    std::string finished;  ///< local ISO 8601 time
+};
+
+/// The per-module values of --each: the CSV's columns after "port" are field names.
+std::map<std::string, std::vector<std::pair<std::string, std::string>>> ReadEach(
+    const std::string& path) {
+    std::vector<CsvRow> rows;
+    try {
+        rows = ParseCsv(ReadTextFile(path));
+    } catch (const CsvError& e) {
+        throw CliFailure(kExitUsage, path + ": " + e.what());
+    }
+    if (rows.empty()) throw CliFailure(kExitUsage, path + ": no header line");
+    const auto& header = rows.front().fields;
+    const auto portColumn = std::find(header.begin(), header.end(), kPortColumn);
+    if (portColumn == header.end())
+        throw CliFailure(kExitUsage, path + ": the header has no \"port\" column");
+    std::map<std::string, std::vector<std::pair<std::string, std::string>>> each;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const CsvRow& row = rows[r];
+        const std::string where = path + " line " + std::to_string(row.line);
+        if (row.fields.size() != header.size())
+            throw CliFailure(kExitUsage, where + ": " + std::to_string(row.fields.size()) +
+                                             " fields where the header has " +
+                                             std::to_string(header.size()));
+        std::vector<std::pair<std::string, std::string>> values;
+        std::string port;
+        for (std::size_t c = 0; c < header.size(); ++c) {
+            if (header[c] == kPortColumn)
+                port = ResolvePortArgument(row.fields[c]);
+            else
+                values.emplace_back(header[c], row.fields[c]);
+        }
+        if (!each.emplace(port, values).second)
+            throw CliFailure(kExitUsage, where + ": " + port + " has a line already");
+    }
+    return each;
+}
+
+std::vector<std::string> Assignments(const std::vector<std::pair<std::string, std::string>>& v) {
+    std::vector<std::string> out;
+    for (const auto& [field, value] : v) out.push_back(field + "=" + value);
+    return out;
+}
+
+/// Writes and verifies one module; runs on its own thread.
+Result ProvisionOne(const Module& m, const std::atomic<bool>& stop, int signal) {
+    const auto start = std::chrono::steady_clock::now();
+    Result result{m.port, m.port, kExitOk, {}, -1, 0, {}};
+    try {
+        LinkSession session(m.port, &stop);
+        result.label = session.PortLabel();
+        std::array<std::uint8_t, kParameterImageSize> work{};
+        std::copy(m.image.begin(), m.image.end(), work.begin());
+        TransferEngine engine(session.Channel(), work, session.Wait());
+        const TransferResult written = engine.Write();
+        if (!written.Succeeded()) {
+            const Outcome o = StoppedTransfer(session, stop ? signal : 0, written, "written");
+            result.status = o.status;
+            result.text = o.text;
+            result.failedBlock = written.failedBlock;
+        } else {
+            const ModuleComparison c = CompareWithModule(engine, m.image);
+            if (!c.differingBlocks.empty()) {
+                result.status = kExitDiffers;
+                result.text = "acknowledged every block but differs " + DifferenceText(c);
+                result.failedBlock = c.differingBlocks.front();
+            } else if (!c.read.Succeeded()) {
+                const Outcome o = StoppedTransfer(session, stop ? signal : 0, c.read, "read back");
+                result.status = o.status;
+                result.text = "verify: " + o.text;
+                result.failedBlock = c.read.failedBlock;
+            } else {
+                result.text = "written and verified";
+            }
+        }
+    } catch (const CliFailure& f) {
+        result.status = f.Status();
+        result.text = f.what();
+    } catch (const std::exception& e) {
+        // A send error (EComPort) or anything else ends this module only.
+        result.status = kExitPort;
+        result.text = std::string("the port failed: ") + e.what();
+    }
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.finished = LocalTimestamp();
+    return result;
+}
+
+std::string Seconds(double s) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", s);
+    return text;
+}
+
+std::string ResultLine(const Result& r) {
+    return r.label + ": " + (r.status == kExitOk ? "ok, " : "FAILED: ") + r.text + " (" +
+           Seconds(r.seconds) + " s)";
+}
+
+std::vector<std::string> FieldColumns(const std::vector<Module>& modules) {
+    std::vector<std::string> columns;
+    for (const auto& m : modules)
+        for (const auto& [field, value] : m.values)
+            if (std::find(columns.begin(), columns.end(), field) == columns.end())
+                columns.push_back(field);
+    return columns;
+}
+
+std::string ValueOf(const Module& m, const std::string& field) {
+    std::string value;
+    for (const auto& [f, v] : m.values)
+        if (f == field) value = v;  // a CSV value follows --set, and wins
+    return value;
+}
+
+std::string ReportCsv(const std::vector<Module>& modules, const std::vector<Result>& results) {
+    const auto columns = FieldColumns(modules);
+    std::vector<std::string> header{"port"};
+    header.insert(header.end(), columns.begin(), columns.end());
+    header.insert(header.end(), {"outcome", "status", "failed_block", "seconds", "finished"});
+    std::string csv = CsvLine(header);
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const Result& r = results[i];
+        std::vector<std::string> line{r.label};
+        for (const auto& c : columns) line.push_back(ValueOf(modules[i], c));
+        line.insert(line.end(), {r.status == kExitOk ? "ok" : r.text, std::to_string(r.status),
+                                 r.failedBlock >= 0 ? std::to_string(r.failedBlock) : "",
+                                 Seconds(r.seconds), r.finished});
+        csv += CsvLine(line);
+    }
+    return csv;
+}
+
+std::string ReportJson(const std::vector<Module>& modules, const std::vector<Result>& results,
+                       const std::string& templatePath, int complete) {
+    std::string json = "{\n  \"template\": " + JsonQuote(templatePath) + ",\n  \"modules\": [";
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const Result& r = results[i];
+        json += i ? ",\n" : "\n";
+        json += "    {\"port\": " + JsonQuote(r.port) + ", \"label\": " + JsonQuote(r.label) +
+                ", \"set\": {";
+        for (std::size_t k = 0; k < modules[i].values.size(); ++k)
+            json += (k ? ", " : "") + JsonQuote(modules[i].values[k].first) + ": " +
+                    JsonQuote(modules[i].values[k].second);
+        json +=
+            "}, \"ok\": " + std::string(r.status == kExitOk ? "true" : "false") +
+            ", \"status\": " + std::to_string(r.status) + ", \"outcome\": " + JsonQuote(r.text) +
+            ", \"failedBlock\": " + (r.failedBlock >= 0 ? std::to_string(r.failedBlock) : "null") +
+            ", \"seconds\": " + Seconds(r.seconds) + ", \"finished\": " + JsonQuote(r.finished) +
+            "}";
+    }
+    json += modules.empty() ? "]" : "\n  ]";
+    return json + ",\n  \"complete\": " + std::to_string(complete) +
+           ",\n  \"total\": " + std::to_string(modules.size()) + "\n}\n";
+}
+
+std::vector<Module> PlanModules(const ParsedArgs& args) {
+    const std::string templatePath = args.positionals.at(0);
+    ParameterImage base = LoadImageFile(templatePath);
+    const auto sets = args.Values("--set");
+    const auto setNames = ApplyAssignments(base, sets, "provision --set", true);
+    std::vector<std::pair<std::string, std::string>> setValues;
+    for (std::size_t i = 0; i < sets.size(); ++i)
+        setValues.emplace_back(setNames[i], sets[i].substr(sets[i].find('=') + 1));
+
+    std::vector<std::string> ports;
+    for (const auto& p : args.Values("--port")) {
+        const std::string com = ResolvePortArgument(p);
+        if (std::find(ports.begin(), ports.end(), com) != ports.end())
+            throw CliFailure(kExitUsage, "provision: " + com + " is listed twice");
+        ports.push_back(com);
+    }
+    std::map<std::string, std::vector<std::pair<std::string, std::string>>> each;
+    const auto eachPath = args.Value("--each");
+    if (eachPath) {
+        each = ReadEach(*eachPath);
+        if (ports.empty()) {
+            for (const auto& [port, values] : each) ports.push_back(port);
+        } else {
+            for (const auto& port : ports)
+                if (!each.count(port))
+                    throw CliFailure(kExitUsage, *eachPath + ": no line for " + port);
+            for (const auto& [port, values] : each)
+                if (std::find(ports.begin(), ports.end(), port) == ports.end())
+                    throw CliFailure(kExitUsage,
+                                     *eachPath + ": " + port + " is not among the -p ports");
+        }
+    }
+    if (ports.empty())
+        throw CliFailure(kExitUsage,
+                         "provision: no module: give -p PORT (one per module) or --each");
+
+    // Every value is checked before any port is opened: a batch starts whole or not at all.
+    std::vector<Module> modules;
+    for (const auto& port : ports) {
+        Module m{port, base, setValues};
+        if (eachPath) {
+            const auto& values = each.at(port);
+            ApplyAssignments(m.image, Assignments(values), *eachPath + " (" + port + ")", true);
+            for (const auto& [field, value] : values)
+                m.values.emplace_back(FindField(field)->name, value);
+        }
+        modules.push_back(std::move(m));
+    }
+    return modules;
+}
+
+int RunProvision(const ParsedArgs& args, Io& io) {
+    const std::vector<Module> modules = PlanModules(args);
+    const auto reportPath = args.Value("--report");
+    if (reportPath) CheckWritable(*reportPath);
+    const bool json = args.Flag("--json");
+
+    std::atomic<bool> stop{false};
+    int signal = 0;
+    std::vector<Result> results(modules.size());
+    std::size_t finished = 0;
+    QEventLoop loop;
+    InterruptWatch interrupts;
+    interrupts.onInterrupt = [&](int s) {
+        if (signal == 0) io.err << "orbiqa-cli: provision: interrupted; stopping every module\n";
+        signal = s;
+        stop = true;
+    };
+
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        threads.emplace_back(QThread::create([&, i] {
+            Result r = ProvisionOne(modules[i], stop, SIGINT);
+            QMetaObject::invokeMethod(
+                &loop,
+                [&, i, r] {
+                    results[i] = r;
+                    if (r.status >= 128) results[i].status = 128 + (signal ? signal : SIGINT);
+                    if (!json) io.out << ResultLine(results[i]) << std::endl;
+                    if (++finished == modules.size()) loop.quit();
+                },
+                Qt::QueuedConnection);
+        }));
+        threads.back()->start();
+    }
+    if (finished < modules.size()) loop.exec();
+    for (auto& t : threads) t->wait();
+
+    int complete = 0;
+    int status = kExitOk;
+    std::string completeList, failedList;
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const Result& r = results[i];
+        std::string& list = r.status == kExitOk ? completeList : failedList;
+        list += (list.empty() ? "" : ", ") + r.port;
+        if (r.status == kExitOk)
+            ++complete;
+        else
+            status = std::max(status, r.status);
+    }
+    if (signal != 0) status = 128 + signal;
+    if (reportPath) SaveTextFile(*reportPath, ReportCsv(modules, results));
+    if (json) {
+        io.out << ReportJson(modules, results, args.positionals.at(0), complete);
+    } else {
+        io.out << "provision: " << complete << " of " << modules.size()
+               << " modules written and verified";
+        if (!failedList.empty()) io.out << "; not complete: " << failedList;
+        io.out << "\n";
+    }
+    if (signal != 0)
+        io.err << "orbiqa-cli: provision: interrupted; complete: "
+               << (completeList.empty() ? "none" : completeList) << "\n";
+    return status;
+}
+
+}  // namespace
+
+CommandDef ProvisionCommand() {
+    return {
+        "provision",
+        "provision TEMPLATE.VR3 -p PORT... [--set F=V]... [--each CSV]",
+        "write a template to many modules at once, each verified",
+        "Writes TEMPLATE's blocks 0..14 to every module at the same time, each on its own port,\n"
+        "then reads each back and compares it. --set FIELD=VALUE changes a field for all "
+        "modules;\n"
+        "--each MODULES.csv gives fields per module: a header line with a \"port\" column and "
+        "one\n"
+        "column per field, then a line per module, for example\n"
+        "    port,USER1,SMS1\n"
+        "    COM33,06301112233,Riasztás a boltban\n"
+        "    COM34,06302223344,Riasztás a raktárban\n"
+        "Without -p the modules are the CSV's ports; with both, they must name the same ports.\n"
+        "Values follow the editor's entry rules (see \"set --help\"); only fields of bytes 0..959\n"
+        "(what the module holds) can be provisioned. Every value is checked before any port is\n"
+        "opened. One line a module as it finishes, then a summary:\n"
+        "    COM33 (/dev/ttyUSB0): ok, written and verified (2.4 s)\n"
+        "    COM34 (/dev/ttyUSB1): FAILED: the module did not acknowledge block 6 (6 of 15 blocks "
+        "written) (9.1 s)\n"
+        "    provision: 1 of 2 modules written and verified; not complete: COM34\n"
+        "--report FILE.csv keeps a record: port, the values set, outcome, status, failed block,\n"
+        "seconds and the time it finished. --json prints the record as JSON instead of the lines.\n"
+        "One module's failure does not stop the others. Ctrl+C stops every module at once and "
+        "says\n"
+        "which were complete (exit status 130). Exit status 0 only when every module was written\n"
+        "and verified; otherwise the highest status among the modules (1 differs, 3 port, 4 no\n"
+        "answer or acknowledgement).\n",
+        {{"--port", "PORT", "a module's serial port; once per module", "-p", true},
+         {"--set", "FIELD=VALUE", "change a field for every module", "", true},
+         {"--each", "MODULES.csv", "fields per module"},
+         {"--report", "FILE.csv", "keep a record of the batch"},
+         JsonOption()},
+        1,
+        1,
+        RunProvision};
+}
+
+}  // namespace orbiqa::cli

@@ -1,0 +1,31 @@
+#pragma once
+// Files the command line reads and writes, with errors worded as the other tools of the system
+// word them ("x.VR3: file too short (100 of 1088 bytes)", "nofolder/x.VR3: No such file or
+// directory"), each a CliFailure with exit status 2. Parameter files go through the program's
+// own parameter file functions. No Qt here.
+#include <string>
+
+#include "params/ParameterImage.h"
+
+namespace orbiqa::cli {
+
+/// The 1088 bytes of a parameter file (a longer file's tail is ignored, as the program does).
+ParameterImage LoadImageFile(const std::string& path);
+
+/// Refuses, before any work is done, a path that cannot be written: its folder is missing or
+/// not writable, or it names a folder or a write-protected file.
+void CheckWritable(const std::string& path);
+
+/// Saves a parameter file through the program's save routine (the old file stays intact when
+/// the save fails).
+void SaveImageFile(const std::string& path, const ParameterImage& image);
+
+/// A text file of at most a megabyte (parameter texts, CSV lists); a longer file, a folder or a
+/// device is refused rather than read without bound.
+std::string ReadTextFile(const std::string& path);
+
+/// Writes a text file whole or not at all: the text goes to a new file in the same folder,
+/// reaches the disk, and then replaces the old one.
+void SaveTextFile(const std::string& path, const std::string& text);
+
+}  // namespace orbiqa::cli

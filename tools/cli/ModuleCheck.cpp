@@ -1,0 +1,74 @@
+#include "ModuleCheck.h"
+
+#include <algorithm>
+
+#include "ImageReport.h"
+
+namespace orbiqa::cli {
+
+namespace {
+
+constexpr std::size_t kNamesShown = 12;
+
+std::string Block(int n) {
+    return "block " + std::to_string(n);
+}
+
+}  // namespace
+
+ModuleComparison CompareWithModule(TransferEngine& engine, const ParameterImage& expected) {
+    ModuleComparison c;
+    c.read = engine.Read();
+    // Blocks that did not arrive are taken as equal here; the read's outcome reports them.
+    ParameterImage module = expected;
+    const std::size_t arrived = static_cast<std::size_t>(c.read.blocksDone) * kBlockSize;
+    std::copy_n(engine.ModuleCopy().begin(), arrived, module.begin());
+    for (int n = 0; n < c.read.blocksDone; ++n) {
+        const auto first = static_cast<std::size_t>(n) * kBlockSize;
+        if (!std::equal(module.begin() + first, module.begin() + first + kBlockSize,
+                        expected.begin() + first))
+            c.differingBlocks.push_back(n);
+    }
+    for (const auto& d : DiffImages(expected, module))
+        c.differing.push_back(d.where.empty() ? d.a.name : d.a.name + " (" + d.where + ")");
+    return c;
+}
+
+std::string DifferenceText(const ModuleComparison& comparison) {
+    const auto& blocks = comparison.differingBlocks;
+    std::string text = blocks.size() == 1 ? "in block " : "in blocks ";
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(blocks[i]);
+    const auto& names = comparison.differing;
+    text += ": ";
+    for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i)
+        text += (i ? ", " : "") + names[i];
+    if (names.size() > kNamesShown)
+        text += " and " + std::to_string(names.size() - kNamesShown) + " more";
+    return text;
+}
+
+Outcome StoppedTransfer(const LinkSession& session, int signal, const TransferResult& result,
+                        const std::string& progressVerb) {
+    const std::string progress = "(" + std::to_string(result.blocksDone) + " of " +
+                                 std::to_string(kModuleBlockCount) + " blocks " + progressVerb +
+                                 ")";
+    const std::string block = Block(result.failedBlock);
+    if (signal != 0) return {128 + signal, "interrupted at " + block + " " + progress};
+    if (session.DeviceLost())
+        return {kExitPort,
+                session.PortLabel() + ": the device went away at " + block + " " + progress};
+    switch (result.outcome) {
+        case TransferOutcome::WrongBlock:
+            return {kExitNoAnswer, "the module answered the request for " + block +
+                                       " with another block " + progress};
+        case TransferOutcome::NoAck:
+            return {kExitNoAnswer, "the module did not acknowledge " + block + " " + progress +
+                                       session.NoAnswerNote()};
+        default:
+            return {kExitNoAnswer, "the module did not answer for " + block + " " + progress +
+                                       session.NoAnswerNote()};
+    }
+}
+
+}  // namespace orbiqa::cli
