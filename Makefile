@@ -5,12 +5,19 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
 
+# What each target installs (groups of scripts/install-deps.sh). A target's value reaches its
+# prerequisites, so `deps` installs the groups of the target that was asked for.
+DEPS_GROUPS ?= base
+test: DEPS_GROUPS = base a11y package
+package: DEPS_GROUPS = base package
+fuzz fuzz-ci: DEPS_GROUPS = base fuzz
+
 .PHONY: all deps configure build run test test-asan bench screenshots fuzz fuzz-ci soak package clean
 
 all: build
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh $(DEPS_GROUPS)
 
 configure: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) > $(BUILD)-configure.log 2>&1 \

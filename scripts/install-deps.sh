@@ -1,20 +1,45 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the project needs, and only those that are missing.
+# Installs the Debian 12 packages that a target needs, and only those that are missing.
+#   scripts/install-deps.sh [GROUP...]     (no group: base)
+# Groups:
+#   base     build the programs and run the suite (make run, make test, make test-asan)
+#   a11y     the screen-reader test on a virtual display (AT-SPI bus, Python bindings)
+#   package  the Debian package, its manual pages and its checks (lintian, desktop-file-validate)
+#   fuzz     clang and LLVM with libFuzzer (make fuzz, make fuzz-ci)
+#   windows  the Windows cross build
 set -euo pipefail
-packages=(
-    build-essential cmake pkg-config
-    qt6-base-dev libgl-dev
-    libssl-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    libudev-dev
-    clang libclang-rt-14-dev llvm
-    xvfb xauth
-    dpkg-dev fakeroot
-    g++-mingw-w64-x86-64-posix
-)
-# Serial tests of the Windows build under Wine (tests/windows/wine): the 64-bit Wine and its
-# `wine`/`wineserver` commands. The shim and the pty peer build with the compiler above.
-packages+=(wine wine64)
+
+group_packages() {
+    case "$1" in
+        base)
+            echo build-essential cmake pkg-config \
+                qt6-base-dev libgl-dev qt6-translations-l10n \
+                libssl-dev libudev-dev \
+                libgtest-dev libgmock-dev libbenchmark-dev \
+                xvfb xauth ;;
+        a11y)
+            echo at-spi2-core dbus python3-pyatspi gir1.2-atspi-2.0 xvfb xauth ;;
+        package)
+            echo dpkg-dev fakeroot help2man lintian desktop-file-utils ;;
+        fuzz)
+            echo clang libclang-rt-14-dev llvm ;;
+        windows)
+            echo g++-mingw-w64-x86-64-posix wine wine64 ;;
+        *)
+            echo "unknown group: $1 (base, a11y, package, fuzz, windows)" >&2
+            return 1 ;;
+    esac
+}
+
+groups=("$@")
+[ ${#groups[@]} -eq 0 ] && groups=(base)
+packages=()
+for g in "${groups[@]}"; do
+    list=$(group_packages "$g") || exit 2
+    read -r -a more <<< "$list"
+    packages+=("${more[@]}")
+done
+
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

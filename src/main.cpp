@@ -9,6 +9,7 @@
 #include "platform/SystemSerialDevice.h"
 #include "ports/SorosDialog.h"
 #include "shell/MessageBoxes.h"
+#include "shell/DesktopSetup.h"
 #include "shell/OrbiqaApplication.h"
 #include "shell/Program.h"
 #include "transfer/DownloadForm.h"
@@ -16,6 +17,7 @@
 int main(int argc, char** argv) {
     using namespace orbiqa;
     OrbiqaApplication app(argc, argv);
+    SetUpDesktop(app);
 
     // The link comes first: the windows created before the main window hold a reference to it.
     // The hand-over pump must outlive the port's open state, and the program (whose main window

@@ -8,9 +8,10 @@
 
 namespace orbiqa {
 
-LogMemoView::LogMemoView(const QString& objectName, QWidget* parent) : QPlainTextEdit(parent) {
+LogMemoView::LogMemoView(const QString& objectName, const QString& accessibleName, QWidget* parent)
+    : QPlainTextEdit(parent) {
     setObjectName(objectName);
-    setAccessibleName(objectName);
+    setAccessibleName(accessibleName);
     setReadOnly(true);
     // A vertical scroll bar only: long lines wrap at the memo's width.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

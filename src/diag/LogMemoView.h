@@ -10,8 +10,9 @@ namespace orbiqa {
 class LogMemoView : public QPlainTextEdit, public LogMemo {
     Q_OBJECT
 public:
-    /// objectName is the control's name; memos have no caption, so it is the accessible name too.
-    explicit LogMemoView(const QString& objectName, QWidget* parent = nullptr);
+    /// objectName is the control's name in the code; accessibleName what a person calls it (the
+    /// channel it shows), since memos have no caption of their own.
+    LogMemoView(const QString& objectName, const QString& accessibleName, QWidget* parent = nullptr);
 
     void AddLine(std::string_view text) override;
     void AppendToLastLine(std::string_view text) override;

@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QPushButton>
 
+#include "widgets/Accessibility.h"
+#include "widgets/WindowFont.h"
+
 namespace orbiqa {
 
 namespace {
@@ -17,31 +20,32 @@ constexpr int kMemoWidth = 305;
 constexpr int kRightMemoWidth = 265;
 constexpr int kFullHeight = 513;
 constexpr int kButtonTop = 529;
+constexpr int kFontPointSize = 8;
 }  // namespace
 
 TFormDetails::TFormDetails(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("FormDetails");
     setWindowTitle("Serial Port Details");
-    QFont f = font();
-    f.setPointSize(8);
-    setFont(f);
+    ExposeAsWindow(this);
+    CloseOnEscape(this);
+    setFont(WindowFont(kFontPointSize));
     resize(kClientSize);
     move(kScreenPosition);
 
-    memo2_ = new LogMemoView("Memo2", this);
+    memo2_ = new LogMemoView("Memo2", QString::fromUtf8("Nem használt napló"), this);
     memo2_->setGeometry(kColumnLeft, kTop, kMemoWidth, kFullHeight);
     // The platform theme's menu palette carries the system's menu colour.
     QPalette menuColoured = memo2_->palette();
     menuColoured.setColor(QPalette::Base, QApplication::palette("QMenu").color(QPalette::Window));
     memo2_->setPalette(menuColoured);
 
-    memo3_ = new LogMemoView("Memo3", this);
+    memo3_ = new LogMemoView("Memo3", QString::fromUtf8("1. csatorna"), this);
     memo3_->setGeometry(kColumnMiddle, kTop, kMemoWidth, 153);
-    memo4_ = new LogMemoView("Memo4", this);
+    memo4_ = new LogMemoView("Memo4", QString::fromUtf8("2. csatorna"), this);
     memo4_->setGeometry(kColumnMiddle, kTop + 153 + 8, kMemoWidth, 145);
-    memoDTMF_ = new LogMemoView("MemoDTMF", this);
+    memoDTMF_ = new LogMemoView("MemoDTMF", QString::fromUtf8("DTMF csatorna"), this);
     memoDTMF_->setGeometry(kColumnMiddle, kTop + 153 + 8 + 145 + 6, kMemoWidth, 201);
-    memo5_ = new LogMemoView("Memo5", this);
+    memo5_ = new LogMemoView("Memo5", QString::fromUtf8("3. csatorna"), this);
     memo5_->setGeometry(kColumnRight, kTop, kRightMemoWidth, kFullHeight);
 
     btClear_ = new QPushButton("Clear All", this);

@@ -109,7 +109,7 @@ TSettingsForm::TSettingsForm(ParameterImage& image, QWidget* parent)
     column->setSpacing(8);
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setAccessibleName(QStringLiteral("PageControl1"));
+    PageControl1->setAccessibleName(tr("Beállítási lapok"));
     // Six captions must fit the fixed width side by side, as they always have.
     PageControl1->tabBar()->setStyle(new TCompactTabStyle(PageControl1->tabBar()));
     PageControl1->setUsesScrollButtons(false);

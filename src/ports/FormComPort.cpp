@@ -18,7 +18,9 @@
 #include <QWindow>
 
 #include "base/IntText.h"
+#include "widgets/Accessibility.h"
 #include "widgets/QtText.h"
+#include "widgets/WindowFont.h"
 
 namespace orbiqa {
 namespace {
@@ -34,6 +36,7 @@ constexpr int kColumnWidth = 364;
 constexpr int kPanelWidth = 241;
 constexpr int kLowestUserPort = 1;
 constexpr int kHighestUserPort = 99;
+constexpr int kFontPointSize = 8;
 
 // The input box hands back code-page text, in which a character the code page lacks has become
 // "?". Only the leading number counts, and it is plain ASCII, so "12" followed by any character
@@ -74,7 +77,7 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
     setWindowTitle("Soros portok");
     setAccessibleName(windowTitle());
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(QFont("MS Sans Serif", 8));
+    setFont(WindowFont(kFontPointSize));
 
     Label1 = new QLabel(this);
     Label1->setObjectName("Label1");
@@ -105,7 +108,7 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
-    PopupMenu1->setAccessibleName("PopupMenu1");
+    PopupMenu1->setAccessibleName(QString::fromUtf8("Port menü"));
     jporthozzadsa1 = PopupMenu1->addAction(QString::fromUtf8("Port hozzáadása"));
     jporthozzadsa1->setObjectName("jporthozzadsa1");
 
@@ -125,6 +128,8 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
         panel->setPalette(panelPalette);
         panel->setAlignment(Qt::AlignCenter);
     }
+    ExposeShownText(Panel1, QString::fromUtf8("Kiválasztott port"));
+    ExposeShownText(Panel2, QString::fromUtf8("A kiválasztott port leírása"));
 
     Button1 = new QPushButton("OK", this);
     Button1->setObjectName("Button1");
@@ -284,7 +289,11 @@ void TFormComPort::StringGrid1DrawCell(QPainter& painter, int column, int row, c
         if (column != 0 || !RowExists(row)) return;
         const std::string record = Cell(row);
         if (record.empty()) return;
-        painter.setFont(QFont(font().family(), font().pointSize()));
+        // The whole family list: the first family alone may not exist here.
+        QFont cellFont;
+        cellFont.setFamilies(font().families());
+        cellFont.setPointSize(font().pointSize());
+        painter.setFont(cellFont);
         const bool present = record[0] == '+';
         const QColor text = present ? (selected ? kPresentSelectedText : kPresentText)
                                     : (selected ? kAbsentSelectedText : kAbsentText);
@@ -303,8 +312,8 @@ bool TFormComPort::StringGrid1SelectCell(int column, int row) {
     (void)column;
     if (RowExists(row)) {
         const std::string record = Cell(row);
-        Panel1->setText(FromWin1250(RecordName(record)));
-        Panel2->setText(FromWin1250(RecordDescription(record)));
+        ShowText(Panel1, FromWin1250(RecordName(record)));
+        ShowText(Panel2, FromWin1250(RecordDescription(record)));
         UpdatePanelHints();
         Kivalaszt(row);
     }
@@ -349,8 +358,8 @@ void TFormComPort::GridBeallit(const std::string& text) {
         StringGrid1->clearSelection();
         StringGrid1->setCurrentIndex(QModelIndex());
         settingSelection_ = false;
-        Panel1->clear();
-        Panel2->clear();
+        ShowText(Panel1, {});
+        ShowText(Panel2, {});
         return;
     }
     SelectRow(found);

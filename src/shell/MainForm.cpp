@@ -19,7 +19,9 @@
 #include "shell/MessageBoxes.h"
 #include "shell/VersionRecord.h"
 #include "status/State.h"
+#include "widgets/Accessibility.h"
 #include "widgets/QtText.h"
+#include "widgets/WindowFont.h"
 
 namespace orbiqa {
 
@@ -28,6 +30,7 @@ Q_LOGGING_CATEGORY(lcMainForm, "orbiqa.shell.main", QtInfoMsg)
 namespace {
 constexpr QSize kClientSize(232, 316);
 constexpr int kSaveColumnWidth = 20;
+constexpr int kFontPointSize = 8;
 const char* const kDesignCaption = "Velmora 3";
 const char* const kVariantCaption = " Orbiqa v1.05";
 
@@ -48,9 +51,8 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
       advSave_(2, 1, kSaveColumnWidth) {
     setObjectName("MainForm");
     setWindowTitle(kDesignCaption);
-    QFont f = font();
-    f.setPointSize(8);
-    setFont(f);
+    ExposeAsWindow(this);
+    setFont(WindowFont(kFontPointSize));
     setFixedSize(kClientSize);
 
     // The bevels come first so that the controls lie on top of them.
@@ -67,7 +69,7 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
                                  QRect(16, 16, 200, 25), false);
     panel1_ = new QLabel(this);
     panel1_->setObjectName("Panel1");
-    panel1_->setAccessibleName("Panel1");
+    ExposeShownText(panel1_, QString::fromUtf8("Kiválasztott soros port"));
     panel1_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel1_->setAlignment(Qt::AlignCenter);
     QFont boldFont = font();
@@ -87,7 +89,7 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
 
     statusBar1_ = new QStatusBar(this);
     statusBar1_->setObjectName("StatusBar1");
-    statusBar1_->setAccessibleName("StatusBar1");
+    SpeakStatusMessages(statusBar1_, QString::fromUtf8("Állapotsor"));
     statusBar1_->setSizeGripEnabled(false);
     statusBar1_->setGeometry(0, kClientSize.height() - 20, kClientSize.width(), 20);
 
@@ -163,11 +165,17 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::EnterConnected(bool connected) {
-    btConnect_->setEnabled(!connected);
-    btDisconnect_->setEnabled(connected);
+    QPushButton* now = connected ? btDisconnect_ : btConnect_;
+    QPushButton* before = connected ? btConnect_ : btDisconnect_;
+    // The button that becomes usable is enabled first and takes the focus from the one that
+    // stops being usable; otherwise disabling the focused button passes the focus along the tab
+    // chain to "Kilépés", and a second press of Space would end the program.
+    now->setEnabled(true);
     btStatus_->setEnabled(connected);
     btParameterSetting_->setEnabled(connected);
     btGetVer_->setEnabled(connected);
+    if (focusWidget() == before) now->setFocus(Qt::OtherFocusReason);
+    before->setEnabled(false);
 }
 
 void TMainForm::ShowStatus(const QString& text, const QString& toolTip) {
@@ -225,7 +233,7 @@ void TMainForm::ButtonSelectSerialClick() {
     std::string portNev;
     QString portHNev;
     if (!Chooser(panel1_->text(), portNev, portHNev)) return;
-    panel1_->setText(portHNev);
+    ShowText(panel1_, portHNev);
     TComPort& port = link_.ComPort1();
     const bool wasConnected = port.Connected();
     try {

@@ -30,8 +30,16 @@ void ShowMessageBox(const BoxRequest& request) {
         Hook()(request);
         return;
     }
-    QMessageBox box(ToQt(request.Icon), request.Caption, request.Text, QMessageBox::Ok);
-    box.exec();
+    MakeMessageBox(request)->exec();
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const BoxRequest& request) {
+    auto box = std::make_unique<QMessageBox>(ToQt(request.Icon), request.Caption, QString(), QMessageBox::Ok);
+    // Texts come from the module and the user's files: a version text holding "<" must show
+    // as written, and runs of blanks must keep their width, so the box never guesses markup.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(request.Text);
+    return box;
 }
 
 QString ApplicationCaption() {

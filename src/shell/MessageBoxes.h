@@ -3,7 +3,10 @@
 // that decides how a box looks, and tests can take the boxes instead of blocking on them.
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
+
+class QMessageBox;
 
 namespace orbiqa {
 
@@ -17,6 +20,9 @@ struct BoxRequest {
 
 /// Shows a modal box with one OK button and returns when it is closed.
 void ShowMessageBox(const BoxRequest& request);
+
+/// The box ShowMessageBox shows, not yet shown: plain text, never markup.
+std::unique_ptr<QMessageBox> MakeMessageBox(const BoxRequest& request);
 
 /// Replaces the boxes with hook (nullptr restores them). For tests.
 void SetMessageBoxHook(std::function<void(const BoxRequest&)> hook);

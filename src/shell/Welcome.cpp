@@ -4,6 +4,9 @@
 #include <QLabel>
 #include <QScreen>
 
+#include "widgets/Accessibility.h"
+#include "widgets/WindowFont.h"
+
 namespace orbiqa {
 
 namespace {
@@ -12,6 +15,7 @@ constexpr QSize kClientSize(496, 309);
 constexpr int kBorderWidth = 2;
 constexpr int kVersionRight = 490;
 constexpr int kVersionTop = 292;
+constexpr int kFontPointSize = 8;
 const char* const kVersionText = " v1.05";
 const QColor kGrey(128, 128, 128);
 }  // namespace
@@ -20,6 +24,7 @@ TWelcomeForm::TWelcomeForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setObjectName("WelcomeForm");
     setWindowTitle(QCoreApplication::applicationName());
+    ExposeAsWindow(this);
     setFixedSize(kClientSize + QSize(2 * kBorderWidth, 2 * kBorderWidth));
     QPalette grey = palette();
     grey.setColor(QPalette::Window, kGrey);
@@ -33,8 +38,7 @@ TWelcomeForm::TWelcomeForm(QWidget* parent)
     lbVersion_ = new QLabel(kVersionText, client_);
     lbVersion_->setObjectName("lbVersion");
     lbVersion_->setAccessibleName(kVersionText);
-    QFont bold = font();
-    bold.setPointSize(8);
+    QFont bold = WindowFont(kFontPointSize);
     bold.setBold(true);
     lbVersion_->setFont(bold);
     lbVersion_->setAttribute(Qt::WA_TranslucentBackground);

@@ -11,12 +11,15 @@
 #include "diag/LogMemoView.h"
 #include "link/ModuleLink.h"
 #include "status/ModuleStatusText.h"
+#include "widgets/Accessibility.h"
 #include "widgets/QtText.h"
+#include "widgets/WindowFont.h"
 
 namespace orbiqa {
 
 namespace {
 constexpr QSize kClientSize(368, 294);
+constexpr int kFontPointSize = 8;
 const char* const kPollLine = "??";
 
 QFont Bold(QFont f) {
@@ -25,11 +28,10 @@ QFont Bold(QFont f) {
 }
 
 void ShowLabel(QLabel* label, const StatusLabel& s) {
-    label->setText(FromWin1250(s.Text));
+    ShowText(label, FromWin1250(s.Text));
     QPalette p = label->palette();
     p.setColor(QPalette::WindowText, QColor(s.Colour.Red, s.Colour.Green, s.Colour.Blue));
     label->setPalette(p);
-    label->setAccessibleDescription(label->text());
 }
 }  // namespace
 
@@ -39,9 +41,9 @@ TStateForm::TStateForm(ModuleLink& link, QWidget* parent)
       link_(link) {
     setObjectName("StateForm");
     setWindowTitle(QString::fromUtf8("A modul állapota"));
-    QFont f = font();
-    f.setPointSize(8);
-    setFont(f);
+    ExposeAsWindow(this);
+    CloseOnEscape(this);
+    setFont(WindowFont(kFontPointSize));
     setFixedSize(kClientSize);
 
     HeaderPanel("PanelLineVoltage", QString::fromUtf8("Vezetékes vonal"), "lbLineVoltage", lbLineVoltage_,
@@ -57,12 +59,12 @@ TStateForm::TStateForm(ModuleLink& link, QWidget* parent)
     lbGSMpower->setGeometry(8, 82, 110, 18);
     lbGSMpowVal_ = new QLabel("0", this);
     lbGSMpowVal_->setObjectName("lbGSMpowVal");
-    lbGSMpowVal_->setAccessibleName(powerCaption);
+    ExposeShownText(lbGSMpowVal_, QString::fromUtf8("GSM térerő"), lbGSMpower);
     lbGSMpowVal_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lbGSMpowVal_->setGeometry(118, 82, 28, 18);
     pbTerero_ = new QProgressBar(this);
     pbTerero_->setObjectName("pbTerero");
-    pbTerero_->setAccessibleName("pbTerero");
+    pbTerero_->setAccessibleName(QString::fromUtf8("GSM térerő sáv"));
     pbTerero_->setRange(0, kSignalMaximum);
     pbTerero_->setValue(0);
     pbTerero_->setTextVisible(false);
@@ -73,7 +75,8 @@ TStateForm::TStateForm(ModuleLink& link, QWidget* parent)
     lbStateMessages->setObjectName("lbStateMessages");
     lbStateMessages->setAccessibleName(messagesCaption);
     lbStateMessages->setGeometry(8, 108, 352, 16);
-    memoState_ = new LogMemoView("MemoState", this);
+    memoState_ = new LogMemoView("MemoState", QString::fromUtf8("A modul állapot üzenetei"), this);
+    lbStateMessages->setBuddy(memoState_);
     memoState_->setGeometry(8, 126, 352, 128);
 
     const QString clearCaption = QString::fromUtf8("Üzenetablak törlése");
@@ -114,7 +117,8 @@ QFrame* TStateForm::HeaderPanel(const char* name, const QString& caption, const 
     layout->addWidget(header);
     label = new QLabel(".", panel);
     label->setObjectName(labelName);
-    label->setAccessibleName(caption);  // named by its panel's caption; the state is its description
+    // A screen reader says the state itself, labelled by the panel's caption.
+    ExposeShownText(label, caption, header);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     layout->addWidget(label, 1);
@@ -132,8 +136,7 @@ void TStateForm::ShowModuleStatus() {
     ShowLabel(lbLineVoltage_, v.LineVoltage);
     ShowLabel(lbGSMLine_, v.GSMLine);
     pbTerero_->setValue(v.SignalBarPosition);
-    lbGSMpowVal_->setText(FromWin1250(v.SignalText));
-    lbGSMpowVal_->setAccessibleDescription(lbGSMpowVal_->text());
+    ShowText(lbGSMpowVal_, FromWin1250(v.SignalText));
 }
 
 void TStateForm::TimerStateTimer() { link_.SendTextLine(kPollLine); }

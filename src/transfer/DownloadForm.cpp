@@ -11,6 +11,7 @@
 
 #include "base/ErrorText.h"
 #include "transfer/ParameterFile.h"
+#include "transfer/TransferOutcomeText.h"
 
 namespace orbiqa {
 
@@ -88,7 +89,7 @@ TFormDownload::~TFormDownload() { engine_.SetObserver(nullptr); }
 void TFormDownload::BuildControls() {
     Progress = new QProgressBar(this);
     Progress->setObjectName(QStringLiteral("Progress"));
-    Progress->setAccessibleName(QStringLiteral("Progress"));
+    Progress->setAccessibleName(QStringLiteral("Átvitel állapota"));
     Progress->setRange(0, kProgressMaximum);
     Progress->setValue(0);
     Progress->setTextVisible(false);
@@ -155,9 +156,14 @@ void TFormDownload::SetBarPosition(int position) {
     Progress->setValue(std::clamp(position, 0, kProgressMaximum));
 }
 
-void TFormDownload::btReadClick() { engine_.Read(); }
-void TFormDownload::btWriteClick() { engine_.Write(); }
-void TFormDownload::btCompareClick() { engine_.Compare(); }
+void TFormDownload::btReadClick() { SayOutcome(TransferKind::Read, engine_.Read()); }
+void TFormDownload::btWriteClick() { SayOutcome(TransferKind::Write, engine_.Write()); }
+void TFormDownload::btCompareClick() { SayOutcome(TransferKind::Compare, engine_.Compare()); }
+
+void TFormDownload::SayOutcome(TransferKind kind, const TransferResult& result) {
+    const QString said = TransferOutcomeText(kind, result);
+    if (!said.isEmpty()) Progress->setAccessibleDescription(said);
+}
 
 void TFormDownload::btOpenClick() {
     SetBarColour(BarColour::Green);
@@ -217,7 +223,11 @@ void TFormDownload::NotConnected() {
     box.exec();
 }
 
-void TFormDownload::TransferStarted() { DisableButtons(); }
+void TFormDownload::TransferStarted() {
+    DisableButtons();
+    // The last outcome no longer holds once a new transfer runs.
+    Progress->setAccessibleDescription(QString());
+}
 void TFormDownload::TransferFinished() noexcept { EnableButtons(); }
 void TFormDownload::BarPositionChanged(int position) { SetBarPosition(position); }
 void TFormDownload::BarColourChanged(BarColour colour) { SetBarColour(colour); }

@@ -10,6 +10,7 @@
 
 #include "transfer/QtFlagWaiter.h"
 #include "transfer/TransferEngine.h"
+#include "transfer/TransferOutcomeText.h"
 
 class QProgressBar;
 class QPushButton;
@@ -76,6 +77,8 @@ private:
                   QWidget* parent);
     void BuildControls();
     void SetBarPosition(int position);
+    /// Puts the outcome, which the bar shows by colour, into the bar's accessible description.
+    void SayOutcome(TransferKind kind, const TransferResult& result);
     QString ChooseFile(FileDialogKind kind);
     QString RunFileDialog(FileDialogKind kind, const QString& lastName);
 

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <memory>
 
 #include "link/FakeSerialDevice.h"
@@ -23,7 +24,10 @@
 #include "ports/FormComPort.h"
 #include "ports/MemoryRegistry.h"
 #include "ports/SorosKeres.h"
+#include "support/AccessibleTree.h"
+#include "ports/FakeRegistry.h"
 #include "transfer/DownloadForm.h"
+#include "transfer/FakeModule.h"
 
 using namespace orbiqa;
 
@@ -77,4 +81,66 @@ TEST(Accessibility, EditorTransferAndChooserWindows) {
     SorosKeres keres(std::make_shared<MemoryRegistry>());
     TFormComPort chooser(keres);
     EXPECT_GE(ExpectNamed(&chooser), 2);
+}
+
+namespace {
+
+QAccessibleInterface* FindByDescription(QWidget* window, const QString& text) {
+    return test::FindAccessible(QAccessible::queryAccessibleInterface(window), [&](QAccessibleInterface* a) {
+        return a->text(QAccessible::Description) == text;
+    });
+}
+
+}  // namespace
+
+TEST(Accessibility, TheBarSaysTheOutcomeThatItsColourShows) {
+    test::FakeModule module;
+    std::array<std::uint8_t, kParameterImageSize> bytes{};
+    TFormDownload download(module, ImageBytes(bytes));
+    // Answers arrive through the event loop, as the port's hand-overs do.
+    module.onSend = [&] { QTimer::singleShot(0, &download, [&] { module.Deliver(); }); };
+    auto* bar = download.findChild<QProgressBar*>("Progress");
+    const auto said = [&](const char* utf8) {
+        QAccessibleInterface* node = FindByDescription(&download, QString::fromUtf8(utf8));
+        return node ? node->object() : nullptr;
+    };
+
+    module.memory[5] = 0x42;
+    download.btReadClick();
+    EXPECT_EQ(said("Beolvasás kész"), bar);
+    download.btCompareClick();
+    EXPECT_EQ(said("Az adatok egyeznek"), bar);
+
+    module.memory[3 * kBlockSize] ^= 1;
+    download.btCompareClick();
+    EXPECT_EQ(said("Az adatok eltérnek (első eltérés: blokk 3)"), bar);
+    // A compare that saw a difference and then a wrong answer says both (a wrong answer, unlike
+    // a missing one, does not wait out the time-out).
+    module.wrongBlock = 9;
+    download.btCompareClick();
+    EXPECT_EQ(said("Az adatok eltérnek (első eltérés: blokk 3); Hibás válasz (blokk 9)"), bar);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(bar)->text(QAccessible::Name), QString::fromUtf8("Átvitel állapota"));
+}
+
+TEST(Accessibility, EachPortRowSaysWhetherThePortIsPresent) {
+    auto registry = std::make_shared<MemoryRegistry>();
+    test::AddPortDevice(*registry, "ACPI\\PNP0501\\1", "Communications Port (COM1)", "(Standard port types)");
+    test::AddPortDevice(*registry, "ACPI\\PNP0501\\2", "Communications Port (COM2)", "(Standard port types)");
+    test::MarkPresent(*registry, "Serial1", "COM1");
+    SorosKeres keres(registry);
+    TFormComPort chooser(keres);
+    chooser.SetDefaultDisplayName("Communications Port (COM2)");
+    chooser.show();
+    chooser.FormActivate();
+
+    const auto presence = [&](const char* name) {
+        QAccessibleInterface* row = test::FindByName(&chooser, QString::fromLatin1(name));
+        return row ? row->text(QAccessible::Description).section(';', 0, 0) : QString();
+    };
+    EXPECT_EQ(presence("Communications Port (COM1)"), QString::fromUtf8("elérhető"));
+    EXPECT_EQ(presence("Communications Port (COM2)"), QString::fromUtf8("nem elérhető"));
+    // The two panels read as the chosen port's name and description.
+    QAccessibleInterface* panel = test::FindByObjectName(&chooser, "Panel2");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->text(QAccessible::Name), "(Standard port types)");
 }

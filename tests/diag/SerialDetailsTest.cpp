@@ -11,7 +11,7 @@
 using namespace orbiqa;
 
 TEST(LogMemoView, ShowsWindows1250TextAndStartsLinesLikeTheRule) {
-    LogMemoView memo("Memo3");
+    LogMemoView memo("Memo3", "1. csatorna");
     AppendLogText(memo, "Kimen\xF5 h\xEDv\xE1s\r");  // "Kimenő hívás" in Windows-1250
     AppendLogText(memo, "\xFBr");                    // "űr"
     EXPECT_EQ(memo.Lines(), (QStringList{QString::fromUtf8("Kimenő hívás"), QString::fromUtf8("űr")}));
@@ -38,7 +38,7 @@ TEST(FormDetails, ClearAllEmptiesEveryPaneButKeepsPendingLines) {
 }
 
 TEST(LogMemoView, WrapsLongLinesInsteadOfScrollingSideways) {
-    LogMemoView memo("Memo3");
+    LogMemoView memo("Memo3", "1. csatorna");
     memo.resize(305, 153);
     memo.show();
     AppendLogText(memo, std::string(400, 'x'));

@@ -1,7 +1,17 @@
+// What a screen reader finds in the main, status and traffic-log windows: controls under what
+// a person calls them, changing texts under the text shown, and the keyboard focus where the
+// next key press makes sense.
 #include <QAccessible>
 #include <QAccessibleInterface>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
 #include <map>
 
+#include "support/AccessibleTree.h"
 #include "diag/SerialDetails.h"
 #include "ShellFixture.h"
 #include "status/State.h"
@@ -11,68 +21,139 @@ using namespace orbiqa::test;
 
 namespace {
 
-using NameTable = std::map<QString, QString>;  // object name -> accessible name
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
-// Every (object name, accessible name) reachable from a window through the accessibility tree,
-// the way a screen reader walks it.
-void Collect(QAccessibleInterface* node, std::multimap<QString, QString>& found, int depth = 0) {
-    if (!node || depth > 12) return;
-    if (QObject* o = node->object(); o && !o->objectName().isEmpty())
-        found.emplace(o->objectName(), node->text(QAccessible::Name));
-    for (int i = 0; i < node->childCount(); ++i) Collect(node->child(i), found, depth + 1);
-}
-
-void ExpectReachable(QWidget* window, const NameTable& expected) {
-    std::multimap<QString, QString> found;
-    Collect(QAccessible::queryAccessibleInterface(window), found);
+// Every (object name -> accessible name) pair must be reachable from the window's root.
+void ExpectNamed(QWidget* window, const std::map<QString, QString>& expected) {
     for (const auto& [objectName, name] : expected) {
-        const auto range = found.equal_range(objectName);
-        bool match = false;
-        for (auto it = range.first; it != range.second; ++it) match = match || it->second == name;
-        EXPECT_TRUE(match) << objectName.toStdString() << " not found as \"" << name.toStdString() << "\"";
+        QAccessibleInterface* node = FindByObjectName(window, objectName);
+        ASSERT_NE(node, nullptr) << objectName.toStdString() << " is not in the tree";
+        EXPECT_EQ(node->text(QAccessible::Name), name) << objectName.toStdString();
     }
 }
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+// The caption label that names a value label, through the "labelled by" relation.
+QString LabelOf(QAccessibleInterface* node) {
+    for (const auto& [other, relation] : node->relations(QAccessible::Label)) return other->text(QAccessible::Name);
+    return {};
+}
+
+struct AccessibilityFixture : ShellFixture {
+    QString StatusBarName() { return FindByObjectName(Main(), "StatusBar1")->text(QAccessible::Name); }
+    QPushButton* Button(const char* name) { return Control<QPushButton>(name); }
+    void PressSpace(QWidget* w) {
+        QTest::keyClick(w, Qt::Key_Space);
+        QCoreApplication::processEvents();
+    }
+};
 
 }  // namespace
 
-TEST_F(ShellFixture, EveryControlIsReachableUnderItsCaptionLabelOrName) {
+TEST_F(AccessibilityFixture, ControlsAreNamedAsAPersonCallsThemAndWindowsAreWindows) {
     StartProgram();
-    ExpectReachable(Main(), {
+    ExpectNamed(Main(), {
         {"ButtonSelectSerial", U("Soros port kiválasztása")},
-        {"Panel1", "Panel1"},
         {"btConnect", U("Soros kapcsolat létrehozása")},
-        {"btDisconnect", U("Soros kapcsolat bontása")},
-        {"btStatus", U("Modul állapotának figyelése")},
-        {"btParameterSetting", U("Paraméterek beállítása")},
-        {"btGetVer", U("Modul verzió lekérdezése")},
         {"btClose", U("Kilépés")},
-        {"StatusBar1", "StatusBar1"},
+        {"StatusBar1", U("Állapotsor")},
     });
-    ExpectReachable(program->StateForm(), {
-        {"PanelLineVoltage", U("Vezetékes vonal")},
-        {"lbLineVoltage", U("Vezetékes vonal")},
+    ExpectNamed(program->StateForm(), {
         {"PanelIN1", "IN1"},
-        {"lbIN1", "IN1"},
-        {"PanelGSMLine", U("GSM vonal státusz")},
-        {"lbGSMLine", U("GSM vonal státusz")},
-        {"lbGSMpower", U("GSM térerő (0-31):")},
-        {"lbGSMpowVal", U("GSM térerő (0-31):")},
-        {"pbTerero", "pbTerero"},
-        {"lbStateMessages", U("A modul állapot üzenetei:")},
-        {"MemoState", "MemoState"},
+        {"pbTerero", U("GSM térerő sáv")},
+        {"MemoState", U("A modul állapot üzenetei")},
         {"btClearMsg", U("Üzenetablak törlése")},
-        {"btClose", U("Ablak bezárása")},
     });
-    ExpectReachable(program->FormDetails(), {
-        {"Memo2", "Memo2"},
-        {"Memo3", "Memo3"},
-        {"Memo4", "Memo4"},
-        {"Memo5", "Memo5"},
-        {"MemoDTMF", "MemoDTMF"},
+    ExpectNamed(program->FormDetails(), {
+        {"Memo2", U("Nem használt napló")},
+        {"Memo3", U("1. csatorna")},
+        {"Memo4", U("2. csatorna")},
+        {"MemoDTMF", U("DTMF csatorna")},
+        {"Memo5", U("3. csatorna")},
         {"btClear", "Clear All"},
-        {"Close", "Close"},
     });
-    ExpectReachable(program->WelcomeForm(), {{"lbVersion", " v1.05"}});
+    for (QWidget* window : {static_cast<QWidget*>(Main()), static_cast<QWidget*>(program->StateForm()),
+                            static_cast<QWidget*>(program->FormDetails()),
+                            static_cast<QWidget*>(program->WelcomeForm())}) {
+        QAccessibleInterface* root = QAccessible::queryAccessibleInterface(window);
+        EXPECT_EQ(root->role(), QAccessible::Window) << window->objectName().toStdString();
+        EXPECT_EQ(root->text(QAccessible::Name), window->windowTitle());
+    }
+}
+
+TEST_F(AccessibilityFixture, TheConnectionMessageAndTheChosenPortAreReadByTheirText) {
+    StartProgram();
+    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev) {
+        portNev = "COM33";
+        portHNev = "FT232R USB UART - ttyUSB0 (COM33)";
+        return true;
+    };
+
+    Button("btConnect")->click();
+    EXPECT_NE(FindByName(Main(), U(" Soros kapcsolat rendben.")), nullptr);
+    device->Fail().open = EBUSY;
+    Button("btDisconnect")->click();
+    EXPECT_EQ(StatusBarName(), U(" Nincs soros kapcsolat."));
+    Button("btConnect")->click();
+    EXPECT_EQ(StatusBarName(), U(" Hiba: A COM port nem elérhető!"));
+
+    QLabel* panel = Main()->findChild<QLabel*>("Panel1");
+    Button("ButtonSelectSerial")->click();
+    QAccessibleInterface* port = FindByName(Main(), "FT232R USB UART - ttyUSB0 (COM33)");
+    ASSERT_NE(port, nullptr);
+    EXPECT_EQ(port->object(), panel);
+    EXPECT_EQ(port->text(QAccessible::Description), U("Kiválasztott soros port"));
+}
+
+TEST_F(AccessibilityFixture, EachStatusValueIsReadByItsTextAndLabelledByItsCaption) {
+    StartProgram();
+    TStateForm* state = program->StateForm();
+    state->ModuleStatusReceived({0x11, 17, 2, 0});
+
+    const std::map<QString, QString> valueToCaption = {
+        {U("Rövidzár"), "IN1"},
+        {U("Vonal rendben"), U("Vezetékes vonal")},
+        {U("Kimenő hívás folyamatban 2"), U("GSM vonal státusz")},
+        {"17", U("GSM térerő (0-31):")},
+    };
+    for (const auto& [value, caption] : valueToCaption) {
+        QAccessibleInterface* node = FindByName(state, value);
+        ASSERT_NE(node, nullptr) << value.toStdString();
+        EXPECT_EQ(LabelOf(node), caption) << value.toStdString();
+    }
+}
+
+TEST_F(AccessibilityFixture, FocusFollowsTheLinkButtonsSoASecondSpaceNeverQuits) {
+    StartProgram();
+    Main()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+    Button("btConnect")->setFocus();
+
+    PressSpace(Button("btConnect"));
+    ASSERT_TRUE(link->ComPort1().Connected());
+    EXPECT_EQ(QApplication::focusWidget(), Button("btDisconnect"));
+
+    PressSpace(Button("btDisconnect"));
+    EXPECT_FALSE(link->ComPort1().Connected());
+    EXPECT_EQ(QApplication::focusWidget(), Button("btConnect"));
+    EXPECT_TRUE(Main()->isVisible());
+
+    // A failed open leaves the focus where it was, on the button that may be tried again.
+    device->Fail().open = EBUSY;
+    PressSpace(Button("btConnect"));
+    EXPECT_EQ(QApplication::focusWidget(), Button("btConnect"));
+}
+
+TEST_F(AccessibilityFixture, EscapeClosesTheStatusAndTrafficLogWindowsButNotTheMainWindow) {
+    StartProgram();
+    for (QWidget* window : {static_cast<QWidget*>(program->StateForm()), static_cast<QWidget*>(program->FormDetails())}) {
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window)) << window->objectName().toStdString();
+        QTest::keyClick(window, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
+    }
+    Main()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+    QTest::keyClick(Main(), Qt::Key_Escape);
+    EXPECT_TRUE(Main()->isVisible());
 }

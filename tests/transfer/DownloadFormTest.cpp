@@ -76,7 +76,7 @@ TEST_F(DownloadFormTest, ControlsCaptionsAndFreshImage) {
     EXPECT_EQ(form->size(), QSize(276, 276));
     EXPECT_EQ(Progress()->minimum(), 0);
     EXPECT_EQ(Progress()->maximum(), 12);
-    EXPECT_EQ(Progress()->accessibleName(), QStringLiteral("Progress"));
+    EXPECT_EQ(Progress()->accessibleName(), QStringLiteral("Átvitel állapota"));
     const std::pair<const char*, const char*> captions[] = {
         {"btOpen", "Beolvasás fájlból"},
         {"btSave", "Mentés fájlba"},

@@ -4,13 +4,27 @@
 // bring their own render functions, called after them.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
+
+#if defined(__unix__)
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QTableWidget>
+
+#include "platform/LinuxRegistryReader.h"
+#include "ports/FormComPort.h"
+#endif
 
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
@@ -18,6 +32,7 @@
 #include "link/ModuleLink.h"
 #include "params/SettingsForm.h"
 #include "ports/PortChooserScreenshot.h"
+#include "shell/DesktopSetup.h"
 #include "shell/MainForm.h"
 #include "shell/Welcome.h"
 #include "status/State.h"
@@ -36,6 +51,7 @@ struct Scene {
     std::unique_ptr<TMainForm> mainForm =
         std::make_unique<TMainForm>(link, *stateForm, *formDetails, nullptr);
     std::unique_ptr<TWelcomeForm> welcomeForm = std::make_unique<TWelcomeForm>();
+    QString simulatorPortName;
 };
 
 struct Renderer {
@@ -47,15 +63,71 @@ void Texts(LogMemo& memo, const std::vector<const char*>& lines) {
     for (const char* l : lines) AppendLogText(memo, l);
 }
 
+constexpr const char* kSimulatorPort = "COM90";
+
+// The display name the port chooser gives the simulator's port: a pseudo-terminal published
+// under COM90 in a scratch port-link folder, found by the real discovery and chosen by the real
+// chooser's rules, so the picture shows what a user of `make run` sees after choosing it.
+QString ChooserNameOfSimulatorPort(const QString& scratch) {
+#if defined(__unix__)
+    static const int master = posix_openpt(O_RDWR | O_NOCTTY);  // kept open while the tool runs
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return {};
+    const QString links = scratch + "/orbiqa/ports";
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch));
+    if (!QDir().mkpath(links) || !QFile::link(QString::fromLocal8Bit(ptsname(master)), links + '/' + kSimulatorPort))
+        return {};
+    SorosKeres keres(std::make_shared<LinuxRegistryReader>());
+    TFormComPort chooser(keres);
+    chooser.show();
+    chooser.FormActivate();
+    for (int row = 0; row < chooser.StringGrid1->rowCount(); ++row)
+        if (RecordName(chooser.Cell(row)).find(std::string("(") + kSimulatorPort + ")") != std::string::npos) {
+            chooser.StringGrid1SelectCell(0, row);
+            chooser.FormClose();
+            return QString::fromLocal8Bit(chooser.SelectedDisplayName());
+        }
+    chooser.FormClose();
+#else
+    (void)scratch;
+#endif
+    return {};
+}
+
+// The save dialog of the transfer window's "Mentés fájlba", in Qt's Hungarian texts, over a
+// folder holding two parameter files.
+bool RenderFileDialog(const QString& path, const QString& scratch) {
+    const QString folder = scratch + "/parameterek";
+    QDir().mkpath(folder);
+    for (const char* name : {"iroda.VR3", "raktar.VR3"}) {
+        QFile file(folder + '/' + name);
+        if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(1088, '\xFF'));
+    }
+    QFileDialog dialog(nullptr);
+    dialog.setObjectName("SaveDialog1");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QtFileFilter(QString::fromLatin1(TFormDownload::kFileFilter)));
+    dialog.setDirectory(folder);
+    dialog.selectFile("modul.VR3");
+    dialog.resize(640, 400);
+    dialog.show();
+    // The folder is listed by a background thread; give it a moment to fill the view.
+    for (int i = 0; i < 50; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    return dialog.grab().save(path);
+}
+
 std::vector<Renderer> Renderers() {
     return {
         {"welcome.png",
          [](Scene& s) { return s.welcomeForm.get(); }},
         {"main-window.png",
          [](Scene& s) {
-             s.mainForm->Chooser = [](const QString&, std::string& portNev, QString& portHNev) {
-                 portNev = "COM90";
-                 portHNev = "orbiqa-modsim (COM90)";
+             s.mainForm->Chooser = [&s](const QString&, std::string& portNev, QString& portHNev) {
+                 portNev = kSimulatorPort;
+                 portHNev = s.simulatorPortName;
                  return true;
              };
              s.mainForm->findChild<QPushButton*>("ButtonSelectSerial")->click();
@@ -88,6 +160,7 @@ std::vector<Renderer> Renderers() {
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    SetUpDesktop(app);
     if (argc != 2) {
         std::fprintf(stderr, "usage: orbiqa-screenshots DIR\n");
         return 2;
@@ -102,7 +175,12 @@ int main(int argc, char** argv) {
     QDir::setCurrent(scratch.path());
 
     Scene scene;
+    scene.simulatorPortName = ChooserNameOfSimulatorPort(scratch.path());
     int failures = 0;
+    if (scene.simulatorPortName.isEmpty()) {
+        std::fprintf(stderr, "orbiqa-screenshots: the chooser did not list %s\n", kSimulatorPort);
+        ++failures;
+    }
     for (const Renderer& r : Renderers()) {
         QWidget* w = r.render(scene);
         w->ensurePolished();
@@ -123,5 +201,9 @@ int main(int argc, char** argv) {
     else
         ++failures;
     for (const QString& page : RenderSettingsPages(out)) std::printf("%s\n", qPrintable(page));
+    if (RenderFileDialog(out + "/file-dialog.png", scratch.path()))
+        std::printf("%s\n", qPrintable(out + "/file-dialog.png"));
+    else
+        ++failures;
     return failures ? 1 : 0;
 }

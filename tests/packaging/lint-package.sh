@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the Debian package into a scratch folder and checks it as a Debian packager would:
+# lintian --pedantic reports no tag (the package's overrides name each accepted one with its
+# reason), and desktop-file-validate accepts the desktop entry, as packaged and as in the
+# source. Exits 77 (skipped) where the tools are missing: scripts/install-deps.sh package.
+set -euo pipefail
+build=$1
+source=$2
+for tool in lintian desktop-file-validate dpkg-deb cpack; do
+    command -v "$tool" > /dev/null || { echo "$tool not available; skipping"; exit 77; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+desktop-file-validate "$source/packaging/orbiqa.desktop" || fail "desktop entry in the source"
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/out" > "$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack failed"; }
+deb=$(find "$work/out" -maxdepth 1 -name 'orbiqa_*.deb' | head -n 1)
+[ -n "$deb" ] || fail "no package made"
+dpkg-deb -x "$deb" "$work/root"
+desktop-file-validate "$work/root/usr/share/applications/orbiqa.desktop" || fail "packaged desktop entry"
+
+# Every tag counts, down to pedantic ones; only the overridden ones (each with its reason in
+# packaging/lintian-overrides) pass.
+lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb" \
+    || fail "lintian reports tags"
+echo "lintian and desktop-file-validate: clean"
