@@ -237,11 +237,17 @@ TEST_F(PortFixture, ACloseFindsAVanishedDeviceEvenWhenNothingReportedIt) {
 TEST_F(PortFixture, AFailedDeliveryNotCausedByTheDeviceEndsTheEventsButIsNoLoss) {
     test::ManualPump pump(*port);
     int lost = 0;
-    port->OnRxChar = [](TComPort&, int) { throw std::runtime_error("handler"); };
+    bool handled = false;
+    port->OnRxChar = [&](TComPort&, int) {
+        handled = true;
+        throw std::runtime_error("handler");
+    };
     port->OnDeviceLost = [&](TComPort&) { ++lost; };
     port->SetConnected(true);
     dev->Receive("x");
-    ASSERT_TRUE(pump.PumpUntil([&] { return !port->EventThreadRunning(); }));
+    ASSERT_TRUE(pump.PumpUntil([&] { return handled; }));
+    for (int i = 0; i < 200 && port->EventThreadRunning(); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(port->EventThreadRunning());
     EXPECT_TRUE(port->Connected());
     EXPECT_EQ(lost, 0);
     EXPECT_FALSE(port->DeviceLost());
