@@ -224,13 +224,10 @@ std::vector<Module> PlanModules(const ParsedArgs& args) {
         if (ports.empty()) {
             for (const auto& [port, values] : each) ports.push_back(port);
         } else {
+            // -p picks lines of the list, as when one module of a batch is done again.
             for (const auto& port : ports)
                 if (!each.count(port))
                     throw CliFailure(kExitUsage, *eachPath + ": no line for " + port);
-            for (const auto& [port, values] : each)
-                if (std::find(ports.begin(), ports.end(), port) == ports.end())
-                    throw CliFailure(kExitUsage,
-                                     *eachPath + ": " + port + " is not among the -p ports");
         }
     }
     if (ports.empty())
@@ -333,7 +330,7 @@ CommandDef ProvisionCommand() {
         "    port,USER1,SMS1\n"
         "    COM33,06301112233,Riasztás a boltban\n"
         "    COM34,06302223344,Riasztás a raktárban\n"
-        "Without -p the modules are the CSV's ports; with both, they must name the same ports.\n"
+        "Without -p the modules are the CSV's ports; with -p, each names its line of the CSV.\n"
         "Values follow the editor's entry rules (see \"set --help\"); only fields of bytes 0..959\n"
         "(what the module holds) can be provisioned. Every value is checked before any port is\n"
         "opened. One line a module as it finishes, then a summary:\n"
