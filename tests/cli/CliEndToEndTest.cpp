@@ -11,7 +11,7 @@
 #include <iterator>
 #include <memory>
 
-#include "CliProcess.h"
+#include "CliFixture.h"
 #include "params/EEAddr.h"
 #include "params/ImageFields.h"
 #include "transfer/ParameterFile.h"
@@ -28,75 +28,7 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::MatchesRegex;
 using ::testing::StartsWith;
-
-using Bytes = std::vector<std::uint8_t>;
-constexpr std::size_t kImageSize = 1088;
-constexpr std::size_t kModuleBytes = 960;
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-ParameterImage LoadImage(const std::string& path) {
-    ParameterImage image;
-    orbiqa::LoadParameterFile(path, orbiqa::ImageBytes(image.data(), ParameterImage::Size));
-    return image;
-}
-
-void SaveImage(const std::string& path, const ParameterImage& image) {
-    orbiqa::SaveParameterFile(path,
-                              std::span<const std::uint8_t, kImageSize>(image.data(), kImageSize));
-}
-
-QJsonObject JsonOf(const std::string& text) {
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
-    return doc.object();
-}
-
-class CliEndToEndTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* program : {"orbiqa-cli", "orbiqa-modsim"})
-            if (!fs::exists(modsimtest::BinaryDir() + "/" + program))
-                GTEST_SKIP() << program << " not built";
-        moduleBytes.resize(kImageSize);
-        for (std::size_t i = 0; i < kImageSize; ++i)
-            moduleBytes[i] = static_cast<std::uint8_t>(i * 11 + 5);
-        memoryFile = Path("module.VR3");
-        WriteFile(memoryFile, moduleBytes);
-    }
-
-    /// The simulator on the memory file, fast, without texts unless the options ask for them.
-    const std::string& StartModule(std::vector<std::string> options = {}) {
-        options.insert(options.end(), {"--fast", "--memory", memoryFile});
-        if (std::find(options.begin(), options.end(), "--texts") == options.end())
-            options.insert(options.end(), {"--texts", "off"});
-        sim = std::make_unique<SimProcess>(options, config.Path() + "/orbiqa/ports");
-        EXPECT_THAT(sim->ComName(), StartsWith("COM")) << sim->StartLine();
-        return sim->ComName();
-    }
-
-    CliResult Cli(const std::vector<std::string>& args, bool errToTerminal = false) {
-        return clitest::RunCli(args, config.Path(), errToTerminal);
-    }
-
-    std::string Path(const std::string& name) const { return files.Path() + "/" + name; }
-
-    TempDir config;  // XDG_CONFIG_HOME of the simulator's link and of every orbiqa-cli run
-    TempDir files;
-    Bytes moduleBytes;
-    std::string memoryFile;
-    std::unique_ptr<SimProcess> sim;
-};
+using namespace clitest;
 
 TEST_F(CliEndToEndTest, ReadSavesTheModuleBlocksWithAZeroTail) {
     const std::string port = StartModule();

@@ -37,6 +37,7 @@ struct Module {
 struct Result {
     std::string port;
     std::string label;  ///< "COM90 (/dev/pts/3)"
+    std::string device;
     int status = kExitOk;
     std::string text;
     int failedBlock = -1;
@@ -89,10 +90,11 @@ std::vector<std::string> Assignments(const std::vector<std::pair<std::string, st
 /// Writes and verifies one module; runs on its own thread.
 Result ProvisionOne(const Module& m, const std::atomic<bool>& stop, int signal) {
     const auto start = std::chrono::steady_clock::now();
-    Result result{m.port, m.port, kExitOk, {}, -1, 0, {}};
+    Result result{m.port, m.port, {}, kExitOk, {}, -1, 0, {}};
     try {
         LinkSession session(m.port, &stop);
         result.label = session.PortLabel();
+        result.device = session.DevicePath();
         std::array<std::uint8_t, kParameterImageSize> work{};
         std::copy(m.image.begin(), m.image.end(), work.begin());
         TransferEngine engine(session.Channel(), work, session.Wait());
@@ -160,13 +162,13 @@ std::string ValueOf(const Module& m, const std::string& field) {
 
 std::string ReportCsv(const std::vector<Module>& modules, const std::vector<Result>& results) {
     const auto columns = FieldColumns(modules);
-    std::vector<std::string> header{"port"};
+    std::vector<std::string> header{"port", "device"};
     header.insert(header.end(), columns.begin(), columns.end());
     header.insert(header.end(), {"outcome", "status", "failed_block", "seconds", "finished"});
     std::string csv = CsvLine(header);
     for (std::size_t i = 0; i < modules.size(); ++i) {
         const Result& r = results[i];
-        std::vector<std::string> line{r.label};
+        std::vector<std::string> line{r.port, r.device};
         for (const auto& c : columns) line.push_back(ValueOf(modules[i], c));
         line.insert(line.end(), {r.status == kExitOk ? "ok" : r.text, std::to_string(r.status),
                                  r.failedBlock >= 0 ? std::to_string(r.failedBlock) : "",
@@ -182,7 +184,7 @@ std::string ReportJson(const std::vector<Module>& modules, const std::vector<Res
     for (std::size_t i = 0; i < modules.size(); ++i) {
         const Result& r = results[i];
         json += i ? ",\n" : "\n";
-        json += "    {\"port\": " + JsonQuote(r.port) + ", \"label\": " + JsonQuote(r.label) +
+        json += "    {\"port\": " + JsonQuote(r.port) + ", \"device\": " + JsonQuote(r.device) +
                 ", \"set\": {";
         for (std::size_t k = 0; k < modules[i].values.size(); ++k)
             json += (k ? ", " : "") + JsonQuote(modules[i].values[k].first) + ": " +
@@ -222,13 +224,10 @@ std::vector<Module> PlanModules(const ParsedArgs& args) {
         if (ports.empty()) {
             for (const auto& [port, values] : each) ports.push_back(port);
         } else {
+            // -p picks lines of the list, as when one module of a batch is done again.
             for (const auto& port : ports)
                 if (!each.count(port))
                     throw CliFailure(kExitUsage, *eachPath + ": no line for " + port);
-            for (const auto& [port, values] : each)
-                if (std::find(ports.begin(), ports.end(), port) == ports.end())
-                    throw CliFailure(kExitUsage,
-                                     *eachPath + ": " + port + " is not among the -p ports");
         }
     }
     if (ports.empty())
@@ -331,7 +330,7 @@ CommandDef ProvisionCommand() {
         "    port,USER1,SMS1\n"
         "    COM33,06301112233,Riasztás a boltban\n"
         "    COM34,06302223344,Riasztás a raktárban\n"
-        "Without -p the modules are the CSV's ports; with both, they must name the same ports.\n"
+        "Without -p the modules are the CSV's ports; with -p, each names its line of the CSV.\n"
         "Values follow the editor's entry rules (see \"set --help\"); only fields of bytes 0..959\n"
         "(what the module holds) can be provisioned. Every value is checked before any port is\n"
         "opened. One line a module as it finishes, then a summary:\n"

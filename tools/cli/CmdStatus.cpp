@@ -36,9 +36,9 @@ std::string StatusLine(const std::array<std::uint8_t, 4>& bytes, const StatusFor
         std::string object = "{";
         if (form.timestamps) object += "\"time\": " + JsonQuote(LocalTimestamp()) + ", ";
         return object + "\"IN1\": " + JsonQuote(in1) +
-               ", \"in1Short\": " + ((bytes[0] & 0x01) ? "true" : "false") +
+               ", \"in1Short\": " + ((bytes[StatusFlags] & kFlagIN1Shorted) ? "true" : "false") +
                ", \"line\": " + JsonQuote(line) +
-               ", \"linePresent\": " + ((bytes[0] & 0x10) ? "true" : "false") +
+               ", \"linePresent\": " + ((bytes[StatusFlags] & kFlagLinePresent) ? "true" : "false") +
                ", \"GSM\": " + JsonQuote(gsm) + ", \"code\": " + std::to_string(code) +
                ", \"signal\": " + view.SignalText + "}";
     }

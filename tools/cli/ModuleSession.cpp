@@ -112,6 +112,8 @@ std::string OpenFailureText(const std::string& comName, int errorCode, int syste
 
 LinkSession::LinkSession(const std::string& comName, const std::atomic<bool>* stop)
     : portName_(comName),
+      device_(ResolvePortDevice(comName).value_or(std::string())),
+      portLabel_(comName + (device_.empty() ? std::string() : " (" + device_ + ")")),
       stop_(stop),
       link_(CreateSystemSerialDevice()),
       pump_(link_.ComPort1()),
@@ -134,11 +136,6 @@ LinkSession::LinkSession(const std::string& comName, const std::atomic<bool>* st
 
 LinkSession::~LinkSession() {
     Close();
-}
-
-std::string LinkSession::PortLabel() const {
-    const auto device = ResolvePortDevice(portName_);
-    return portName_ + (device ? " (" + *device + ")" : std::string());
 }
 
 void LinkSession::RxChar(int count) {

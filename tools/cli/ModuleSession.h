@@ -60,7 +60,9 @@ public:
 
     const std::string& PortName() const { return portName_; }
     /// "COM90 (/dev/pts/3)": both names, as messages give them.
-    std::string PortLabel() const;
+    const std::string& PortLabel() const { return portLabel_; }
+    /// The device the port opened, or empty.
+    const std::string& DevicePath() const { return device_; }
     ModuleLink& Link() { return link_; }
     ModuleChannel& Channel() { return channel_; }
 
@@ -85,6 +87,8 @@ private:
     void RxChar(int count);
 
     std::string portName_;
+    std::string device_;  // resolved when opening: a link may go away with its device
+    std::string portLabel_;
     const std::atomic<bool>* stop_;
     ModuleLink link_;
     QtHandoverPump pump_;
