@@ -145,6 +145,16 @@ void ParameterFileSeeds() {
     Seed("parameter_file", "long", demoBytes + "tail bytes");
 }
 
+void ParameterTextSeeds() {
+    Seed("parameter_text", "fields",
+         std::string("# set\r\nUSER1 = 06301234567\nSMS1 = \"T\xC5\xB1z \\\"van\\\" \\u0171\"\n"
+                     "Event1 = 1*30\nCallMax = 5\nReceiver2 = 192.168.1.20:5000\n"
+                     "BELLCallback = on\n@119 = 00 01 FE\n@1087 = 7F\n"));
+    Seed("parameter_text", "bad-line", std::string("USER1 = 06a\nAPN = \"a b\"\n@2000 = 00\n"));
+    Seed("parameter_text", "csv", std::string("\xEF\xBB\xBFport,USER1,SMS1\r\nCOM3,0630,\"a, \"\"b\"\"\"\r\n"));
+    Seed("parameter_text", "erased-image", std::string(A::ImageSize, '\xFF'));
+}
+
 void ApnSeeds() {
     std::string list;
     for (const std::string& line : BuiltInApnPresets()) list += line + "\r\n";
@@ -253,6 +263,7 @@ int main(int argc, char** argv) {
     ReceivePathSeeds();
     TableFileSeeds();
     ParameterFileSeeds();
+    ParameterTextSeeds();
     ApnSeeds();
     IntTextSeeds();
     RegistrySeeds();

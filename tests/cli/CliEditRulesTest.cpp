@@ -158,7 +158,10 @@ TEST(ParameterTextTest, EditedTextChangesOnlyWhatWasEdited) {
     std::string text = ExportText(original);
     text.replace(text.find("USER1 = 0620"), 12, "USER1 = 0630999");
     text += "\n# a reviewer's note\n\n@1087 = 7f\n";
-    const ParameterImage imported = ImportText(text);
+    // As an editor on Windows saves it: a byte order mark and CR LF line ends.
+    std::string windows = "\xEF\xBB\xBF";
+    for (const char ch : text) windows += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    const ParameterImage imported = ImportText(windows);
     const auto differences = DiffImages(original, imported);
     ASSERT_EQ(differences.size(), 2u);
     EXPECT_EQ(DiffPlain(differences), "USER1: 0620 -> 0630999\n@1087 (file only): FF -> 7F\n");

@@ -285,7 +285,7 @@ TEST_F(CliFieldWorkTest, ProvisionRefusesABadBatchBeforeTouchingAnyModule) {
     WriteFile(Path("each.csv"), Bytes(csv.begin(), csv.end()));
     const CliResult badValue = Cli({"provision", t, "--each", Path("each.csv")});
     EXPECT_EQ(badValue.status, 2);
-    EXPECT_THAT(badValue.err, HasSubstr("(" + port + "): USER1: digits 0-9 only"));
+    EXPECT_THAT(badValue.err, HasSubstr("each.csv line 2: USER1: digits 0-9 only"));
     EXPECT_EQ(Cli({"provision", t, "-p", port, "-p", "COM5", "--each", Path("each.csv")}).status,
               2);
     EXPECT_EQ(Cli({"provision", t, "-p", port, "-p", port}).status, 2);

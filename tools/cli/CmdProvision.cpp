@@ -27,11 +27,13 @@ namespace {
 
 const char* const kPortColumn = "port";
 
+using FieldValues = std::vector<std::pair<std::string, std::string>>;
+
 /// One module of the batch: its port, its image and the values it was given.
 struct Module {
     std::string port;  ///< COM name
     ParameterImage image;
-    std::vector<std::pair<std::string, std::string>> values;  ///< field, value (--set and CSV)
+    FieldValues values;  ///< field, value (--set and CSV)
 };
 
 struct Result {
@@ -45,9 +47,14 @@ struct Result {
     std::string finished;  ///< local ISO 8601 time
 };
 
-/// The per-module values of --each: the CSV's columns after "port" are field names.
-std::map<std::string, std::vector<std::pair<std::string, std::string>>> ReadEach(
-    const std::string& path) {
+/// One line of --each: where it stands (for messages) and its field values.
+struct EachLine {
+    std::string where;  ///< "modules.csv line 3"
+    FieldValues values;
+};
+
+/// The per-module values of --each by COM name: the CSV's columns other than "port" are fields.
+std::map<std::string, EachLine> ReadEach(const std::string& path) {
     std::vector<CsvRow> rows;
     try {
         rows = ParseCsv(ReadTextFile(path));
@@ -59,7 +66,7 @@ std::map<std::string, std::vector<std::pair<std::string, std::string>>> ReadEach
     const auto portColumn = std::find(header.begin(), header.end(), kPortColumn);
     if (portColumn == header.end())
         throw CliFailure(kExitUsage, path + ": the header has no \"port\" column");
-    std::map<std::string, std::vector<std::pair<std::string, std::string>>> each;
+    std::map<std::string, EachLine> each;
     for (std::size_t r = 1; r < rows.size(); ++r) {
         const CsvRow& row = rows[r];
         const std::string where = path + " line " + std::to_string(row.line);
@@ -67,21 +74,26 @@ std::map<std::string, std::vector<std::pair<std::string, std::string>>> ReadEach
             throw CliFailure(kExitUsage, where + ": " + std::to_string(row.fields.size()) +
                                              " fields where the header has " +
                                              std::to_string(header.size()));
-        std::vector<std::pair<std::string, std::string>> values;
+        FieldValues values;
         std::string port;
         for (std::size_t c = 0; c < header.size(); ++c) {
-            if (header[c] == kPortColumn)
-                port = ResolvePortArgument(row.fields[c]);
-            else
+            if (header[c] != kPortColumn) {
                 values.emplace_back(header[c], row.fields[c]);
+                continue;
+            }
+            try {
+                port = ResolvePortArgument(row.fields[c]);
+            } catch (const CliFailure& f) {
+                throw CliFailure(f.Status(), where + ": " + f.what());
+            }
         }
-        if (!each.emplace(port, values).second)
+        if (!each.emplace(port, EachLine{where, values}).second)
             throw CliFailure(kExitUsage, where + ": " + port + " has a line already");
     }
     return each;
 }
 
-std::vector<std::string> Assignments(const std::vector<std::pair<std::string, std::string>>& v) {
+std::vector<std::string> Assignments(const FieldValues& v) {
     std::vector<std::string> out;
     for (const auto& [field, value] : v) out.push_back(field + "=" + value);
     return out;
@@ -206,7 +218,7 @@ std::vector<Module> PlanModules(const ParsedArgs& args) {
     ParameterImage base = LoadImageFile(templatePath);
     const auto sets = args.Values("--set");
     const auto setNames = ApplyAssignments(base, sets, "provision --set", true);
-    std::vector<std::pair<std::string, std::string>> setValues;
+    FieldValues setValues;
     for (std::size_t i = 0; i < sets.size(); ++i)
         setValues.emplace_back(setNames[i], sets[i].substr(sets[i].find('=') + 1));
 
@@ -217,12 +229,12 @@ std::vector<Module> PlanModules(const ParsedArgs& args) {
             throw CliFailure(kExitUsage, "provision: " + com + " is listed twice");
         ports.push_back(com);
     }
-    std::map<std::string, std::vector<std::pair<std::string, std::string>>> each;
+    std::map<std::string, EachLine> each;
     const auto eachPath = args.Value("--each");
     if (eachPath) {
         each = ReadEach(*eachPath);
         if (ports.empty()) {
-            for (const auto& [port, values] : each) ports.push_back(port);
+            for (const auto& [port, line] : each) ports.push_back(port);
         } else {
             // -p picks lines of the list, as when one module of a batch is done again.
             for (const auto& port : ports)
@@ -239,9 +251,9 @@ std::vector<Module> PlanModules(const ParsedArgs& args) {
     for (const auto& port : ports) {
         Module m{port, base, setValues};
         if (eachPath) {
-            const auto& values = each.at(port);
-            ApplyAssignments(m.image, Assignments(values), *eachPath + " (" + port + ")", true);
-            for (const auto& [field, value] : values)
+            const EachLine& line = each.at(port);
+            ApplyAssignments(m.image, Assignments(line.values), line.where, true);
+            for (const auto& [field, value] : line.values)
                 m.values.emplace_back(FindField(field)->name, value);
         }
         modules.push_back(std::move(m));

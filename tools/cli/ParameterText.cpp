@@ -106,7 +106,9 @@ std::string ExportText(const ParameterImage& image) {
 ParameterImage ImportText(const std::string& text) {
     ParameterImage image;
     std::size_t lineNumber = 0;
-    std::size_t start = 0;
+    // Editors on Windows like to start UTF-8 files with a byte order mark.
+    const std::string kByteOrderMark = "\xEF\xBB\xBF";
+    std::size_t start = text.rfind(kByteOrderMark, 0) == 0 ? kByteOrderMark.size() : 0;
     while (start < text.size()) {
         const std::size_t end = text.find('\n', start);
         const std::string line =
