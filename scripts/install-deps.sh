@@ -18,7 +18,7 @@ group_packages() {
                 libgtest-dev libgmock-dev libbenchmark-dev \
                 xvfb xauth ;;
         a11y)
-            echo at-spi2-core dbus python3-pyatspi gir1.2-atspi-2.0 xvfb xauth ;;
+            echo at-spi2-core dbus-daemon python3-gi gir1.2-atspi-2.0 xvfb xauth ;;
         package)
             echo dpkg-dev fakeroot help2man lintian desktop-file-utils ;;
         fuzz)

@@ -20,6 +20,7 @@ gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, GLib  # noqa: E402
 
 WAIT_S = 20
+SIMULATOR_LIFETIME_S = 120  # ends by itself should this script be killed
 PORT = "COM90"
 STATUS_VALUES = {"Rövidzár": "IN1", "Vonal rendben": "Vezetékes vonal",
                  "Kimenő hívás folyamatban 2": "GSM vonal státusz", "17": "GSM térerő (0-31):"}
@@ -156,7 +157,7 @@ def main():
                QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
     sim = subprocess.Popen([os.path.join(bin_dir, "orbiqa-modsim"), "--port", PORT, "--fast",
                             "--texts", "off", "--status-flags", "0x11", "--signal", "17",
-                            "--line-state", "2"],
+                            "--line-state", "2", "--exit-after", str(SIMULATOR_LIFETIME_S)],
                            env=env, stdout=subprocess.PIPE, text=True)
     app = None
     try:
