@@ -19,6 +19,7 @@ namespace orbiqa::cli {
 namespace {
 
 constexpr std::size_t kMaxTextFileBytes = 1 << 20;
+constexpr mode_t kNewFileMode = 0666;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason) {
     throw CliFailure(kExitUsage, path + ": " + reason);
@@ -135,8 +136,12 @@ void SaveTextFile(const std::string& path, const std::string& text) {
         FailErrno(path, error);
     };
     struct stat old {};
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    // A replaced file keeps its permissions; a new one gets what the user's mask allows, as any
+    // other tool's would (the temporary file starts private).
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode =
+        ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : (kNewFileMode & ~mask);
     if (::fchmod(fd, mode) != 0) abandon(errno);
     std::size_t done = 0;
     while (done < text.size()) {
