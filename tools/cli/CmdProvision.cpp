@@ -135,9 +135,10 @@ Result ProvisionOne(const Module& m, const std::atomic<bool>& stop, int signal) 
         result.status = f.Status();
         result.text = f.what();
     } catch (const std::exception& e) {
-        // A send error (EComPort) or anything else ends this module only.
-        result.status = kExitPort;
-        result.text = std::string("the port failed: ") + e.what();
+        // A send error (EComPort) or anything else ends this module only; a send that Ctrl+C
+        // cut short is an interruption, not a failed port.
+        result.status = stop ? 128 + signal : kExitPort;
+        result.text = stop ? std::string("interrupted") : std::string("the port failed: ") + e.what();
     }
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

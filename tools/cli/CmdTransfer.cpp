@@ -3,11 +3,15 @@
 #include <array>
 #include <ostream>
 
+#include <QCoreApplication>
+#include <csignal>
+
 #include "Commands.h"
 #include "FileAccess.h"
 #include "ModuleCheck.h"
 #include "ModuleSession.h"
 #include "ProgressBar.h"
+#include "link/EComPort.h"
 #include "transfer/TransferEngine.h"
 
 namespace orbiqa::cli {
@@ -30,6 +34,28 @@ struct Transfer {
           engine(session.Channel(), image, session.Wait()),
           bar(io.err, io.errIsTerminal, label) {
         engine.SetObserver(&bar);
+    }
+
+    /// Runs one engine transfer. A send that an interrupt (Ctrl+C) or a lost device cut short
+    /// ends the command as a stopped transfer, with the blocks done, not as a failed port.
+    template <class Run>
+    TransferResult Guarded(Run run, const std::string& what, const std::string& verb) {
+        try {
+            return run();
+        } catch (const EComPort&) {
+            TComPort& port = session.Link().ComPort1();
+            if (!port.Interrupted() && !session.DeviceLost()) throw;
+            // The signal's own notice is still queued behind the write it cut short.
+            QCoreApplication::processEvents();
+            TransferResult r;
+            r.outcome = TransferOutcome::NoAnswer;
+            r.blocksDone = bar.Position();
+            r.failedBlock = r.blocksDone;
+            const int signal = port.Interrupted() && session.Interrupted() == 0 ? SIGINT
+                                                                                : session.Interrupted();
+            const Outcome o = StoppedTransfer(session, signal, r, verb);
+            throw CliFailure(o.status, what + ": " + o.text);
+        }
     }
 
     /// Ends the command for a transfer that stopped early; `after` is added to the message.
@@ -62,7 +88,7 @@ int RunWrite(const ParsedArgs& args, Io& io) {
     const ParameterImage file = LoadImageFile(path);
     Transfer t(port, "write", io);
     std::copy(file.begin(), file.end(), t.image.begin());
-    const TransferResult r = t.engine.Write();
+    const TransferResult r = t.Guarded([&] { return t.engine.Write(); }, "write", "written");
     if (!r.Succeeded()) t.Stopped("write", r, "written");
     std::string checked;
     if (args.Flag("--verify")) {

@@ -12,6 +12,7 @@
 
 #include "CommandLine.h"
 #include "base/Errors.h"
+#include "base/FileStore.h"
 #include "transfer/ParameterFile.h"
 
 namespace orbiqa::cli {
@@ -19,7 +20,6 @@ namespace orbiqa::cli {
 namespace {
 
 constexpr std::size_t kMaxTextFileBytes = 1 << 20;
-constexpr mode_t kNewFileMode = 0666;
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason) {
     throw CliFailure(kExitUsage, path + ": " + reason);
@@ -27,6 +27,20 @@ constexpr mode_t kNewFileMode = 0666;
 
 [[noreturn]] void FailErrno(const std::string& path, int error) {
     Fail(path, std::strerror(error));
+}
+
+/// A failed read or save of the program's file routines, worded as the system's tools word it.
+[[noreturn]] void FailStore(const std::string& path, const EFileStoreError& e) {
+    switch (e.FaultKind()) {
+        case EFileStoreError::Kind::NotRegular:
+            Fail(path, "not a regular file");
+        case EFileStoreError::Kind::TooLarge:
+            Fail(path, "file too long (more than " + std::to_string(kMaxTextFileBytes) + " bytes)");
+        case EFileStoreError::Kind::System:
+            break;
+    }
+    if (e.SystemError() != 0) FailErrno(path, e.SystemError());
+    Fail(path, e.what());
 }
 
 std::string FolderOf(const std::string& path) {
@@ -76,6 +90,9 @@ void CheckWritable(const std::string& path) {
     if (::stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) FailErrno(path, EISDIR);
         if (::access(target.c_str(), W_OK) != 0) FailErrno(path, errno);
+        // The save routine writes a writable file in place when its folder is closed to new
+        // files, so only a file yet to be made needs the folder.
+        return;
     }
     const std::string folder = FolderOf(target);
     if (::stat(folder.c_str(), &st) != 0) FailErrno(path, errno);
@@ -94,71 +111,19 @@ void SaveImageFile(const std::string& path, const ParameterImage& image) {
 }
 
 std::string ReadTextFile(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) FailErrno(path, errno);
-    if (S_ISDIR(st.st_mode)) FailErrno(path, EISDIR);
-    if (!S_ISREG(st.st_mode)) Fail(path, "not a regular file");
-    if (static_cast<std::size_t>(st.st_size) > kMaxTextFileBytes)
-        Fail(path, "file too long (more than " + std::to_string(kMaxTextFileBytes) + " bytes)");
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) FailErrno(path, errno);
-    std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            const int error = errno;
-            ::close(fd);
-            FailErrno(path, error);
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<std::size_t>(n));
-        if (text.size() > kMaxTextFileBytes) {
-            ::close(fd);
-            Fail(path, "file too long");
-        }
+    try {
+        return ReadFileBounded(path, kMaxTextFileBytes, true);
+    } catch (const EFileStoreError& e) {
+        FailStore(path, e);
     }
-    ::close(fd);
-    return text;
 }
 
 void SaveTextFile(const std::string& path, const std::string& text) {
     CheckWritable(path);
-    const std::string target = WriteTarget(path);
-    std::string temp =
-        FolderOf(target) + "/." + std::filesystem::path(target).filename().string() + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) FailErrno(path, errno);
-    const auto abandon = [&](int error) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        FailErrno(path, error);
-    };
-    struct stat old {};
-    // A replaced file keeps its permissions; a new one gets what the user's mask allows, as any
-    // other tool's would (the temporary file starts private).
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const mode_t mode =
-        ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : (kNewFileMode & ~mask);
-    if (::fchmod(fd, mode) != 0) abandon(errno);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) abandon(errno);
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) abandon(errno);
-    if (::close(fd) != 0) {
-        ::unlink(temp.c_str());
-        FailErrno(path, errno);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        FailErrno(path, error);
+    try {
+        SaveFile(path, text);
+    } catch (const EFileStoreError& e) {
+        FailStore(path, e);
     }
 }
 

@@ -12,8 +12,8 @@ namespace orbiqa::cli {
 /// The 1088 bytes of a parameter file (a longer file's tail is ignored, as the program does).
 ParameterImage LoadImageFile(const std::string& path);
 
-/// Refuses, before any work is done, a path that cannot be written: its folder is missing or
-/// not writable, or it names a folder or a write-protected file.
+/// Refuses, before any work is done, a path that cannot be written: it names a folder or a
+/// write-protected file, or it does not exist and its folder is missing or not writable.
 void CheckWritable(const std::string& path);
 
 /// Saves a parameter file through the program's save routine (the old file stays intact when
@@ -24,8 +24,8 @@ void SaveImageFile(const std::string& path, const ParameterImage& image);
 /// device is refused rather than read without bound.
 std::string ReadTextFile(const std::string& path);
 
-/// Writes a text file whole or not at all: the text goes to a new file in the same folder,
-/// reaches the disk, and then replaces the old one.
+/// Writes a text file through the program's save routine: whole or not at all where the file
+/// can be replaced, links followed, devices and pipes written in place.
 void SaveTextFile(const std::string& path, const std::string& text);
 
 }  // namespace orbiqa::cli

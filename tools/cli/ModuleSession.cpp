@@ -26,9 +26,31 @@ constexpr int kLastPortNumber = 96;
 int gInterruptPipe[2] = {-1, -1};
 std::array<struct sigaction, kWatchedSignals.size()> gPreviousActions{};
 
+// The open ports a signal must wake: a write waiting for room in a module that stopped reading
+// would otherwise hold the thread (and the interrupt) for its whole time bound. Lock-free slots,
+// since the signal handler may run while a session registers.
+constexpr std::size_t kInterruptSlots = 128;
+std::array<std::atomic<TComPort*>, kInterruptSlots> gOpenPorts{};
+
+void RegisterOpenPort(TComPort* port) {
+    for (auto& slot : gOpenPorts) {
+        TComPort* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, port)) return;
+    }
+}
+
+void UnregisterOpenPort(TComPort* port) {
+    for (auto& slot : gOpenPorts) {
+        TComPort* expected = port;
+        slot.compare_exchange_strong(expected, nullptr);
+    }
+}
+
 void SignalArrived(int signal) {
     const auto byte = static_cast<unsigned char>(signal);
     const int saved = errno;
+    for (auto& slot : gOpenPorts)
+        if (TComPort* port = slot.load()) port->Interrupt();
     [[maybe_unused]] const ssize_t written = ::write(gInterruptPipe[1], &byte, 1);
     errno = saved;
 }
@@ -132,6 +154,7 @@ LinkSession::LinkSession(const std::string& comName, const std::atomic<bool>* st
     } catch (const EComPort& e) {
         throw CliFailure(kExitPort, OpenFailureText(comName, e.ErrorCode(), e.SystemCode()));
     }
+    RegisterOpenPort(&port);
 }
 
 LinkSession::~LinkSession() {
@@ -153,9 +176,9 @@ void LinkSession::RxChar(int count) {
     }
 }
 
-void LinkSession::WaitForFlag(const std::uint8_t& flag, int ticks) {
+void LinkSession::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
     replyCountdown_ = ticks;
-    while (replyCountdown_ > 0 && !deviceLost_ && !StopRequested()) {
+    while (replyCountdown_ > 0 && !deviceLost_ && !StopRequested() && !(abandoned && abandoned())) {
         // Sleeps until an event arrives (a hand-over, a tick), then handles what is pending.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (flag != 0) break;
@@ -175,6 +198,7 @@ std::string LinkSession::NoAnswerNote() const {
 }
 
 void LinkSession::Close() noexcept {
+    UnregisterOpenPort(&link_.ComPort1());
     try {
         link_.ComPort1().SetConnected(false);
     } catch (...) {

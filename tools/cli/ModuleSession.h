@@ -68,9 +68,11 @@ public:
 
     /// WaitForFlag: the countdown of 100 ms ticks with nested event processing, ended early by
     /// a lost device or a stop request.
-    void WaitForFlag(const std::uint8_t& flag, int ticks);
+    void WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned = {});
     WaitForFlagFunction Wait() {
-        return [this](const std::uint8_t& flag, int ticks) { WaitForFlag(flag, ticks); };
+        return [this](const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
+            WaitForFlag(flag, ticks, abandoned);
+        };
     }
 
     bool DeviceLost() const { return deviceLost_; }

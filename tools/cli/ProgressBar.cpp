@@ -17,6 +17,7 @@ std::string ProgressBar::Render(const std::string& label, int position) {
 }
 
 void ProgressBar::BarPositionChanged(int position) {
+    position_ = position;
     if (!enabled_) return;
     err_ << '\r' << Render(label_, position) << std::flush;
     drawn_ = true;

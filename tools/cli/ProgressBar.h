@@ -15,7 +15,10 @@ public:
     /// The label of the next transfer ("verify" after "write").
     void SetLabel(std::string label) { label_ = std::move(label); }
 
+    void TransferStarted() override { position_ = 0; }
     void BarPositionChanged(int position) override;
+    /// Blocks done in the running (or last) transfer, for a transfer that a send error ended.
+    int Position() const { return position_; }
     void TransferFinished() noexcept override;
 
     /// The bar line for a position (0..15), without the carriage return.
@@ -25,6 +28,7 @@ private:
     std::ostream& err_;
     bool enabled_;
     bool drawn_ = false;
+    int position_ = 0;
     std::string label_;
 };
 
