@@ -5,7 +5,7 @@
 #include "link/QtHandoverPump.h"
 #include "params/ParameterImage.h"
 #include "params/SettingsForm.h"
-#include "platform/LinuxRegistryReader.h"
+#include "platform/SystemRegistryReader.h"
 #include "platform/SystemSerialDevice.h"
 #include "ports/SorosDialog.h"
 #include "shell/MessageBoxes.h"
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     program.DetachVariantPages = [&editor] { editor->DetachVariantPages(); };
     // The chooser is created for each use, over the main window.
     program.Chooser = [&program](const QString& defaultPort, std::string& portNev, QString& portHNev) {
-        TSorosDialog dialog(std::make_shared<LinuxRegistryReader>(), program.MainForm());
+        TSorosDialog dialog(CreateSystemRegistryReader(), program.MainForm());
         dialog.SetDefaultPort(defaultPort);
         if (!dialog.Execute()) return false;
         portNev = dialog.PortNev().toStdString();

@@ -5,7 +5,7 @@
 #include "Commands.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
-#include "platform/LinuxRegistryReader.h"
+#include "platform/SystemRegistryReader.h"
 #include "ports/SorosKeres.h"
 
 namespace orbiqa::cli {
@@ -15,7 +15,7 @@ namespace {
 int RunPorts(const ParsedArgs&, Io& io) {
     PortRecords records;
     try {
-        SorosKeres keres(std::make_shared<LinuxRegistryReader>());
+        SorosKeres keres(CreateSystemRegistryReader());
         keres.BuildPortList(records);
     } catch (const OrbiqaError& e) {
         throw CliFailure(kExitPort, std::string("cannot list the ports: ") + e.what());

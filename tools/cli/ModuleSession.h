@@ -2,33 +2,18 @@
 // The module link of one command: the serial port opened on a COM name, the hand-over pump,
 // the Qt waiter and the transfer channel, all the program's own. Closing the port on every way
 // out matters: a port left with its exclusive-use flag set stays busy for the next program.
-#include <QObject>
-#include <QSocketNotifier>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "CommandLine.h"
+#include "Console.h"
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
 #include "transfer/ModuleChannel.h"
 #include "transfer/QtFlagWaiter.h"
 
 namespace orbiqa::cli {
-
-/// SIGINT, SIGTERM, SIGHUP and SIGPIPE turned into a call on the Qt thread while it lives.
-class InterruptWatch : public QObject {
-public:
-    InterruptWatch();
-    ~InterruptWatch() override;
-    InterruptWatch(const InterruptWatch&) = delete;
-    InterruptWatch& operator=(const InterruptWatch&) = delete;
-
-    std::function<void(int signal)> onInterrupt;
-
-private:
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
 
 class ModuleSession {
 public:

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# screenshots.sh WIN_BUILD OUT_DIR: draws the Windows program's windows under Wine, on a virtual
+# display with the native style, and keeps the main, status, transfer, editor and chooser windows
+# as OUT_DIR/windows-*.png.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+WIN_BUILD=$(readlink -f "$1")
+out=$(readlink -f "$2")
+source "$here/wine-env.sh"
+ensure_wine_prefix
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+    wine "$WIN_BUILD/bin/orbiqa-screenshots.exe" "$(wine_path "$work")" >/dev/null
+wineserver -w
+mkdir -p "$out"
+for pair in main-window:main-window status-window:status-window transfer-window:transfer-window \
+            settings-1-telefonszamok:editor port-chooser:port-chooser; do
+    from=${pair%%:*} to=${pair#*:}
+    cp "$work/$from.png" "$out/windows-$to.png"
+    echo "$out/windows-$to.png"
+done
