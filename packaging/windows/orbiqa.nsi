@@ -2,7 +2,8 @@
 ; uninstaller. makensis -DVERSION=... -DSTAGE=... -DOUTFILE=... orbiqa.nsi
 ; The program keeps ZenitSetup.ini and reads APNs.dat in its working folder, which cannot be
 ; Program Files: the shortcut starts it in %LOCALAPPDATA%\Orbiqa, a folder of the user's own.
-Unicode true
+; A 64-bit installer for a 64-bit program (it also runs where only 64-bit Wine is present).
+Target amd64-unicode
 !include "MUI2.nsh"
 
 Name "Orbiqa ${VERSION}"

@@ -44,8 +44,7 @@ set -e
 [ $rc -eq 0 ] || exit $rc
 mapfile -t port_env <<<"$port_env"
 # Wine's server keeps the port's state; one started without the port's environment must go.
-wineserver -k 2>/dev/null || true
-wineserver -w
+restart_wine_server
 
 win() { env "${port_env[@]}" wine "$cli_windows" "$@"; }
 step() { echo "--- $*"; }
@@ -69,6 +68,11 @@ win write "$(wine_path "$work")\\changed.VR3" --port "COM$kComNumber"
 win compare "$(wine_path "$work")\\changed.VR3" --port "COM$kComNumber"
 "$cli_linux" compare "$work/changed.VR3" --port "$kSimPort"
 expect_status 1 win compare "$(wine_path "$work")\\linux.VR3" --port "COM$kComNumber"
+
+step "A file name with Hungarian letters keeps them"
+win write "$(wine_path "$work")\\changed.VR3" --port "COM$kComNumber" >/dev/null
+cp "$work/changed.VR3" "$work/árvíztűrő.VR3"
+win compare "$(wine_path "$work")\\árvíztűrő.VR3" --port "COM$kComNumber"
 
 step "A missing file is refused before the port is touched"
 expect_status 2 win write "$(wine_path "$work")\\none.VR3" --port "COM$kComNumber"

@@ -12,6 +12,7 @@ readonly kShowSeconds=30
 program=$(ls "$WIN_BUILD"/stage/orbiqa-*/orbiqa.exe 2>/dev/null | head -n 1)
 [ -n "$program" ] || { echo "program-starts.sh: no packaged program in $WIN_BUILD/stage" >&2; exit 1; }
 unset WINEPATH WINEQT_PLUGIN_PATH
+restart_wine_server
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"

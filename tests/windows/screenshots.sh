@@ -8,6 +8,7 @@ WIN_BUILD=$(readlink -f "$1")
 out=$(readlink -f "$2")
 source "$here/wine-env.sh"
 ensure_wine_prefix
+restart_wine_server
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -35,3 +35,10 @@ ensure_wine_prefix() {
     fi
     wineserver -w
 }
+
+# Wine's server and its desktop process outlive the programs, bound to the display they first
+# saw; a run on a new virtual display starts from a stopped server.
+restart_wine_server() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+}
