@@ -1,5 +1,9 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
+
+#include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
 #include "platform/Win32SerialDevice.h"
 
@@ -7,6 +11,14 @@ namespace orbiqa {
 
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
     return std::make_unique<Win32SerialDevice>();
+}
+
+std::optional<std::string> ResolvePortDevice(const std::string& comName) {
+    const std::string digits = comName.size() > 3 ? comName.substr(3) : std::string();
+    const bool isComName = comName.compare(0, 3, "COM") == 0 && !digits.empty() &&
+                           std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (!isComName) return std::nullopt;
+    return "\\\\.\\" + comName;
 }
 
 // Windows grants access to serial devices without group membership.

@@ -9,6 +9,8 @@
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
+#elif defined(_WIN32)
+#include <io.h>
 #endif
 
 #include "base/Errors.h"
@@ -31,6 +33,8 @@ bool FlushToDisk(std::FILE* f) {
     if (std::fflush(f) != 0) return false;
 #if defined(__unix__) || defined(__APPLE__)
     if (::fsync(::fileno(f)) != 0) return false;
+#elif defined(_WIN32)
+    if (::_commit(::_fileno(f)) != 0) return false;
 #endif
     return true;
 }

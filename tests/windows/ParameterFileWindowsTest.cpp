@@ -82,6 +82,26 @@ TEST_F(WindowsSave, ReadOnlyFileIsRefusedAndKept) {
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+TEST_F(WindowsSave, FileHeldByAnotherProgramIsRefusedAndKept) {
+    const fs::path path = dir / "held.VR3";
+    image.fill(0x66);
+    SaveParameterFile(path.string(), image);
+    // Another program has it open and shares nothing, as an editor or a virus scanner may.
+    const HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    image.fill(0x77);
+    std::string error;
+    try {
+        SaveParameterFile(path.string(), image);
+    } catch (const EFileError& e) {
+        error = e.what();
+    }
+    CloseHandle(held);
+    EXPECT_EQ(error, "File access denied");
+    EXPECT_THAT(Read(path), Each(0x66));
+    EXPECT_EQ(FilesInDir(), 1u);
+}
+
 TEST_F(WindowsSave, FolderAndBadNamesGiveFileErrors) {
     image.fill(0x55);
     EXPECT_THROW(SaveParameterFile(dir.string(), image), EFileError);

@@ -10,6 +10,8 @@
 #include "FakeCommDriver.h"
 #include "link/ComPort.h"
 #include "link/ManualPump.h"
+#include "platform/PortLinks.h"
+#include "platform/SystemSerialDevice.h"
 #include "platform/Win32SerialDevice.h"
 
 using namespace orbiqa;
@@ -65,6 +67,19 @@ TEST(Win32SerialDeviceOpen, ExclusiveByDevicePathWithClearErrors) {
     first.Close();
     EXPECT_EQ(second.Open("COM12"), 0);
     EXPECT_EQ(driver.OpenHandles(), 1);
+}
+
+TEST(Win32SerialDeviceOpen, MessagesNameTheWindowsDeviceAndError) {
+    EXPECT_EQ(ResolvePortDevice("COM12"), "\\\\.\\COM12");
+    EXPECT_EQ(ResolvePortDevice("COMX"), std::nullopt);
+    EXPECT_EQ(ResolvePortDevice("LPT1"), std::nullopt);
+    // A refused opening means another program holds the port: no hint about permissions.
+    EXPECT_FALSE(IsPermissionDenied(ERROR_ACCESS_DENIED));
+    const std::string text = SystemErrorText(ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(text.empty());
+    EXPECT_NE(text.back(), '\n');
+    EXPECT_NE(text.back(), '.');
+    EXPECT_EQ(SystemErrorText(0x7FFFFFF0), "system error 2147483632");
 }
 
 TEST_F(DeviceFixture, LineSettingsAndTimeouts) {
