@@ -18,6 +18,14 @@ for f in orbiqa.exe orbiqa-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platfor
     [ -f "$stage/$f" ] || { echo "package.sh: $f missing from the staged program" >&2; exit 1; }
 done
 
+# Each program carries its manifest (no elevation, DPI awareness) and version.
+for program in orbiqa.exe orbiqa-cli.exe; do
+    strings "$stage/$program" | grep -q 'requestedExecutionLevel level="asInvoker"' ||
+        { echo "package.sh: $program has no manifest" >&2; exit 1; }
+    strings -el "$stage/$program" | grep -qx "$version" ||
+        { echo "package.sh: $program has no version resource" >&2; exit 1; }
+done
+
 zip_file=$build/orbiqa-$version-win64.zip
 rm -f "$zip_file"
 (cd "$build/stage" && zip -qr -9 "$zip_file" "orbiqa-$version")

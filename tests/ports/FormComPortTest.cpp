@@ -291,7 +291,9 @@ TEST(SorosDialog, OkWithoutAChoiceCancels) {
     TSorosDialog dialog(TwentyPorts());
     QObject::connect(&dialog, &TSorosDialog::WindowCreated, [](TFormComPort* w) {
         QTimer::singleShot(50, w, [w] {
-            // The focus on the grid chooses nothing; only a selected row does.
+            // The focus on the grid chooses nothing; only a selected row does. Focus is given
+            // only to an active window, which a real window system may make it a little later.
+            (void)QTest::qWaitForWindowActive(w);
             w->Button1->setFocus();
             w->StringGrid1->setFocus(Qt::TabFocusReason);
             EXPECT_TRUE(w->StringGrid1->hasFocus());
