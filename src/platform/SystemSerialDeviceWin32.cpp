@@ -15,8 +15,9 @@ std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
 
 std::optional<std::string> ResolvePortDevice(const std::string& comName) {
     const std::string digits = comName.size() > 3 ? comName.substr(3) : std::string();
-    const bool isComName = comName.compare(0, 3, "COM") == 0 && !digits.empty() &&
-                           std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
+    const bool isComName =
+        comName.compare(0, 3, "COM") == 0 && !digits.empty() &&
+        std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
     if (!isComName) return std::nullopt;
     return "\\\\.\\" + comName;
 }

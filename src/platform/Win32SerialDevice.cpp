@@ -1,9 +1,9 @@
 #include "platform/Win32SerialDevice.h"
 
-#include "platform/Win32CommFunctions.h"
-
 #include <algorithm>
 #include <array>
+
+#include "platform/Win32CommFunctions.h"
 
 namespace orbiqa {
 namespace {
@@ -71,9 +71,9 @@ DWORD ClampCount(std::size_t count) {
 
 const Win32CommFunctions& SystemCommFunctions() {
     static const Win32CommFunctions functions{
-        &::CreateFileA,  &::CloseHandle,    &::SetupComm,     &::SetCommState,
+        &::CreateFileA,     &::CloseHandle, &::SetupComm,     &::SetCommState,
         &::SetCommTimeouts, &::SetCommMask, &::PurgeComm,     &::ClearCommError,
-        &::WriteFile,    &::ReadFile,       &::WaitCommEvent, &::GetOverlappedResult,
+        &::WriteFile,       &::ReadFile,    &::WaitCommEvent, &::GetOverlappedResult,
         &::CancelIo};
     return functions;
 }
@@ -94,7 +94,8 @@ struct Win32SerialDevice::State {
 
 Win32SerialDevice::Win32SerialDevice() : Win32SerialDevice(SystemCommFunctions()) {}
 
-Win32SerialDevice::Win32SerialDevice(const Win32CommFunctions& comm) : s_(std::make_unique<State>(comm)) {
+Win32SerialDevice::Win32SerialDevice(const Win32CommFunctions& comm)
+    : s_(std::make_unique<State>(comm)) {
     s_->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     s_->waitEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
 }
@@ -108,15 +109,17 @@ Win32SerialDevice::~Win32SerialDevice() {
 int Win32SerialDevice::Open(const std::string& portName) {
     if (s_->device != INVALID_HANDLE_VALUE) return ERROR_BUSY;
     const std::string path = "\\\\.\\" + portName;
-    const HANDLE device = s_->comm.createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE device =
+        s_->comm.createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OVERLAPPED, nullptr);
     if (device == INVALID_HANDLE_VALUE) return LastError();
     s_->device = device;
     return 0;
 }
 
 int Win32SerialDevice::SetupQueues(int inputSize, int outputSize) {
-    if (!s_->comm.setupComm(s_->device, static_cast<DWORD>(inputSize), static_cast<DWORD>(outputSize)))
+    if (!s_->comm.setupComm(s_->device, static_cast<DWORD>(inputSize),
+                            static_cast<DWORD>(outputSize)))
         return LastError();
     s_->inputSize = inputSize;
     return 0;

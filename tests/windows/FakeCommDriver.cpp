@@ -17,8 +17,12 @@ HANDLE AsHandle(std::size_t index) {
 
 }  // namespace
 
-FakeCommDriver::FakeCommDriver() : previous_(gDriver) { gDriver = this; }
-FakeCommDriver::~FakeCommDriver() { gDriver = previous_; }
+FakeCommDriver::FakeCommDriver() : previous_(gDriver) {
+    gDriver = this;
+}
+FakeCommDriver::~FakeCommDriver() {
+    gDriver = previous_;
+}
 
 const Win32CommFunctions& FakeCommDriver::Functions() const {
     static const Win32CommFunctions functions{

@@ -64,7 +64,8 @@ TEST_F(WindowsSave, ReadOnlyFileIsRefusedAndKept) {
     SaveParameterFile(path.string(), image);
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
     // Wine run by root on Linux opens such a file for writing all the same.
-    const HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE probe =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (probe != INVALID_HANDLE_VALUE) {
         CloseHandle(probe);
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -87,7 +88,8 @@ TEST_F(WindowsSave, FileHeldByAnotherProgramIsRefusedAndKept) {
     image.fill(0x66);
     SaveParameterFile(path.string(), image);
     // Another program has it open and shares nothing, as an editor or a virus scanner may.
-    const HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE held =
+        CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     image.fill(0x77);
     std::string error;
