@@ -12,9 +12,9 @@ restart_wine_server
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-    wine "$WIN_BUILD/bin/orbiqa-screenshots.exe" "$(wine_path "$work")" >/dev/null
-wineserver -w
+# Wine's server goes before the display does, so that nothing is left talking to a closed one.
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'wine "$1" "$2" >/dev/null; status=$?; wineserver -k; exit $status' \
+    _ "$WIN_BUILD/bin/orbiqa-screenshots.exe" "$(wine_path "$work")"
 mkdir -p "$out"
 for pair in main-window:main-window status-window:status-window transfer-window:transfer-window \
             settings-1-telefonszamok:editor port-chooser:port-chooser; do
