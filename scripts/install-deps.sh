@@ -24,7 +24,9 @@ group_packages() {
         fuzz)
             echo clang libclang-rt-14-dev llvm ;;
         windows)
-            echo g++-mingw-w64-x86-64-posix wine wine64 ;;
+            echo cmake make xz-utils \
+                g++-mingw-w64-x86-64-posix qt6-base-dev-tools googletest \
+                wine wine64 fonts-wine xvfb xauth x11-utils nsis zip ;;
         *)
             echo "unknown group: $1 (base, a11y, package, fuzz, windows)" >&2
             return 1 ;;

@@ -5,7 +5,7 @@
 #include "link/QtHandoverPump.h"
 #include "params/ParameterImage.h"
 #include "params/SettingsForm.h"
-#include "platform/LinuxRegistryReader.h"
+#include "platform/SystemRegistryReader.h"
 #include "platform/SystemSerialDevice.h"
 #include "ports/SorosDialog.h"
 #include "shell/MessageBoxes.h"
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     program.DetachVariantPages = [&editor] { editor->DetachVariantPages(); };
     // One device reader and device list for the whole run, gathered once at start, so that the
     // chooser still lists (absent) a port that went away before it was opened.
-    SorosKeres portDiscovery(std::make_shared<LinuxRegistryReader>());
+    SorosKeres portDiscovery(CreateSystemRegistryReader());
     try {
         portDiscovery.RescanDevices();
     } catch (const OrbiqaError&) {

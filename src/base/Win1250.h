@@ -1,6 +1,7 @@
 #pragma once
 // Windows-1250 text, the 8-bit code page of every text the module sends and every file the
-// program keeps. Conversion goes through iconv; there is no hand-written table.
+// program keeps. Conversion goes through the system's converter (Windows' code-page functions,
+// iconv elsewhere); there is no hand-written table.
 #include <optional>
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #pragma once
 // One AES-128 cipher instance working on single 16-byte blocks (no chaining, no padding), over
-// OpenSSL's EVP interface.
+// the system's own cipher (CNG on Windows, OpenSSL elsewhere).
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -18,7 +18,7 @@ public:
     AesCipher& operator=(const AesCipher&) = delete;
 
     /// Sets up the key schedule; the key is kept so that a repeated set-up with the same key is
-    /// free. Throws OrbiqaError if OpenSSL refuses.
+    /// free. Throws OrbiqaError if the cipher refuses.
     void SetKey(const AesKey& key);
 
     /// Enciphers or deciphers one block in place. SetKey must have been called.

@@ -1,4 +1,5 @@
 #include "platform/LinuxRegistryReader.h"
+#include "platform/SystemRegistryReader.h"
 
 #include <libudev.h>
 
@@ -268,5 +269,9 @@ std::unique_ptr<RegistryKey> LinuxRegistryReader::OpenKey(const std::string& pat
 }
 
 bool LinuxRegistryReader::KeyExists(const std::string& path) { return view_.KeyExists(path); }
+
+std::shared_ptr<RegistryReader> CreateSystemRegistryReader() {
+    return std::make_shared<LinuxRegistryReader>();
+}
 
 }  // namespace orbiqa

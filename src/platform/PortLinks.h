@@ -18,7 +18,8 @@ std::optional<std::string> FixedDeviceForPort(const std::string& comName);
 std::optional<std::string> FixedPortForDevice(const std::string& devicePath);
 
 /// The device path a COM name opens: the port-link folder's link when one exists (whether or not
-/// its target exists), else the fixed rule.
+/// its target exists), else the fixed rule. On Windows, where only this function is built (in
+/// SystemSerialDeviceWin32.cpp), the device path "\\.\COM<n>".
 std::optional<std::string> ResolvePortDevice(const std::string& comName);
 
 }  // namespace orbiqa

@@ -17,4 +17,12 @@ std::unique_ptr<SerialDevice> CreateSystemSerialDevice();
 /// system has no such notion (used for the hint after a permission error).
 std::string DeviceGroupName(const std::string& path);
 
+/// Whether an error number of opening a device means the user lacks the right to use it (rather
+/// than the device being missing or held by another program).
+bool IsPermissionDenied(int systemCode);
+
+/// The system's own text of an error number of the device (errno on POSIX systems, GetLastError
+/// on Windows), in UTF-8 and without a trailing full stop or line break.
+std::string SystemErrorText(int systemCode);
+
 }  // namespace orbiqa

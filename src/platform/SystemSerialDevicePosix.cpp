@@ -1,6 +1,9 @@
 #include <grp.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/PosixSerialDevice.h"
 #include "platform/SystemSerialDevice.h"
 
@@ -16,5 +19,9 @@ std::string DeviceGroupName(const std::string& path) {
     if (const group* g = getgrgid(st.st_gid)) return g->gr_name;
     return {};
 }
+
+bool IsPermissionDenied(int systemCode) { return systemCode == EACCES; }
+
+std::string SystemErrorText(int systemCode) { return std::strerror(systemCode); }
 
 }  // namespace orbiqa

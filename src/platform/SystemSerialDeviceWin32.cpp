@@ -1,3 +1,9 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
 #include "platform/Win32SerialDevice.h"
 
@@ -7,7 +13,43 @@ std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
     return std::make_unique<Win32SerialDevice>();
 }
 
+std::optional<std::string> ResolvePortDevice(const std::string& comName) {
+    const std::string digits = comName.size() > 3 ? comName.substr(3) : std::string();
+    const bool isComName =
+        comName.compare(0, 3, "COM") == 0 && !digits.empty() &&
+        std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (!isComName) return std::nullopt;
+    return "\\\\.\\" + comName;
+}
+
 // Windows grants access to serial devices without group membership.
-std::string DeviceGroupName(const std::string&) { return {}; }
+std::string DeviceGroupName(const std::string&) {
+    return {};
+}
+
+// ERROR_ACCESS_DENIED on a COM port means another program holds it, not a missing right.
+bool IsPermissionDenied(int) {
+    return false;
+}
+
+std::string SystemErrorText(int systemCode) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(systemCode), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
+        nullptr);
+    std::wstring wide = length > 0 && buffer ? std::wstring(buffer, length) : std::wstring();
+    LocalFree(buffer);
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L'.' ||
+                             wide.back() == L' '))
+        wide.pop_back();
+    if (wide.empty()) return "system error " + std::to_string(systemCode);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                        nullptr, nullptr);
+    return text;
+}
 
 }  // namespace orbiqa

@@ -1,4 +1,5 @@
 #include "platform/Win32RegistryReader.h"
+#include "platform/SystemRegistryReader.h"
 
 #include <windows.h>
 
@@ -107,6 +108,10 @@ bool Win32RegistryReader::KeyExists(const std::string& path) {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RelativePath(path).c_str(), 0, kAccess, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
+}
+
+std::shared_ptr<RegistryReader> CreateSystemRegistryReader() {
+    return std::make_shared<Win32RegistryReader>();
 }
 
 }  // namespace orbiqa

@@ -1,15 +1,9 @@
 #include "platform/Win32SerialDevice.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
 #include <algorithm>
 #include <array>
+
+#include "platform/Win32CommFunctions.h"
 
 namespace orbiqa {
 namespace {
@@ -44,7 +38,7 @@ bool IsDeviceLoss(DWORD error) {
 // One overlapped ReadFile or WriteFile, waited for to the end. start() issues the call with the
 // record it is given and returns the call's result.
 template <typename Start>
-long Transfer(HANDLE device, Start start, int& error) {
+long Transfer(const Win32CommFunctions& comm, HANDLE device, Start start, int& error) {
     if (device == INVALID_HANDLE_VALUE) {
         error = ERROR_INVALID_HANDLE;
         return -1;
@@ -61,7 +55,7 @@ long Transfer(HANDLE device, Start start, int& error) {
     if (!start(&overlapped) && GetLastError() != ERROR_IO_PENDING)
         error = LastError();
     else if (WaitForSingleObject(event, INFINITE) != WAIT_OBJECT_0 ||
-             !GetOverlappedResult(device, &overlapped, &transferred, FALSE))
+             !comm.getOverlappedResult(device, &overlapped, &transferred, FALSE))
         error = LastError();
     else
         result = static_cast<long>(transferred);
@@ -75,7 +69,18 @@ DWORD ClampCount(std::size_t count) {
 
 }  // namespace
 
+const Win32CommFunctions& SystemCommFunctions() {
+    static const Win32CommFunctions functions{
+        &::CreateFileA,     &::CloseHandle, &::SetupComm,     &::SetCommState,
+        &::SetCommTimeouts, &::SetCommMask, &::PurgeComm,     &::ClearCommError,
+        &::WriteFile,       &::ReadFile,    &::WaitCommEvent, &::GetOverlappedResult,
+        &::CancelIo};
+    return functions;
+}
+
 struct Win32SerialDevice::State {
+    explicit State(const Win32CommFunctions& functions) : comm(functions) {}
+    const Win32CommFunctions& comm;
     HANDLE device = INVALID_HANDLE_VALUE;
     // Both events live as long as the object: StopWaiting may be called from any thread at any
     // time, and the arrival wait's record and mask must outlive a wait the driver still holds.
@@ -87,7 +92,10 @@ struct Win32SerialDevice::State {
     int inputSize = 0;
 };
 
-Win32SerialDevice::Win32SerialDevice() : s_(std::make_unique<State>()) {
+Win32SerialDevice::Win32SerialDevice() : Win32SerialDevice(SystemCommFunctions()) {}
+
+Win32SerialDevice::Win32SerialDevice(const Win32CommFunctions& comm)
+    : s_(std::make_unique<State>(comm)) {
     s_->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     s_->waitEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
 }
@@ -101,15 +109,17 @@ Win32SerialDevice::~Win32SerialDevice() {
 int Win32SerialDevice::Open(const std::string& portName) {
     if (s_->device != INVALID_HANDLE_VALUE) return ERROR_BUSY;
     const std::string path = "\\\\.\\" + portName;
-    const HANDLE device = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE device =
+        s_->comm.createFile(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OVERLAPPED, nullptr);
     if (device == INVALID_HANDLE_VALUE) return LastError();
     s_->device = device;
     return 0;
 }
 
 int Win32SerialDevice::SetupQueues(int inputSize, int outputSize) {
-    if (!SetupComm(s_->device, static_cast<DWORD>(inputSize), static_cast<DWORD>(outputSize)))
+    if (!s_->comm.setupComm(s_->device, static_cast<DWORD>(inputSize),
+                            static_cast<DWORD>(outputSize)))
         return LastError();
     s_->inputSize = inputSize;
     return 0;
@@ -130,7 +140,7 @@ int Win32SerialDevice::ApplyLineSettings() {
     dcb.StopBits = ONESTOPBIT;
     dcb.XonChar = kXonChar;
     dcb.XoffChar = kXoffChar;
-    return SetCommState(s_->device, &dcb) ? 0 : LastError();
+    return s_->comm.setCommState(s_->device, &dcb) ? 0 : LastError();
 }
 
 int Win32SerialDevice::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs) {
@@ -142,16 +152,16 @@ int Win32SerialDevice::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs)
     t.ReadTotalTimeoutConstant = 0;
     t.WriteTotalTimeoutMultiplier = static_cast<DWORD>(writeMultiplierMs);
     t.WriteTotalTimeoutConstant = static_cast<DWORD>(writeConstantMs);
-    return SetCommTimeouts(s_->device, &t) ? 0 : LastError();
+    return s_->comm.setCommTimeouts(s_->device, &t) ? 0 : LastError();
 }
 
 int Win32SerialDevice::Purge() {
-    return PurgeComm(s_->device, kAbortPending) ? 0 : LastError();
+    return s_->comm.purgeComm(s_->device, kAbortPending) ? 0 : LastError();
 }
 
 void Win32SerialDevice::Close() {
     if (s_->device == INVALID_HANDLE_VALUE) return;
-    CloseHandle(s_->device);
+    s_->comm.closeDevice(s_->device);
     s_->device = INVALID_HANDLE_VALUE;
     s_->waitPending = false;
 }
@@ -159,9 +169,9 @@ void Win32SerialDevice::Close() {
 long Win32SerialDevice::Write(const std::uint8_t* data, std::size_t count, int& error) {
     const HANDLE device = s_->device;
     return Transfer(
-        device,
+        s_->comm, device,
         [&](OVERLAPPED* overlapped) {
-            return WriteFile(device, data, ClampCount(count), nullptr, overlapped);
+            return s_->comm.writeFile(device, data, ClampCount(count), nullptr, overlapped);
         },
         error);
 }
@@ -169,9 +179,9 @@ long Win32SerialDevice::Write(const std::uint8_t* data, std::size_t count, int& 
 long Win32SerialDevice::Read(std::uint8_t* data, std::size_t count, int& error) {
     const HANDLE device = s_->device;
     return Transfer(
-        device,
+        s_->comm, device,
         [&](OVERLAPPED* overlapped) {
-            return ReadFile(device, data, ClampCount(count), nullptr, overlapped);
+            return s_->comm.readFile(device, data, ClampCount(count), nullptr, overlapped);
         },
         error);
 }
@@ -179,7 +189,7 @@ long Win32SerialDevice::Read(std::uint8_t* data, std::size_t count, int& error) 
 long Win32SerialDevice::PendingInput(int& error) {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(s_->device, &errors, &status)) {
+    if (!s_->comm.clearCommError(s_->device, &errors, &status)) {
         error = LastError();
         return -1;
     }
@@ -194,7 +204,7 @@ SerialDevice::WaitResult Win32SerialDevice::WaitForEvent() {
         s.waitOverlapped = OVERLAPPED{};
         s.waitOverlapped.hEvent = s.waitEvent;
         s.eventMask = 0;
-        if (WaitCommEvent(s.device, &s.eventMask, &s.waitOverlapped)) {
+        if (s.comm.waitCommEvent(s.device, &s.eventMask, &s.waitOverlapped)) {
             s.waitPending = false;  // completed at once; the event is signalled
         } else if (const DWORD e = GetLastError(); e == ERROR_IO_PENDING) {
             s.waitPending = true;
@@ -209,7 +219,7 @@ SerialDevice::WaitResult Win32SerialDevice::WaitForEvent() {
         if (woken != WAIT_OBJECT_0 + 1) return EndWatch(WaitResult::Failed);
         s.waitPending = false;
         DWORD unused = 0;
-        if (!GetOverlappedResult(s.device, &s.waitOverlapped, &unused, FALSE)) {
+        if (!s.comm.getOverlappedResult(s.device, &s.waitOverlapped, &unused, FALSE)) {
             // Any other failure would come back on every further wait; end the watch instead of
             // spinning on it.
             return EndWatch(IsDeviceLoss(GetLastError()) ? WaitResult::Lost : WaitResult::Failed);
@@ -224,11 +234,11 @@ SerialDevice::WaitResult Win32SerialDevice::EndWatch(WaitResult result) {
     if (s.device == INVALID_HANDLE_VALUE) return result;
     // Clearing the mask completes a wait the driver still holds; its record must not be reused
     // until it has.
-    SetCommMask(s.device, 0);
+    s.comm.setCommMask(s.device, 0);
     if (s.waitPending && WaitForSingleObject(s.waitEvent, kWatchEndWaitMs) != WAIT_OBJECT_0)
-        CancelIo(s.device);
+        s.comm.cancelIo(s.device);
     s.waitPending = false;
-    PurgeComm(s.device, kClearQueues);
+    s.comm.purgeComm(s.device, kClearQueues);
     return result;
 }
 
@@ -239,7 +249,7 @@ void Win32SerialDevice::StopWaiting() {
 void Win32SerialDevice::ResetStop() {
     if (s_->stopEvent) ResetEvent(s_->stopEvent);
     // A failure here shows as a failed WaitCommEvent in the first wait.
-    if (s_->device != INVALID_HANDLE_VALUE) SetCommMask(s_->device, kWatchedEvents);
+    if (s_->device != INVALID_HANDLE_VALUE) s_->comm.setCommMask(s_->device, kWatchedEvents);
 }
 
 }  // namespace orbiqa

@@ -14,8 +14,13 @@
 
 namespace orbiqa {
 
+struct Win32CommFunctions;
+
 class Win32SerialDevice final : public SerialDevice {
 public:
+    /// comm is the table of port functions, the system's unless a test gives its own; it must
+    /// outlive the device.
+    explicit Win32SerialDevice(const Win32CommFunctions& comm);
     Win32SerialDevice();
     ~Win32SerialDevice() override;
     Win32SerialDevice(const Win32SerialDevice&) = delete;

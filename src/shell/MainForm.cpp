@@ -210,7 +210,7 @@ void TMainForm::btConnectClick() {
         ShowStatus(StatusConnected());
         return;
     }
-    const bool denied = failure && failure->SystemCode() == EACCES;
+    const bool denied = failure && IsPermissionDenied(failure->SystemCode());
     ShowStatus(StatusUnavailable(), denied ? PermissionHint() : QString());
     EnterConnected(false);
 }

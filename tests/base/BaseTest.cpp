@@ -46,6 +46,27 @@ TEST(Win1250, RoundTripsHungarianLetters) {
     EXPECT_EQ(Win1250ToUtf8("\x98"), "\xEF\xBF\xBD");  // undefined in the code page
 }
 
+// Each system converts through its own facility; all must agree on every byte of the code page.
+TEST(Win1250, EveryByteTheSameOnEverySystem) {
+    std::string holes;
+    for (int b = 0; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        const std::string utf8 = Win1250ToUtf8(byte);
+        if (utf8 == "\xEF\xBF\xBD") {
+            holes += byte;
+            continue;
+        }
+        EXPECT_EQ(Utf8ToWin1250(utf8), byte) << "byte " << b;
+    }
+    EXPECT_EQ(holes, "\x81\x83\x88\x90\x98");
+    EXPECT_EQ(Win1250ToUtf8("\x8A\xA0\xFF\x80"), "Š\u00A0˙€");
+    EXPECT_FALSE(Utf8ToWin1250("\xC2\x81").has_value());  // a C1 control: no place in the code page
+    EXPECT_FALSE(Utf8ToWin1250("\xC3\xA3").has_value());  // ã: no look-alike stands in for it
+    EXPECT_EQ(Utf8ToWin1250(std::string("a\0b", 3)), std::string("a\0b", 3));
+    EXPECT_EQ(Utf8ToWin1250(""), "");
+    EXPECT_EQ(Win1250ToUtf8(""), "");
+}
+
 TEST(ErrorText, FullStopRuleAndTitle) {
     EXPECT_EQ(ErrorBoxText("File not found"), "File not found.");
     EXPECT_EQ(ErrorBoxText("Unable to open com port (win error code: 2)"),

@@ -147,6 +147,7 @@ TEST_F(DownloadFormTest, FileButtonsRememberTheirNamesAndCancelResetsTheBar) {
     form->btSaveClick();  // a fresh image is an erased memory
     std::ifstream in(saved.toStdString(), std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    in.close();  // an open file cannot be removed on Windows
     EXPECT_EQ(bytes, std::string(kParameterImageSize, '\xFF'));
 
     image.fill(0);

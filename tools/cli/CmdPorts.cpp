@@ -6,7 +6,7 @@
 #include "JsonText.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
-#include "platform/LinuxRegistryReader.h"
+#include "platform/SystemRegistryReader.h"
 #include "platform/PortLinks.h"
 #include "ports/SorosKeres.h"
 
@@ -17,7 +17,7 @@ namespace {
 int RunPorts(const ParsedArgs& args, Io& io) {
     PortRecords records;
     try {
-        SorosKeres keres(std::make_shared<LinuxRegistryReader>());
+        SorosKeres keres(CreateSystemRegistryReader());
         keres.BuildPortList(records);
     } catch (const OrbiqaError& e) {
         throw CliFailure(kExitPort, std::string("cannot list the ports: ") + e.what());

@@ -1,9 +1,5 @@
 #include "ModuleSession.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <array>
@@ -20,40 +16,8 @@ namespace orbiqa::cli {
 
 namespace {
 
-constexpr std::array<int, 4> kWatchedSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 constexpr int kFirstPortNumber = 1;
 constexpr int kLastPortNumber = 96;
-int gInterruptPipe[2] = {-1, -1};
-std::array<struct sigaction, kWatchedSignals.size()> gPreviousActions{};
-
-// The open ports a signal must wake: a write waiting for room in a module that stopped reading
-// would otherwise hold the thread (and the interrupt) for its whole time bound. Lock-free slots,
-// since the signal handler may run while a session registers.
-constexpr std::size_t kInterruptSlots = 128;
-std::array<std::atomic<TComPort*>, kInterruptSlots> gOpenPorts{};
-
-void RegisterOpenPort(TComPort* port) {
-    for (auto& slot : gOpenPorts) {
-        TComPort* empty = nullptr;
-        if (slot.compare_exchange_strong(empty, port)) return;
-    }
-}
-
-void UnregisterOpenPort(TComPort* port) {
-    for (auto& slot : gOpenPorts) {
-        TComPort* expected = port;
-        slot.compare_exchange_strong(expected, nullptr);
-    }
-}
-
-void SignalArrived(int signal) {
-    const auto byte = static_cast<unsigned char>(signal);
-    const int saved = errno;
-    for (auto& slot : gOpenPorts)
-        if (TComPort* port = slot.load()) port->Interrupt();
-    [[maybe_unused]] const ssize_t written = ::write(gInterruptPipe[1], &byte, 1);
-    errno = saved;
-}
 
 std::string Canonical(const std::string& path) {
     std::error_code ec;
@@ -62,34 +26,6 @@ std::string Canonical(const std::string& path) {
 }
 
 }  // namespace
-
-InterruptWatch::InterruptWatch() {
-    // Without the pipe, signals keep their ordinary effect, which ends the program as before.
-    if (::pipe2(gInterruptPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    notifier_ = std::make_unique<QSocketNotifier>(gInterruptPipe[0], QSocketNotifier::Read);
-    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
-        unsigned char byte = 0;
-        int signal = 0;
-        while (::read(gInterruptPipe[0], &byte, 1) == 1) signal = byte;
-        if (signal != 0 && onInterrupt) onInterrupt(signal);
-    });
-    struct sigaction action {};
-    action.sa_handler = SignalArrived;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < kWatchedSignals.size(); ++i)
-        ::sigaction(kWatchedSignals[i], &action, &gPreviousActions[i]);
-}
-
-InterruptWatch::~InterruptWatch() {
-    if (!notifier_) return;
-    for (std::size_t i = 0; i < kWatchedSignals.size(); ++i)
-        ::sigaction(kWatchedSignals[i], &gPreviousActions[i], nullptr);
-    notifier_.reset();
-    ::close(gInterruptPipe[0]);
-    ::close(gInterruptPipe[1]);
-    gInterruptPipe[0] = gInterruptPipe[1] = -1;
-}
 
 const AesKey& FrameTally::LinkKey() {
     static const AesKey key = kModuleKey;
@@ -124,8 +60,8 @@ std::string OpenFailureText(const std::string& comName, int errorCode, int syste
     std::string text =
         "cannot open " + comName + (device.empty() ? std::string() : " (" + device + ")") + ": ";
     if (errorCode != CError_OpenFailed) text += ComPortErrorText(errorCode) + ": ";
-    text += systemCode > 0 ? std::strerror(systemCode) : "unknown error";
-    if (systemCode == EACCES && !device.empty()) {
+    text += systemCode > 0 ? SystemErrorText(systemCode) : "unknown error";
+    if (IsPermissionDenied(systemCode) && !device.empty()) {
         const std::string group = DeviceGroupName(device);
         if (!group.empty()) text += " (members of the group '" + group + "' may use it)";
     }
@@ -154,7 +90,7 @@ LinkSession::LinkSession(const std::string& comName, const std::atomic<bool>* st
     } catch (const EComPort& e) {
         throw CliFailure(kExitPort, OpenFailureText(comName, e.ErrorCode(), e.SystemCode()));
     }
-    RegisterOpenPort(&port);
+    RegisterInterruptiblePort(&port);
 }
 
 LinkSession::~LinkSession() {
@@ -198,7 +134,7 @@ std::string LinkSession::NoAnswerNote() const {
 }
 
 void LinkSession::Close() noexcept {
-    UnregisterOpenPort(&link_.ComPort1());
+    UnregisterInterruptiblePort(&link_.ComPort1());
     try {
         link_.ComPort1().SetConnected(false);
     } catch (...) {

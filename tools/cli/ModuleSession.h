@@ -3,8 +3,6 @@
 // wait and the transfer channel. Closing the port on every way out matters: a port left with its
 // exclusive-use flag set stays busy for the next program. A LinkSession lives on one thread (the
 // one that made it); provision runs several, each on its own thread.
-#include <QObject>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
 #include <functional>
@@ -12,6 +10,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "Console.h"
 #include "link/FrameCodec.h"
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
@@ -19,20 +18,6 @@
 #include "transfer/TransferEngine.h"
 
 namespace orbiqa::cli {
-
-/// SIGINT, SIGTERM, SIGHUP and SIGPIPE turned into a call on the Qt thread while it lives.
-class InterruptWatch : public QObject {
-public:
-    InterruptWatch();
-    ~InterruptWatch() override;
-    InterruptWatch(const InterruptWatch&) = delete;
-    InterruptWatch& operator=(const InterruptWatch&) = delete;
-
-    std::function<void(int signal)> onInterrupt;
-
-private:
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
 
 /// Counts the frames that arrive and the ones that decipher into a valid message, so that a
 /// module under another key is told apart from a silent one.

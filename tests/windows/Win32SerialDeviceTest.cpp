@@ -1,0 +1,211 @@
+// Win32SerialDevice over a driver with the documented Windows behaviour, for what Wine's serial
+// emulation on a pseudo-terminal cannot show: exclusive opening, waits that stay pending until
+// an arrival, and the errors of an unplugged adapter.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "FakeCommDriver.h"
+#include "link/ComPort.h"
+#include "link/ManualPump.h"
+#include "platform/PortLinks.h"
+#include "platform/SystemSerialDevice.h"
+#include "platform/Win32SerialDevice.h"
+
+using namespace orbiqa;
+using namespace std::chrono_literals;
+using WaitResult = SerialDevice::WaitResult;
+
+namespace {
+
+constexpr auto kNoResultYet = 100ms;
+constexpr auto kResultDue = 3s;
+
+struct DeviceFixture : ::testing::Test {
+    test::FakeCommDriver driver;
+    std::unique_ptr<Win32SerialDevice> device;
+
+    void SetUp() override {
+        driver.AddPort("COM3");
+        device = std::make_unique<Win32SerialDevice>(driver.Functions());
+        ASSERT_EQ(device->Open("COM3"), 0);
+        ASSERT_EQ(device->SetupQueues(1024, 1024), 0);
+        ASSERT_EQ(device->ApplyLineSettings(), 0);
+        ASSERT_EQ(device->ApplyTimeouts(100, 1000), 0);
+        device->ResetStop();
+    }
+    // The event thread's wait, run on its own thread as the port runs it.
+    std::future<WaitResult> StartWait() {
+        return std::async(std::launch::async, [this] { return device->WaitForEvent(); });
+    }
+};
+
+bool Finishes(std::future<WaitResult>& wait, std::chrono::milliseconds within) {
+    return wait.wait_for(within) == std::future_status::ready;
+}
+
+}  // namespace
+
+TEST(Win32SerialDeviceOpen, ExclusiveByDevicePathWithClearErrors) {
+    test::FakeCommDriver driver;
+    driver.AddPort("COM12");
+    Win32SerialDevice first(driver.Functions()), second(driver.Functions());
+
+    EXPECT_EQ(first.Open("COM12"), 0);
+    // The device path is what lets COM10 and above open; overlapped, so waits can be stopped.
+    const auto opening = driver.Openings().back();
+    EXPECT_EQ(opening.path, "\\\\.\\COM12");
+    EXPECT_EQ(opening.share, 0u);
+    EXPECT_TRUE(opening.flags & FILE_FLAG_OVERLAPPED);
+
+    EXPECT_EQ(second.Open("COM12"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(first.Open("COM12"), ERROR_BUSY);
+    EXPECT_EQ(second.Open("COM4"), ERROR_FILE_NOT_FOUND);
+    first.Close();
+    first.Close();
+    EXPECT_EQ(second.Open("COM12"), 0);
+    EXPECT_EQ(driver.OpenHandles(), 1);
+}
+
+TEST(Win32SerialDeviceOpen, MessagesNameTheWindowsDeviceAndError) {
+    EXPECT_EQ(ResolvePortDevice("COM12"), "\\\\.\\COM12");
+    EXPECT_EQ(ResolvePortDevice("COMX"), std::nullopt);
+    EXPECT_EQ(ResolvePortDevice("LPT1"), std::nullopt);
+    // A refused opening means another program holds the port: no hint about permissions.
+    EXPECT_FALSE(IsPermissionDenied(ERROR_ACCESS_DENIED));
+    const std::string text = SystemErrorText(ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(text.empty());
+    EXPECT_NE(text.back(), '\n');
+    EXPECT_NE(text.back(), '.');
+    EXPECT_EQ(SystemErrorText(0x7FFFFFF0), "system error 2147483632");
+}
+
+TEST_F(DeviceFixture, LineSettingsAndTimeouts) {
+    const DCB dcb = driver.LineSettings();
+    EXPECT_EQ(dcb.BaudRate, 19200u);
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.Parity, NOPARITY);
+    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+    EXPECT_TRUE(dcb.fBinary);
+    EXPECT_FALSE(dcb.fOutxCtsFlow || dcb.fOutxDsrFlow || dcb.fOutX || dcb.fInX || dcb.fParity);
+    EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+    const COMMTIMEOUTS t = driver.Timeouts();
+    EXPECT_EQ(t.ReadIntervalTimeout, MAXDWORD);
+    EXPECT_EQ(t.ReadTotalTimeoutMultiplier + t.ReadTotalTimeoutConstant, 0u);
+    EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 100u);
+    EXPECT_EQ(t.WriteTotalTimeoutConstant, 1000u);
+}
+
+TEST_F(DeviceFixture, TransfersCompleteThroughTheirOwnWait) {
+    int error = 0;
+    const std::uint8_t bytes[] = {0x00, 0x0D, 0x11, 0x13};
+    EXPECT_EQ(device->Write(bytes, 4, error), 4);
+    EXPECT_EQ(driver.Written(), std::string("\x00\x0D\x11\x13", 4));
+    // A write ended by its time-out reports what went out; the port decides what that means.
+    driver.LimitWrites(2);
+    EXPECT_EQ(device->Write(bytes, 4, error), 2);
+
+    std::uint8_t in[8] = {};
+    EXPECT_EQ(device->PendingInput(error), 0);
+    EXPECT_EQ(device->Read(in, sizeof in, error), 0);  // an empty queue returns at once
+    driver.Arrive("abc");
+    EXPECT_EQ(device->PendingInput(error), 3);
+    EXPECT_EQ(device->Read(in, 2, error), 2);
+    EXPECT_EQ(device->Read(in + 2, sizeof in, error), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(in), 3), "abc");
+}
+
+TEST_F(DeviceFixture, ArrivalsEndPendingWaitsAndEarlierOnesAreKept) {
+    auto wait = StartWait();
+    EXPECT_FALSE(Finishes(wait, kNoResultYet));
+    driver.Arrive("x");
+    ASSERT_TRUE(Finishes(wait, kResultDue));
+    EXPECT_EQ(wait.get(), WaitResult::Arrival);
+
+    // Bytes that come while nobody waits complete the next wait at once.
+    driver.Arrive("y");
+    auto next = StartWait();
+    ASSERT_TRUE(Finishes(next, kResultDue));
+    EXPECT_EQ(next.get(), WaitResult::Arrival);
+}
+
+TEST_F(DeviceFixture, StopEndsAPendingWaitAndReleasesTheDriversRecord) {
+    auto wait = StartWait();
+    EXPECT_FALSE(Finishes(wait, kNoResultYet));
+    device->StopWaiting();
+    ASSERT_TRUE(Finishes(wait, kResultDue));
+    EXPECT_EQ(wait.get(), WaitResult::Stopped);
+    // The driver no longer holds the wait, watches nothing, and the queues were cleared.
+    EXPECT_FALSE(driver.WaitPending());
+    EXPECT_EQ(driver.Mask(), 0u);
+    EXPECT_EQ(driver.Purges().back(), static_cast<DWORD>(PURGE_TXCLEAR | PURGE_RXCLEAR));
+
+    // Stopped and arrived together: the stop wins.
+    device->ResetStop();
+    driver.Arrive("z");
+    device->StopWaiting();
+    EXPECT_EQ(device->WaitForEvent(), WaitResult::Stopped);
+}
+
+TEST_F(DeviceFixture, UnpluggedAdapterIsLostWhicheverErrorItsDriverUses) {
+    struct Case {
+        DWORD error;
+        bool whileWaiting;
+        WaitResult expected;
+    };
+    const Case cases[] = {
+        {ERROR_OPERATION_ABORTED, true, WaitResult::Lost},
+        {ERROR_ACCESS_DENIED, true, WaitResult::Lost},
+        {ERROR_BAD_COMMAND, true, WaitResult::Lost},
+        {ERROR_OPERATION_ABORTED, false, WaitResult::Lost},
+        {ERROR_GEN_FAILURE, true, WaitResult::Failed},
+        {ERROR_GEN_FAILURE, false, WaitResult::Failed},
+    };
+    for (const Case& c : cases) {
+        test::FakeCommDriver driver2;
+        driver2.AddPort("COM3");
+        Win32SerialDevice dev(driver2.Functions());
+        ASSERT_EQ(dev.Open("COM3"), 0);
+        dev.ApplyTimeouts(100, 1000);
+        dev.ResetStop();
+        WaitResult result{};
+        if (c.whileWaiting) {
+            auto wait = std::async(std::launch::async, [&] { return dev.WaitForEvent(); });
+            EXPECT_FALSE(Finishes(wait, kNoResultYet));
+            driver2.Unplug(c.error);
+            ASSERT_TRUE(Finishes(wait, kResultDue)) << c.error;
+            result = wait.get();
+        } else {
+            driver2.Unplug(c.error);
+            result = dev.WaitForEvent();
+        }
+        EXPECT_EQ(result, c.expected)
+            << "error " << c.error << (c.whileWaiting ? " while waiting" : " at once");
+        // Closing a vanished device still releases it.
+        dev.Close();
+        EXPECT_EQ(driver2.OpenHandles(), 0);
+    }
+}
+
+TEST(Win32SerialDevicePort, UnplugIsReportedOnceAndThePortStillCloses) {
+    test::FakeCommDriver driver;
+    driver.AddPort("COM3");
+    TComPort port(std::make_unique<Win32SerialDevice>(driver.Functions()));
+    test::ManualPump pump(port);
+    int lost = 0;
+    port.OnDeviceLost = [&](TComPort&) { ++lost; };
+    port.SetPort("COM3");
+    port.SetConnected(true);
+    for (int i = 0; i < 300 && !driver.WaitPending(); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(driver.WaitPending());
+    driver.Unplug(ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(pump.PumpUntil([&] { return lost > 0; }));
+    pump.PumpUntil([] { return false; }, 200ms);  // nothing more comes
+    EXPECT_EQ(lost, 1);
+    EXPECT_NO_THROW(port.SetConnected(false));
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(driver.OpenHandles(), 0);
+}

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# cli-e2e.sh WIN_BUILD LINUX_BUILD: orbiqa-cli.exe under Wine against the Linux orbiqa-modsim, its
+# pseudo-terminal mapped into the prefix as COM5. The Windows read must give the very bytes the
+# Linux orbiqa-cli reads; a file written from Windows must be what both then find in the module.
+# Exits 77 when the port cannot be served under Wine here (wine/com-port.sh says so).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+WIN_BUILD=$(readlink -f "$1")
+LINUX_BUILD=$(readlink -f "$2")
+source "$here/wine-env.sh"
+
+readonly kComNumber=5
+readonly kSimPort=COM90
+readonly kSimStartSeconds=10
+cli_linux=$LINUX_BUILD/bin/orbiqa-cli
+cli_windows=$WIN_BUILD/bin/orbiqa-cli.exe
+for program in "$LINUX_BUILD/bin/orbiqa-modsim" "$cli_linux" "$cli_windows"; do
+    [ -x "$program" ] || { echo "cli-e2e.sh: $program is not built" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+sim_pid=""
+cleanup() {
+    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+    rm -f "$WINEPREFIX/dosdevices/com$kComNumber"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_CONFIG_HOME=$work/config
+
+"$LINUX_BUILD/bin/orbiqa-modsim" --port "$kSimPort" --link-dir "$XDG_CONFIG_HOME/orbiqa/ports" >"$work/sim.out" &
+sim_pid=$!
+for _ in $(seq $((kSimStartSeconds * 10))); do
+    grep -q -- '->' "$work/sim.out" 2>/dev/null && break
+    sleep 0.1
+done
+pty=$(sed -n 's/^orbiqa-modsim: [A-Z0-9]* -> //p' "$work/sim.out")
+[ -n "$pty" ] || { echo "cli-e2e.sh: orbiqa-modsim did not start" >&2; exit 1; }
+
+set +e
+port_env=$("$here/wine/com-port.sh" "$WINEPREFIX" "$kComNumber" "$pty")
+rc=$?
+set -e
+[ $rc -eq 0 ] || exit $rc
+mapfile -t port_env <<<"$port_env"
+# Wine's server keeps the port's state; one started without the port's environment must go.
+restart_wine_server
+
+win() { env "${port_env[@]}" wine "$cli_windows" "$@"; }
+step() { echo "--- $*"; }
+expect_status() {  # expect_status N COMMAND...
+    local want=$1; shift
+    set +e; "$@"; local got=$?; set -e
+    [ "$got" -eq "$want" ] || { echo "cli-e2e.sh: status $got, expected $want: $*" >&2; exit 1; }
+}
+
+step "Linux read, the reference"
+"$cli_linux" read "$work/linux.VR3" --port "$kSimPort"
+step "Windows read"
+win read "$(wine_path "$work")\\windows.VR3" --port "COM$kComNumber"
+cmp "$work/linux.VR3" "$work/windows.VR3"
+
+step "Windows write of a changed file, then compare from both"
+cp "$work/linux.VR3" "$work/changed.VR3"
+# One byte of the first SMS text: a change the module keeps as it is.
+printf 'Z' | dd of="$work/changed.VR3" bs=1 seek=320 conv=notrunc status=none
+win write "$(wine_path "$work")\\changed.VR3" --port "COM$kComNumber"
+win compare "$(wine_path "$work")\\changed.VR3" --port "COM$kComNumber"
+"$cli_linux" compare "$work/changed.VR3" --port "$kSimPort"
+expect_status 1 win compare "$(wine_path "$work")\\linux.VR3" --port "COM$kComNumber"
+
+step "A file name with Hungarian letters keeps them"
+win write "$(wine_path "$work")\\changed.VR3" --port "COM$kComNumber" >/dev/null
+cp "$work/changed.VR3" "$work/árvíztűrő.VR3"
+win compare "$(wine_path "$work")\\árvíztűrő.VR3" --port "COM$kComNumber"
+
+step "A missing file is refused before the port is touched"
+expect_status 2 win write "$(wine_path "$work")\\none.VR3" --port "COM$kComNumber"
+echo "cli-e2e.sh: Windows read identical to Linux read; write and compare agree"
