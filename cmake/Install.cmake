@@ -37,8 +37,6 @@ install(FILES ${ORBIQA_PACKAGING_DIR}/bash-completion/orbiqa-cli
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/cli.md ${CMAKE_SOURCE_DIR}/docs/modsim.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orbiqa)
 install(FILES ${ORBIQA_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orbiqa)
-install(FILES ${ORBIQA_PACKAGING_DIR}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME orbiqa)
 
 # Manual pages: orbiqa's is written by hand (the program takes no arguments); orbiqa-cli's and
 # orbiqa-modsim's are made from their --help, so they never disagree with it. Debian wants them,

@@ -45,7 +45,7 @@ std::string DifferenceText(const ModuleComparison& comparison) {
     for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i)
         text += (i ? ", " : "") + names[i];
     if (names.size() > kNamesShown)
-        text += " and " + std::to_string(names.size() - kNamesShown) + " more";
+        text += " and " + std::to_string(names.size() - kNamesShown) + " other fields";
     return text;
 }
 
