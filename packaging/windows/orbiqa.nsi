@@ -24,6 +24,9 @@ VIAddVersionKey "LegalCopyright" "Orbiqa developers"
 !define MUI_ICON "orbiqa.ico"
 !define MUI_UNICON "orbiqa.ico"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orbiqa"
+; Windows runs an Active Setup component's command once for every user at their next logon: it
+; makes the working folder for the users other than the one who installs.
+!define ACTIVE_SETUP_KEY "Software\Microsoft\Active Setup\Installed Components\Orbiqa"
 ; The shortcut's "Start in" folder; the shell expands the variable for each user.
 !define WORK_FOLDER "%LOCALAPPDATA%\Orbiqa"
 
@@ -61,6 +64,11 @@ Section "Orbiqa"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+    WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "" "Orbiqa"
+    WriteRegStr HKLM "${ACTIVE_SETUP_KEY}" "Version" "${VERSION_COMMAS}"
+    WriteRegExpandStr HKLM "${ACTIVE_SETUP_KEY}" "StubPath" \
+        '"%SystemRoot%\System32\cmd.exe" /c if not exist "${WORK_FOLDER}" mkdir "${WORK_FOLDER}"'
 SectionEnd
 
 Section "Uninstall"
@@ -77,5 +85,6 @@ Section "Uninstall"
     Delete "$INSTDIR\orbiqa.ico"
     RMDir "$INSTDIR"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    DeleteRegKey HKLM "${ACTIVE_SETUP_KEY}"
     DeleteRegKey HKLM "Software\Orbiqa"
 SectionEnd

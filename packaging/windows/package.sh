@@ -31,5 +31,6 @@ rm -f "$zip_file"
 (cd "$build/stage" && zip -qr -9 "$zip_file" "orbiqa-$version")
 
 setup=$build/orbiqa-$version-setup.exe
-(cd "$here" && makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DOUTFILE="$setup" orbiqa.nsi)
+(cd "$here" && makensis -V2 -DVERSION="$version" -DVERSION_COMMAS="${version//./,},0,0" -DSTAGE="$stage" \
+    -DOUTFILE="$setup" orbiqa.nsi)
 ls -l "$setup" "$zip_file" | awk '{ print $5, $NF }'

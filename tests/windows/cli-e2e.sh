@@ -74,6 +74,19 @@ win write "$(wine_path "$work")\\changed.VR3" --port "COM$kComNumber" >/dev/null
 cp "$work/changed.VR3" "$work/árvíztűrő.VR3"
 win compare "$(wine_path "$work")\\árvíztűrő.VR3" --port "COM$kComNumber"
 
+step "Ctrl+C ends a running command, which frees the port"
+env "${port_env[@]}" wine "$cli_windows" status --port "COM$kComNumber" >"$work/status.txt" &
+status_pid=$!
+for _ in $(seq $((kSimStartSeconds * 10))); do
+    [ "$(wc -l <"$work/status.txt")" -ge 2 ] && break
+    sleep 0.1
+done
+# Wine turns the signal into the console's Ctrl+C event for the Windows program.
+kill -INT "$(pgrep -n -f "orbiqa-cli.exe status --port COM$kComNumber")"
+set +e; wait "$status_pid"; got=$?; set -e
+[ "$got" -eq 0 ] || { echo "cli-e2e.sh: status after Ctrl+C: $got, expected 0" >&2; exit 1; }
+win version --port "COM$kComNumber"
+
 step "A missing file is refused before the port is touched"
 expect_status 2 win write "$(wine_path "$work")\\none.VR3" --port "COM$kComNumber"
 echo "cli-e2e.sh: Windows read identical to Linux read; write and compare agree"

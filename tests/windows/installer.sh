@@ -26,6 +26,8 @@ strings -a -el "$shortcut" | grep -qx '%LOCALAPPDATA%\\Orbiqa' || fail "the shor
 ls -d "$drive"/users/*/AppData/Local/Orbiqa >/dev/null || fail "no working folder in the user's LOCALAPPDATA"
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orbiqa' /v UninstallString >/dev/null 2>&1 ||
     fail "the uninstaller is not registered"
+wine reg query 'HKLM\Software\Microsoft\Active Setup\Installed Components\Orbiqa' /v StubPath 2>/dev/null |
+    grep -q 'mkdir "%LOCALAPPDATA%\\Orbiqa"' || fail "other users' working folder is not set up"
 
 # _?= runs the uninstaller in place, so that it can be waited for.
 wine "$installed/uninstall.exe" /S '_?=C:\Program Files\Orbiqa'
@@ -33,6 +35,8 @@ wineserver -w
 [ ! -e "$installed/orbiqa.exe" ] || fail "orbiqa.exe was left behind"
 [ ! -e "$installed/platforms" ] || fail "the plugins were left behind"
 [ ! -e "$shortcut" ] || fail "the shortcut was left behind"
+! wine reg query 'HKLM\Software\Microsoft\Active Setup\Installed Components\Orbiqa' >/dev/null 2>&1 ||
+    fail "the per-user set-up was left registered"
 rm -f "$installed/uninstall.exe"
 rmdir "$installed" 2>/dev/null || true
 echo "installer.sh: installed, complete, and uninstalled"
