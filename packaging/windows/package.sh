@@ -14,7 +14,7 @@ cmake --install "$build" --prefix "$stage" --strip >/dev/null
 find "$stage" -name '*.dll' -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
 # Nothing beside the programs may be missing on a clean Windows.
 for f in orbiqa.exe orbiqa-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
-         styles/qwindowsvistastyle.dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+         styles/qwindowsvistastyle.dll translations/qtbase_hu.qm libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     [ -f "$stage/$f" ] || { echo "package.sh: $f missing from the staged program" >&2; exit 1; }
 done
 

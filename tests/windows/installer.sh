@@ -15,7 +15,7 @@ fail() { echo "installer.sh: $*" >&2; exit 1; }
 
 wine "$setup" /S
 wineserver -w
-for f in orbiqa.exe orbiqa-cli.exe Qt6Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
+for f in orbiqa.exe orbiqa-cli.exe Qt6Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll translations/qtbase_hu.qm \
          libstdc++-6.dll uninstall.exe; do
     [ -f "$installed/$f" ] || fail "$f was not installed"
 done
