@@ -25,9 +25,17 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    std::string PathOf(const std::string& name) const { return (dir / name).string(); }
+    // The routines take UTF-8 names, whatever code page the test program runs with.
+    std::string PathOf(const std::string& name) const { return Utf8(dir / FromUtf8(name)); }
+    static fs::path FromUtf8(const std::string& name) {
+        return fs::path(std::u8string(name.begin(), name.end()));
+    }
+    static std::string Utf8(const fs::path& path) {
+        const std::u8string text = path.u8string();
+        return std::string(text.begin(), text.end());
+    }
     static std::string Get(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
+        std::ifstream in(FromUtf8(path), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
     std::size_t EntriesInDir() const {
@@ -57,7 +65,7 @@ TEST_F(FileStoreTest, SavesCreateAndReplaceWholeFilesAndLeaveNothingBeside) {
 
     std::string error;
     try {
-        SaveFile(dir.string(), "x");
+        SaveFile(Utf8(dir), "x");
     } catch (const EFileStoreError& e) {
         error = e.what();
     }
@@ -77,7 +85,7 @@ TEST_F(FileStoreTest, TheNullDeviceTakesASaveAndIsRefusedAsASource) {
 }
 
 TEST_F(FileStoreTest, ReadsStopAtTheirBound) {
-    EXPECT_EQ(ReadError(dir.string()), "File access denied");
+    EXPECT_EQ(ReadError(Utf8(dir)), "File access denied");
     EXPECT_EQ(ReadError(PathOf("missing")), "File not found");
 
     const std::string big = PathOf("APNs.dat");
