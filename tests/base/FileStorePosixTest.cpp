@@ -11,6 +11,7 @@
 #include <functional>
 #include <iterator>
 
+#include "FileStoreFixture.h"
 #include "base/FileStore.h"
 #include "support/FileSizeLimit.h"
 
@@ -21,49 +22,8 @@ namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 
-class FileStorePosixTest : public ::testing::Test {
+class FileStorePosixTest : public test::FileStoreFixture {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("orbiqa-store-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        fs::permissions(dir, fs::perms::all);
-        fs::remove_all(dir);
-    }
-
-    std::string PathOf(const std::string& name) const { return (dir / name).string(); }
-    static void Put(const std::string& path, const std::string& content) {
-        std::ofstream(path, std::ios::binary) << content;
-    }
-    static std::string Get(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::size_t EntriesInDir() const {
-        return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
-    }
-    static std::string SaveError(const std::string& path, const std::string& data) {
-        try {
-            SaveFile(path, data);
-        } catch (const EFileError& e) {
-            return e.what();
-        }
-        return "(saved)";
-    }
-    static std::string ReadError(const std::string& path, std::size_t bound = 100) {
-        try {
-            ReadFileBounded(path, bound, true);
-        } catch (const EFileError& e) {
-            return e.what();
-        }
-        return "(read)";
-    }
-
     // Permission rules do not bind the super-user; an unprivileged child process meets them.
     static bool AsUnprivileged(const std::function<bool()>& body) {
         if (::geteuid() != 0) return body();
@@ -76,8 +36,6 @@ protected:
         ::waitpid(child, &status, 0);
         return WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
-
-    fs::path dir;
 };
 
 TEST_F(FileStorePosixTest, ReplacingKeepsModeOwnerAndHardLinksAndLeavesNothingBehind) {
@@ -91,7 +49,9 @@ TEST_F(FileStorePosixTest, ReplacingKeepsModeOwnerAndHardLinksAndLeavesNothingBe
     EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
 
     fs::remove(dir / "b.VR3");
-    if (::geteuid() == 0) ::chown(path.c_str(), kNobody, kNobody);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+    }
     SaveFile(path, "again");
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -156,7 +116,9 @@ TEST_F(FileStorePosixTest, AFolderThatTakesNoNewFileStillLetsItsFileBeWritten) {
     Put(path, "old");
     ::chmod(path.c_str(), 0666);
     ::chmod(dir.c_str(), 0555);
-    if (::geteuid() == 0) ::chown(path.c_str(), kNobody, kNobody);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
+    }
     EXPECT_TRUE(AsUnprivileged([&] {
         SaveFile(path, "in place");
         try {
@@ -206,7 +168,6 @@ TEST_F(FileStorePosixTest, ReadsRefuseWhatIsNotAFileAndStopAtTheirBound) {
     EXPECT_EQ(ReadError(dir.string()), "File access denied");
     EXPECT_EQ(ReadError("/dev/zero"), kNotRegularFileText);
     EXPECT_EQ(ReadError(PathOf("missing")), "File not found");
-
 }
 
 TEST(FileErrorTexts, AnExhaustedQuotaIsAFullDisk) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "FileStoreFixture.h"
 #include "base/FileStore.h"
 
 namespace orbiqa {
@@ -14,45 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FileStoreTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("orbiqa-store-" + std::string(ORBIQA_TEST_BUILD_TAG) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    // The routines take UTF-8 names, whatever code page the test program runs with.
-    std::string PathOf(const std::string& name) const { return Utf8(dir / FromUtf8(name)); }
-    static fs::path FromUtf8(const std::string& name) {
-        return fs::path(std::u8string(name.begin(), name.end()));
-    }
-    static std::string Utf8(const fs::path& path) {
-        const std::u8string text = path.u8string();
-        return std::string(text.begin(), text.end());
-    }
-    static std::string Get(const std::string& path) {
-        std::ifstream in(FromUtf8(path), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    std::size_t EntriesInDir() const {
-        return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
-    }
-    static std::string ReadError(const std::string& path, std::size_t bound = 100) {
-        try {
-            ReadFileBounded(path, bound, true);
-        } catch (const EFileError& e) {
-            return e.what();
-        }
-        return "(read)";
-    }
-
-    fs::path dir;
-};
+using FileStoreTest = test::FileStoreFixture;
 
 TEST_F(FileStoreTest, SavesCreateAndReplaceWholeFilesAndLeaveNothingBeside) {
     const std::string path = PathOf("a \xC5\x91.VR3");  // "ő": names are UTF-8
