@@ -22,7 +22,7 @@ done
 shortcut="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Orbiqa/Orbiqa.lnk"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
 # The program keeps its settings in its working folder: the user's own, never Program Files.
-strings -a -el "$shortcut" | grep -qx '%LOCALAPPDATA%\\Orbiqa' || fail "the shortcut does not start in %LOCALAPPDATA%\\Orbiqa"
+strings -a -el "$shortcut" | grep -x '%LOCALAPPDATA%\\Orbiqa' >/dev/null || fail "the shortcut does not start in %LOCALAPPDATA%\\Orbiqa"
 ls -d "$drive"/users/*/AppData/Local/Orbiqa >/dev/null || fail "no working folder in the user's LOCALAPPDATA"
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orbiqa' /v UninstallString >/dev/null 2>&1 ||
     fail "the uninstaller is not registered"
