@@ -32,5 +32,16 @@ install(FILES ${ORBIQA_QT_BIN_DIR}/Qt6Core.dll ${ORBIQA_QT_BIN_DIR}/Qt6Gui.dll $
 install(FILES ${ORBIQA_QT_PLUGIN_DIR}/platforms/qwindows.dll DESTINATION platforms)
 install(FILES ${ORBIQA_QT_PLUGIN_DIR}/styles/qwindowsvistastyle.dll DESTINATION styles)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/windows/orbiqa.ico DESTINATION .)
+
+# Qt's own texts in Hungarian (file dialogs, standard buttons), which the program loads from
+# translations/ beside it. Debian's file serves every system: a .qm file is the same everywhere.
+set(ORBIQA_QT_HUNGARIAN_QM /usr/share/qt6/translations/qtbase_hu.qm CACHE FILEPATH
+    "Qt's Hungarian translation shipped with the Windows program")
+if(NOT EXISTS ${ORBIQA_QT_HUNGARIAN_QM})
+    message(FATAL_ERROR "${ORBIQA_QT_HUNGARIAN_QM} is missing (Debian package qt6-translations-l10n).")
+endif()
+install(FILES ${ORBIQA_QT_HUNGARIAN_QM} DESTINATION translations)
+# The programs in the build folder find it as the installed ones do.
+file(COPY ${ORBIQA_QT_HUNGARIAN_QM} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/translations)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/docs/cli.md ${CMAKE_SOURCE_DIR}/docs/portability.md
         DESTINATION doc)

@@ -79,6 +79,7 @@ Section "Uninstall"
     ; Only what the installer put there; the users' settings and parameter files stay.
     RMDir /r "$INSTDIR\platforms"
     RMDir /r "$INSTDIR\styles"
+    RMDir /r "$INSTDIR\translations"
     RMDir /r "$INSTDIR\doc"
     Delete "$INSTDIR\*.exe"
     Delete "$INSTDIR\*.dll"

@@ -14,15 +14,16 @@ cmake --install "$build" --prefix "$stage" --strip >/dev/null
 find "$stage" -name '*.dll' -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
 # Nothing beside the programs may be missing on a clean Windows.
 for f in orbiqa.exe orbiqa-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
-         styles/qwindowsvistastyle.dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+         styles/qwindowsvistastyle.dll translations/qtbase_hu.qm libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     [ -f "$stage/$f" ] || { echo "package.sh: $f missing from the staged program" >&2; exit 1; }
 done
 
+# grep reads to the end: with pipefail, one that stops at its first match could fail the pipe.
 # Each program carries its manifest (no elevation, DPI awareness) and version.
 for program in orbiqa.exe orbiqa-cli.exe; do
-    strings "$stage/$program" | grep -q 'requestedExecutionLevel level="asInvoker"' ||
+    strings "$stage/$program" | grep 'requestedExecutionLevel level="asInvoker"' >/dev/null ||
         { echo "package.sh: $program has no manifest" >&2; exit 1; }
-    strings -el "$stage/$program" | grep -qx "$version" ||
+    strings -el "$stage/$program" | grep -x "$version" >/dev/null ||
         { echo "package.sh: $program has no version resource" >&2; exit 1; }
 done
 

@@ -36,9 +36,10 @@ bool IsDeviceLoss(DWORD error) {
 }
 
 // One overlapped ReadFile or WriteFile, waited for to the end. start() issues the call with the
-// record it is given and returns the call's result.
+// record it is given and returns the call's result. A set stop event (writes only: a write may
+// wait for room on a held line) cancels the call and fails it with ERROR_OPERATION_ABORTED.
 template <typename Start>
-long Transfer(const Win32CommFunctions& comm, HANDLE device, Start start, int& error) {
+long Transfer(const Win32CommFunctions& comm, HANDLE device, HANDLE stop, Start start, int& error) {
     if (device == INVALID_HANDLE_VALUE) {
         error = ERROR_INVALID_HANDLE;
         return -1;
@@ -52,13 +53,24 @@ long Transfer(const Win32CommFunctions& comm, HANDLE device, Start start, int& e
     overlapped.hEvent = event;
     long result = -1;
     DWORD transferred = 0;
-    if (!start(&overlapped) && GetLastError() != ERROR_IO_PENDING)
+    if (!start(&overlapped) && GetLastError() != ERROR_IO_PENDING) {
         error = LastError();
-    else if (WaitForSingleObject(event, INFINITE) != WAIT_OBJECT_0 ||
-             !comm.getOverlappedResult(device, &overlapped, &transferred, FALSE))
-        error = LastError();
-    else
-        result = static_cast<long>(transferred);
+    } else {
+        // The completion comes first so that a stop cannot discard a transfer already done.
+        const std::array<HANDLE, 2> handles = {event, stop};
+        const DWORD woken = WaitForMultipleObjects(stop ? 2 : 1, handles.data(), FALSE, INFINITE);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            comm.cancelIo(device);
+            // The record and buffer belong to the driver until the call has ended.
+            comm.getOverlappedResult(device, &overlapped, &transferred, TRUE);
+            error = ERROR_OPERATION_ABORTED;
+        } else if (woken != WAIT_OBJECT_0 ||
+                   !comm.getOverlappedResult(device, &overlapped, &transferred, FALSE)) {
+            error = LastError();
+        } else {
+            result = static_cast<long>(transferred);
+        }
+    }
     CloseHandle(event);
     return result;
 }
@@ -156,7 +168,7 @@ int Win32SerialDevice::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs)
 }
 
 int Win32SerialDevice::Purge() {
-    return s_->comm.purgeComm(s_->device, kAbortPending) ? 0 : LastError();
+    return s_->comm.purgeComm(s_->device, kAbortPending | kClearQueues) ? 0 : LastError();
 }
 
 void Win32SerialDevice::Close() {
@@ -169,7 +181,7 @@ void Win32SerialDevice::Close() {
 long Win32SerialDevice::Write(const std::uint8_t* data, std::size_t count, int& error) {
     const HANDLE device = s_->device;
     return Transfer(
-        s_->comm, device,
+        s_->comm, device, s_->stopEvent,
         [&](OVERLAPPED* overlapped) {
             return s_->comm.writeFile(device, data, ClampCount(count), nullptr, overlapped);
         },
@@ -179,7 +191,7 @@ long Win32SerialDevice::Write(const std::uint8_t* data, std::size_t count, int& 
 long Win32SerialDevice::Read(std::uint8_t* data, std::size_t count, int& error) {
     const HANDLE device = s_->device;
     return Transfer(
-        s_->comm, device,
+        s_->comm, device, nullptr,
         [&](OVERLAPPED* overlapped) {
             return s_->comm.readFile(device, data, ClampCount(count), nullptr, overlapped);
         },

@@ -15,7 +15,8 @@ TEST(IntText, WholeTextForms) {
     EXPECT_EQ(TryStrToInt("0x10"), 16);
     EXPECT_EQ(TryStrToInt("2147483647"), 2147483647);
     EXPECT_EQ(TryStrToInt("-2147483648"), -2147483647 - 1);
-    for (const char* bad : {"", " ", "x", "12 ", "1a", "$", "0x", "-", "2147483648", "99999999999999999999"})
+    for (const char* bad :
+         {"", " ", "x", "12 ", "1a", "$", "0x", "-", "2147483648", "99999999999999999999"})
         EXPECT_FALSE(TryStrToInt(bad).has_value()) << bad;
 }
 
@@ -42,7 +43,7 @@ TEST(Win1250, RoundTripsHungarianLetters) {
     EXPECT_EQ(Win1250ToUtf8(cp), "őűŐŰ");
     EXPECT_EQ(Utf8ToWin1250("őűŐŰ"), cp);
     EXPECT_FALSE(Utf8ToWin1250("日本").has_value());
-    EXPECT_FALSE(Utf8ToWin1250("\xC3").has_value());  // truncated sequence
+    EXPECT_FALSE(Utf8ToWin1250("\xC3").has_value());   // truncated sequence
     EXPECT_EQ(Win1250ToUtf8("\x98"), "\xEF\xBF\xBD");  // undefined in the code page
 }
 

@@ -3,7 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "CommandLine.h"
+#include "FileAccess.h"
 #include "ImageReport.h"
 #include "JsonText.h"
 #include "MonitorLines.h"
@@ -56,9 +60,41 @@ TEST(CommandLineTest, PortNamesAreHeldToCom1ToCom96) {
     EXPECT_EQ(ParsePortName("com96"), "COM96");
     EXPECT_EQ(ParsePortName("33"), "COM33");
     EXPECT_EQ(ParsePortName("COM007"), "COM7");
+    EXPECT_EQ(ParsePortName("\\\\.\\com12"), "COM12");  // the device path Windows tools print
+    EXPECT_FALSE(IsDevicePath("\\\\.\\COM5"));
     // The window's rule would quietly turn these into COM1; a script must hear about them.
-    for (const char* bad : {"COM0", "COM97", "COM", "COMX", "COM1x", "ttyUSB0", "", "-3", "COM+1"})
+    for (const char* bad : {"COM0", "COM97", "COM", "COMX", "COM1x", "ttyUSB0", "", "-3", "COM+1",
+                            "\\\\.\\COM97", "\\\\.\\", "\\\\?\\COM5"})
         EXPECT_EQ(UsageStatus([&] { ParsePortName(bad); }), kExitUsage) << bad;
+}
+
+// The checks before any port is opened, worded as the system's own tools word them, the same on
+// every system.
+TEST(FileAccessTest, UnreadableAndUnwritablePathsAreRefusedWithTheirReason) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "orbiqa-cli-file-access";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream((dir / "short.VR3").string(), std::ios::binary) << std::string(100, 'x');
+    auto message = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const CliFailure& e) {
+            return std::string(e.what());
+        }
+        return std::string("(accepted)");
+    };
+    const std::string shortFile = (dir / "short.VR3").string();
+    const std::string missing = (dir / "none" / "x.VR3").string();
+    EXPECT_EQ(message([&] { LoadImageFile(shortFile); }),
+              shortFile + ": file too short (100 of 1088 bytes)");
+    EXPECT_EQ(message([&] { LoadImageFile(missing); }), missing + ": No such file or directory");
+    EXPECT_EQ(message([&] { LoadImageFile(dir.string()); }), dir.string() + ": Is a directory");
+    EXPECT_EQ(message([&] { CheckWritable(dir.string()); }), dir.string() + ": Is a directory");
+    EXPECT_EQ(message([&] { CheckWritable(missing); }), missing + ": No such file or directory");
+    EXPECT_EQ(message([&] { CheckWritable(shortFile); }), "(accepted)");
+    EXPECT_EQ(message([&] { CheckWritable((dir / "new.VR3").string()); }), "(accepted)");
+    fs::remove_all(dir);
 }
 
 TEST(CommandLineTest, WholeNumbersWithinTheirRange) {

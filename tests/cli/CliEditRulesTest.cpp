@@ -46,9 +46,11 @@ TEST(SetFieldValueTest, ValuesWithinTheRulesAreStoredAsTheEditorStoresThem) {
     for (const auto& c : accepted)
         EXPECT_EQ(SetFieldValue(image, c.field, c.value), std::nullopt)
             << c.field << "=" << c.value;
-    for (const auto& c : accepted)
-        if (std::string(c.field) != "receiver3")
+    for (const auto& c : accepted) {
+        if (std::string(c.field) != "receiver3") {
             EXPECT_EQ(FieldValueText(image, c.field), c.value) << c.field;
+        }
+    }
 
     // The byte layouts of the editor's store routines.
     EXPECT_EQ(image[EEAddr::Event(1)], 0x1A);
@@ -193,7 +195,7 @@ TEST(ParameterTextTest, MalformedLinesAreRefusedWithTheirLineNumber) {
 }
 
 TEST(JsonUnquoteTest, UndoesEveryEscapeAndRefusesMalformedLiterals) {
-    for (const std::string s :
+    for (const std::string& s :
          {std::string("plain"), std::string("q\"b\\s/\b\f\n\r\t"), std::string("\x01\x1F\x7F"),
           std::string("\xC5\xB1 \xF0\x9F\x98\x80"), std::string()})
         EXPECT_EQ(JsonUnquote(JsonQuote(s)), s);

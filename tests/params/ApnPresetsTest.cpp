@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -72,19 +70,4 @@ TEST(ApnPresets, SaveWritesCrLfLines) {
     EXPECT_EQ(bytes, "a\r\nb\r\n");
     std::remove(path.c_str());
     EXPECT_THROW(SaveApnPresetFile("/nonexistent-dir/APNs.dat", {"a"}), EFileError);
-}
-
-TEST(ApnPresets, PipesDevicesAndHugeFilesLeaveTheBuiltInListWithoutBlocking) {
-    namespace fs = std::filesystem;
-    const std::string path = TempPath("orbiqa-apns-odd.dat");
-    fs::remove(path);
-    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    EXPECT_FALSE(LoadApnPresetFile(path).has_value());
-    fs::remove(path);
-    fs::create_symlink("/dev/zero", path);
-    EXPECT_FALSE(LoadApnPresetFile(path).has_value());
-    fs::remove(path);
-    WriteFile(path, std::string(kMaxApnPresetFileSize + 1, '\n'));
-    EXPECT_FALSE(LoadApnPresetFile(path).has_value());
-    fs::remove(path);
 }

@@ -3,43 +3,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sys/stat.h>
-#include <unistd.h>
 
-
+#include "TableFileFixture.h"
 #include "base/Errors.h"
 #include "shell/TableFile.h"
-#include "support/FileSizeLimit.h"
 
 using namespace orbiqa;
 namespace fs = std::filesystem;
-
-namespace {
-
-struct TableFileFixture : ::testing::Test {
-    fs::path dir;
-    std::string file;
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("orbiqa-table-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-        file = (dir / "ZenitSetup.ini").string();
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    void Write(const std::string& content) { std::ofstream(file, std::ios::binary) << content; }
-    std::string Read() {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    TextTable Load(const std::string& content) {
-        Write(content);
-        TextTable t(2, 1, 20);
-        LoadTableFile(t, file);
-        return t;
-    }
-};
-
-}  // namespace
 
 TEST_F(TableFileFixture, SavesTheFourLinesOfAPortName) {
     TextTable t(2, 1, 20);
@@ -139,44 +109,4 @@ TEST_F(TableFileFixture, MissingFileAndUncreatableFileRaiseTheirMessages) {
     } catch (const EFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot Create " + nowhere);
     }
-}
-
-TEST_F(TableFileFixture, AFullDiskReadsAsForEveryFileAndKeepsTheOldOne) {
-    Write("2,1\r\n0,0,COM2\r\n");
-    std::string error;
-    TextTable t(2, 1, 20);
-    t.SetCell(0, 0, "COM7");
-    try {
-        const test::FileSizeLimit full(8);
-        SaveTableFile(t, file);
-    } catch (const EFileError& e) {
-        error = e.what();
-    }
-    EXPECT_EQ(error, "Disk full");
-    EXPECT_EQ(Read(), "2,1\r\n0,0,COM2\r\n");
-}
-
-TEST_F(TableFileFixture, PipesDevicesAndHugeFilesAreRefusedWithoutBlocking) {
-    TextTable t(2, 1, 20);
-    auto loadError = [&] {
-        try {
-            LoadTableFile(t, file);
-        } catch (const EFileError& e) {
-            return std::string(e.what());
-        }
-        return std::string("(loaded)");
-    };
-    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-    EXPECT_EQ(loadError(), "Cannot open file " + file + ": Not a regular file");
-    fs::remove(file);
-    fs::create_symlink("/dev/zero", file);
-    EXPECT_EQ(loadError(), "Cannot open file " + file + ": Not a regular file");
-    fs::remove(file);
-    Write(std::string(kMaxTableFileSize + 1, '\n'));
-    EXPECT_EQ(loadError(), "Cannot open file " + file + ": File too large");
-    std::string justFits = "2,1\r\n0,0,COM4\r\n";
-    while (justFits.size() + 8 <= kMaxTableFileSize) justFits += "cw 9,1\r\n";  // outside: skipped
-    Write(justFits);
-    EXPECT_EQ(loadError(), "(loaded)");
-    EXPECT_EQ(t.Cell(0, 0), "COM4");
 }

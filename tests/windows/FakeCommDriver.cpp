@@ -65,6 +65,17 @@ void FakeCommDriver::CompleteWait(DWORD events, DWORD error) {
     waitMask_ = nullptr;
 }
 
+void FakeCommDriver::AbortWrite(DWORD error) {
+    if (!writeOverlapped_) return;
+    Complete(writeOverlapped_, error, 0);
+    writeOverlapped_ = nullptr;
+}
+
+bool FakeCommDriver::WritePending() const {
+    std::lock_guard lock(mutex_);
+    return writeOverlapped_ != nullptr;
+}
+
 bool FakeCommDriver::Usable(HANDLE h) {
     const auto index = reinterpret_cast<std::size_t>(h) - 1;
     if (index >= handles_.size() || !handles_[index].open) {
@@ -93,6 +104,7 @@ void FakeCommDriver::Unplug(DWORD error) {
     std::lock_guard lock(mutex_);
     lostError_ = error;
     CompleteWait(0, error);
+    AbortWrite(error);
 }
 
 HANDLE FakeCommDriver::CreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES,
@@ -125,6 +137,7 @@ BOOL FakeCommDriver::Close(HANDLE h) {
     }
     handles_[index].open = false;
     CompleteWait(0, ERROR_OPERATION_ABORTED);
+    AbortWrite(ERROR_OPERATION_ABORTED);
     return TRUE;
 }
 
@@ -166,6 +179,7 @@ BOOL FakeCommDriver::PurgeComm(HANDLE h, DWORD flags) {
     if (!Usable(h)) return FALSE;
     purges_.push_back(flags);
     if (flags & PURGE_RXCLEAR) input_.clear();
+    if (flags & PURGE_TXABORT) AbortWrite(ERROR_OPERATION_ABORTED);
     return TRUE;
 }
 
@@ -186,6 +200,12 @@ BOOL FakeCommDriver::WriteFile(HANDLE h, LPCVOID data, DWORD count, LPDWORD, LPO
     // The write is queued to the line and completes later: the device must wait for it. A held
     // line ends it at the time-out with what went out, which is a success.
     ResetEvent(o->hEvent);
+    if (holdWrites_) {
+        o->Internal = kPending;
+        writeOverlapped_ = o;
+        SetLastError(ERROR_IO_PENDING);
+        return FALSE;
+    }
     const DWORD sent = std::min(count, writeLimit_);
     written_.append(static_cast<const char*>(data), sent);
     Complete(o, ERROR_SUCCESS, sent);
@@ -249,6 +269,7 @@ BOOL FakeCommDriver::GetOverlappedResult(HANDLE, LPOVERLAPPED o, LPDWORD count, 
 BOOL FakeCommDriver::CancelIo(HANDLE h) {
     std::lock_guard lock(mutex_);
     CompleteWait(0, ERROR_OPERATION_ABORTED);
+    AbortWrite(ERROR_OPERATION_ABORTED);
     return reinterpret_cast<std::size_t>(h) - 1 < handles_.size();
 }
 

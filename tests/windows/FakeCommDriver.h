@@ -33,6 +33,10 @@ public:
     /// Writes take at most this many bytes, as a line held by the peer does until the write
     /// time-out ends the call.
     void LimitWrites(DWORD bytes) { writeLimit_ = bytes; }
+    /// Writes stay pending, as on a line whose peer holds it with flow control and no write
+    /// time-out, until CancelIo, closing, PurgeComm(PURGE_TXABORT) or an unplug ends them.
+    void HoldWrites() { holdWrites_ = true; }
+    bool WritePending() const;
 
     // What the device did.
     struct Opening {
@@ -70,6 +74,7 @@ private:
     };
     bool Usable(HANDLE h);  // under lock; sets the last error when not
     void CompleteWait(DWORD events, DWORD error);
+    void AbortWrite(DWORD error);
     static void Complete(OVERLAPPED* o, DWORD error, DWORD count);
 
     FakeCommDriver* previous_;
@@ -86,6 +91,8 @@ private:
     OVERLAPPED* waitOverlapped_ = nullptr;
     DWORD lostError_ = 0;
     DWORD writeLimit_ = MAXDWORD;
+    bool holdWrites_ = false;
+    OVERLAPPED* writeOverlapped_ = nullptr;
     std::vector<DWORD> purges_;
 };
 

@@ -62,15 +62,9 @@ TEST_F(WindowsSave, ReadOnlyFileIsRefusedAndKept) {
     const fs::path path = dir / "ro.VR3";
     image.fill(0x33);
     SaveParameterFile(path.string(), image);
+    // The save reads the attribute itself: a system that would let the file be opened for
+    // writing all the same (Wine run by root) must not see it replaced.
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-    // Wine run by root on Linux opens such a file for writing all the same.
-    const HANDLE probe =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (probe != INVALID_HANDLE_VALUE) {
-        CloseHandle(probe);
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        GTEST_SKIP() << "this system does not enforce the read-only attribute";
-    }
     image.fill(0x44);
     try {
         SaveParameterFile(path.string(), image);
@@ -114,4 +108,36 @@ TEST_F(WindowsSave, FolderAndBadNamesGiveFileErrors) {
         LoadParameterFile((dir / "none.VR3").string(), ImageBytes(loaded.data(), loaded.size())),
         EFileError);
     EXPECT_EQ(FilesInDir(), 0u);
+}
+
+TEST_F(WindowsSave, HardLinksStayOneFileAndHiddenFilesStayHidden) {
+    const fs::path path = dir / "linked.VR3";
+    image.fill(0x11);
+    SaveParameterFile(path.string(), image);
+    if (!CreateHardLinkW((dir / "other.VR3").c_str(), path.c_str(), nullptr))
+        GTEST_SKIP() << "this file system has no hard links";
+    image.fill(0x22);
+    SaveParameterFile(path.string(), image);  // rewritten in place: both names see it
+    EXPECT_THAT(Read(dir / "other.VR3"), Each(0x22));
+    fs::remove(dir / "other.VR3");
+
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    image.fill(0x33);
+    SaveParameterFile(path.string(), image);  // replaced beside, with the old file's attributes
+    EXPECT_THAT(Read(path), Each(0x33));
+    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(FilesInDir(), 1u);
+}
+
+TEST_F(WindowsSave, DevicesAreWrittenIntoAndNeverReadAsFiles) {
+    image.fill(0x44);
+    EXPECT_NO_THROW(SaveParameterFile("NUL", image));
+    EXPECT_NO_THROW(SaveParameterFile((dir / "NUL").string(), image));  // NUL in any folder
+    EXPECT_EQ(FilesInDir(), 0u);
+    try {
+        LoadParameterFile("NUL", ImageBytes(image.data(), image.size()));
+        ADD_FAILURE() << "read a device as a parameter file";
+    } catch (const EFileError& e) {
+        EXPECT_STREQ(e.what(), "Not a regular file");
+    }
 }

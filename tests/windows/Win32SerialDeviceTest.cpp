@@ -150,6 +150,31 @@ TEST_F(DeviceFixture, StopEndsAPendingWaitAndReleasesTheDriversRecord) {
     EXPECT_EQ(device->WaitForEvent(), WaitResult::Stopped);
 }
 
+TEST_F(DeviceFixture, AWriteWaitingForRoomEndsOnAStopOrAnUnplug) {
+    driver.HoldWrites();
+    const std::uint8_t bytes[] = {0x00, 0x0D, 0x11, 0x13};
+    auto write = [&] {
+        return std::async(std::launch::async, [&] {
+            int error = 0;
+            const long n = device->Write(bytes, sizeof bytes, error);
+            return n < 0 ? static_cast<long>(-error) : n;
+        });
+    };
+    auto held = write();
+    EXPECT_EQ(held.wait_for(kNoResultYet), std::future_status::timeout);
+    device->StopWaiting();
+    ASSERT_EQ(held.wait_for(kResultDue), std::future_status::ready);
+    EXPECT_EQ(held.get(), -static_cast<long>(ERROR_OPERATION_ABORTED));
+    EXPECT_FALSE(driver.WritePending());  // cancelled and taken back, not left to the driver
+
+    device->ResetStop();
+    auto lost = write();
+    EXPECT_EQ(lost.wait_for(kNoResultYet), std::future_status::timeout);
+    driver.Unplug(ERROR_BAD_COMMAND);
+    ASSERT_EQ(lost.wait_for(kResultDue), std::future_status::ready);
+    EXPECT_EQ(lost.get(), -static_cast<long>(ERROR_BAD_COMMAND));
+}
+
 TEST_F(DeviceFixture, UnpluggedAdapterIsLostWhicheverErrorItsDriverUses) {
     struct Case {
         DWORD error;
@@ -198,7 +223,11 @@ TEST(Win32SerialDevicePort, UnplugIsReportedOnceAndThePortStillCloses) {
     int lost = 0;
     port.OnDeviceLost = [&](TComPort&) { ++lost; };
     port.SetPort("COM3");
+    driver.Arrive("stale");
     port.SetConnected(true);
+    // Opening clears what the line held before and what an earlier user left pending.
+    ASSERT_FALSE(driver.Purges().empty());
+    EXPECT_TRUE(driver.Purges().front() & PURGE_RXCLEAR);
     for (int i = 0; i < 300 && !driver.WaitPending(); ++i) std::this_thread::sleep_for(10ms);
     ASSERT_TRUE(driver.WaitPending());
     driver.Unplug(ERROR_ACCESS_DENIED);

@@ -2,6 +2,8 @@
 # cli-e2e.sh WIN_BUILD LINUX_BUILD: orbiqa-cli.exe under Wine against the Linux orbiqa-modsim, its
 # pseudo-terminal mapped into the prefix as COM5. The Windows read must give the very bytes the
 # Linux orbiqa-cli reads; a file written from Windows must be what both then find in the module.
+# The file commands (set, get, export, import) must give the Linux program's bytes, and a
+# provision of two modules at once (a second simulator as COM6) must leave both verified.
 # Exits 77 when the port cannot be served under Wine here (wine/com-port.sh says so).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -10,7 +12,9 @@ LINUX_BUILD=$(readlink -f "$2")
 source "$here/wine-env.sh"
 
 readonly kComNumber=5
+readonly kSecondComNumber=6
 readonly kSimPort=COM90
+readonly kSecondSimPort=COM91
 readonly kSimStartSeconds=10
 cli_linux=$LINUX_BUILD/bin/orbiqa-cli
 cli_windows=$WIN_BUILD/bin/orbiqa-cli.exe
@@ -19,26 +23,34 @@ for program in "$LINUX_BUILD/bin/orbiqa-modsim" "$cli_linux" "$cli_windows"; do
 done
 
 work=$(mktemp -d)
-sim_pid=""
+sim_pids=()
 cleanup() {
-    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-    rm -f "$WINEPREFIX/dosdevices/com$kComNumber"
+    for pid in "${sim_pids[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+    rm -f "$WINEPREFIX/dosdevices/com$kComNumber" "$WINEPREFIX/dosdevices/com$kSecondComNumber"
     rm -rf "$work"
 }
 trap cleanup EXIT
 export XDG_CONFIG_HOME=$work/config
 
-"$LINUX_BUILD/bin/orbiqa-modsim" --port "$kSimPort" --link-dir "$XDG_CONFIG_HOME/orbiqa/ports" >"$work/sim.out" &
-sim_pid=$!
-for _ in $(seq $((kSimStartSeconds * 10))); do
-    grep -q -- '->' "$work/sim.out" 2>/dev/null && break
-    sleep 0.1
-done
-pty=$(sed -n 's/^orbiqa-modsim: [A-Z0-9]* -> //p' "$work/sim.out")
-[ -n "$pty" ] || { echo "cli-e2e.sh: orbiqa-modsim did not start" >&2; exit 1; }
+start_sim() {  # start_sim SIMPORT: starts a simulator, prints its pseudo-terminal
+    local out=$work/sim-$1.out
+    "$LINUX_BUILD/bin/orbiqa-modsim" --port "$1" --link-dir "$XDG_CONFIG_HOME/orbiqa/ports" >"$out" &
+    sim_pids+=($!)
+    for _ in $(seq $((kSimStartSeconds * 10))); do
+        grep -q -- '->' "$out" 2>/dev/null && break
+        sleep 0.1
+    done
+    sed -n 's/^orbiqa-modsim: [A-Z0-9]* -> //p' "$out"
+}
+start_sim "$kSimPort" >"$work/pty1"
+start_sim "$kSecondSimPort" >"$work/pty2"
+pty=$(cat "$work/pty1") pty2=$(cat "$work/pty2")
+[ -n "$pty" ] && [ -n "$pty2" ] || { echo "cli-e2e.sh: orbiqa-modsim did not start" >&2; exit 1; }
 
 set +e
 port_env=$("$here/wine/com-port.sh" "$WINEPREFIX" "$kComNumber" "$pty")
+rc=$?
+[ $rc -eq 0 ] && "$here/wine/com-port.sh" "$WINEPREFIX" "$kSecondComNumber" "$pty2" >/dev/null
 rc=$?
 set -e
 [ $rc -eq 0 ] || exit $rc
@@ -89,4 +101,33 @@ win version --port "COM$kComNumber"
 
 step "A missing file is refused before the port is touched"
 expect_status 2 win write "$(wine_path "$work")\\none.VR3" --port "COM$kComNumber"
-echo "cli-e2e.sh: Windows read identical to Linux read; write and compare agree"
+
+step "write --verify, the port before the command and from ORBIQA_PORT"
+win -p "COM$kComNumber" write --verify "$(wine_path "$work")\\changed.VR3"
+ORBIQA_PORT="\\\\.\\COM$kComNumber" win compare "$(wine_path "$work")\\changed.VR3"
+
+step "set, get, export and import give the Linux program's bytes"
+cp "$work/changed.VR3" "$work/set-windows.VR3"
+cp "$work/changed.VR3" "$work/set-linux.VR3"
+win set "$(wine_path "$work")\\set-windows.VR3" CallMax=5 "SMS1=Riasztás a raktárban"
+"$cli_linux" set "$work/set-linux.VR3" CallMax=5 "SMS1=Riasztás a raktárban"
+cmp "$work/set-windows.VR3" "$work/set-linux.VR3"
+[ "$(win get "$(wine_path "$work")\\set-windows.VR3" SMS1 | tr -d '\r')" = "Riasztás a raktárban" ]
+win export "$(wine_path "$work")\\set-windows.VR3" "$(wine_path "$work")\\windows.txt"
+"$cli_linux" export "$work/set-linux.VR3" "$work/linux.txt"
+cmp "$work/windows.txt" "$work/linux.txt"
+win import "$(wine_path "$work")\\linux.txt" "$(wine_path "$work")\\imported.VR3"
+cmp "$work/imported.VR3" "$work/set-linux.VR3"
+
+step "provision of two modules at once"
+provision() { win provision "$(wine_path "$work")\\set-windows.VR3" -p "COM$kComNumber" -p "COM$kSecondComNumber"; }
+# Wine's emulation of two pseudo-terminal ports at once now and then ends an arrival wait early
+# on a loaded machine (a Wine gap, see docs/portability.md); a second provision, as a technician
+# would run it, must then complete.
+if ! provision; then
+    echo "cli-e2e.sh: provision did not complete under Wine; once more"
+    provision
+fi
+"$cli_linux" compare "$work/set-windows.VR3" --port "$kSimPort"
+"$cli_linux" compare "$work/set-windows.VR3" --port "$kSecondSimPort"
+echo "cli-e2e.sh: Windows read identical to Linux read; write, compare, the file commands and a provision of two modules agree"

@@ -15,14 +15,14 @@ fail() { echo "installer.sh: $*" >&2; exit 1; }
 
 wine "$setup" /S
 wineserver -w
-for f in orbiqa.exe orbiqa-cli.exe Qt6Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
+for f in orbiqa.exe orbiqa-cli.exe Qt6Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll translations/qtbase_hu.qm \
          libstdc++-6.dll uninstall.exe; do
     [ -f "$installed/$f" ] || fail "$f was not installed"
 done
 shortcut="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Orbiqa/Orbiqa.lnk"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
 # The program keeps its settings in its working folder: the user's own, never Program Files.
-strings -a -el "$shortcut" | grep -qx '%LOCALAPPDATA%\\Orbiqa' || fail "the shortcut does not start in %LOCALAPPDATA%\\Orbiqa"
+strings -a -el "$shortcut" | grep -x '%LOCALAPPDATA%\\Orbiqa' >/dev/null || fail "the shortcut does not start in %LOCALAPPDATA%\\Orbiqa"
 ls -d "$drive"/users/*/AppData/Local/Orbiqa >/dev/null || fail "no working folder in the user's LOCALAPPDATA"
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orbiqa' /v UninstallString >/dev/null 2>&1 ||
     fail "the uninstaller is not registered"

@@ -20,7 +20,7 @@ cd "$work"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     (wine "$1" >/dev/null 2>&1 &)
     for _ in $(seq $(($2 * 4))); do
-        if xwininfo -root -tree 2>/dev/null | grep -q "\" Orbiqa v"; then
+        if xwininfo -root -tree 2>/dev/null | grep "\" Orbiqa v" >/dev/null; then
             echo "program-starts.sh: the main window is shown"
             wineserver -k
             exit 0

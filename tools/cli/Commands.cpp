@@ -157,13 +157,17 @@ std::string LocalTimestamp() {
     const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
     std::tm local{};
     localtime_r(&seconds, &local);
-    char date[32], offset[8];
+    // The offset from the clock itself: strftime's %z gives a zone name, or nothing, on Windows.
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    utc.tm_isdst = local.tm_isdst;
+    const long offset = static_cast<long>(std::difftime(seconds, std::mktime(&utc)));
+    const long minutes = std::labs(offset) / 60;
+    char date[32];
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-    std::strftime(offset, sizeof offset, "%z", &local);  // +0100
-    const std::string z = offset;
     char text[64];
-    std::snprintf(text, sizeof text, "%s.%03d%s:%s", date, static_cast<int>(millis),
-                  z.substr(0, 3).c_str(), z.substr(3).c_str());
+    std::snprintf(text, sizeof text, "%s.%03d%c%02ld:%02ld", date, static_cast<int>(millis),
+                  offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
     return text;
 }
 

@@ -1,9 +1,5 @@
 #include "FileAccess.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +7,7 @@
 #include <filesystem>
 
 #include "CommandLine.h"
+#include "FileAccessSystem.h"
 #include "base/Errors.h"
 #include "base/FileStore.h"
 #include "transfer/ParameterFile.h"
@@ -43,11 +40,6 @@ constexpr std::size_t kMaxTextFileBytes = 1 << 20;
     Fail(path, e.what());
 }
 
-std::string FolderOf(const std::string& path) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    return folder.empty() ? "." : folder;
-}
-
 /// The file a write lands in: a link is followed, so that the link itself is kept.
 std::string WriteTarget(const std::string& path) {
     std::error_code ec;
@@ -56,20 +48,6 @@ std::string WriteTarget(const std::string& path) {
         if (!ec) return target.string();
     }
     return path;
-}
-
-/// Why a file cannot be read whole, from the file system itself.
-std::string ReadFailure(const std::string& path, std::size_t wanted, const std::string& fallback) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
-    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    ::close(fd);
-    if (S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) < wanted)
-        return "file too short (" + std::to_string(st.st_size) + " of " + std::to_string(wanted) +
-               " bytes)";
-    return fallback;
 }
 
 }  // namespace
@@ -85,19 +63,8 @@ ParameterImage LoadImageFile(const std::string& path) {
 }
 
 void CheckWritable(const std::string& path) {
-    const std::string target = WriteTarget(path);
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) FailErrno(path, EISDIR);
-        if (::access(target.c_str(), W_OK) != 0) FailErrno(path, errno);
-        // The save routine writes a writable file in place when its folder is closed to new
-        // files, so only a file yet to be made needs the folder.
-        return;
-    }
-    const std::string folder = FolderOf(target);
-    if (::stat(folder.c_str(), &st) != 0) FailErrno(path, errno);
-    if (!S_ISDIR(st.st_mode)) FailErrno(path, ENOTDIR);
-    if (::access(folder.c_str(), W_OK) != 0) FailErrno(path, errno);
+    const int error = WriteRefusal(WriteTarget(path));
+    if (error != 0) FailErrno(path, error);
 }
 
 void SaveImageFile(const std::string& path, const ParameterImage& image) {

@@ -14,18 +14,7 @@
 
 namespace orbiqa::cli {
 
-namespace {
-
-constexpr int kFirstPortNumber = 1;
-constexpr int kLastPortNumber = 96;
-
-std::string Canonical(const std::string& path) {
-    std::error_code ec;
-    const auto canonical = std::filesystem::weakly_canonical(path, ec);
-    return ec ? path : canonical.string();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 const AesKey& FrameTally::LinkKey() {
     static const AesKey key = kModuleKey;
@@ -39,20 +28,6 @@ void FrameTally::Feed(std::uint8_t b) {
 
 std::string KeyFingerprint() {
     return kModuleKeyFingerprint;
-}
-
-std::string ResolvePortArgument(const std::string& text) {
-    if (!IsDevicePath(text)) return ParsePortName(text);
-    const std::string wanted = Canonical(text);
-    // A link of the port-link folder names the device first, as it does when the port opens.
-    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
-        const std::string com = "COM" + std::to_string(n);
-        const auto device = ResolvePortDevice(com);
-        if (device && Canonical(*device) == wanted) return com;
-    }
-    if (const auto com = FixedPortForDevice(text)) return *com;
-    throw CliFailure(kExitUsage, text + ": no COM name leads to this device (link it as COMn in " +
-                                     PortLinkFolder() + ")");
 }
 
 std::string OpenFailureText(const std::string& comName, int errorCode, int systemCode) {

@@ -68,6 +68,12 @@ constexpr const char* kSimulatorPort = "COM90";
 // The display name the port chooser gives the simulator's port: a pseudo-terminal published
 // under COM90 in a scratch port-link folder, found by the real discovery and chosen by the real
 // chooser's rules, so the picture shows what a user of `make run` sees after choosing it.
+#if defined(__unix__)
+constexpr bool kChooserListsTheSimulator = true;
+#else
+constexpr bool kChooserListsTheSimulator = false;  // no pseudo-terminal for it to list
+#endif
+
 QString ChooserNameOfSimulatorPort(const QString& scratch) {
 #if defined(__unix__)
     static const int master = posix_openpt(O_RDWR | O_NOCTTY);  // kept open while the tool runs
@@ -177,7 +183,7 @@ int main(int argc, char** argv) {
     Scene scene;
     scene.simulatorPortName = ChooserNameOfSimulatorPort(scratch.path());
     int failures = 0;
-    if (scene.simulatorPortName.isEmpty()) {
+    if (kChooserListsTheSimulator && scene.simulatorPortName.isEmpty()) {
         std::fprintf(stderr, "orbiqa-screenshots: the chooser did not list %s\n", kSimulatorPort);
         ++failures;
     }
