@@ -121,9 +121,9 @@ cmp "$work/imported.VR3" "$work/set-linux.VR3"
 
 step "provision of two modules at once"
 provision() { win provision "$(wine_path "$work")\\set-windows.VR3" -p "COM$kComNumber" -p "COM$kSecondComNumber"; }
-# Wine's emulation of two pseudo-terminal ports at once now and then ends an arrival wait early
-# on a loaded machine (a Wine gap, see docs/portability.md); a second provision, as a technician
-# would run it, must then complete.
+# On a loaded machine Wine now and then overwrites a completed arrival wait's status with
+# "pending" (a race between two of Wine's own threads, see docs/portability.md), which the program
+# must take as a lost port; a second provision, as a technician would run it, must then complete.
 if ! provision; then
     echo "cli-e2e.sh: provision did not complete under Wine; once more"
     provision
