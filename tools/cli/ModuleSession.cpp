@@ -89,7 +89,7 @@ void LinkSession::RxChar(int count) {
 
 void LinkSession::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
     replyCountdown_ = ticks;
-    while (replyCountdown_ > 0 && !deviceLost_ && !StopRequested() && !(abandoned && abandoned())) {
+    while (replyCountdown_ > 0 && !DeviceLost() && !StopRequested() && !(abandoned && abandoned())) {
         // Sleeps until an event arrives (a hand-over, a tick), then handles what is pending.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (flag != 0) break;
@@ -97,7 +97,7 @@ void LinkSession::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAba
 }
 
 void LinkSession::CheckDevice() const {
-    if (deviceLost_) throw CliFailure(kExitPort, PortLabel() + ": the device went away");
+    if (DeviceLost()) throw CliFailure(kExitPort, PortLabel() + ": the device went away");
 }
 
 std::string LinkSession::NoAnswerNote() const {

@@ -60,7 +60,9 @@ public:
         };
     }
 
-    bool DeviceLost() const { return deviceLost_; }
+    /// The port knows of a loss as soon as its event thread does, before the hand-over that
+    /// tells this session has run: a wait cut short by the loss must not read as no answer.
+    bool DeviceLost() const { return deviceLost_ || channel_.DeviceLost(); }
     bool StopRequested() const { return stop_ && stop_->load(); }
     /// CliFailure(kExitPort) when the device went away while open (an unplugged adapter).
     void CheckDevice() const;
