@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QInputDialog>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <memory>
 #include <stdlib.h>
 
 #include "FakeRegistry.h"
@@ -337,6 +339,8 @@ TEST(SorosDialog, OkWithoutAChoiceCancels) {
     EXPECT_EQ(dialog.PortIndex(), 0);
 }
 
+constexpr qint64 kActivationWaitMs = 5000;
+
 TEST(SorosDialog, OpeningActivatesTheWindow) {
     // The scan runs because the window became active, not because a test called it.
     TSorosDialog dialog(TwentyPorts());
@@ -344,11 +348,19 @@ TEST(SorosDialog, OpeningActivatesTheWindow) {
     int rows = -1;
     QString panel;
     QObject::connect(&dialog, &TSorosDialog::WindowCreated, [&](TFormComPort* w) {
-        QTimer::singleShot(50, w, [&, w] {
+        // Activation can take a while on a loaded machine (and under Wine): look until the scan
+        // has filled the grid, for at most a few seconds, then choose.
+        auto* poll = new QTimer(w);
+        auto started = std::make_shared<QElapsedTimer>();
+        started->start();
+        QObject::connect(poll, &QTimer::timeout, w, [&, w, poll, started] {
+            if (w->StringGrid1->rowCount() < 20 && started->elapsed() < kActivationWaitMs) return;
+            poll->stop();
             rows = w->StringGrid1->rowCount();
             panel = w->Panel1->text();
             w->Button1Click();
         });
+        poll->start(20);
     });
     EXPECT_TRUE(dialog.Execute());
     EXPECT_EQ(rows, 20);
