@@ -12,7 +12,7 @@ set -euo pipefail
 group_packages() {
     case "$1" in
         base)
-            echo build-essential cmake pkg-config \
+            echo build-essential cmake pkg-config ccache \
                 qt6-base-dev libgl-dev qt6-translations-l10n \
                 libssl-dev libudev-dev \
                 libgtest-dev libgmock-dev libbenchmark-dev \
