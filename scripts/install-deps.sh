@@ -3,7 +3,7 @@
 #   scripts/install-deps.sh [GROUP...]     (no group: base)
 # Groups:
 #   base     build the programs and run the suite (make run, make test, make test-asan)
-#   a11y     the screen-reader test on a virtual display (AT-SPI bus, Python bindings)
+#   a11y     the screen-reader tests on a virtual display (AT-SPI bus, Python bindings, Orca)
 #   package  the Debian package, its manual pages and its checks (lintian, desktop-file-validate)
 #   fuzz     clang and LLVM with libFuzzer (make fuzz, make fuzz-ci)
 #   windows  the Windows cross build
@@ -18,7 +18,8 @@ group_packages() {
                 libgtest-dev libgmock-dev libbenchmark-dev \
                 xvfb xauth ;;
         a11y)
-            echo at-spi2-core dbus-daemon python3-gi gir1.2-atspi-2.0 xvfb xauth ;;
+            echo at-spi2-core dbus-daemon python3-gi gir1.2-atspi-2.0 xvfb xauth \
+                orca speech-dispatcher speech-dispatcher-espeak-ng xdotool ;;
         package)
             echo dpkg-dev fakeroot help2man lintian desktop-file-utils ;;
         fuzz)

@@ -17,6 +17,7 @@
 #include "params/EEAddr.h"
 #include "params/GridEntry.h"
 #include "params/ImageFields.h"
+#include "widgets/Accessibility.h"
 #include "widgets/DigitGrid.h"
 #include "widgets/IPAddressControl.h"
 #include "widgets/QtText.h"
@@ -110,6 +111,7 @@ TSettingsForm::TSettingsForm(ParameterImage& image, QWidget* parent)
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setAccessibleName(tr("Beállítási lapok"));
+    HidePageStack(PageControl1);
     // Six captions must fit the fixed width side by side, as they always have.
     PageControl1->tabBar()->setStyle(new TCompactTabStyle(PageControl1->tabBar()));
     PageControl1->setUsesScrollButtons(false);

@@ -123,8 +123,10 @@ void TSettingsForm::BuildPhonePage() {
     auto* addfixText = new QVBoxLayout;
     addfixText->setSpacing(0);
     const QString addfix = tr("GSM módban hívott telefonszám elé hozzáadandó prefix");
-    QLabel* lbADDFIX = NamingLabel(addfix, acgADDFIX, TabSheetPhone,
-                                   addfix + QStringLiteral(" (#ADDFIX)"));
+    // The name holds both labels; a "labelled by" relation to the first as well would have a
+    // screen reader say that one twice.
+    QLabel* lbADDFIX = NamingLabel(addfix, nullptr, TabSheetPhone);
+    acgADDFIX->setAccessibleName(addfix + QStringLiteral(" (#ADDFIX)"));
     lbADDFIX->setObjectName(QStringLiteral("lbADDFIX"));
     lbADDFIX->setWordWrap(true);
     auto* lbADDFIX2 = new QLabel(QStringLiteral("(#ADDFIX)"), TabSheetPhone);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTimer>
@@ -152,8 +153,18 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
                     StringGrid1SelectCell(cell.column(), cell.row());
                 }
             });
-    connect(StringGrid1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos)); });
+    connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
+        // Its item is active at once, so that a screen reader says it and Enter takes it.
+        PopupMenu1->setActiveAction(jporthozzadsa1);
+    });
+    // Shift+F10 opens the menu as the Menu key does, at the current row.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), StringGrid1, nullptr, nullptr,
+                                  Qt::WidgetShortcut);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        const QRect cell = StringGrid1->visualRect(StringGrid1->currentIndex());
+        emit StringGrid1->customContextMenuRequested(cell.isValid() ? cell.center() : QPoint());
+    });
     connect(jporthozzadsa1, &QAction::triggered, this, [this] { jporthozzadsa1Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { RefreshTick(); });

@@ -20,6 +20,7 @@
 #include "shell/VersionRecord.h"
 #include "status/State.h"
 #include "widgets/Accessibility.h"
+#include "widgets/Announcer.h"
 #include "widgets/QtText.h"
 #include "widgets/WindowFont.h"
 
@@ -103,6 +104,7 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
 
     // Ctrl+Alt+D must work whichever control has the focus.
     installEventFilter(this);
+    PressButtonsOnEnter(this);
 
     versionWindowTimer_.setInterval(kVersionWindowIntervalMs);
     connect(&versionWindowTimer_, &QTimer::timeout, this, &TMainForm::ShowVersionReply);
@@ -167,20 +169,25 @@ void TMainForm::FormDestroy() {
 void TMainForm::EnterConnected(bool connected) {
     QPushButton* now = connected ? btDisconnect_ : btConnect_;
     QPushButton* before = connected ? btConnect_ : btDisconnect_;
-    // The button that becomes usable is enabled first and takes the focus from the one that
-    // stops being usable; otherwise disabling the focused button passes the focus along the tab
-    // chain to "Kilépés", and a second press of Space would end the program.
+    // The button that becomes usable is enabled first and takes the focus from any that stops
+    // being usable; otherwise disabling the focused button passes the focus along the tab chain
+    // to "Kilépés", and a second press of Space would end the program.
     now->setEnabled(true);
+    QWidget* focused = focusWidget();
+    if (focused == before || (!connected && (focused == btStatus_ || focused == btParameterSetting_ ||
+                                             focused == btGetVer_)))
+        now->setFocus(Qt::OtherFocusReason);
     btStatus_->setEnabled(connected);
     btParameterSetting_->setEnabled(connected);
     btGetVer_->setEnabled(connected);
-    if (focusWidget() == before) now->setFocus(Qt::OtherFocusReason);
     before->setEnabled(false);
 }
 
 void TMainForm::ShowStatus(const QString& text, const QString& toolTip) {
     statusBar1_->showMessage(text);
     statusBar1_->setToolTip(toolTip);
+    // Said each time, also when the same message repeats (a second failed connection).
+    Announce(this, text);
 }
 
 QString TMainForm::StatusText() const { return statusBar1_->currentMessage(); }
@@ -234,6 +241,7 @@ void TMainForm::ButtonSelectSerialClick() {
     QString portHNev;
     if (!Chooser(panel1_->text(), portNev, portHNev)) return;
     ShowText(panel1_, portHNev);
+    Announce(this, QString::fromUtf8("Kiválasztott soros port: %1").arg(portHNev));
     TComPort& port = link_.ComPort1();
     const bool wasConnected = port.Connected();
     try {

@@ -6,12 +6,15 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStringList>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "diag/LogMemoView.h"
 #include "link/ModuleLink.h"
 #include "status/ModuleStatusText.h"
 #include "widgets/Accessibility.h"
+#include "widgets/Announcer.h"
 #include "widgets/QtText.h"
 #include "widgets/WindowFont.h"
 
@@ -64,6 +67,7 @@ TStateForm::TStateForm(ModuleLink& link, QWidget* parent)
     lbGSMpowVal_->setGeometry(118, 82, 28, 18);
     pbTerero_ = new QProgressBar(this);
     pbTerero_->setObjectName("pbTerero");
+    ExposeAsLevel(pbTerero_);  // before anything asks for its accessible interface
     pbTerero_->setAccessibleName(QString::fromUtf8("GSM térerő sáv"));
     pbTerero_->setRange(0, kSignalMaximum);
     pbTerero_->setValue(0);
@@ -127,7 +131,9 @@ QFrame* TStateForm::HeaderPanel(const char* name, const QString& caption, const 
 
 void TStateForm::ModuleStatusReceived(const std::array<std::uint8_t, 4>& statusBytes) {
     ModuleStatusBytes = statusBytes;
+    statusReceived_ = true;
     ShowModuleStatus();
+    if (isVisible()) SayChangedValues();
 }
 
 void TStateForm::ShowModuleStatus() {
@@ -137,6 +143,18 @@ void TStateForm::ShowModuleStatus() {
     ShowLabel(lbGSMLine_, v.GSMLine);
     pbTerero_->setValue(v.SignalBarPosition);
     ShowText(lbGSMpowVal_, FromWin1250(v.SignalText));
+}
+
+void TStateForm::SayChangedValues() {
+    const std::array<QLabel*, 4> values{lbIN1_, lbLineVoltage_, lbGSMLine_, lbGSMpowVal_};
+    QStringList changed;
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        const QString now = values[k]->accessibleDescription() + QStringLiteral(": ") + values[k]->text();
+        if (now == said_[k]) continue;
+        said_[k] = now;
+        changed << now;
+    }
+    if (!changed.isEmpty()) Announce(this, changed.join(QStringLiteral(", ")));
 }
 
 void TStateForm::TimerStateTimer() { link_.SendTextLine(kPollLine); }
@@ -149,7 +167,21 @@ void TStateForm::btCloseClick() { close(); }
 // stays shown through them, and so does the poll.
 void TStateForm::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (!e->spontaneous()) timerState_.start();
+    if (e->spontaneous()) return;
+    timerState_.start();
+    said_ = {};
+    // The values already known are said once the window has the focus, after the screen reader
+    // has said the window and its focused button; a status arriving first says them instead.
+    sayOnActivation_ = statusReceived_;
+}
+
+void TStateForm::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() != QEvent::ActivationChange || !isActiveWindow() || !sayOnActivation_) return;
+    sayOnActivation_ = false;
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible()) SayChangedValues();
+    });
 }
 
 void TStateForm::hideEvent(QHideEvent* e) {

@@ -4,6 +4,7 @@
 // ShowModuleStatus, also while the window is hidden.
 #include <QTimer>
 #include <QWidget>
+#include <QString>
 #include <array>
 #include <cstdint>
 
@@ -44,8 +45,12 @@ public slots:
 protected:
     void showEvent(QShowEvent* e) override;  // FormShow
     void hideEvent(QHideEvent* e) override;  // FormHide, and FormClose, since closing hides
+    void changeEvent(QEvent* e) override;
 
 private:
+    /// Says the values that changed since they were last said, in one sentence.
+    void SayChangedValues();
+
     QFrame* HeaderPanel(const char* name, const QString& caption, const char* labelName, QLabel*& label,
                         const QRect& geometry);
 
@@ -57,6 +62,11 @@ private:
     QLabel* lbGSMpowVal_ = nullptr;
     QProgressBar* pbTerero_ = nullptr;
     LogMemoView* memoState_ = nullptr;
+    // What a screen reader was last told of each value ("IN1: Rövidzár"); cleared when the
+    // window opens, so that the values are said once then and afterwards only when they change.
+    std::array<QString, 4> said_;
+    bool statusReceived_ = false;
+    bool sayOnActivation_ = false;
 };
 
 }  // namespace orbiqa

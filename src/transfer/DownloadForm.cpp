@@ -12,6 +12,8 @@
 #include "base/ErrorText.h"
 #include "transfer/ParameterFile.h"
 #include "transfer/TransferOutcomeText.h"
+#include "widgets/Accessibility.h"
+#include "widgets/Announcer.h"
 
 namespace orbiqa {
 
@@ -126,6 +128,7 @@ void TFormDownload::BuildControls() {
     connect(btEdit, &QPushButton::clicked, this, &TFormDownload::btEditClick);
     connect(btClose, &QPushButton::clicked, this, &TFormDownload::btCloseClick);
     // btStop has never had an action; it stays enabled during transfers for that reason alone.
+    PressButtonsOnEnter(this);
 }
 
 void TFormDownload::showEvent(QShowEvent* event) {
@@ -162,7 +165,9 @@ void TFormDownload::btCompareClick() { SayOutcome(TransferKind::Compare, engine_
 
 void TFormDownload::SayOutcome(TransferKind kind, const TransferResult& result) {
     const QString said = TransferOutcomeText(kind, result);
-    if (!said.isEmpty()) Progress->setAccessibleDescription(said);
+    if (said.isEmpty()) return;
+    Progress->setAccessibleDescription(said);
+    Announce(this, said);
 }
 
 void TFormDownload::btOpenClick() {
@@ -224,11 +229,19 @@ void TFormDownload::NotConnected() {
 }
 
 void TFormDownload::TransferStarted() {
+    // Stop, the one button left usable, takes the focus now rather than whichever button Qt
+    // would pass it to; the starting button gets it back when the transfer ends.
+    startedBy_ = qobject_cast<QPushButton*>(focusWidget());
+    if (startedBy_ && startedBy_ != btStop) btStop->setFocus(Qt::OtherFocusReason);
     DisableButtons();
     // The last outcome no longer holds once a new transfer runs.
     Progress->setAccessibleDescription(QString());
 }
-void TFormDownload::TransferFinished() noexcept { EnableButtons(); }
+void TFormDownload::TransferFinished() noexcept {
+    EnableButtons();
+    if (startedBy_ && (focusWidget() == btStop || !focusWidget())) startedBy_->setFocus(Qt::OtherFocusReason);
+    startedBy_.clear();
+}
 void TFormDownload::BarPositionChanged(int position) { SetBarPosition(position); }
 void TFormDownload::BarColourChanged(BarColour colour) { SetBarColour(colour); }
 

@@ -3,6 +3,7 @@
 // the module (read, write, compare), keeps it in ".VR3" files, and opens the editor. The window
 // only holds controls; the transfer engine and the file functions hold the rules.
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -98,6 +99,8 @@ private:
     QString lastOpenName_ = QString::fromLatin1(kInitialFileName);
     QString lastSaveName_ = QString::fromLatin1(kInitialFileName);
     bool centred_ = false;
+    // The button that started the running transfer, which gets the focus back at its end.
+    QPointer<QPushButton> startedBy_;
 
     QProgressBar* Progress = nullptr;
     QPushButton* btOpen = nullptr;

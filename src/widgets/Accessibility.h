@@ -5,7 +5,9 @@
 #include <QString>
 
 class QLabel;
+class QProgressBar;
 class QStatusBar;
+class QTabWidget;
 class QWidget;
 
 namespace orbiqa {
@@ -25,6 +27,19 @@ void ExposeShownText(QLabel* label, const QString& description, QLabel* caption 
 
 /// Shows text in label and announces the new name (QLabel::setText alone announces nothing).
 void ShowText(QLabel* label, const QString& text);
+
+/// Enter and Return press the focused push button of window as Space does, as Windows buttons
+/// take both. Covers the buttons window holds when this is called.
+void PressButtonsOnEnter(QWidget* window);
+
+/// A bar that shows a level on its scale (the GSM signal, 0 to 31) rather than progress: a
+/// screen reader says its value as shown ("20", of 0 to 31), not as a percentage. It is
+/// reported as a read-only slider with the value interface and the bar's range.
+void ExposeAsLevel(QProgressBar* bar);
+
+/// The tab widget's page stack, a "layered pane" with no name, is reported as a plain container,
+/// which screen readers pass over; the pages themselves keep their names.
+void HidePageStack(QTabWidget* pages);
 
 /// Escape closes window as its close box does.
 void CloseOnEscape(QWidget* window);

@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "widgets/Announcer.h"
+
 namespace orbiqa {
 
 namespace {
@@ -25,6 +27,13 @@ char TypedChar(const QKeyEvent& event) {
     if (text.size() != 1) return 0;
     const char16_t c = text.front().unicode();
     return c >= 0x20 && c < 0x7F ? static_cast<char>(c) : 0;
+}
+
+// The grid's number as stored: its characters in order, empty cells left out.
+QString Number(const std::vector<std::string>& cells) {
+    QString number;
+    for (const std::string& cell : cells) number += QString::fromLatin1(cell.c_str());
+    return number;
 }
 
 }  // namespace
@@ -122,7 +131,15 @@ void TDigitGrid::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
         return;
     }
-    if (key != 0 && OnKeyPress) OnKeyPress(*this, key);
+    if (key != 0 && OnKeyPress) {
+        const std::vector<std::string> before = cells_;
+        OnKeyPress(*this, key);
+        // A screen reader echoes the key; the number it made is said here, digit by digit.
+        if (cells_ != before) {
+            const QString number = Number(cells_);
+            Announce(this, number.isEmpty() ? QString::fromUtf8("üres") : number.split(QString(), Qt::SkipEmptyParts).join(' '));
+        }
+    }
     event->accept();
 }
 
@@ -210,6 +227,12 @@ public:
     }
 
     TDigitGrid* grid() const { return static_cast<TDigitGrid*>(widget()); }
+
+    // The whole number is the table's value, so a screen reader has it without a cell walk.
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) return Number(grid()->Cells());
+        return QAccessibleWidget::text(t);
+    }
 
     int childCount() const override { return grid()->ColCount(); }
     QAccessibleInterface* child(int index) const override {

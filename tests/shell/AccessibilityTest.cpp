@@ -12,6 +12,7 @@
 #include <map>
 
 #include "support/AccessibleTree.h"
+#include "support/RecordingAnnouncer.h"
 #include "diag/SerialDetails.h"
 #include "ShellFixture.h"
 #include "status/State.h"
@@ -156,4 +157,40 @@ TEST_F(AccessibilityFixture, EscapeClosesTheStatusAndTrafficLogWindowsButNotTheM
     ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
     QTest::keyClick(Main(), Qt::Key_Escape);
     EXPECT_TRUE(Main()->isVisible());
+}
+
+TEST_F(AccessibilityFixture, StatusMessagesAndTheChosenPortAreSaidEachTime) {
+    RecordingAnnouncer announcer;
+    StartProgram();
+    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev) {
+        portNev = "COM33";
+        portHNev = "FT232R USB UART - ttyUSB0 (COM33)";
+        return true;
+    };
+    announcer.Take();
+
+    Button("btConnect")->click();
+    Button("btDisconnect")->click();
+    device->Fail().open = EBUSY;
+    Button("btConnect")->click();
+    Button("btConnect")->click();  // the same message again is said again
+    Button("ButtonSelectSerial")->click();
+    EXPECT_EQ(announcer.Take(), (QStringList{U("Soros kapcsolat rendben."), U("Nincs soros kapcsolat."),
+                                             U("Hiba: A COM port nem elérhető!"), U("Hiba: A COM port nem elérhető!"),
+                                             U("Kiválasztott soros port: FT232R USB UART - ttyUSB0 (COM33)")}));
+}
+
+TEST_F(AccessibilityFixture, EnterPressesTheFocusedButtonAsSpaceDoes) {
+    StartProgram();
+    Main()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+    Button("btConnect")->setFocus();
+    QTest::keyClick(Button("btConnect"), Qt::Key_Return);
+    ASSERT_TRUE(link->ComPort1().Connected());
+    EXPECT_EQ(QApplication::focusWidget(), Button("btDisconnect"));
+    QTest::keyClick(Button("btDisconnect"), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(link->ComPort1().Connected());
+    // A chord with Enter is not a press.
+    QTest::keyClick(Button("btConnect"), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_FALSE(link->ComPort1().Connected());
 }

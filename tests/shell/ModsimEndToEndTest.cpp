@@ -1,9 +1,11 @@
 // The program against orbiqa-modsim on a pseudo-terminal: the real serial device, the real
 // timing, the simulated module's answers.
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QTest>
 
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
@@ -88,12 +90,17 @@ TEST_F(ModsimFixture, ConnectWatchQueryAndUnplug) {
     EXPECT_EQ(boxes[0].Caption, "Info");
     EXPECT_EQ(boxes[0].Text, "E2E-SIM  V9.9  2030  DataVersion:12");
 
-    // Unplugging: the simulator goes away with its pseudo-terminal.
+    // Unplugging, with the focus on a button that the loss disables: the focus goes to Connect,
+    // never along the tab chain to "Kilépés".
+    Main()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
+    Control<QPushButton>("btGetVer")->setFocus();
     sim.terminate();
     ASSERT_TRUE(sim.waitForFinished(5000));
     EXPECT_TRUE(WaitFor([&] { return !link->ComPort1().Connected(); }, 5000));
     EXPECT_EQ(Main()->StatusText(), QString::fromUtf8(" Hiba: A COM port nem elérhető!"));
     EXPECT_TRUE(Control<QPushButton>("btConnect")->isEnabled());
     EXPECT_FALSE(Control<QPushButton>("btGetVer")->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), Control<QPushButton>("btConnect"));
     EXPECT_EQ(boxes.size(), 1u);
 }

@@ -5,13 +5,17 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
+#include <QAccessible>
+#include <QAccessibleInterface>
 #include <QPushButton>
+#include <QTest>
 
 #include "diag/LogMemoView.h"
 #include "link/FakeSerialDevice.h"
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
 #include "status/State.h"
+#include "support/RecordingAnnouncer.h"
 
 using namespace orbiqa;
 
@@ -113,4 +117,54 @@ TEST_F(StateFormFixture, StatusIsShownWhileHiddenWithTheTableColours) {
     EXPECT_EQ(Colour("lbLineVoltage"), QColor(255, 0, 0));
     EXPECT_EQ(Colour("lbGSMLine"), QColor(0, 0, 255));
     EXPECT_EQ(form->findChild<QProgressBar*>("pbTerero")->value(), 5);
+}
+
+TEST_F(StateFormFixture, ValuesAreSaidOnceWhenShownAndThenOnlyWhenTheyChange) {
+    test::RecordingAnnouncer announcer;
+    const QString all = QString::fromUtf8(
+        "IN1: Rövidzár, Vezetékes vonal: Vonal rendben, GSM vonal státusz: Kimenő hívás folyamatban 2, "
+        "GSM térerő: 17");
+    form->ModuleStatusReceived({0x11, 17, 2, 0});
+    EXPECT_TRUE(announcer.Take().isEmpty()) << "said while hidden";
+
+    // Known values are said once the window is active; a status arriving then repeats nothing.
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Wait(50);
+    EXPECT_EQ(announcer.Take(), QStringList{all});
+    for (int poll = 0; poll < 3; ++poll) form->ModuleStatusReceived({0x11, 17, 2, 0});
+    Wait(50);
+    EXPECT_TRUE(announcer.Take().isEmpty());
+
+    form->ModuleStatusReceived({0x11, 18, 2, 0});
+    form->ModuleStatusReceived({0x01, 18, 9, 0});
+    EXPECT_EQ(announcer.Take(),
+              (QStringList{QString::fromUtf8("GSM térerő: 18"),
+                           QString::fromUtf8("Vezetékes vonal: Nincs vonal, GSM vonal státusz: Hívás vége. 9")}));
+
+    // Hidden, changes are not said; shown again, every value is said once more.
+    form->hide();
+    form->ModuleStatusReceived({0x00, 18, 9, 0});
+    EXPECT_TRUE(announcer.Take().isEmpty());
+    form->show();
+    form->ModuleStatusReceived({0x00, 18, 9, 0});
+    EXPECT_EQ(announcer.Take(),
+              QStringList{QString::fromUtf8(
+                  "IN1: Nyitva, Vezetékes vonal: Nincs vonal, GSM vonal státusz: Hívás vége. 9, GSM térerő: 18")});
+}
+
+TEST_F(StateFormFixture, TheSignalBarIsALevelOfZeroToThirtyOneNotAPercentage) {
+    form->ModuleStatusReceived({0x00, 20, 0, 0});
+    QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(form->findChild<QProgressBar*>("pbTerero"));
+    ASSERT_NE(bar, nullptr);
+    ASSERT_NE(bar->valueInterface(), nullptr);
+    EXPECT_EQ(bar->role(), QAccessible::Slider);
+    EXPECT_TRUE(bar->state().readOnly);
+    EXPECT_EQ(bar->text(QAccessible::Name), QString::fromUtf8("GSM térerő sáv"));
+    EXPECT_EQ(bar->text(QAccessible::Value), "20");
+    EXPECT_EQ(bar->valueInterface()->currentValue().toInt(), 20);
+    EXPECT_EQ(bar->valueInterface()->minimumValue().toInt(), 0);
+    EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 31);
+    EXPECT_EQ(bar->valueInterface()->minimumStepSize().toInt(), 1);
 }

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include "support/RecordingAnnouncer.h"
 #include "widgets/DigitGrid.h"
 
 using namespace orbiqa;
@@ -107,4 +108,33 @@ TEST(DigitGrid, AccessibleAsAOneRowTable) {
     EXPECT_TRUE(cell->tableCellInterface()->isSelected());
     EXPECT_EQ(table->indexOfChild(cell), 2);
     EXPECT_EQ(table->child(0)->text(QAccessible::Name), QStringLiteral("3"));
+}
+
+TEST(DigitGrid, TheWholeNumberIsTheTablesValueAndEachChangeIsSaid) {
+    test::RecordingAnnouncer announcer;
+    QWidget window;
+    auto* grid = new TDigitGrid(8, &window);
+    window.show();
+    // A digit fills the cell and moves on; backspace empties the cell before the cursor.
+    grid->OnKeyPress = [](TDigitGrid& g, char& key) {
+        if (key >= '0' && key <= '9') {
+            g.SetCell(g.Col(), std::string(1, key));
+            g.SetCol(g.Col() + 1);
+        } else if (key == 8) {
+            g.SetCol(g.Col() - 1);
+            g.SetCell(g.Col(), "");
+        }
+    };
+    Key(grid, Qt::Key_0, "0");
+    Key(grid, Qt::Key_6, "6");
+    Key(grid, Qt::Key_A, "a");  // changes nothing, so says nothing
+    Key(grid, Qt::Key_Right);
+    Key(grid, Qt::Key_3, "3");  // after a gap: the number closes up, as it is stored
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(grid)->text(QAccessible::Value), "063");
+    Key(grid, Qt::Key_Backspace);
+    Key(grid, Qt::Key_Backspace);
+    Key(grid, Qt::Key_Backspace);
+    Key(grid, Qt::Key_Backspace);
+    EXPECT_EQ(announcer.Take(), (QStringList{"0", "0 6", "0 6 3", "0 6", "0", QString::fromUtf8("üres")}));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(grid)->text(QAccessible::Value), "");
 }
