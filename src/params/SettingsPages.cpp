@@ -123,10 +123,11 @@ void TSettingsForm::BuildPhonePage() {
     auto* addfixText = new QVBoxLayout;
     addfixText->setSpacing(0);
     const QString addfix = tr("GSM módban hívott telefonszám elé hozzáadandó prefix");
-    // The name holds both labels; a "labelled by" relation to the first as well would have a
-    // screen reader say that one twice.
-    QLabel* lbADDFIX = NamingLabel(addfix, nullptr, TabSheetPhone);
-    acgADDFIX->setAccessibleName(addfix + QStringLiteral(" (#ADDFIX)"));
+    QLabel* lbADDFIX = NamingLabel(addfix, acgADDFIX, TabSheetPhone,
+                                   addfix + QStringLiteral(" (#ADDFIX)"));
+    // The label names the grid with both of its lines, as the grid's own name does: a screen
+    // reader that says the label and the name says them once, as they are equal.
+    lbADDFIX->setAccessibleName(acgADDFIX->accessibleName());
     lbADDFIX->setObjectName(QStringLiteral("lbADDFIX"));
     lbADDFIX->setWordWrap(true);
     auto* lbADDFIX2 = new QLabel(QStringLiteral("(#ADDFIX)"), TabSheetPhone);

@@ -216,17 +216,52 @@ def check(bin_dir, work, env, speech):
 
     speech.set_mark()
     key("Tab", "space")  # "Paraméterek beállítása"
-    speech.wait_for("the transfer window", "Paraméterek beállítása")
-    for _ in range(10):
-        if any("Adatok beolvasása" in line for line in speech.since_mark()):
-            break
-        speech.set_mark()
-        key("Tab")
-        time.sleep(0.5)
+    speech.wait_for("the transfer window", "Paraméterek beállítása dialog")
+    tab_until(speech, "the read button", "Adatok beolvasása")
     speech.set_mark()
     key("Return")  # Enter presses the focused button
     speech.wait_for("the read's outcome", "Beolvasás kész")
+    edit_numbers(speech)
     return speech
+
+
+def tab_until(speech, what, text, presses=8):
+    """Tab, one press at a time, until Orca says text."""
+    for _ in range(presses):
+        if any(text in line for line in speech.since_mark()):
+            print(f"heard {what}", flush=True)
+            return
+        key("Tab")
+        deadline = time.monotonic() + 2
+        while time.monotonic() < deadline and not any(text in line for line in speech.since_mark()):
+            time.sleep(0.1)
+    speech.wait_for(what, text)
+
+
+def edit_numbers(speech):
+    """The editor: a phone number says what is typed; no name twice, no anonymous container."""
+    speech.set_mark()
+    key("Tab", "Tab", "Tab", "Return")  # from the read button to "Adatok szerkesztése"
+    speech.wait_for("the editor", "Orbiqa  -  Beállítások dialog")
+    tab_until(speech, "a user's phone number", "(#USER")
+    key("BackSpace")  # on the first cell it empties the number the read brought
+    time.sleep(1)
+    speech.set_mark()
+    key("0")
+    speech.wait_for("the number as typed", "notification 0")
+    key("6")
+    speech.wait_for("the number as typed", "notification 0 6")
+    speech.set_mark()
+    key("BackSpace")
+    speech.wait_for("the number after backspace", "notification 0")
+    speech.set_mark()
+    tab_until(speech, "the ADDFIX number", "(#ADDFIX)")
+    time.sleep(1)  # what Orca says of the grid follows its name
+    addfix = " ".join(line for line in speech.since_mark() if "#ADDFIX" in line or "table" in line)
+    if addfix.count("GSM módban hívott telefonszám elé hozzáadandó prefix") != 1:
+        raise Failure(f"the ADDFIX number's name is not said once: {addfix!r}")
+    key("Escape")  # the editor closes, the image untouched
+    focus_window("Paraméterek beállítása")
 
 
 def lose_and_compare(bin_dir, env, speech, sim):
@@ -243,8 +278,8 @@ def lose_and_compare(bin_dir, env, speech, sim):
     speech.wait_for("the connection again, with Enter on Connect", "Soros kapcsolat rendben.")
     speech.set_mark()
     key("Tab", "Tab", "space")  # from "Soros kapcsolat bontása" past the status button
-    speech.wait_for("the transfer window again", "Paraméterek beállítása")
-    key("Tab", "Tab")  # the focus came back to the read button; two more reach the compare
+    speech.wait_for("the transfer window again", "Paraméterek beállítása dialog")
+    key("shift+Tab")  # the editor's button kept the focus; the compare is the one before it
     speech.set_mark()
     key("Return")
     speech.wait_for("the compare's outcome", "Az adatok eltérnek (első eltérés: blokk 0); Nincs válasz (blokk 3)")
@@ -287,6 +322,8 @@ def main():
         speech.wait_for("the main window", "Soros port kiválasztása", START_WAIT_S)
         check(bin_dir, work, env, speech)
         sim = lose_and_compare(bin_dir, env, speech, sim)
+        if any("layered pane" in line for line in speech.lines):
+            raise Failure("Orca said an anonymous layered pane")
         print("Orca check OK")
         return 0
     except Failure as failure:
