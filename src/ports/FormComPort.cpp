@@ -159,8 +159,8 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
         PopupMenu1->setActiveAction(jporthozzadsa1);
     });
     // Shift+F10 opens the menu as the Menu key does, at the current row.
-    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), StringGrid1, nullptr, nullptr,
-                                  Qt::WidgetShortcut);
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), StringGrid1, nullptr,
+                                  nullptr, Qt::WidgetShortcut);
     connect(menuKey, &QShortcut::activated, this, [this] {
         const QRect cell = StringGrid1->visualRect(StringGrid1->currentIndex());
         emit StringGrid1->customContextMenuRequested(cell.isValid() ? cell.center() : QPoint());

@@ -46,7 +46,8 @@ private:
 
 QAccessibleInterface* NoticeFactory(const QString& /*className*/, QObject* object) {
     auto* widget = qobject_cast<QWidget*>(object);
-    if (!widget || widget->objectName() != QLatin1String(kNoticeName) || !dynamic_cast<Notice*>(widget))
+    if (!widget || widget->objectName() != QLatin1String(kNoticeName) ||
+        !dynamic_cast<Notice*>(widget))
         return nullptr;
     return new QAccessibleWidget(widget, QAccessible::Notification);
 }

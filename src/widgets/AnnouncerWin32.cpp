@@ -5,9 +5,8 @@
 
 #include <oleauto.h>
 
-#include <string>
-
 #include <QWidget>
+#include <string>
 
 #include "widgets/Announcer.h"
 
@@ -42,16 +41,19 @@ struct Bstr {
 class Win32Announcer : public Announcer {
 public:
     bool Say(QWidget* window, const QString& text) override {
-        const RaiseNotificationFunction raise = replacement ? replacement : SystemRaiseNotification();
+        const RaiseNotificationFunction raise =
+            replacement ? replacement : SystemRaiseNotification();
         static const auto hostProvider = Function<HostProviderFunction>("UiaHostProviderFromHwnd");
         if (!raise || !hostProvider) return false;
         IRawElementProviderSimple* provider = nullptr;
-        if (FAILED(hostProvider(reinterpret_cast<HWND>(window->winId()), &provider)) || !provider) return false;
+        if (FAILED(hostProvider(reinterpret_cast<HWND>(window->winId()), &provider)) || !provider)
+            return false;
         const std::wstring wide = text.toStdWString();
         Bstr sentence(wide.c_str());
         Bstr activity(kAnnouncementActivity);
-        const HRESULT result = raise(provider, kNotificationKindOther, kNotificationProcessingImportantAll,
-                                     sentence.value, activity.value);
+        const HRESULT result =
+            raise(provider, kNotificationKindOther, kNotificationProcessingImportantAll,
+                  sentence.value, activity.value);
         provider->Release();
         return SUCCEEDED(result);
     }
@@ -64,7 +66,9 @@ RaiseNotificationFunction SystemRaiseNotification() {
     return raise;
 }
 
-void SetRaiseNotification(RaiseNotificationFunction raise) { replacement = raise; }
+void SetRaiseNotification(RaiseNotificationFunction raise) {
+    replacement = raise;
+}
 
 Announcer& SystemAnnouncer() {
     static Win32Announcer announcer;

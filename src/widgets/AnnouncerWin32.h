@@ -1,15 +1,16 @@
 #pragma once
 // The Windows announcer's one outside call, replaceable so that its test can see what reaches it
 // (Wine's UI Automation has no notifications, and no screen reader runs there).
-#include <windows.h>
 #include <uiautomationcore.h>
+#include <windows.h>
 
 namespace orbiqa {
 
 /// UiaRaiseNotificationEvent: provider, NotificationKind, NotificationProcessing, the sentence,
 /// an activity id that lets a screen reader group or replace sentences of one kind.
-using RaiseNotificationFunction = HRESULT(WINAPI*)(IRawElementProviderSimple* provider, int kind, int processing,
-                                                   BSTR displayString, BSTR activityId);
+using RaiseNotificationFunction = HRESULT(WINAPI*)(IRawElementProviderSimple* provider, int kind,
+                                                   int processing, BSTR displayString,
+                                                   BSTR activityId);
 
 /// The notification kind and processing the program's sentences go out with: "other", and all of
 /// them spoken in order, each as important (a status change or an outcome must not be dropped).

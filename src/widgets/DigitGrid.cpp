@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QHash>
 #include <QPointer>
+#include <QStringList>
 #include <QPainter>
 #include <algorithm>
 
@@ -136,8 +137,8 @@ void TDigitGrid::keyPressEvent(QKeyEvent* event) {
         OnKeyPress(*this, key);
         // A screen reader echoes the key; the number it made is said here, digit by digit.
         if (cells_ != before) {
-            const QString number = Number(cells_);
-            Announce(this, number.isEmpty() ? QString::fromUtf8("üres") : number.split(QString(), Qt::SkipEmptyParts).join(' '));
+            const QStringList digits = Number(cells_).split(QString(), Qt::SkipEmptyParts);
+            Announce(this, digits.isEmpty() ? QString::fromUtf8("üres") : digits.join(' '));
         }
     }
     event->accept();

@@ -16,7 +16,8 @@ using namespace orbiqa::test;
 
 TEST(PortChooserMenu, ShiftF10OpensTheMenuWithItsItemActive) {
     auto registry = std::make_shared<MemoryRegistry>();
-    AddPortDevice(*registry, "ACPI\\PNP0501\\1", "Communications Port (COM1)", "(Standard port types)");
+    AddPortDevice(*registry, "ACPI\\PNP0501\\1", "Communications Port (COM1)",
+                  "(Standard port types)");
     SorosKeres keres(registry);
     TFormComPort window(keres);
     window.show();

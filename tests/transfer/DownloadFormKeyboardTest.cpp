@@ -37,7 +37,9 @@ struct DownloadKeyboardTest : ::testing::Test {
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
-    QPushButton* Button(const char* name) { return form->findChild<QPushButton*>(QString::fromLatin1(name)); }
+    QPushButton* Button(const char* name) {
+        return form->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
 };
 
 }  // namespace

@@ -24,14 +24,16 @@ struct Raised {
 std::vector<Raised> raised;
 HRESULT answer = S_OK;
 
-HRESULT WINAPI RecordRaise(IRawElementProviderSimple* provider, int kind, int processing, BSTR text, BSTR activity) {
+HRESULT WINAPI RecordRaise(IRawElementProviderSimple* provider, int kind, int processing, BSTR text,
+                           BSTR activity) {
     Raised r;
     r.provider = provider != nullptr;
     if (provider) {
         // The host provider of a window answers with the window's handle.
         VARIANT handle;
         VariantInit(&handle);
-        if (SUCCEEDED(provider->GetPropertyValue(30020 /* UIA_NativeWindowHandlePropertyId */, &handle)) &&
+        if (SUCCEEDED(provider->GetPropertyValue(30020 /* UIA_NativeWindowHandlePropertyId */,
+                                                 &handle)) &&
             handle.vt == VT_I4)
             r.window = reinterpret_cast<HWND>(static_cast<INT_PTR>(handle.lVal));
         VariantClear(&handle);
