@@ -86,7 +86,8 @@ constexpr std::uint16_t MonitoringValueMax = 32767;  // ports, PanelID and Serve
 static_assert(MonitoringValueMax <= 0x7FFF, "the editor never writes a high byte above 0x7F");
 static_assert(ServerID + 2 <= ImageSize && IP(ReceiverCount) + ReceiverSize <= ServerID,
               "the monitoring fields lie inside the image");
-static_assert(PanelID == ModuleMemorySize, "the monitoring fields start where the module's memory ends");
+static_assert(PanelID == ModuleMemorySize,
+              "the monitoring fields start where the module's memory ends");
 static_assert(GPRSmode < ModuleMemorySize, "the GPRS fields are held by the module");
 
 }  // namespace orbiqa::EEAddr

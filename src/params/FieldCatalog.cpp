@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 
-#include "params/JsonText.h"
 #include "base/Win1250.h"
 #include "params/EEAddr.h"
 #include "params/EntryRules.h"
 #include "params/ImageFields.h"
+#include "params/JsonText.h"
 
 namespace orbiqa {
 

@@ -129,7 +129,8 @@ void ApplyByteLine(ParameterImage& image, std::vector<bool>& given, const std::s
     bool any = false;
     while ((pos = rest.find_first_not_of(" \t", pos)) != std::string::npos) {
         const std::string pair = rest.substr(pos, 2);
-        if (pair.size() != 2 || (pos + 2 < rest.size() && rest[pos + 2] != ' ' && rest[pos + 2] != '\t') ||
+        if (pair.size() != 2 ||
+            (pos + 2 < rest.size() && rest[pos + 2] != ' ' && rest[pos + 2] != '\t') ||
             !std::isxdigit(static_cast<unsigned char>(pair[0])) ||
             !std::isxdigit(static_cast<unsigned char>(pair[1])))
             Refuse(lineNumber, "bytes are two hexadecimal digits each, separated by blanks");
@@ -164,7 +165,8 @@ bool IsParameterText(std::string_view bytes) {
     if (bytes.substr(0, 3) == kUtf8Mark) bytes.remove_prefix(3);
     if (bytes.substr(0, 2) == kUtf16LittleMark || bytes.substr(0, 2) == kUtf16BigMark) {
         try {
-            const std::size_t units = std::min<std::size_t>(bytes.size() - 2, 2 * kParameterTextHeader.size());
+            const std::size_t units =
+                std::min<std::size_t>(bytes.size() - 2, 2 * kParameterTextHeader.size());
             return Utf16ToUtf8(bytes.substr(2, units - units % 2), bytes[0] == '\xFF')
                        .rfind(kParameterTextHeader, 0) == 0;
         } catch (const ImportError&) {
@@ -188,10 +190,11 @@ std::string ExportText(const ParameterImage& image) {
             std::fill_n(forced.begin() + static_cast<std::ptrdiff_t>(field->offset), field->stored,
                         true);
         } else {
-            text += value.name + " =" +
-                    (value.text.empty() && value.kind != ValueKind::Text ? std::string()
-                                                                         : " " + PlainValue(value)) +
-                    "\n";
+            text +=
+                value.name + " =" +
+                (value.text.empty() && value.kind != ValueKind::Text ? std::string()
+                                                                     : " " + PlainValue(value)) +
+                "\n";
         }
     }
     // A field whose bytes differ from what its line stores is listed whole, so that an import
@@ -266,8 +269,8 @@ ParameterImage ImportText(std::string_view raw, ImportNotes* notes) {
             const auto last = first + static_cast<std::ptrdiff_t>(field.size);
             const bool byLine = std::any_of(stored.begin() + first, stored.begin() + last,
                                             [](bool b) { return b; });
-            const bool byBytes = std::any_of(given.begin() + first, given.begin() + last,
-                                             [](bool b) { return b; });
+            const bool byBytes =
+                std::any_of(given.begin() + first, given.begin() + last, [](bool b) { return b; });
             if (!byLine && !byBytes) notes->fieldsLeftOut.push_back(field.name);
         }
     }

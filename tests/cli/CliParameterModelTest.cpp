@@ -82,11 +82,14 @@ TEST_F(CliParameterModelTest, ASpreadsheetSavedTheHungarianWayProvisionsItsModul
     SaveImage(Path("template.VR3"), ParameterImage());
     // Semicolons, Windows-1250 ("Riasztás: Kovács bolt"), the header in other letter case, and
     // the separator a spreadsheet leaves at the end of each line.
-    Put("each.csv", "Port;user1;SMS1;\r\n" + port + ";06301111111;Riaszt\xE1s: Kov\xE1" "cs bolt;\r\n");
+    Put("each.csv", "Port;user1;SMS1;\r\n" + port +
+                        ";06301111111;Riaszt\xE1s: Kov\xE1"
+                        "cs bolt;\r\n");
     const CliResult r = Cli({"provision", Path("template.VR3"), "--each", Path("each.csv")});
     ASSERT_EQ(r.status, 0) << r.err << r.out;
     EXPECT_EQ(Cli({"get", Path("m.VR3"), "USER1", "SMS1"}).out,
-              "06301111111\nRiaszt\xC3\xA1s: Kov\xC3\xA1" "cs bolt\n");
+              "06301111111\nRiaszt\xC3\xA1s: Kov\xC3\xA1"
+              "cs bolt\n");
 
     Put("twice.csv", "port,USER1,user1\n" + port + ",0620,0630\n");
     const Bytes before = ReadFile(Path("m.VR3"));
@@ -103,8 +106,8 @@ TEST_F(CliParameterModelTest, ARecordThatCannotBeSavedComesAfterTheResults) {
     WriteFile(Path("m.VR3"), moduleBytes);
     const std::string port = AddModule(Path("m.VR3")).ComName();
     SaveImage(Path("template.VR3"), ParameterImage());
-    const CliResult r = Cli({"provision", Path("template.VR3"), "-p", port, "-p", "COM55",
-                             "--report", "/dev/full"});
+    const CliResult r = Cli(
+        {"provision", Path("template.VR3"), "-p", port, "-p", "COM55", "--report", "/dev/full"});
     EXPECT_EQ(r.status, 3);
     EXPECT_THAT(r.out, ContainsRegex(port + " \\([^)]*\\): ok, written and verified"));
     EXPECT_THAT(r.out, HasSubstr("provision: 1 of 2 modules written and verified; not complete: "
@@ -128,8 +131,8 @@ TEST_F(CliParameterModelTest, FileErrorsReadAlikeForEveryKindOfFile) {
 TEST_F(CliParameterModelTest, StatusIntoAPipeThatClosesEndsQuietly) {
     const std::string port = StartModule();
     const std::string command = "set -o pipefail; XDG_CONFIG_HOME=" + config.Path() + " " +
-                                modsimtest::BinaryDir() + "/orbiqa-cli status -p " + port +
-                                " 2> " + Path("err.txt") + " | head -1 > " + Path("out.txt");
+                                modsimtest::BinaryDir() + "/orbiqa-cli status -p " + port + " 2> " +
+                                Path("err.txt") + " | head -1 > " + Path("out.txt");
     const int status = std::system(("bash -c '" + command + "'").c_str());
     EXPECT_EQ(WEXITSTATUS(status), 0);
     const Bytes err = ReadFile(Path("err.txt"));

@@ -29,7 +29,8 @@ std::string RandomValue(const FieldInfo& field, std::mt19937& random) {
     std::string value;
     switch (field.kind) {
         case ValueKind::Digits:
-            for (int i = pick(static_cast<int>(field.size)); i > 0; --i) value += char('0' + pick(10));
+            for (int i = pick(static_cast<int>(field.size)); i > 0; --i)
+                value += char('0' + pick(10));
             return value;
         case ValueKind::Code:
             if (pick(4) == 0) return {};
@@ -38,7 +39,8 @@ std::string RandomValue(const FieldInfo& field, std::mt19937& random) {
         case ValueKind::Text: {
             const int length = pick(static_cast<int>(std::min<std::size_t>(field.size - 1, 20)));
             for (int i = 0; i < length; ++i) value += "abcXYZ019.-_"[pick(12)];
-            return field.name.rfind("SMS", 0) == 0 && pick(2) ? value + " \xC5\x91 v\xC3\xA9g" : value;
+            return field.name.rfind("SMS", 0) == 0 && pick(2) ? value + " \xC5\x91 v\xC3\xA9g"
+                                                              : value;
         }
         case ValueKind::Flag:
             return pick(2) ? "on" : "off";
@@ -55,9 +57,8 @@ std::string RandomValue(const FieldInfo& field, std::mt19937& random) {
 
 // The field line of `name` in an export, given a new value.
 std::string WithValue(std::string text, const FieldInfo& field, const std::string& value) {
-    const std::string written = field.kind == ValueKind::Text
-                                    ? PlainValue({field.name, field.kind, value})
-                                    : value;
+    const std::string written =
+        field.kind == ValueKind::Text ? PlainValue({field.name, field.kind, value}) : value;
     const std::string line = field.name + " =" + (written.empty() ? "" : " " + written);
     const auto at = text.find("\n" + field.name + " =");
     if (at == std::string::npos) return text + line + "\n";  // a value without a set form
@@ -84,7 +85,8 @@ TEST(ParameterTextTest, AnEditedExportGivesWhatSetGivesForEveryImage) {
             // A line rewritten with the value it had is no edit: its bytes come back as they were.
             ParameterImage edited = expected;
             ASSERT_EQ(SetFieldValue(edited, field.name, value), std::nullopt) << field.name;
-            if (FieldValueText(edited, field.name) == FieldValueText(expected, field.name)) continue;
+            if (FieldValueText(edited, field.name) == FieldValueText(expected, field.name))
+                continue;
             expected = edited;
             text = WithValue(text, field, value);
             edits += field.name + "=" + value + " ";
@@ -151,8 +153,8 @@ TEST(ParameterTextTest, TheFieldsATextLeavesOutAreNamed) {
     text = WithValue(text, *FindField("Receiver2"), "1.2.3.4:5");
     text = WithValue(text, *FindField("Receiver3"), "1.2.3.4:5");
     text = WithValue(text, *FindField("Receiver4"), "1.2.3.4:5");
-    for (const char* flag : {"CallFilter", "BELLOnlyListedNumbers", "BELLCallback", "VoiceCaller",
-                             "GPRSmode"})
+    for (const char* flag :
+         {"CallFilter", "BELLOnlyListedNumbers", "BELLCallback", "VoiceCaller", "GPRSmode"})
         text = WithValue(text, *FindField(flag), "off");
     ImportText(text + "@1026 = 00\n", &notes);
     EXPECT_THAT(notes.fieldsLeftOut, ElementsAre("USER2"));

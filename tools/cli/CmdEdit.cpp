@@ -113,9 +113,9 @@ int RunImport(const ParsedArgs& args, Io& io) {
     const std::string in = args.positionals.at(0);
     const std::string out = args.positionals.at(1);
     if (SameFile(in, out))
-        throw CliFailure(kExitUsage,
-                         "import: " + out + " is the text itself; the parameter file goes to "
-                                            "another file");
+        throw CliFailure(kExitUsage, "import: " + out +
+                                         " is the text itself; the parameter file goes to "
+                                         "another file");
     CheckWritable(out);
     ParameterImage image;
     ImportNotes notes;
@@ -128,8 +128,8 @@ int RunImport(const ParsedArgs& args, Io& io) {
     if (!notes.fieldsLeftOut.empty()) {
         std::string names;
         for (const auto& name : notes.fieldsLeftOut) names += (names.empty() ? "" : " ") + name;
-        io.err << "orbiqa-cli: import: " << in << " gives " << notes.fieldsLeftOut.size()
-               << " of " << AllFields().size()
+        io.err << "orbiqa-cli: import: " << in << " gives " << notes.fieldsLeftOut.size() << " of "
+               << AllFields().size()
                << " fields neither by a field line nor by bytes; they hold what an erased "
                   "module holds: "
                << names << "\n";

@@ -41,7 +41,8 @@ std::string FieldList() {
            "its\n"
            "four symbols (\"?\" for a symbol the editor shows blank; nothing when there is no "
            "code),\n"
-           "texts in UTF-8, flags on/off (JSON true/false), words and CallMax as the stored number\n"
+           "texts in UTF-8, flags on/off (JSON true/false), words and CallMax as the stored "
+           "number\n"
            "(an erased module gives 65535 and 255); a receiver as address:port.\n";
 }
 

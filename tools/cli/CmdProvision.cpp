@@ -4,17 +4,17 @@
 #include <QEventLoop>
 #include <QThread>
 #include <algorithm>
-#include <cctype>
-#include <optional>
-#include <string_view>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
+#include <string_view>
 
 #include "Commands.h"
 #include "CsvText.h"
@@ -94,10 +94,9 @@ std::size_t CheckHeader(const std::string& path, std::vector<std::string>& heade
         }
         const auto seen = std::find(names.begin(), names.end(), name);
         if (seen != names.end())
-            throw CliFailure(kExitUsage,
-                             path + ": the header names " + name + " twice (columns " +
-                                 std::to_string(seen - names.begin() + 1) + " and " +
-                                 std::to_string(c + 1) + "); one column a field");
+            throw CliFailure(kExitUsage, path + ": the header names " + name + " twice (columns " +
+                                             std::to_string(seen - names.begin() + 1) + " and " +
+                                             std::to_string(c + 1) + "); one column a field");
         names.push_back(name);
     }
     if (!port) throw CliFailure(kExitUsage, path + ": the header has no \"port\" column");
@@ -119,9 +118,10 @@ std::map<std::string, EachLine> ReadEach(const std::string& path) {
     for (std::size_t r = 1; r < rows.size(); ++r) {
         const CsvRow& row = rows[r];
         const std::string where = path + " line " + std::to_string(row.line);
-        const bool emptyTail = std::all_of(row.fields.begin() + static_cast<std::ptrdiff_t>(std::min(header.size(), row.fields.size())),
-                                           row.fields.end(),
-                                           [](const std::string& f) { return f.empty(); });
+        const bool emptyTail =
+            std::all_of(row.fields.begin() +
+                            static_cast<std::ptrdiff_t>(std::min(header.size(), row.fields.size())),
+                        row.fields.end(), [](const std::string& f) { return f.empty(); });
         if (row.fields.size() < header.size() || !emptyTail)
             throw CliFailure(kExitUsage, where + ": " + std::to_string(row.fields.size()) +
                                              " fields where the header has " +
@@ -207,7 +207,8 @@ Result ProvisionOne(const Module& m, const std::atomic<bool>& stop, int signal) 
         // A send error (EComPort) or anything else ends this module only; a send that Ctrl+C
         // cut short is an interruption, not a failed port.
         result.status = stop ? 128 + signal : kExitPort;
-        result.text = stop ? std::string("interrupted") : std::string("the port failed: ") + e.what();
+        result.text =
+            stop ? std::string("interrupted") : std::string("the port failed: ") + e.what();
     }
     DropPortLabel(result);
     result.seconds =

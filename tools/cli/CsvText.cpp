@@ -33,8 +33,9 @@ bool IsUtf8(const std::string& text) {
 /// The text in UTF-8: a Hungarian spreadsheet saves "CSV" in the Windows code page.
 std::string Utf8Of(const std::string& input) {
     if (input.rfind("\xFF\xFE", 0) == 0 || input.rfind("\xFE\xFF", 0) == 0)
-        throw CsvError("line 1: a UTF-16 text; save the list as CSV in UTF-8 or the Windows code "
-                       "page");
+        throw CsvError(
+            "line 1: a UTF-16 text; save the list as CSV in UTF-8 or the Windows code "
+            "page");
     if (input.rfind(kByteOrderMark, 0) == 0) {
         const std::string text = input.substr(kByteOrderMark.size());
         if (!IsUtf8(text)) throw CsvError("line 1: the text is marked as UTF-8 but is not");

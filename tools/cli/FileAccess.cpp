@@ -1,10 +1,10 @@
 #include "FileAccess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <filesystem>
 
 #include "CommandLine.h"
@@ -69,8 +69,7 @@ ParameterImage LoadImageFile(const std::string& path, bool exactSize) {
     if (start.size() < ParameterImage::Size)
         Fail(path, TooShortText(start.size(), ParameterImage::Size));
     if (exactSize && start.size() != ParameterImage::Size)
-        Fail(path, "not a parameter file: longer than the " +
-                       std::to_string(ParameterImage::Size) +
+        Fail(path, "not a parameter file: longer than the " + std::to_string(ParameterImage::Size) +
                        " bytes a parameter file has (a text is made into one with orbiqa-cli "
                        "import)");
     ParameterImage image;

@@ -98,7 +98,8 @@ void LinkSession::RxChar(int count) {
 
 void LinkSession::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
     replyCountdown_ = ticks;
-    while (replyCountdown_ > 0 && !DeviceLost() && !StopRequested() && !(abandoned && abandoned())) {
+    while (replyCountdown_ > 0 && !DeviceLost() && !StopRequested() &&
+           !(abandoned && abandoned())) {
         // Sleeps until an event arrives (a hand-over, a tick), then handles what is pending.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (flag != 0) break;
