@@ -209,15 +209,6 @@ void SaveFile(const std::string& path, std::string_view data) {
     if (old.exists && old.attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesW(temporary.c_str(),
                            old.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    // ReplaceFileW gives the new file the old one's access control list, attributes and
-    // streams; where it cannot, the old file is written in place, which keeps them too.
-    if (old.exists) {
-        if (ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                         nullptr, nullptr))
-            return;
-        DeleteFileW(temporary.c_str());
-        return WriteInPlace(target, data, true);
-    }
     if (!MoveFileExW(temporary.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = GetLastError();
