@@ -7,7 +7,7 @@
 #include "CsvText.h"
 #include "FuzzSupport.h"
 #include "JsonText.h"
-#include "ParameterText.h"
+#include "params/ParameterText.h"
 
 using namespace orbiqa;
 using namespace orbiqa::cli;

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -155,6 +156,29 @@ void SyncFolder(const std::string& folder) {
     if (dir.get() >= 0) ::fsync(dir.get());  // some file systems cannot; the rename stands
 }
 
+// Gives the new file every extended attribute of the old one: its access control list
+// (system.posix_acl_access on Linux), security labels and the user's own attributes. False when
+// one of them cannot be given, so that the save writes in place rather than lose it.
+bool CopyExtendedAttributes(const std::string& from, int to) {
+    ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+    if (size < 0) return errno == ENOTSUP;  // a file system without attributes has none to keep
+    if (size == 0) return true;
+    std::string names(static_cast<std::size_t>(size), '\0');
+    size = ::listxattr(from.c_str(), names.data(), names.size());
+    if (size < 0) return false;
+    names.resize(static_cast<std::size_t>(size));
+    for (std::size_t at = 0; at < names.size(); at = names.find('\0', at) + 1) {
+        const char* name = names.c_str() + at;
+        const ssize_t length = ::getxattr(from.c_str(), name, nullptr, 0);
+        if (length < 0) return false;
+        std::string value(static_cast<std::size_t>(length), '\0');
+        const ssize_t got = ::getxattr(from.c_str(), name, value.data(), value.size());
+        if (got < 0) return false;
+        if (::fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0) != 0) return false;
+    }
+    return true;
+}
+
 void ReplaceAtomically(const std::string& target, const struct stat* old, std::string_view data) {
     Descriptor fd;
     const auto temporary = CreateBeside(target, fd, old ? (old->st_mode & 07777) : kNewFileMode);
@@ -175,6 +199,13 @@ void ReplaceAtomically(const std::string& target, const struct stat* old, std::s
         if (::fchown(fd.get(), old->st_uid, old->st_gid) != 0) {
             [[maybe_unused]] const int ignored =
                 ::fchown(fd.get(), static_cast<uid_t>(-1), old->st_gid);
+        }
+        // After the mode: an access list sets the group bits as its mask. A file whose list
+        // cannot be carried over is written in place, which keeps the list as it is.
+        if (!CopyExtendedAttributes(target, fd.get())) {
+            fd.Close();
+            ::unlink(temporary->c_str());
+            return WriteInPlace(target, data);
         }
     }
     // The data must be on the medium before the new file takes the old one's name.

@@ -7,9 +7,17 @@
 
 namespace orbiqa::EEAddr {
 
+// The sizes every part of the program must agree on: the image, parameter files, the transfer
+// engine, the simulator and the command line all take them from here.
 constexpr std::size_t ImageSize = 1088;
+/// The module's memory moves in blocks of this many bytes, each with its own checksum.
+constexpr std::size_t BlockSize = 64;
+constexpr std::size_t BlockCount = 15;
 /// Bytes 0..ModuleMemorySize-1 are held by the module; the rest exist only in the image and files.
-constexpr std::size_t ModuleMemorySize = 960;
+constexpr std::size_t ModuleMemorySize = BlockCount * BlockSize;
+static_assert(ModuleMemorySize == 960, "the module holds 15 blocks of 64 bytes");
+static_assert(ImageSize == 1088 && ImageSize > ModuleMemorySize,
+              "the image holds the module's memory and the monitoring settings after it");
 
 // Field widths and capacities.
 constexpr std::size_t DigitFieldSize = 17;  // count byte + 16 digits (8-digit fields use 9 of it)
@@ -75,5 +83,11 @@ constexpr std::size_t Port(std::size_t n) { return IP(n) + 4; }
 constexpr std::size_t ReceiverPadding(std::size_t n) { return IP(n) + 6; }
 constexpr std::size_t ServerID = 1026;
 constexpr std::uint16_t MonitoringValueMax = 32767;  // ports, PanelID and ServerID
+static_assert(MonitoringValueMax <= 0x7FFF, "the editor never writes a high byte above 0x7F");
+static_assert(ServerID + 2 <= ImageSize && IP(ReceiverCount) + ReceiverSize <= ServerID,
+              "the monitoring fields lie inside the image");
+static_assert(PanelID == ModuleMemorySize,
+              "the monitoring fields start where the module's memory ends");
+static_assert(GPRSmode < ModuleMemorySize, "the GPRS fields are held by the module");
 
 }  // namespace orbiqa::EEAddr

@@ -10,13 +10,27 @@ namespace orbiqa {
 namespace {
 
 constexpr unsigned char kFirstPrintable = 0x20;
+constexpr unsigned char kDelete = 0x7F;
+// The load routines skip this byte as an empty place, so a text holding it would lose it.
+constexpr unsigned char kEmptyByte = 0xFF;
 constexpr long kOctetMax = 255;
 constexpr std::size_t kOctets = 4;
 
 bool HasControl(std::string_view text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < kFirstPrintable; });
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < kFirstPrintable || byte == kDelete;
+    });
 }
+
+bool HasEmptyByte(std::string_view text) {
+    return text.find(static_cast<char>(kEmptyByte)) != std::string_view::npos;
+}
+
+// "˙" is what the byte 0xFF stands for in Windows-1250.
+const char* const kEmptyByteRule =
+    "no \"\xCB\x99\" (its byte, FF, marks an empty place in the module's memory and is "
+    "dropped when read)";
 
 std::string AtMost(std::size_t capacity, std::string_view what) {
     return "at most " + std::to_string(capacity) + " " + std::string(what);
@@ -54,6 +68,7 @@ RuleBreak CheckEventCode(std::string_view code) {
 RuleBreak CheckSmsText(std::string_view text) {
     if (text.size() > EEAddr::SmsTextLength) return AtMost(EEAddr::SmsTextLength, "characters");
     if (HasControl(text)) return "no control characters";
+    if (HasEmptyByte(text)) return kEmptyByteRule;
     return std::nullopt;
 }
 
@@ -62,6 +77,7 @@ RuleBreak CheckPlainText(std::string_view text, std::size_t capacity) {
         return "no spaces or double quotes";
     if (text.size() > capacity) return AtMost(capacity, "characters");
     if (HasControl(text)) return "no control characters";
+    if (HasEmptyByte(text)) return kEmptyByteRule;
     return std::nullopt;
 }
 

@@ -26,9 +26,10 @@ using RuleBreak = std::optional<std::string>;
 RuleBreak CheckNumber(std::string_view digits, std::size_t capacity);
 /// Exactly four symbols 0-9 or "*", or empty for "no code".
 RuleBreak CheckEventCode(std::string_view code);
-/// At most 40 characters, no control characters.
+/// At most 40 characters, no control characters (DEL included) and no byte 0xFF ("˙"), which
+/// the load skips.
 RuleBreak CheckSmsText(std::string_view text);
-/// At most `capacity` characters, no spaces, double quotes or control characters.
+/// At most `capacity` characters, no spaces, double quotes, control characters or 0xFF.
 RuleBreak CheckPlainText(std::string_view text, std::size_t capacity);
 /// A decimal whole number from minimum to maximum; the value when it passes.
 std::optional<long> ParseRangedNumber(std::string_view text, long minimum, long maximum);

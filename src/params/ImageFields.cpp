@@ -153,4 +153,49 @@ std::uint16_t LoadWord(const ParameterImage& image, std::size_t offset) {
     return static_cast<std::uint16_t>(image[offset] * 256 + image[offset + 1]);
 }
 
+void StoreFlag(ParameterImage& image, std::size_t offset, bool on) {
+    image.at(offset) = on ? 1 : 0;
+}
+
+bool LoadFlag(const ParameterImage& image, std::size_t offset) {
+    return image.at(offset) == 1;
+}
+
+void StoreCallFilter(ParameterImage& image, bool onlyEnabled) {
+    image[EEAddr::CallFilter] = onlyEnabled ? 1 : 0;
+}
+
+bool LoadCallFilter(const ParameterImage& image) {
+    return image[EEAddr::CallFilter] != 0;
+}
+
+void StoreBellFlags(ParameterImage& image, BellFlags flags) {
+    image[EEAddr::BELLFlags] =
+        static_cast<std::uint8_t>((flags.onlyListedNumbers ? EEAddr::BellOnlyListedNumbers : 0) |
+                                  (flags.callback ? EEAddr::BellCallback : 0));
+}
+
+BellFlags LoadBellFlags(const ParameterImage& image) {
+    const std::uint8_t bits = image[EEAddr::BELLFlags];
+    return {(bits & EEAddr::BellOnlyListedNumbers) != 0, (bits & EEAddr::BellCallback) != 0};
+}
+
+void StoreReceiver(ParameterImage& image, std::size_t n, const Receiver& receiver) {
+    if (n < 1 || n > EEAddr::ReceiverCount) throw std::out_of_range("no such receiver");
+    std::copy(receiver.address.begin(), receiver.address.end(),
+              image.begin() + static_cast<std::ptrdiff_t>(EEAddr::IP(n)));
+    StoreWord(image, EEAddr::Port(n), receiver.port);
+    image[EEAddr::ReceiverPadding(n)] = 0x00;
+    image[EEAddr::ReceiverPadding(n) + 1] = 0x00;
+}
+
+Receiver LoadReceiver(const ParameterImage& image, std::size_t n) {
+    if (n < 1 || n > EEAddr::ReceiverCount) throw std::out_of_range("no such receiver");
+    Receiver receiver;
+    std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(EEAddr::IP(n)), receiver.address.size(),
+                receiver.address.begin());
+    receiver.port = LoadWord(image, EEAddr::Port(n));
+    return receiver;
+}
+
 }  // namespace orbiqa

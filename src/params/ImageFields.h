@@ -3,6 +3,7 @@
 // them with a field's EEAddr offset; the digit and event routines work on the cells of a one-row
 // grid, one character (or nothing) per cell. Every routine throws std::out_of_range when the
 // field would reach past the image, and never otherwise.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -46,5 +47,36 @@ std::string LoadPlainText(const ParameterImage& image, std::size_t offset, std::
 /// Unsigned 16-bit word, high byte first.
 void StoreWord(ParameterImage& image, std::size_t offset, std::uint16_t value);
 std::uint16_t LoadWord(const ParameterImage& image, std::size_t offset);
+
+// The small fields that the editor's store and load write inline and the field catalog names:
+// one accessor each, so that the editor and everything that sets fields by name share one rule.
+
+/// A flag byte (VoiceCaller, GPRSmode): stored as 1 or 0; only 1 loads as on.
+void StoreFlag(ParameterImage& image, std::size_t offset, bool on);
+bool LoadFlag(const ParameterImage& image, std::size_t offset);
+
+/// CallFilter: 1 = only the enabled callers, 0 = every caller; any value but 0 loads as the
+/// first, as the editor's radio group reads it.
+void StoreCallFilter(ParameterImage& image, bool onlyEnabled);
+bool LoadCallFilter(const ParameterImage& image);
+
+/// The two bits of BELLFlags; the store writes the other six bits as 0, the load ignores them.
+struct BellFlags {
+    bool onlyListedNumbers = false;
+    bool callback = false;
+    bool operator==(const BellFlags&) const = default;
+};
+void StoreBellFlags(ParameterImage& image, BellFlags flags);
+BellFlags LoadBellFlags(const ParameterImage& image);
+
+/// A monitoring receiver n (1..4): four address octets, the port as a word, then two bytes that
+/// the store always writes as 0x00 and the load never reads.
+struct Receiver {
+    std::array<std::uint8_t, 4> address{};
+    std::uint16_t port = 0;
+    bool operator==(const Receiver&) const = default;
+};
+void StoreReceiver(ParameterImage& image, std::size_t n, const Receiver& receiver);
+Receiver LoadReceiver(const ParameterImage& image, std::size_t n);
 
 }  // namespace orbiqa

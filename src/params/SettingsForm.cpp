@@ -198,9 +198,10 @@ void TSettingsForm::LoadImageToControls() {
 
     // Octets are 0..255 and the fields' ranges are never narrowed here, so no range error.
     for (std::size_t k = 0; k < EEAddr::ReceiverCount; ++k) {
+        const Receiver receiver = LoadReceiver(im, k + 1);
         for (int f = 0; f < IPAddressFieldCount; ++f)
-            IPAddressControl[k]->SetField(f, im[EEAddr::IP(k + 1) + static_cast<std::size_t>(f)]);
-        udPort[k]->SetPosition(LoadWord(im, EEAddr::Port(k + 1)));
+            IPAddressControl[k]->SetField(f, receiver.address[static_cast<std::size_t>(f)]);
+        udPort[k]->SetPosition(receiver.port);
     }
     udPanelID->SetPosition(LoadWord(im, EEAddr::PanelID));
     udServerID->SetPosition(LoadWord(im, EEAddr::ServerID));
@@ -214,15 +215,15 @@ void TSettingsForm::LoadImageToControls() {
 
     // The up-down clamps what it cannot show (an erased module gives 255) to its range.
     udCallMax->SetPosition(im[EEAddr::CallMax]);
-    rgCallFilter->SetItemIndex(im[EEAddr::CallFilter] == 0 ? 0 : 1);
-    cbGPRSmode->setChecked(im[EEAddr::GPRSmode] == 1);
+    rgCallFilter->SetItemIndex(LoadCallFilter(im) ? 1 : 0);
+    cbGPRSmode->setChecked(LoadFlag(im, EEAddr::GPRSmode));
 
     LoadGrid(im, EEAddr::BELLPhnrEnabled1, acgBELLPhnrEnabled1, EEAddr::LongNumberDigits);
     LoadGrid(im, EEAddr::BELLPhnrEnabled2, acgBELLPhnrEnabled2, EEAddr::LongNumberDigits);
-    const std::uint8_t bell = im[EEAddr::BELLFlags];
-    rgBELLCallFilter->SetItemIndex((bell & EEAddr::BellOnlyListedNumbers) ? 1 : 0);
-    cbBELLcallback->setChecked((bell & EEAddr::BellCallback) != 0);
-    cbVoiceCaller->setChecked(im[EEAddr::VoiceCaller] == 1);
+    const BellFlags bell = LoadBellFlags(im);
+    rgBELLCallFilter->SetItemIndex(bell.onlyListedNumbers ? 1 : 0);
+    cbBELLcallback->setChecked(bell.callback);
+    cbVoiceCaller->setChecked(LoadFlag(im, EEAddr::VoiceCaller));
 }
 
 void TSettingsForm::StoreControlsToImage() {
@@ -242,12 +243,11 @@ void TSettingsForm::StoreControlsToImage() {
         StoreEventCode(im, EEAddr::Event(k + 1), acgEvent[k]->Cells());
 
     for (std::size_t k = 0; k < EEAddr::ReceiverCount; ++k) {
+        Receiver receiver;
         for (int f = 0; f < IPAddressFieldCount; ++f)
-            im[EEAddr::IP(k + 1) + static_cast<std::size_t>(f)] =
-                static_cast<std::uint8_t>(IPAddressControl[k]->Field(f));
-        StoreWord(im, EEAddr::Port(k + 1), static_cast<std::uint16_t>(udPort[k]->Position()));
-        im[EEAddr::ReceiverPadding(k + 1)] = 0x00;
-        im[EEAddr::ReceiverPadding(k + 1) + 1] = 0x00;
+            receiver.address[static_cast<std::size_t>(f)] = static_cast<std::uint8_t>(IPAddressControl[k]->Field(f));
+        receiver.port = static_cast<std::uint16_t>(udPort[k]->Position());
+        StoreReceiver(im, k + 1, receiver);
     }
     StoreWord(im, EEAddr::PanelID, static_cast<std::uint16_t>(udPanelID->Position()));
     StoreWord(im, EEAddr::ServerID, static_cast<std::uint16_t>(udServerID->Position()));
@@ -260,15 +260,13 @@ void TSettingsForm::StoreControlsToImage() {
         StoreGrid(im, EEAddr::PhnrEnabled[k], acgPhnrEnabled[k], EEAddr::LongNumberDigits);
 
     im[EEAddr::CallMax] = static_cast<std::uint8_t>(udCallMax->Position());
-    im[EEAddr::CallFilter] = rgCallFilter->ItemIndex() == 1 ? 1 : 0;
-    im[EEAddr::GPRSmode] = cbGPRSmode->isChecked() ? 1 : 0;
+    StoreCallFilter(im, rgCallFilter->ItemIndex() == 1);
+    StoreFlag(im, EEAddr::GPRSmode, cbGPRSmode->isChecked());
 
     StoreGrid(im, EEAddr::BELLPhnrEnabled1, acgBELLPhnrEnabled1, EEAddr::LongNumberDigits);
     StoreGrid(im, EEAddr::BELLPhnrEnabled2, acgBELLPhnrEnabled2, EEAddr::LongNumberDigits);
-    im[EEAddr::BELLFlags] =
-        static_cast<std::uint8_t>((rgBELLCallFilter->ItemIndex() == 1 ? EEAddr::BellOnlyListedNumbers : 0) |
-                                  (cbBELLcallback->isChecked() ? EEAddr::BellCallback : 0));
-    im[EEAddr::VoiceCaller] = cbVoiceCaller->isChecked() ? 1 : 0;
+    StoreBellFlags(im, {rgBELLCallFilter->ItemIndex() == 1, cbBELLcallback->isChecked()});
+    StoreFlag(im, EEAddr::VoiceCaller, cbVoiceCaller->isChecked());
 }
 
 void TSettingsForm::btSettingOKClick() {

@@ -1,6 +1,7 @@
 #include "transfer/DownloadForm.h"
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -10,6 +11,7 @@
 #include <algorithm>
 
 #include "base/ErrorText.h"
+#include "transfer/CompareDifferences.h"
 #include "transfer/ParameterFile.h"
 #include "transfer/TransferOutcomeText.h"
 #include "widgets/Accessibility.h"
@@ -115,6 +117,12 @@ void TFormDownload::BuildControls() {
     y += kRowStep;
     btEdit = MakeButton(this, "btEdit", QStringLiteral("Adatok szerkesztése"),
                         {kMargin, y, kInnerWidth, kEditButtonHeight});
+    // Between the editor button and the bottom row: what a compare found to differ.
+    lbDifferences = new QLabel(this);
+    lbDifferences->setObjectName(QStringLiteral("lbDifferences"));
+    lbDifferences->setAccessibleName(QStringLiteral("Összehasonlítás eredménye"));
+    lbDifferences->setGeometry(kMargin, y + kEditButtonHeight + 1, kInnerWidth, 18);
+    lbDifferences->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     const int bottom = kClientSize - kMargin - kButtonHeight;
     btStop = MakeButton(this, "btStop", QStringLiteral("Stop"), {kMargin, bottom, 80, kButtonHeight});
     btClose = MakeButton(this, "btClose", QStringLiteral("Ablak bezárása"),
@@ -161,13 +169,33 @@ void TFormDownload::SetBarPosition(int position) {
 
 void TFormDownload::btReadClick() { SayOutcome(TransferKind::Read, engine_.Read()); }
 void TFormDownload::btWriteClick() { SayOutcome(TransferKind::Write, engine_.Write()); }
-void TFormDownload::btCompareClick() { SayOutcome(TransferKind::Compare, engine_.Compare()); }
+void TFormDownload::btCompareClick() {
+    const TransferResult result = engine_.Compare();
+    ShowDifferences(result);
+    SayOutcome(TransferKind::Compare, result);
+}
+
+void TFormDownload::BlockCompared(int block, const std::uint8_t* moduleBlock) {
+    std::copy_n(moduleBlock, kBlockSize, compared_.begin() + static_cast<std::ptrdiff_t>(block) * kBlockSize);
+}
+
+void TFormDownload::ShowDifferences(const TransferResult& result) {
+    const QString text = result.firstDifferentBlock >= 0
+                             ? CompareDifferenceText(engine_.ModuleCopy(), compared_, result.blocksDone)
+                             : QString();
+    lbDifferences->setText(text);
+    // A long list does not fit the window's width; the whole of it stays readable.
+    lbDifferences->setToolTip(text);
+    lbDifferences->setAccessibleDescription(text);
+}
 
 void TFormDownload::SayOutcome(TransferKind kind, const TransferResult& result) {
-    const QString said = TransferOutcomeText(kind, result);
-    if (said.isEmpty()) return;
-    Progress->setAccessibleDescription(said);
-    Announce(this, said);
+    const QString outcome = TransferOutcomeText(kind, result);
+    if (outcome.isEmpty()) return;
+    Progress->setAccessibleDescription(outcome);
+    // After a compare the differing settings are part of the outcome a listener needs.
+    const QString differences = kind == TransferKind::Compare ? lbDifferences->text() : QString();
+    Announce(this, differences.isEmpty() ? outcome : outcome + QStringLiteral(". ") + differences);
 }
 
 void TFormDownload::btOpenClick() {
@@ -175,7 +203,7 @@ void TFormDownload::btOpenClick() {
     SetBarPosition(0);
     const QString name = ChooseFile(FileDialogKind::Open);
     if (name.isEmpty()) return;
-    LoadParameterFile(QFile::encodeName(name).toStdString(), image_);
+    LoadParameterSetFile(QFile::encodeName(name).toStdString(), image_);
     SetBarPosition(kProgressMaximum);
 }
 
@@ -236,6 +264,9 @@ void TFormDownload::TransferStarted() {
     DisableButtons();
     // The last outcome no longer holds once a new transfer runs.
     Progress->setAccessibleDescription(QString());
+    lbDifferences->clear();
+    lbDifferences->setToolTip(QString());
+    lbDifferences->setAccessibleDescription(QString());
 }
 void TFormDownload::TransferFinished() noexcept {
     EnableButtons();

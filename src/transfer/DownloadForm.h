@@ -13,6 +13,7 @@
 #include "transfer/TransferEngine.h"
 #include "transfer/TransferOutcomeText.h"
 
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -88,6 +89,9 @@ private:
     void TransferFinished() noexcept override;
     void BarPositionChanged(int position) override;
     void BarColourChanged(BarColour colour) override;
+    void BlockCompared(int block, const std::uint8_t* moduleBlock) override;
+    /// After a compare: which settings differ, as text beside the bar's colour.
+    void ShowDifferences(const TransferResult& result);
 
     std::unique_ptr<ModuleChannel> ownedChannel_;
     ImageBytes image_;
@@ -111,6 +115,8 @@ private:
     QPushButton* btEdit = nullptr;
     QPushButton* btStop = nullptr;
     QPushButton* btClose = nullptr;
+    QLabel* lbDifferences = nullptr;
+    ModuleCopyBytes compared_{};  // what the module sent in the last compare
 };
 
 /// Qt's filter form of "description|pattern|..." pairs ("Velmora 3 GPRS Data (*.VR3)").

@@ -25,4 +25,9 @@ void SaveParameterFile(const std::string& path, std::span<const std::uint8_t, kP
 /// EFileError; longer files are accepted and their tail ignored.
 void LoadParameterFile(const std::string& path, ImageBytes image);
 
+/// Loads a parameter file, or a parameter set's text form (recognised by its header, never taken
+/// for an image) through the text form's import. A text that cannot be imported raises
+/// EFileError with the line at fault; the image is then unchanged.
+void LoadParameterSetFile(const std::string& path, ImageBytes image);
+
 }  // namespace orbiqa

@@ -182,6 +182,7 @@ TransferResult TransferEngine::Compare() {
             break;
         }
         const auto& buffer = channel_.Reply().ReadReplyBuffer;
+        if (observer_) observer_->BlockCompared(n, buffer.data());
         if (!std::equal(buffer.begin(), buffer.end(), BlockAt(moduleCopy_.data(), n))) {
             equal = false;
             if (result.firstDifferentBlock < 0) result.firstDifferentBlock = n;

@@ -10,13 +10,15 @@
 #include <span>
 
 #include "link/ModuleMessage.h"
+#include "params/EEAddr.h"
 #include "transfer/ModuleChannel.h"
 
 namespace orbiqa {
 
-inline constexpr std::size_t kParameterImageSize = 1088;
-inline constexpr std::size_t kModuleBlockCount = 15;
-inline constexpr std::size_t kModuleMemorySize = kModuleBlockCount * kBlockSize;  // 960
+inline constexpr std::size_t kParameterImageSize = EEAddr::ImageSize;
+inline constexpr std::size_t kModuleBlockCount = EEAddr::BlockCount;
+inline constexpr std::size_t kModuleMemorySize = EEAddr::ModuleMemorySize;
+static_assert(kBlockSize == EEAddr::BlockSize, "the link moves the memory map's blocks");
 
 /// Waits in ticks of 100 ms: 50 for a block-read answer, 80 for a write acknowledgement.
 inline constexpr int kReadReplyTicks = 50;
@@ -65,6 +67,9 @@ public:
     /// Blocks done; may exceed kProgressMaximum.
     virtual void BarPositionChanged(int /*position*/) {}
     virtual void BarColourChanged(BarColour /*colour*/) {}
+    /// Compare: the 64 bytes the module sent for a block, before they are held against
+    /// ModuleCopy (what tells which settings differ).
+    virtual void BlockCompared(int /*block*/, const std::uint8_t* /*moduleBlock*/) {}
 };
 
 enum class TransferOutcome {

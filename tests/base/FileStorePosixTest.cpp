@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -60,6 +61,54 @@ TEST_F(FileStorePosixTest, ReplacingKeepsModeOwnerAndHardLinksAndLeavesNothingBe
     if (::geteuid() == 0) {
         EXPECT_EQ(st.st_uid, kNobody);
     }
+    EXPECT_EQ(EntriesInDir(), 1u);
+}
+
+// The binary form of an access list the kernel keeps in system.posix_acl_access: the owner may
+// read and write, user 12345 too, the group and the mask read only, others nothing.
+std::string NamedUserAccessList() {
+    std::string acl;
+    const auto put = [&acl](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) acl.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    const auto entry = [&put](std::uint16_t tag, std::uint16_t perm, std::uint32_t id) {
+        put(tag, 2);
+        put(perm, 2);
+        put(id, 4);
+    };
+    constexpr std::uint32_t kNoId = 0xFFFFFFFF;
+    put(2, 4);              // version
+    entry(0x01, 6, kNoId);  // owner
+    entry(0x02, 6, 12345);  // a named user
+    entry(0x04, 4, kNoId);  // group
+    entry(0x10, 6, kNoId);  // mask
+    entry(0x20, 0, kNoId);  // others
+    return acl;
+}
+
+std::string Attribute(const std::string& path, const char* name) {
+    std::string value(256, '\0');
+    const ssize_t n = ::getxattr(path.c_str(), name, value.data(), value.size());
+    return n < 0 ? std::string("(none)") : value.substr(0, static_cast<std::size_t>(n));
+}
+
+TEST_F(FileStorePosixTest, ReplacingKeepsTheAccessListAndExtendedAttributes) {
+    const std::string path = PathOf("shared.VR3");
+    Put(path, "old");
+    const std::string acl = NamedUserAccessList();
+    if (::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0 ||
+        ::setxattr(path.c_str(), "user.orbiqa.site", "Raktár", 7, 0) != 0)
+        GTEST_SKIP() << "the test folder's file system keeps no access lists or attributes";
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+
+    SaveFile(path, "new content");
+    EXPECT_EQ(Get(path), "new content");
+    EXPECT_EQ(Attribute(path, "system.posix_acl_access"), acl);  // user 12345 keeps access
+    EXPECT_EQ(Attribute(path, "user.orbiqa.site"), "Raktár");
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, before.st_mode & 07777);  // the group gains nothing
     EXPECT_EQ(EntriesInDir(), 1u);
 }
 

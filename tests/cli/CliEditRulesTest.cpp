@@ -9,7 +9,7 @@
 #include "CsvText.h"
 #include "ImageReport.h"
 #include "JsonText.h"
-#include "ParameterText.h"
+#include "params/ParameterText.h"
 #include "params/EEAddr.h"
 #include "params/ImageFields.h"
 
@@ -18,6 +18,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Optional;
 
 struct Case {
     const char* field;
@@ -218,6 +219,28 @@ TEST(CsvTest, SpreadsheetFormsAreReadAndWritten) {
     EXPECT_EQ(CsvLine({"a", "b,c", "say \"hi\"", ""}), "a,\"b,c\",\"say \"\"hi\"\"\",\r\n");
     EXPECT_THROW(ParseCsv("port\nCOM3,\"open"), CsvError);
     EXPECT_THROW(ParseCsv("port\n\"COM3\"x"), CsvError);
+}
+
+TEST(CsvTest, HungarianSpreadsheetsSeparateBySemicolonsInTheWindowsCodePage) {
+    // "Riasztás, raktár" in Windows-1250, a decimal comma inside a field, CR alone ending lines.
+    const auto rows = ParseCsv("port;SMS1;CallMax\rCOM3;Riaszt\xE1s, rakt\xE1r;5\r");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_THAT(rows[1].fields, ElementsAre("COM3", "Riaszt\xC3\xA1s, rakt\xC3\xA1r", "5"));
+    const auto marked = ParseCsv("\xEF\xBB\xBFport;USER1\r\nCOM4;\"06;30\"\r\n");
+    EXPECT_THAT(marked[1].fields, ElementsAre("COM4", "06;30"));
+    EXPECT_THROW(ParseCsv("\xFF\xFEp\0o\0"), CsvError);
+    EXPECT_THROW(ParseCsv("port\nCOM3,\x81\x98"), CsvError);  // undefined in Windows-1250 too
+}
+
+TEST(SetFieldValueTest, TextsRefuseWhatTheLoadWouldDrop) {
+    ParameterImage image;
+    const ParameterImage before = image;
+    // "˙" is the byte 0xFF, which the load skips as an empty place; DEL is a control character.
+    EXPECT_THAT(SetFieldValue(image, "SMS1", "a\xCB\x99"), Optional(HasSubstr("FF")));
+    EXPECT_THAT(SetFieldValue(image, "APN", "net\xCB\x99"), Optional(HasSubstr("FF")));
+    EXPECT_EQ(SetFieldValue(image, "SMS2", "a\x7F"), "no control characters");
+    EXPECT_EQ(SetFieldValue(image, "PWD", "\x7F"), "no control characters");
+    EXPECT_EQ(image, before);
 }
 
 TEST(CommandLineTest, PortOptionsMayStandBeforeTheCommand) {

@@ -8,8 +8,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <cstring>
+#include <map>
 #include <random>
 
+#include "params/EEAddr.h"
+#include "params/FieldCatalog.h"
 #include "params/ImageFields.h"
 #include "params/SettingsForm.h"
 #include "params/SettingsTestSupport.h"
@@ -96,6 +100,104 @@ TEST(SettingsForm, AnyImageLoadsAndStoresStably) {
         form.LoadImageToControls();
         form.StoreControlsToImage();
         EXPECT_EQ(image, once) << "round " << round;  // a stored image is a fixed point
+    }
+}
+
+namespace {
+
+// Every field as the editor's controls show it, in the field catalog's forms.
+std::map<std::string, std::string> EditorValues(const TSettingsForm& form) {
+    std::map<std::string, std::string> values;
+    const auto digits = [](const TDigitGrid* grid) {
+        std::string text;
+        for (const auto& cell : grid->Cells()) text += cell;
+        return text;
+    };
+    const auto onOff = [](bool on) { return std::string(on ? "on" : "off"); };
+    values["AUTODIAL"] = digits(form.acgAUTODIAL);
+    values["SMSFW1"] = digits(form.acgSMSFW1);
+    values["SMSFW2"] = digits(form.acgSMSFW2);
+    values["USER1"] = digits(form.acgUSER1);
+    values["USER2"] = digits(form.acgUSER2);
+    values["NETPREFIX"] = digits(form.acgNETPREFIX);
+    values["ADDFIX"] = digits(form.acgADDFIX);
+    for (std::size_t k = 0; k < 4; ++k)
+        values["PhnrEnabled" + std::to_string(k + 1)] = digits(form.acgPhnrEnabled[k]);
+    values["CallFilter"] = onOff(form.rgCallFilter->ItemIndex() == 1);
+    values["CallMax"] = std::to_string(form.udCallMax->Position());
+    for (std::size_t k = 0; k < EEAddr::EventCount; ++k) {
+        std::string code;
+        for (const auto& cell : form.acgEvent[k]->Cells()) code += cell == " " ? "?" : cell;
+        values["Event" + std::to_string(k + 1)] = code == "????" ? "" : code;
+        values["SMS" + std::to_string(k + 1)] = form.edSMS[k]->text().toStdString();
+    }
+    values["BELLPhnrEnabled1"] = digits(form.acgBELLPhnrEnabled1);
+    values["BELLPhnrEnabled2"] = digits(form.acgBELLPhnrEnabled2);
+    values["BELLOnlyListedNumbers"] = onOff(form.rgBELLCallFilter->ItemIndex() == 1);
+    values["BELLCallback"] = onOff(form.cbBELLcallback->isChecked());
+    values["VoiceCaller"] = onOff(form.cbVoiceCaller->isChecked());
+    values["APN"] = form.edAPN->text().toStdString();
+    values["UserName"] = form.edUserName->text().toStdString();
+    values["PWD"] = form.edPWD->text().toStdString();
+    values["GPRSmode"] = onOff(form.cbGPRSmode->isChecked());
+    values["PanelID"] = std::to_string(form.udPanelID->Position());
+    for (std::size_t k = 0; k < EEAddr::ReceiverCount; ++k) {
+        std::string receiver;
+        for (int f = 0; f < 4; ++f)
+            receiver += std::to_string(form.IPAddressControl[k]->Field(f)) + (f < 3 ? "." : ":");
+        values["Receiver" + std::to_string(k + 1)] = receiver + std::to_string(form.udPort[k]->Position());
+    }
+    values["ServerID"] = std::to_string(form.udServerID->Position());
+    return values;
+}
+
+// A random image whose every value the editor's controls can hold: numbers within their ranges,
+// texts of characters that the store keeps, event codes of symbols the grid shows.
+ParameterImage EditableImage(std::mt19937& random) {
+    ParameterImage image;
+    for (auto& byte : image) byte = static_cast<std::uint8_t>(random());
+    const auto text = [&](std::size_t offset, std::size_t capacity, bool plain) {
+        image[offset] = static_cast<std::uint8_t>(random() % (capacity + 1));
+        for (std::size_t i = 1; i <= capacity; ++i) {
+            const char* chars = plain ? "apn.01-_XYZ\xE1\xF5" : "Riaszt\xE1s 1-2 \xFB\xDC";
+            image[offset + i] = static_cast<std::uint8_t>(chars[random() % std::strlen(chars)]);
+        }
+    };
+    for (std::size_t n = 1; n <= EEAddr::EventCount; ++n) {
+        text(EEAddr::SMS(n), EEAddr::SmsTextLength, false);
+        for (std::size_t b = 0; b < 2; ++b)
+            image[EEAddr::Event(n) + b] =
+                static_cast<std::uint8_t>((random() % 11) * 16 + random() % 11);
+        if (random() % 4 == 0) image[EEAddr::Event(n)] = image[EEAddr::Event(n) + 1] = 0xFF;
+    }
+    text(EEAddr::APN, EEAddr::ApnCapacity, true);
+    text(EEAddr::UserName, EEAddr::UserNameCapacity, true);
+    text(EEAddr::PWD, EEAddr::PwdCapacity, true);
+    image[EEAddr::CallMax] = static_cast<std::uint8_t>(random() % (EEAddr::CallMaxLimit + 1));
+    for (std::size_t offset : {EEAddr::PanelID, EEAddr::ServerID, EEAddr::Port(1), EEAddr::Port(2),
+                               EEAddr::Port(3), EEAddr::Port(4)})
+        image[offset] &= 0x7F;
+    return image;
+}
+
+}  // namespace
+
+TEST(SettingsForm, EditorAndFieldCatalogReadAndStoreEveryImageAlike) {
+    std::mt19937 random(17);
+    for (int round = 0; round < 60; ++round) {
+        const ParameterImage original = EditableImage(random);
+        ParameterImage byEditor = original;
+        TSettingsForm form(byEditor);
+        form.LoadImageToControls();
+        const auto shown = EditorValues(form);
+        ParameterImage byCatalog = original;
+        ASSERT_EQ(shown.size(), AllFields().size());
+        for (const FieldValue& value : DecodeImage(original)) {
+            ASSERT_EQ(shown.at(value.name), value.text) << value.name << ", round " << round;
+            ASSERT_EQ(SetFieldValue(byCatalog, value.name, value.text), std::nullopt) << value.name;
+        }
+        form.StoreControlsToImage();
+        ASSERT_EQ(byEditor, byCatalog) << "round " << round;
     }
 }
 

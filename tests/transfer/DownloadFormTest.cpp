@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -16,6 +17,8 @@
 #include "FakeModule.h"
 #include "base/Errors.h"
 #include "base/FileStore.h"
+#include "params/FieldCatalog.h"
+#include "params/ParameterText.h"
 #include "transfer/DownloadForm.h"
 
 namespace orbiqa {
@@ -235,6 +238,50 @@ TEST_F(DownloadFormTest, TheBarShowsItsColour) {
     EXPECT_EQ(centreColour(), QColor(0, 128, 0));
     form->SetBarColour(BarColour::Red);
     EXPECT_EQ(centreColour(), QColor(255, 0, 0));
+}
+
+TEST_F(DownloadFormTest, ACompareThatDiffersNamesTheSettings) {
+    image.fill(0);
+    form->btWriteClick();  // the module and ModuleCopy now hold the image
+    auto* label = form->findChild<QLabel*>(QStringLiteral("lbDifferences"));
+    ASSERT_NE(label, nullptr);
+    const std::array<std::uint8_t, 3> user1{1, '6', 0}, sms1{1, 'x', 0};
+    std::copy(user1.begin(), user1.end(), module.memory.begin() + 51);
+    std::copy(sms1.begin(), sms1.end(), module.memory.begin() + 309);
+    module.memory[130] = 0x01;  // a byte no setting covers
+    form->btCompareClick();
+    EXPECT_EQ(form->Colour(), BarColour::Red);
+    EXPECT_EQ(label->text(), QStringLiteral("Eltérő beállítások: USER1, SMS1"));
+    EXPECT_EQ(label->accessibleDescription(), label->text());
+
+    std::fill_n(module.memory.begin() + 51, 3, 0);
+    std::fill_n(module.memory.begin() + 309, 3, 0);
+    form->btCompareClick();
+    EXPECT_EQ(label->text(), QStringLiteral("Beállításon kívüli bájtok térnek el: 2. blokk"));
+    module.memory[130] = 0;
+    form->btCompareClick();
+    EXPECT_EQ(form->Colour(), BarColour::Green);
+    EXPECT_EQ(label->text(), QString());
+}
+
+TEST_F(DownloadFormTest, OpeningATextReadsItAndNeverTakesItForAnImage) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("orbiqa-form-text-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    ParameterImage set;
+    ASSERT_EQ(SetFieldValue(set, "USER1", "0630"), std::nullopt);
+    const std::string text = ExportText(set);
+    ASSERT_GT(text.size(), kParameterImageSize);  // long enough to pass for an image
+    SaveFile((dir / "set.txt").string(), text);
+    nextFile = QString::fromStdString((dir / "set.txt").string());
+    form->btOpenClick();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), set.begin()));
+
+    SaveFile((dir / "bad.txt").string(), "# Orbiqa parameter set\nUSER1 = 06a\n");
+    nextFile = QString::fromStdString((dir / "bad.txt").string());
+    EXPECT_THROW(form->btOpenClick(), EFileError);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), set.begin()));
+    fs::remove_all(dir);
 }
 
 TEST(RenderDownloadForm, WritesTheGreenAndTheRedPicture) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ModsimSession.h"
+#include "params/EEAddr.h"
 
 extern char** environ;
 
@@ -28,7 +29,7 @@ constexpr int kBatchSize = 8;
 constexpr int kFirstPort = 81;
 constexpr double kRatioGoal = 1.10;
 constexpr double kCpuGoalPercent = 5.0;
-constexpr std::size_t kTemplateBytes = 1088;
+constexpr std::size_t kTemplateBytes = EEAddr::ImageSize;
 
 struct Run {
     double wall = 0;

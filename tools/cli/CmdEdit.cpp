@@ -6,7 +6,7 @@
 #include "FileAccess.h"
 #include "ImageReport.h"
 #include "JsonText.h"
-#include "ParameterText.h"
+#include "params/ParameterText.h"
 
 namespace orbiqa::cli {
 
@@ -81,7 +81,7 @@ namespace {
 
 int RunSet(const ParsedArgs& args, Io& io) {
     const std::string path = args.positionals.at(0);
-    const ParameterImage before = LoadImageFile(path);
+    const ParameterImage before = LoadImageFile(path, true);
     ParameterImage after = before;
     const std::vector<std::string> assignments(args.positionals.begin() + 1,
                                                args.positionals.end());
@@ -96,7 +96,12 @@ int RunSet(const ParsedArgs& args, Io& io) {
 }
 
 int RunExport(const ParsedArgs& args, Io& io) {
-    const std::string text = ExportText(LoadImageFile(args.positionals.at(0)));
+    const std::string in = args.positionals.at(0);
+    if (args.positionals.size() > 1 && SameFile(in, args.positionals[1]))
+        throw CliFailure(kExitUsage, "export: " + args.positionals[1] +
+                                         " is the parameter file itself; its text goes to "
+                                         "another file");
+    const std::string text = ExportText(LoadImageFile(in));
     if (args.positionals.size() > 1)
         SaveTextFile(args.positionals[1], text);
     else
@@ -104,17 +109,31 @@ int RunExport(const ParsedArgs& args, Io& io) {
     return kExitOk;
 }
 
-int RunImport(const ParsedArgs& args, Io&) {
+int RunImport(const ParsedArgs& args, Io& io) {
     const std::string in = args.positionals.at(0);
     const std::string out = args.positionals.at(1);
+    if (SameFile(in, out))
+        throw CliFailure(kExitUsage, "import: " + out +
+                                         " is the text itself; the parameter file goes to "
+                                         "another file");
     CheckWritable(out);
     ParameterImage image;
+    ImportNotes notes;
     try {
-        image = ImportText(ReadTextFile(in));
+        image = ImportText(ReadTextFile(in), &notes);
     } catch (const ImportError& e) {
         throw CliFailure(kExitUsage, in + ": " + e.what());
     }
     SaveImageFile(out, image);
+    if (!notes.fieldsLeftOut.empty()) {
+        std::string names;
+        for (const auto& name : notes.fieldsLeftOut) names += (names.empty() ? "" : " ") + name;
+        io.err << "orbiqa-cli: import: " << in << " gives " << notes.fieldsLeftOut.size() << " of "
+               << AllFields().size()
+               << " fields neither by a field line nor by bytes; they hold what an erased "
+                  "module holds: "
+               << names << "\n";
+    }
     return kExitOk;
 }
 

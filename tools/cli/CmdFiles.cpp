@@ -25,26 +25,26 @@ int RunDiff(const ParsedArgs& args, Io& io) {
     return differences.empty() ? kExitOk : kExitDiffers;
 }
 
-const char* const kFieldList =
-    "Fields, in this order (names of the module's memory map):\n"
-    "  AUTODIAL SMSFW1 SMSFW2 USER1 USER2          telephone numbers, up to 16 digits\n"
-    "  NETPREFIX ADDFIX                            prefixes, up to 8 digits\n"
-    "  PhnrEnabled1..4                             callers enabled for incoming voice calls\n"
-    "  CallFilter                                  on: only the enabled callers are accepted\n"
-    "  CallMax                                     call duration limit in minutes (0: none)\n"
-    "  Event1 SMS1 ... Event10 SMS10               event code (four of 0-9 and *) and its SMS "
-    "text\n"
-    "  BELLPhnrEnabled1..2                         callers enabled for Bell 103 data calls\n"
-    "  BELLOnlyListedNumbers BELLCallback          the Bell 103 flags\n"
-    "  VoiceCaller                                 voice caller adaptation\n"
-    "  APN UserName PWD GPRSmode                   GPRS access\n"
-    "  PanelID                                     serial number (a word)\n"
-    "  Receiver1..4                                monitoring receivers, address:port\n"
-    "  ServerID                                    monitoring identifier (a word)\n"
-    "Values are what the parameter editor would load: digits as a string, an event code as its\n"
-    "four symbols (\"?\" for a symbol the editor shows blank; nothing when there is no code),\n"
-    "texts in UTF-8, flags on/off (JSON true/false), words and CallMax as the stored number\n"
-    "(an erased module gives 65535 and 255).\n";
+/// The field names from the catalog, wrapped, then how their values read.
+std::string FieldList() {
+    std::string text = "Fields, in this order (names of the module's memory map):\n";
+    std::string line = " ";
+    for (const FieldInfo& field : AllFields()) {
+        if (line.size() + 1 + field.name.size() > 78) {
+            text += line + "\n";
+            line = " ";
+        }
+        line += " " + field.name;
+    }
+    return text + line + "\n" +
+           "Values are what the parameter editor would load: digits as a string, an event code as "
+           "its\n"
+           "four symbols (\"?\" for a symbol the editor shows blank; nothing when there is no "
+           "code),\n"
+           "texts in UTF-8, flags on/off (JSON true/false), words and CallMax as the stored "
+           "number\n"
+           "(an erased module gives 65535 and 255); a receiver as address:port.\n";
+}
 
 }  // namespace
 
@@ -57,7 +57,7 @@ CommandDef ShowCommand() {
             "Plain output is one line a field: \"NAME:\", blanks, the value; texts are in double\n"
             "quotes with JSON escapes, an empty number or code leaves the value out.\n"
             "--json prints one object with a member per field.\n\n") +
-            kFieldList,
+            FieldList(),
         {kJsonOption},
         1,
         1,

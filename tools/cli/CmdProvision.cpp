@@ -5,13 +5,16 @@
 #include <QThread>
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
+#include <string_view>
 
 #include "Commands.h"
 #include "CsvText.h"
@@ -53,6 +56,53 @@ struct EachLine {
     FieldValues values;
 };
 
+bool SameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+/// The header's columns, checked: the port column found whatever its letter case, every other
+/// column a field named once. Empty columns at the end, which spreadsheets leave behind a
+/// trailing separator, are dropped when no line fills them. Returns the port column.
+std::size_t CheckHeader(const std::string& path, std::vector<std::string>& header,
+                        const std::vector<CsvRow>& rows) {
+    const auto filled = [&](std::size_t c) {
+        return std::any_of(rows.begin() + 1, rows.end(), [&](const CsvRow& row) {
+            return c < row.fields.size() && !row.fields[c].empty();
+        });
+    };
+    while (!header.empty() && header.back().empty() && !filled(header.size() - 1))
+        header.pop_back();
+    std::optional<std::size_t> port;
+    std::vector<std::string> names;
+    for (std::size_t c = 0; c < header.size(); ++c) {
+        const std::string column = "column " + std::to_string(c + 1);
+        if (header[c].empty())
+            throw CliFailure(kExitUsage, path + ": " + column + " of the header has no name");
+        std::string name = header[c];
+        if (SameName(name, kPortColumn)) {
+            name = kPortColumn;
+            if (!port) port = c;
+        } else if (const auto field = FindField(name)) {
+            name = header[c] = field->name;
+        } else {
+            throw CliFailure(kExitUsage, path + ": " + column + " of the header: '" + header[c] +
+                                             "' is not a field (orbiqa-cli get --fields lists "
+                                             "them)");
+        }
+        const auto seen = std::find(names.begin(), names.end(), name);
+        if (seen != names.end())
+            throw CliFailure(kExitUsage, path + ": the header names " + name + " twice (columns " +
+                                             std::to_string(seen - names.begin() + 1) + " and " +
+                                             std::to_string(c + 1) + "); one column a field");
+        names.push_back(name);
+    }
+    if (!port) throw CliFailure(kExitUsage, path + ": the header has no \"port\" column");
+    return *port;
+}
+
 /// The per-module values of --each by COM name: the CSV's columns other than "port" are fields.
 std::map<std::string, EachLine> ReadEach(const std::string& path) {
     std::vector<CsvRow> rows;
@@ -62,22 +112,24 @@ std::map<std::string, EachLine> ReadEach(const std::string& path) {
         throw CliFailure(kExitUsage, path + ": " + e.what());
     }
     if (rows.empty()) throw CliFailure(kExitUsage, path + ": no header line");
-    const auto& header = rows.front().fields;
-    const auto portColumn = std::find(header.begin(), header.end(), kPortColumn);
-    if (portColumn == header.end())
-        throw CliFailure(kExitUsage, path + ": the header has no \"port\" column");
+    std::vector<std::string> header = rows.front().fields;
+    const std::size_t portColumn = CheckHeader(path, header, rows);
     std::map<std::string, EachLine> each;
     for (std::size_t r = 1; r < rows.size(); ++r) {
         const CsvRow& row = rows[r];
         const std::string where = path + " line " + std::to_string(row.line);
-        if (row.fields.size() != header.size())
+        const bool emptyTail =
+            std::all_of(row.fields.begin() +
+                            static_cast<std::ptrdiff_t>(std::min(header.size(), row.fields.size())),
+                        row.fields.end(), [](const std::string& f) { return f.empty(); });
+        if (row.fields.size() < header.size() || !emptyTail)
             throw CliFailure(kExitUsage, where + ": " + std::to_string(row.fields.size()) +
                                              " fields where the header has " +
                                              std::to_string(header.size()));
         FieldValues values;
         std::string port;
         for (std::size_t c = 0; c < header.size(); ++c) {
-            if (header[c] != kPortColumn) {
+            if (c != portColumn) {
                 values.emplace_back(header[c], row.fields[c]);
                 continue;
             }
@@ -97,6 +149,23 @@ std::vector<std::string> Assignments(const FieldValues& v) {
     std::vector<std::string> out;
     for (const auto& [field, value] : v) out.push_back(field + "=" + value);
     return out;
+}
+
+/// A module's outcome without its port, which its line already names: "COM90 (/dev/pts/3): the
+/// device went away ..." loses its label, and "cannot open COM34 (/dev/ttyUSB1): Permission
+/// denied" becomes "cannot open: Permission denied" with the device moved into the label.
+void DropPortLabel(Result& r) {
+    const std::string open = "cannot open " + r.port;
+    if (r.text.rfind(open, 0) == 0) {
+        const std::string rest = r.text.substr(std::string("cannot open ").size());
+        const auto colon = rest.find(": ");
+        if (colon != std::string::npos) {
+            r.label = rest.substr(0, colon);
+            r.text = "cannot open: " + rest.substr(colon + 2);
+        }
+        return;
+    }
+    if (r.text.rfind(r.label + ": ", 0) == 0) r.text = r.text.substr(r.label.size() + 2);
 }
 
 /// Writes and verifies one module; runs on its own thread.
@@ -138,8 +207,10 @@ Result ProvisionOne(const Module& m, const std::atomic<bool>& stop, int signal) 
         // A send error (EComPort) or anything else ends this module only; a send that Ctrl+C
         // cut short is an interruption, not a failed port.
         result.status = stop ? 128 + signal : kExitPort;
-        result.text = stop ? std::string("interrupted") : std::string("the port failed: ") + e.what();
+        result.text =
+            stop ? std::string("interrupted") : std::string("the port failed: ") + e.what();
     }
+    DropPortLabel(result);
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.finished = LocalTimestamp();
@@ -216,7 +287,7 @@ std::string ReportJson(const std::vector<Module>& modules, const std::vector<Res
 
 std::vector<Module> PlanModules(const ParsedArgs& args) {
     const std::string templatePath = args.positionals.at(0);
-    ParameterImage base = LoadImageFile(templatePath);
+    ParameterImage base = LoadImageFile(templatePath, true);
     const auto sets = args.Values("--set");
     const auto setNames = ApplyAssignments(base, sets, "provision --set", true);
     FieldValues setValues;
@@ -312,7 +383,6 @@ int RunProvision(const ParsedArgs& args, Io& io) {
             status = std::max(status, r.status);
     }
     if (signal != 0) status = 128 + signal;
-    if (reportPath) SaveTextFile(*reportPath, ReportCsv(modules, results));
     if (json) {
         io.out << ReportJson(modules, results, args.positionals.at(0), complete);
     } else {
@@ -324,6 +394,17 @@ int RunProvision(const ParsedArgs& args, Io& io) {
     if (signal != 0)
         io.err << "orbiqa-cli: provision: interrupted; complete: "
                << (completeList.empty() ? "none" : completeList) << "\n";
+    // The results are out before the record is saved: a record that cannot be saved must not
+    // take the batch's outcome with it.
+    if (reportPath) {
+        try {
+            SaveTextFile(*reportPath, ReportCsv(modules, results));
+        } catch (const CliFailure& f) {
+            io.out.flush();
+            io.err << "orbiqa-cli: provision: the report was not saved: " << f.what() << "\n";
+            status = std::max(status, static_cast<int>(kExitUsage));
+        }
+    }
     return status;
 }
 
@@ -332,7 +413,7 @@ int RunProvision(const ParsedArgs& args, Io& io) {
 CommandDef ProvisionCommand() {
     return {
         "provision",
-        "provision TEMPLATE.VR3 -p PORT... [--set F=V]... [--each CSV]",
+        "provision TEMPLATE.VR3 -p PORT... [--set F=V]... [--each CSV] [--report CSV] [--json]",
         "write a template to many modules at once, each verified",
         "Writes TEMPLATE's blocks 0..14 to every module at the same time, each on its own port,\n"
         "then reads each back and compares it. --set FIELD=VALUE changes a field for all "

@@ -57,6 +57,8 @@ public:
     void ModuleStatusReceived(const std::array<std::uint8_t, 4>& statusBytes) override {
         if (count_ > 0 && received_ >= count_) return;
         out_ << StatusLine(statusBytes, form_) << std::endl;
+        // Nobody reads the lines any more (a closed pipe): polling on would be for nothing.
+        if (!out_.good()) return loop_.quit();
         sinceAnswer_.restart();
         if (++received_ == count_) loop_.quit();
     }

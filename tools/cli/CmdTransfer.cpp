@@ -85,7 +85,7 @@ int RunRead(const ParsedArgs& args, Io& io) {
 int RunWrite(const ParsedArgs& args, Io& io) {
     const std::string path = args.positionals.at(0);
     const std::string port = RequiredPort(args);
-    const ParameterImage file = LoadImageFile(path);
+    const ParameterImage file = LoadImageFile(path, true);
     Transfer t(port, "write", io);
     std::copy(file.begin(), file.end(), t.image.begin());
     const TransferResult r = t.Guarded([&] { return t.engine.Write(); }, "write", "written");
@@ -109,7 +109,7 @@ int RunWrite(const ParsedArgs& args, Io& io) {
 int RunCompare(const ParsedArgs& args, Io& io) {
     const std::string path = args.positionals.at(0);
     const std::string port = RequiredPort(args);
-    const ParameterImage file = LoadImageFile(path);
+    const ParameterImage file = LoadImageFile(path, true);
     Transfer t(port, "compare", io);
     const ModuleComparison c = CompareWithModule(t.engine, file);
     const std::string module = t.session.PortName();

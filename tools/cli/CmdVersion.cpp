@@ -25,7 +25,7 @@ int RunVersion(const ParsedArgs& args, Io& io) {
     if (reply.ReadReplyReady == 0)
         throw CliFailure(kExitNoAnswer, session.PortName() +
                                             ": the module did not answer the version request (" +
-                                            block + ")" + session.NoAnswerNote());
+                                            block + ")" + session.ProbeNoAnswer());
     if (reply.ReadReplyAddress != kVersionAddress)
         throw CliFailure(kExitNoAnswer,
                          session.PortName() +

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <ostream>
 
+#include "Console.h"
 #include "ModuleKeyFingerprint.h"
 #include "ModuleSession.h"
 #include "base/Errors.h"
@@ -44,6 +45,7 @@ int CheckOutput(int status, Io& io) {
     io.out.flush();
     if (io.out.good()) return status;
     const int error = errno;
+    if (error == EPIPE || (io.outIsStdout && StdoutReaderGone())) return status;
     io.err << kProgram << ": write error"
            << (error != 0 ? std::string(": ") + std::strerror(error) : "") << "\n";
     return kExitUsage;

@@ -15,6 +15,7 @@ struct Io {
     std::ostream& out;
     std::ostream& err;
     bool errIsTerminal = false;  ///< draw the progress bar only at a terminal
+    bool outIsStdout = false;    ///< out is the process's standard output
 };
 
 struct CommandDef {

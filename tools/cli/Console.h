@@ -23,6 +23,10 @@ void PrepareConsole();
 
 bool StderrIsTerminal();
 
+/// Whether standard output is a pipe whose reader has gone (`orbiqa-cli status | head -1`):
+/// the output was taken as far as it was wanted, which is no error.
+bool StdoutReaderGone();
+
 /// SIGINT, SIGTERM, SIGHUP and SIGPIPE (on Windows: the console's control events, Ctrl+C and
 /// Ctrl+Break as SIGINT, closing, log-off and shut-down as SIGTERM) turned into a call on the Qt
 /// thread while it lives.

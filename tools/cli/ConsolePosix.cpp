@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -30,6 +31,12 @@ void PrepareConsole() {}
 
 bool StderrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
+}
+
+bool StdoutReaderGone() {
+    // The write end of a pipe without a reader polls as an error.
+    pollfd out{STDOUT_FILENO, POLLOUT, 0};
+    return ::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
 }
 
 InterruptWatch::InterruptWatch() {

@@ -46,6 +46,11 @@ bool StderrIsTerminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
+bool StdoutReaderGone() {
+    // A write to a pipe whose reader has gone fails with "the pipe is being closed".
+    return GetLastError() == ERROR_NO_DATA || GetLastError() == ERROR_BROKEN_PIPE;
+}
+
 InterruptWatch::InterruptWatch() {
     watcher_ = std::make_unique<QObject>();
     gWatch.store(this);

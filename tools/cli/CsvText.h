@@ -18,9 +18,11 @@ struct CsvRow {
     std::vector<std::string> fields;
 };
 
-/// The rows of a CSV text; a UTF-8 byte order mark and blank lines are skipped, CR LF and LF
-/// both end a row. Throws CsvError ("line N: ...") for a quote left open or text after a
-/// closing quote.
+/// The rows of a CSV text as spreadsheets save it: fields separated by commas, or by semicolons
+/// where the header line has more of those (as a spreadsheet set to a decimal comma saves it);
+/// UTF-8 with or without a byte order mark, or Windows-1250 when the text is not UTF-8, the
+/// fields returned in UTF-8. Blank lines are skipped; CR LF, LF and CR end a row. Throws CsvError
+/// ("line N: ...") for a quote left open, text after a closing quote, or a UTF-16 text.
 std::vector<CsvRow> ParseCsv(const std::string& text);
 
 /// One row of fields joined by commas, each quoted when it needs to be, ended by CR LF.

@@ -1,5 +1,6 @@
 #include "FileAccess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "FileAccessSystem.h"
 #include "base/Errors.h"
 #include "base/FileStore.h"
+#include "params/ParameterText.h"
 #include "transfer/ParameterFile.h"
 
 namespace orbiqa::cli {
@@ -52,14 +54,32 @@ std::string WriteTarget(const std::string& path) {
 
 }  // namespace
 
-ParameterImage LoadImageFile(const std::string& path) {
-    ParameterImage image;
+ParameterImage LoadImageFile(const std::string& path, bool exactSize) {
+    std::string start;
     try {
-        LoadParameterFile(path, ImageBytes(image.data(), ParameterImage::Size));
-    } catch (const EFileError& e) {
+        // One byte past the image tells a file of exactly 1088 bytes from a longer one.
+        start = ReadFileBounded(path, ParameterImage::Size + 1, false);
+    } catch (const EFileStoreError& e) {
+        if (e.FaultKind() != EFileStoreError::Kind::System) FailStore(path, e);
         Fail(path, ReadFailure(path, ParameterImage::Size, e.what()));
     }
+    if (IsParameterText(start))
+        Fail(path, "this is a parameter set's text form, not a parameter file (orbiqa-cli import " +
+                       path + " FILE.VR3 makes one)");
+    if (start.size() < ParameterImage::Size)
+        Fail(path, TooShortText(start.size(), ParameterImage::Size));
+    if (exactSize && start.size() != ParameterImage::Size)
+        Fail(path, "not a parameter file: longer than the " + std::to_string(ParameterImage::Size) +
+                       " bytes a parameter file has (a text is made into one with orbiqa-cli "
+                       "import)");
+    ParameterImage image;
+    std::copy_n(start.begin(), ParameterImage::Size, image.begin());
     return image;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
 void CheckWritable(const std::string& path) {
@@ -72,6 +92,8 @@ void SaveImageFile(const std::string& path, const ParameterImage& image) {
     try {
         SaveParameterFile(path, std::span<const std::uint8_t, kParameterImageSize>(
                                     image.data(), ParameterImage::Size));
+    } catch (const EFileStoreError& e) {
+        FailStore(path, e);  // in the system's words, as for every other file
     } catch (const EFileError& e) {
         Fail(path, e.what());
     }

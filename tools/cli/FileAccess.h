@@ -10,7 +10,12 @@
 namespace orbiqa::cli {
 
 /// The 1088 bytes of a parameter file (a longer file's tail is ignored, as the program does).
-ParameterImage LoadImageFile(const std::string& path);
+/// A parameter set's text form is refused with a hint to import it; with exactSize (what goes
+/// to a module) so is every file that is not exactly 1088 bytes long.
+ParameterImage LoadImageFile(const std::string& path, bool exactSize = false);
+
+/// Whether the two paths name one file (an output that would overwrite its own input).
+bool SameFile(const std::string& a, const std::string& b);
 
 /// Refuses, before any work is done, a path that cannot be written: it names a folder or a
 /// write-protected file, or it does not exist and its folder is missing or not writable.

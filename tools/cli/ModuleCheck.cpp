@@ -49,7 +49,7 @@ std::string DifferenceText(const ModuleComparison& comparison) {
     return text;
 }
 
-Outcome StoppedTransfer(const LinkSession& session, int signal, const TransferResult& result,
+Outcome StoppedTransfer(LinkSession& session, int signal, const TransferResult& result,
                         const std::string& progressVerb) {
     const std::string progress = "(" + std::to_string(result.blocksDone) + " of " +
                                  std::to_string(kModuleBlockCount) + " blocks " + progressVerb +
@@ -65,10 +65,10 @@ Outcome StoppedTransfer(const LinkSession& session, int signal, const TransferRe
                                        " with another block " + progress};
         case TransferOutcome::NoAck:
             return {kExitNoAnswer, "the module did not acknowledge " + block + " " + progress +
-                                       session.NoAnswerNote()};
+                                       session.ProbeNoAnswer()};
         default:
             return {kExitNoAnswer, "the module did not answer for " + block + " " + progress +
-                                       session.NoAnswerNote()};
+                                       session.ProbeNoAnswer()};
     }
 }
 

@@ -34,9 +34,9 @@ struct Outcome {
 
 /// Why a transfer stopped before its end, with the blocks done ("6 of 15 blocks written"):
 /// interrupted (128 + signal), the device went away (3), or the module did not answer, answered
-/// with another block or did not acknowledge (4), the last with a note when frames arrived that
-/// no key of this build deciphers.
-Outcome StoppedTransfer(const LinkSession& session, int signal, const TransferResult& result,
+/// with another block or did not acknowledge (4), the last two with a note from a status poll
+/// sent after (LinkSession::ProbeNoAnswer): another key, or nothing arriving at all.
+Outcome StoppedTransfer(LinkSession& session, int signal, const TransferResult& result,
                         const std::string& progressVerb);
 
 }  // namespace orbiqa::cli

@@ -14,7 +14,13 @@
 
 namespace orbiqa::cli {
 
-namespace {}  // namespace
+namespace {
+
+const char* const kStatusPollLine = "??";
+// The module answers the status poll at once; a second is plenty even for a slow adapter.
+constexpr int kProbeTicks = 10;
+
+}  // namespace
 
 const AesKey& FrameTally::LinkKey() {
     static const AesKey key = kModuleKey;
@@ -22,7 +28,10 @@ const AesKey& FrameTally::LinkKey() {
 }
 
 void FrameTally::Feed(std::uint8_t b) {
-    if (finder_.Window()[0] == kFrameOpen && b == kFrameClose) ++frames_;
+    if (finder_.Window()[0] == kFrameOpen && b == kFrameClose) {
+        ++frames_;
+        frameArrived_ = 1;
+    }
     if (finder_.ReceiveByte(b)) ++valid_;
 }
 
@@ -89,7 +98,8 @@ void LinkSession::RxChar(int count) {
 
 void LinkSession::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
     replyCountdown_ = ticks;
-    while (replyCountdown_ > 0 && !DeviceLost() && !StopRequested() && !(abandoned && abandoned())) {
+    while (replyCountdown_ > 0 && !DeviceLost() && !StopRequested() &&
+           !(abandoned && abandoned())) {
         // Sleeps until an event arrives (a hand-over, a tick), then handles what is pending.
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         if (flag != 0) break;
@@ -106,6 +116,22 @@ std::string LinkSession::NoAnswerNote() const {
            " frames arrived but none could be deciphered: the module probably uses another key "
            "(this program's key fingerprint is " +
            KeyFingerprint() + ")";
+}
+
+std::string LinkSession::ProbeNoAnswer() {
+    if (tally_.Frames() != 0) return NoAnswerNote();
+    if (DeviceLost() || StopRequested()) return {};
+    try {
+        link_.SendTextLine(kStatusPollLine);
+    } catch (const std::exception&) {
+        return {};  // the request's own failure is what the user hears about
+    }
+    WaitForFlag(tally_.FrameArrived(), kProbeTicks);
+    if (DeviceLost() || StopRequested()) return {};
+    if (tally_.Frames() == 0)
+        return "; nothing arrived from the module, not even an answer to the status poll (is it "
+               "connected and powered?)";
+    return NoAnswerNote();
 }
 
 void LinkSession::Close() noexcept {

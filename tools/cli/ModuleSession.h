@@ -26,11 +26,14 @@ public:
     void Feed(std::uint8_t b);
     int Frames() const { return frames_; }
     int Valid() const { return valid_; }
+    /// Non-zero once a frame has arrived: a flag to wait for.
+    const std::uint8_t& FrameArrived() const { return frameArrived_; }
 
 private:
     FrameFinder finder_{LinkKey()};
     int frames_ = 0;
     int valid_ = 0;
+    std::uint8_t frameArrived_ = 0;
     static const AesKey& LinkKey();
 };
 
@@ -69,6 +72,11 @@ public:
     /// "; N frames arrived but none could be deciphered: ..." when that is what happened, else
     /// empty: appended to every "did not answer" message.
     std::string NoAnswerNote() const;
+    /// The same for a request that went unanswered while nothing at all arrived: the module
+    /// answers the status poll whatever its key, so one poll tells a module under another key
+    /// (frames arrive, none deciphers) from one that sends nothing ("nothing arrived ...").
+    /// Empty when the module answered the poll, or the wait was interrupted or lost its device.
+    std::string ProbeNoAnswer();
     /// Closes the port; errors are ignored, as nothing is left to do about them.
     void Close() noexcept;
 

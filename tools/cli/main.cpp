@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
     // The engine's waits and the port's hand-overs run on Qt's event loop; no widgets.
     QCoreApplication app(argc, argv);
     orbiqa::cli::PrepareConsole();
-    orbiqa::cli::Io io{std::cout, std::cerr, orbiqa::cli::StderrIsTerminal()};
+    orbiqa::cli::Io io{std::cout, std::cerr, orbiqa::cli::StderrIsTerminal(), true};
     try {
         return orbiqa::cli::RunCli(args, io);
     } catch (const std::exception& e) {

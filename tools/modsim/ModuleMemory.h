@@ -7,14 +7,15 @@
 #include <string>
 
 #include "link/ModuleMessage.h"
+#include "params/EEAddr.h"
 
 namespace orbiqa::modsim {
 
 inline constexpr std::size_t kBlockCount = 256;
 inline constexpr std::size_t kMemorySize = kBlockCount * kBlockSize;  // 16384
-inline constexpr std::size_t kParameterBlocks = 15;
-inline constexpr std::size_t kParameterBytes = kParameterBlocks * kBlockSize;  // 960
-inline constexpr std::size_t kParameterFileSize = 1088;
+inline constexpr std::size_t kParameterBlocks = EEAddr::BlockCount;
+inline constexpr std::size_t kParameterBytes = EEAddr::ModuleMemorySize;
+inline constexpr std::size_t kParameterFileSize = EEAddr::ImageSize;
 
 using Block = std::array<std::uint8_t, kBlockSize>;
 using ParameterFile = std::array<std::uint8_t, kParameterFileSize>;

@@ -1,9 +1,9 @@
-#include "JsonText.h"
+#include "params/JsonText.h"
 
 #include <cstdint>
 #include <cstdio>
 
-namespace orbiqa::cli {
+namespace orbiqa {
 
 std::string JsonQuote(std::string_view utf8) {
     std::string out;
@@ -155,4 +155,4 @@ std::optional<std::string> JsonUnquote(std::string_view s) {
     return out;
 }
 
-}  // namespace orbiqa::cli
+}  // namespace orbiqa
