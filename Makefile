@@ -8,7 +8,8 @@ CMAKE_ARGS ?=
 # What each target installs (groups of scripts/install-deps.sh). A target's value reaches its
 # prerequisites, so `deps` installs the groups of the target that was asked for.
 DEPS_GROUPS ?= base
-test: DEPS_GROUPS = base a11y package
+test: DEPS_GROUPS = base a11y package checks
+test-asan: DEPS_GROUPS = base checks
 package: DEPS_GROUPS = base package
 fuzz fuzz-ci: DEPS_GROUPS = base fuzz
 
