@@ -136,4 +136,14 @@ void FakeSerialDevice::ResetStop() {
     stop_ = false;
 }
 
+void FakeSerialDevice::CountLineErrors(const LineErrorCounts& counts) {
+    std::lock_guard lock(mutex_);
+    lineErrors_ = counts;
+}
+
+LineErrorCounts FakeSerialDevice::TakeLineErrors() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(lineErrors_, LineErrorCounts{});
+}
+
 }  // namespace orbiqa
