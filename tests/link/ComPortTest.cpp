@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "link/ComPort.h"
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "ManualPump.h"
 
 using namespace orbiqa;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ModuleKey.h"
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "link/FrameCodec.h"
 #include "link/LineErrorText.h"
 #include "link/ModuleLink.h"

@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "diag/LogMemoView.h"
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
 #include "status/State.h"
