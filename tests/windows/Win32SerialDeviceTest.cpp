@@ -75,6 +75,10 @@ TEST(Win32SerialDeviceOpen, MessagesNameTheWindowsDeviceAndError) {
     EXPECT_EQ(ResolvePortDevice("LPT1"), std::nullopt);
     // A refused opening means another program holds the port: no hint about permissions.
     EXPECT_FALSE(IsPermissionDenied(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(PortFailureOf(ERROR_ACCESS_DENIED), PortFailure::Busy);
+    EXPECT_EQ(PortFailureOf(ERROR_FILE_NOT_FOUND), PortFailure::NotFound);
+    EXPECT_EQ(PortFailureOf(ERROR_BAD_COMMAND), PortFailure::Gone);
+    EXPECT_EQ(PortFailureOf(ERROR_INVALID_PARAMETER), PortFailure::Other);
     const std::string text = SystemErrorText(ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(text.empty());
     EXPECT_NE(text.back(), '\n');
