@@ -22,7 +22,16 @@
 #include <thread>
 
 #include "FakeRegistry.h"
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <dbt.h>
+
+#include "platform/SystemDeviceWatcher.h"
+#include "platform/Win32DeviceWatcher.h"
+#else
 #include "platform/LinuxRegistryReader.h"
 #endif
 #include "ports/FormComPort.h"
@@ -425,6 +434,39 @@ TEST(PortChooser, FollowsPlugsAndPullsWithoutReopening) {
     system->Report({DeviceEvent::Kind::Removed, "COM3", "", "", "", false});
     EXPECT_EQ(c.window.StringGrid1->rowCount(), 5);
 }
+
+#ifdef _WIN32
+// The whole Windows path: WM_DEVICECHANGE as the system sends it to the watcher's window, through
+// PortWatch, to the open chooser.
+TEST(PortChooser, FollowsWindowsDeviceNotifications) {
+    auto registry = std::make_shared<MemoryRegistry>();
+    AddPortDevice(*registry, "ACPI\\PNP0501\\1", ComName(1), "(Standard port types)");
+    MarkPresent(*registry, "Serial1", "COM1");
+    Chooser c(registry, ComName(1));
+    PortWatch watch(c.keres, CreateSystemDeviceWatcher());
+    ASSERT_TRUE(watch.Active());
+    c.window.FollowDevices(&watch);
+    const HWND notified = FindWindowW(Win32DeviceWatcher::kWindowClass, nullptr);
+    ASSERT_NE(notified, nullptr);
+
+    AddPortDevice(*registry, "FTDIBUS\\A1", "USB Serial Port (COM3)", "FTDI");
+    MarkPresent(*registry, "VCP0", "COM3");
+    std::vector<unsigned char> buffer(sizeof(DEV_BROADCAST_PORT_W) + 5 * sizeof(wchar_t), 0);
+    auto* port = reinterpret_cast<DEV_BROADCAST_PORT_W*>(buffer.data());
+    port->dbcp_size = static_cast<DWORD>(buffer.size());
+    port->dbcp_devicetype = DBT_DEVTYP_PORT;
+    wcscpy(port->dbcp_name, L"COM3");
+    SendMessageW(notified, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(port));
+    QApplication::processEvents();
+    ASSERT_EQ(c.window.StringGrid1->rowCount(), 2);
+    EXPECT_EQ(c.window.Cell(1), "+USB Serial Port (COM3);FTDI");
+
+    registry->DeleteValue(kSerialComm, "\\Device\\VCP0");
+    SendMessageW(notified, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(port));
+    QApplication::processEvents();
+    EXPECT_EQ(c.window.Cell(1), "-USB Serial Port (COM3);FTDI");
+}
+#endif
 
 #ifndef _WIN32
 TEST(PortChooser, APulledAdapterItNeverListedTurnsAbsent) {
