@@ -8,7 +8,8 @@ CMAKE_ARGS ?=
 # What each target installs (groups of scripts/install-deps.sh). A target's value reaches its
 # prerequisites, so `deps` installs the groups of the target that was asked for.
 DEPS_GROUPS ?= base
-test: DEPS_GROUPS = base a11y package
+test: DEPS_GROUPS = base a11y package checks
+test-asan: DEPS_GROUPS = base checks
 package: DEPS_GROUPS = base package
 fuzz fuzz-ci: DEPS_GROUPS = base fuzz
 
@@ -74,7 +75,7 @@ soak: build
 # Linux build too: orbiqa-modsim plays the module for orbiqa-cli.exe.
 WIN_BUILD ?= build-windows
 WIN_JOBS  ?= 2
-.PHONY: windows windows-package test-windows screenshots-windows
+.PHONY: windows windows-package test-windows screenshots-windows wine-race-probe
 windows:
 	@scripts/install-deps.sh windows
 	@scripts/windows-qt.sh $(WIN_BUILD)
@@ -95,3 +96,8 @@ test-windows: windows-package build
 # with the native style, into docs/img/windows-*.png.
 screenshots-windows: windows
 	tests/windows/screenshots.sh $(WIN_BUILD) docs/img
+
+# Measures Wine's lost-wait race (docs/portability.md) on a busy machine; prints its figure.
+wine-race-probe:
+	@scripts/install-deps.sh windows
+	tests/windows/wine/run-race-probe.sh $(WIN_BUILD)/race-probe

@@ -8,7 +8,7 @@
 #include "FuzzSupport.h"
 #include "ReceiveScript.h"
 #include "diag/LogMemo.h"
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "link/ModuleLink.h"
 #include "shell/VersionRecord.h"
 #include "status/ModuleStatusText.h"

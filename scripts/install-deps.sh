@@ -6,6 +6,8 @@
 #   a11y     the screen-reader tests on a virtual display (AT-SPI bus, Python bindings, Orca)
 #   package  the Debian package, its manual pages and its checks (lintian, desktop-file-validate)
 #   fuzz     clang and LLVM with libFuzzer (make fuzz, make fuzz-ci)
+#   checks   what the suite's own checks run: the MinGW-w64 compiler that checks the Windows
+#            sources, the bash-completion framework that the completion test drives
 #   windows  the Windows cross build
 set -euo pipefail
 
@@ -24,12 +26,14 @@ group_packages() {
             echo dpkg-dev fakeroot help2man lintian desktop-file-utils ;;
         fuzz)
             echo clang libclang-rt-14-dev llvm ;;
+        checks)
+            echo g++-mingw-w64-x86-64-posix bash-completion ;;
         windows)
             echo cmake make xz-utils \
                 g++-mingw-w64-x86-64-posix qt6-base-dev-tools googletest \
                 wine wine64 fonts-wine xvfb xauth x11-utils nsis zip qt6-translations-l10n ;;
         *)
-            echo "unknown group: $1 (base, a11y, package, fuzz, windows)" >&2
+            echo "unknown group: $1 (base, a11y, package, fuzz, checks, windows)" >&2
             return 1 ;;
     esac
 }

@@ -5,8 +5,10 @@
 #include "link/QtHandoverPump.h"
 #include "params/ParameterImage.h"
 #include "params/SettingsForm.h"
+#include "platform/SystemDeviceWatcher.h"
 #include "platform/SystemRegistryReader.h"
 #include "platform/SystemSerialDevice.h"
+#include "ports/PortWatch.h"
 #include "ports/SorosDialog.h"
 #include "shell/MessageBoxes.h"
 #include "shell/DesktopSetup.h"
@@ -52,9 +54,18 @@ int main(int argc, char** argv) {
     } catch (const OrbiqaError&) {
         // The chooser scans again when it opens and reports the error then.
     }
+    // Adapters plugged and pulled while the program runs reach the chooser at once.
+    PortWatch portWatch(portDiscovery, CreateSystemDeviceWatcher());
+    // The open port's device reported removed ends the connection as a loss at once: some
+    // drivers never end a pending wait when their adapter is pulled.
+    QObject::connect(&portWatch, &PortWatch::Changed, &portWatch, [&link](const DeviceEvent& event) {
+        if (event.kind == DeviceEvent::Kind::Removed && !event.portLink && event.comName == link.ComPort1().Port())
+            link.ComPort1().DeviceRemoved();
+    });
     // The chooser window is created for each use, over the main window.
-    program.Chooser = [&program, &portDiscovery](const QString& defaultPort, std::string& portNev, QString& portHNev) {
+    program.Chooser = [&program, &portDiscovery, &portWatch](const QString& defaultPort, std::string& portNev, QString& portHNev) {
         TSorosDialog dialog(portDiscovery, program.MainForm());
+        dialog.SetPortWatch(&portWatch);
         dialog.SetDefaultPort(defaultPort);
         if (!dialog.Execute()) return false;
         portNev = dialog.PortNev().toStdString();

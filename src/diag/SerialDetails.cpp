@@ -32,7 +32,7 @@ TFormDetails::TFormDetails(QWidget* parent) : QWidget(parent, Qt::Window) {
     resize(kClientSize);
     move(kScreenPosition);
 
-    memo2_ = new LogMemoView("Memo2", QString::fromUtf8("Nem használt napló"), this);
+    memo2_ = new LogMemoView("Memo2", QString::fromUtf8("Vonali hibák"), this);
     memo2_->setGeometry(kColumnLeft, kTop, kMemoWidth, kFullHeight);
     // The platform theme's menu palette carries the system's menu colour.
     QPalette menuColoured = memo2_->palette();

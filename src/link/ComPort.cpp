@@ -140,6 +140,7 @@ bool TComPort::EventThreadRunning() const {
 
 void TComPort::StartEventThread() {
     device_->ResetStop();
+    removed_ = false;
     {
         std::lock_guard lock(mutex_);
         pending_ = Handover::None;
@@ -162,8 +163,9 @@ void TComPort::EventThreadMain() {
             if (d == Delivery::DeviceFailed) ReportLoss();
             break;
         }
-        // Everything but a stop that the port asked for ends the thread because of the device.
-        if (r != SerialDevice::WaitResult::Stopped) ReportLoss();
+        // Everything but a stop that the port asked for ends the thread because of the device; a
+        // stop for a removal the system reported is such a loss too.
+        if (r != SerialDevice::WaitResult::Stopped || removed_.load()) ReportLoss();
         break;
     }
     device_->Purge();
@@ -172,6 +174,21 @@ void TComPort::EventThreadMain() {
         threadEnded_ = true;
     }
     cv_.notify_all();
+}
+
+void TComPort::DeviceRemoved() {
+    if (!connected_) return;
+    bool running = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (deviceLost_) return;
+        running = !threadEnded_;
+    }
+    removed_ = true;
+    device_->StopWaiting();
+    // With no event thread left to see the stop (it ended after a failed delivery), the loss is
+    // reported from here.
+    if (!running) ReportLoss();
 }
 
 void TComPort::ReportLoss() {

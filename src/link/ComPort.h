@@ -65,6 +65,15 @@ public:
     /// ends. Async-signal-safe and callable from any thread, so a signal handler may call it;
     /// the port stays Open until it is closed. Opening again clears it.
     void Interrupt() noexcept;
+    /// The system reported the open port's device removed (an adapter pulled out): the event
+    /// thread's wait ends and the loss is reported through OnDeviceLost as if the wait had seen
+    /// it, also when the driver never ends a pending wait by itself. Call on the user-interface
+    /// thread; no effect when closed or already lost.
+    void DeviceRemoved();
+
+    /// The line errors the device counted since the last call (user-interface thread).
+    LineErrorCounts TakeLineErrors() { return device_->TakeLineErrors(); }
+
     /// Whether Interrupt was called since the port was opened.
     bool Interrupted() const noexcept { return interrupted_.load(); }
 
@@ -106,6 +115,7 @@ private:
     bool deviceLost_ = false;
     bool lostPending_ = false;
     std::atomic<bool> interrupted_{false};
+    std::atomic<bool> removed_{false};
 };
 
 }  // namespace orbiqa

@@ -39,6 +39,10 @@ void ModuleLink::ComPort1RxChar(int count) {
             if (port_.ReadBytes(&b, 1) != 1) break;
             ReceiveByte(b);
         }
+        if (OnLineErrors) {
+            const LineErrorCounts errors = port_.TakeLineErrors();
+            if (errors.Any()) OnLineErrors(errors);
+        }
     } catch (...) {
         // A failure while reading, deciphering or dispatching ends this event without a message;
         // unread bytes come with the next event.

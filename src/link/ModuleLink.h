@@ -4,6 +4,7 @@
 // and the dispatcher. Every window talks to the module only through SendCommand, SendPayload
 // and SendTextLine here. Runs on the user-interface thread only.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,6 +37,9 @@ public:
     /// The port's received-character event: reads count bytes one by one into ReceiveByte. Any
     /// error ends the handling of this event silently.
     void ComPort1RxChar(int count);
+    /// Told after a received-character event when the device counted line errors since the
+    /// last one (the traffic log shows them).
+    std::function<void(const LineErrorCounts&)> OnLineErrors;
     /// Feeds one received byte to the frame finder; a valid message is stored in LastMessage
     /// and dispatched.
     void ReceiveByte(std::uint8_t b);

@@ -8,6 +8,16 @@
 
 namespace orbiqa {
 
+/// Line errors a driver reported, each counted once per check that found it.
+struct LineErrorCounts {
+    unsigned overrun = 0;        ///< received bytes lost in the hardware
+    unsigned queueOverflow = 0;  ///< received bytes lost because the input queue was full
+    unsigned framing = 0;
+    unsigned parity = 0;
+    unsigned breaks = 0;
+    bool Any() const { return overrun || queueOverflow || framing || parity || breaks; }
+};
+
 class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
@@ -49,6 +59,10 @@ public:
     /// signal handler. The stop stays signalled until ResetStop.
     virtual void StopWaiting() = 0;
     virtual void ResetStop() = 0;
+
+    /// The line errors counted since the last call, which clears them. A device that cannot tell
+    /// reports none.
+    virtual LineErrorCounts TakeLineErrors() { return {}; }
 };
 
 }  // namespace orbiqa

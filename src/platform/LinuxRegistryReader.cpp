@@ -9,6 +9,7 @@
 
 #include "base/IntText.h"
 #include "base/Win1250.h"
+#include "platform/PortLinkOwner.h"
 #include "platform/PortLinks.h"
 #include "ports/RegistryKeys.h"
 
@@ -25,7 +26,6 @@ constexpr const char* kLinkMaker = "(Orbiqa port link)";
 constexpr const char* kUnknownModel = "Communications Port";
 constexpr const char* kPseudoTerminalModel = "Pseudo terminal";
 constexpr const char* kLinkModel = "Port link";
-constexpr int kHighestPort = 96;
 
 // The registry ignores letter case and stray separators; so does the recognition of the keys
 // whose opening refreshes the view.
@@ -110,6 +110,19 @@ std::string FirstNonEmpty(std::initializer_list<std::string> texts) {
 
 }  // namespace
 
+SerialDeviceFacts UdevSerialFacts(udev_device* tty) {
+    SerialDeviceFacts facts;
+    const char* node = udev_device_get_devnode(tty);
+    facts.devNode = node ? node : "";
+    // A device being removed may no longer reach its USB parent; udev's database still tells.
+    udev_device* usb = udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device");
+    facts.model = FirstNonEmpty(
+        {SysAttr(usb, "product"), Property(tty, "ID_MODEL_FROM_DATABASE"), Spaced(Property(tty, "ID_MODEL"))});
+    facts.vendor = FirstNonEmpty(
+        {SysAttr(usb, "manufacturer"), Property(tty, "ID_VENDOR_FROM_DATABASE"), Spaced(Property(tty, "ID_VENDOR"))});
+    return facts;
+}
+
 std::vector<SerialDeviceFacts> UdevSerialDevices() {
     std::vector<SerialDeviceFacts> devices;
     udev* context = udev_new();
@@ -132,13 +145,7 @@ std::vector<SerialDeviceFacts> UdevSerialDevices() {
                 serial = !type.empty() && StrToIntPrefix(type) != 0;
             }
             if (serial) {
-                udev_device* usb = udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device");
-                SerialDeviceFacts facts;
-                facts.devNode = node;
-                facts.model = FirstNonEmpty({SysAttr(usb, "product"), Property(tty, "ID_MODEL_FROM_DATABASE"),
-                                             Spaced(Property(tty, "ID_MODEL"))});
-                facts.vendor = FirstNonEmpty({SysAttr(usb, "manufacturer"), Property(tty, "ID_VENDOR_FROM_DATABASE"),
-                                              Spaced(Property(tty, "ID_VENDOR"))});
+                SerialDeviceFacts facts = UdevSerialFacts(tty);
                 devices.push_back(std::move(facts));
             }
             udev_device_unref(tty);
@@ -162,10 +169,7 @@ std::vector<LinuxRegistryReader::PortLink> LinuxRegistryReader::ReadPortLinks() 
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.compare(0, 3, "COM") != 0) continue;
-        const auto n = TryStrToInt(name.substr(3));
-        // Only the names a port can be opened by: "COM7", not "COM07" or "COM+7".
-        if (!n || *n < 1 || *n > kHighestPort || name != "COM" + IntToStr(*n)) continue;
+        if (!IsPortLinkName(name)) continue;
         std::error_code linkError;
         if (!fs::is_symlink(it->symlink_status(linkError))) continue;
         fs::path target = fs::read_symlink(it->path(), linkError);
@@ -175,7 +179,9 @@ std::vector<LinuxRegistryReader::PortLink> LinuxRegistryReader::ReadPortLinks() 
         link.comName = name;
         link.target = target.lexically_normal().string();
         std::error_code statError;
-        link.present = fs::is_character_file(fs::status(it->path(), statError));
+        // A link whose maker has ended may lead to another program's terminal.
+        link.present = fs::is_character_file(fs::status(it->path(), statError)) &&
+                       !EndedPortLinkMaker(it->path().string());
         links.push_back(std::move(link));
     }
     std::sort(links.begin(), links.end(),
@@ -266,6 +272,18 @@ std::unique_ptr<RegistryKey> LinuxRegistryReader::OpenKey(const std::string& pat
         RefreshDevices();
     }
     return view_.OpenKey(path);
+}
+
+void LinuxRegistryReader::NoteDeviceEvent(const DeviceEvent& event) {
+    // A device that went before any gathering saw it is remembered from the report, so that it
+    // is listed absent like any other pulled adapter.
+    if (event.kind != DeviceEvent::Kind::Removed) return;
+    const auto comName = FixedPortForDevice(event.devicePath);
+    if (!comName || *comName != event.comName) return;
+    const std::string key = std::string(kTtyBranch) + "\\" + fs::path(event.devicePath).filename().string();
+    if (known_.count(key)) return;
+    const std::string model = event.model.empty() ? kUnknownModel : event.model;
+    known_[key] = KnownDevice{*comName, FriendlyName(model, event.devicePath, *comName), CoreText(event.vendor)};
 }
 
 bool LinuxRegistryReader::KeyExists(const std::string& path) { return view_.KeyExists(path); }

@@ -14,6 +14,8 @@
 
 #include "ports/MemoryRegistry.h"
 
+struct udev_device;
+
 namespace orbiqa {
 
 /// What the system tells about one serial device (UTF-8).
@@ -25,6 +27,9 @@ struct SerialDeviceFacts {
 
 /// The serial devices that exist now.
 using SerialDeviceSource = std::function<std::vector<SerialDeviceFacts>()>;
+
+/// The facts of one tty device as udev knows them.
+SerialDeviceFacts UdevSerialFacts(udev_device* tty);
 
 /// Serial devices from udev: tty devices driven by a real serial driver, leaving out the
 /// built-in ttyS ports whose UART the kernel did not find. Empty when udev is unavailable.
@@ -41,6 +46,8 @@ public:
     /// stay listed (absent) for the reader's life, as Windows remembers unplugged adapters.
     std::unique_ptr<RegistryKey> OpenKey(const std::string& path) override;
     bool KeyExists(const std::string& path) override;
+    /// Remembers a removed device that no gathering has seen, so that it is listed absent.
+    void NoteDeviceEvent(const DeviceEvent& event) override;
 
 private:
     struct PortLink {

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/IntText.h"
+#include "platform/PortLinkOwner.h"
 
 namespace orbiqa {
 namespace {
@@ -37,6 +38,11 @@ std::string PortLinkFolder() {
     return base + "/orbiqa/ports";
 }
 
+bool IsPortLinkName(const std::string& fileName) {
+    const auto n = ComNumber(fileName);
+    return n && *n >= 1 && *n <= 96 && fileName == "COM" + IntToStr(*n);
+}
+
 std::optional<std::string> FixedDeviceForPort(const std::string& comName) {
     const auto n = ComNumber(comName);
     if (!n || *n < 1 || *n > 96) return std::nullopt;
@@ -60,7 +66,11 @@ std::optional<std::string> ResolvePortDevice(const std::string& comName) {
     if (!ComNumber(comName)) return std::nullopt;
     const std::filesystem::path link = std::filesystem::path(PortLinkFolder()) / comName;
     std::error_code ec;
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec))) return link.string();
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec))) {
+        // A dead maker's link may lead to another program's terminal: it opens nothing.
+        if (EndedPortLinkMaker(link.string())) return std::nullopt;
+        return link.string();
+    }
     return FixedDeviceForPort(comName);
 }
 

@@ -10,6 +10,9 @@ namespace orbiqa {
 /// The port-link folder (not created here).
 std::string PortLinkFolder();
 
+/// Whether a file name is one a port can be opened by: "COM7" (1..96), not "COM07" or "COM+7".
+bool IsPortLinkName(const std::string& fileName);
+
 /// The device path of "COM<n>" by the fixed rule, or nothing for a number outside 1..96 or a
 /// name not of that form.
 std::optional<std::string> FixedDeviceForPort(const std::string& comName);
@@ -18,7 +21,8 @@ std::optional<std::string> FixedDeviceForPort(const std::string& comName);
 std::optional<std::string> FixedPortForDevice(const std::string& devicePath);
 
 /// The device path a COM name opens: the port-link folder's link when one exists (whether or not
-/// its target exists), else the fixed rule. On Windows, where only this function is built (in
+/// its target exists), else the fixed rule. Nothing for a link whose maker has ended
+/// (PortLinkOwner.h). On Windows, where only this function is built (in
 /// SystemSerialDeviceWin32.cpp), the device path "\\.\COM<n>".
 std::optional<std::string> ResolvePortDevice(const std::string& comName);
 

@@ -17,9 +17,22 @@ std::unique_ptr<SerialDevice> CreateSystemSerialDevice();
 /// system has no such notion (used for the hint after a permission error).
 std::string DeviceGroupName(const std::string& path);
 
+/// Why a port could not be used, whatever the system: the few reasons a caller acts on.
+enum class PortFailure {
+    NotFound,    ///< no such port or device
+    Permission,  ///< the user lacks the right to use it
+    Busy,        ///< another program holds it
+    Gone,        ///< it went away while in use (hang-up, adapter pulled out)
+    Other,
+};
+
+/// The reason behind an error number of the device (errno on POSIX systems, GetLastError on
+/// Windows). Each system maps its own numbers here, once.
+PortFailure PortFailureOf(int systemCode);
+
 /// Whether an error number of opening a device means the user lacks the right to use it (rather
 /// than the device being missing or held by another program).
-bool IsPermissionDenied(int systemCode);
+inline bool IsPermissionDenied(int systemCode) { return PortFailureOf(systemCode) == PortFailure::Permission; }
 
 /// The system's own text of an error number of the device (errno on POSIX systems, GetLastError
 /// on Windows), in UTF-8 and without a trailing full stop or line break.

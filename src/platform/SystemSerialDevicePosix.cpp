@@ -20,7 +20,25 @@ std::string DeviceGroupName(const std::string& path) {
     return {};
 }
 
-bool IsPermissionDenied(int systemCode) { return systemCode == EACCES; }
+PortFailure PortFailureOf(int systemCode) {
+    switch (systemCode) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR:
+            return PortFailure::NotFound;
+        case EACCES:
+        case EPERM:
+            return PortFailure::Permission;
+        case EBUSY:
+            return PortFailure::Busy;
+        case EIO:
+        case EPIPE:
+            return PortFailure::Gone;
+        default:
+            return PortFailure::Other;
+    }
+}
 
 std::string SystemErrorText(int systemCode) { return std::strerror(systemCode); }
 

@@ -27,9 +27,26 @@ std::string DeviceGroupName(const std::string&) {
     return {};
 }
 
-// ERROR_ACCESS_DENIED on a COM port means another program holds it, not a missing right.
-bool IsPermissionDenied(int) {
-    return false;
+PortFailure PortFailureOf(int systemCode) {
+    switch (static_cast<DWORD>(systemCode)) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_UNIT:
+            return PortFailure::NotFound;
+        // On a COM port these mean that another program holds it, never a missing right.
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_BUSY:
+            return PortFailure::Busy;
+        case ERROR_OPERATION_ABORTED:
+        case ERROR_BAD_COMMAND:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_GEN_FAILURE:
+            return PortFailure::Gone;
+        default:
+            return PortFailure::Other;
+    }
 }
 
 std::string SystemErrorText(int systemCode) {

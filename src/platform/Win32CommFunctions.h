@@ -18,6 +18,7 @@ struct Win32CommFunctions {
     decltype(&::CloseHandle) closeDevice;  ///< only ever given the device's handle
     decltype(&::SetupComm) setupComm;
     decltype(&::SetCommState) setCommState;
+    decltype(&::GetCommState) getCommState;
     decltype(&::SetCommTimeouts) setCommTimeouts;
     decltype(&::SetCommMask) setCommMask;
     decltype(&::PurgeComm) purgeComm;

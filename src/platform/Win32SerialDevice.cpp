@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/Win32CommFunctions.h"
 
@@ -18,6 +22,13 @@ constexpr char kXoffChar = 0x13;
 // How long the end of a watch waits for the driver to complete the arrival wait it still holds
 // once the event mask is cleared; the driver normally does so at once.
 constexpr DWORD kWatchEndWaitMs = 1000;
+// How long a cancelled request is waited for. A driver that has not completed it by then may
+// still write into its record and buffer: those are then left to it, never freed.
+constexpr DWORD kCancelWaitMs = 1000;
+// A read completes at once (the read time-outs say so); a write within its write time-out. A
+// driver that overruns these by this much is not answering, and the request is cancelled.
+constexpr DWORD kReadBoundMs = 2000;
+constexpr DWORD kWriteBoundGraceMs = 2000;
 
 // What WaitCommEvent and its completion report when a USB adapter is pulled out: drivers differ
 // in which of these they use, and none of them means anything else for an open port.
@@ -35,11 +46,29 @@ bool IsDeviceLoss(DWORD error) {
            kDeviceLossErrors.end();
 }
 
-// One overlapped ReadFile or WriteFile, waited for to the end. start() issues the call with the
-// record it is given and returns the call's result. A set stop event (writes only: a write may
-// wait for room on a held line) cancels the call and fails it with ERROR_OPERATION_ABORTED.
+// One overlapped ReadFile or WriteFile: its record, its event and the bytes it moves, together,
+// so that a request the driver never completes can be left to the driver whole.
+struct Request {
+    OVERLAPPED overlapped{};
+    std::vector<std::uint8_t> bytes;
+};
+
+// Cancels a request and waits, within a bound, for the driver to end it. True when it has ended
+// (its memory may go); false when the driver still holds it.
+bool CancelAndWait(const Win32CommFunctions& comm, HANDLE device, Request& request) {
+    comm.cancelIo(device);
+    if (WaitForSingleObject(request.overlapped.hEvent, kCancelWaitMs) != WAIT_OBJECT_0) return false;
+    DWORD unused = 0;
+    comm.getOverlappedResult(device, &request.overlapped, &unused, FALSE);
+    return true;
+}
+
+// Issues a request with start(), then waits for its completion, a set stop event or the bound,
+// whichever comes first. A stop fails it with ERROR_OPERATION_ABORTED, the bound with
+// ERROR_TIMEOUT; either cancels the request and waits for the driver to end it.
 template <typename Start>
-long Transfer(const Win32CommFunctions& comm, HANDLE device, HANDLE stop, Start start, int& error) {
+long Transfer(const Win32CommFunctions& comm, HANDLE device, HANDLE stop, DWORD boundMs,
+              std::unique_ptr<Request>& request, Start start, int& error) {
     if (device == INVALID_HANDLE_VALUE) {
         error = ERROR_INVALID_HANDLE;
         return -1;
@@ -49,32 +78,36 @@ long Transfer(const Win32CommFunctions& comm, HANDLE device, HANDLE stop, Start 
         error = LastError();
         return -1;
     }
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = event;
+    request->overlapped.hEvent = event;
     long result = -1;
     DWORD transferred = 0;
-    if (!start(&overlapped) && GetLastError() != ERROR_IO_PENDING) {
+    if (!start(*request) && GetLastError() != ERROR_IO_PENDING) {
         error = LastError();
-    } else {
-        // The completion comes first so that a stop cannot discard a transfer already done.
-        const std::array<HANDLE, 2> handles = {event, stop};
-        const DWORD woken = WaitForMultipleObjects(stop ? 2 : 1, handles.data(), FALSE, INFINITE);
-        if (woken == WAIT_OBJECT_0 + 1) {
-            comm.cancelIo(device);
-            // The record and buffer belong to the driver until the call has ended.
-            comm.getOverlappedResult(device, &overlapped, &transferred, TRUE);
-            error = ERROR_OPERATION_ABORTED;
-        } else if (woken != WAIT_OBJECT_0 ||
-                   !comm.getOverlappedResult(device, &overlapped, &transferred, FALSE)) {
-            error = LastError();
-        } else {
+        CloseHandle(event);
+        return -1;
+    }
+    // The completion comes first so that a stop cannot discard a transfer already done.
+    const std::array<HANDLE, 2> handles = {event, stop};
+    const DWORD woken = WaitForMultipleObjects(stop ? 2 : 1, handles.data(), FALSE, boundMs);
+    if (woken == WAIT_OBJECT_0) {
+        if (comm.getOverlappedResult(device, &request->overlapped, &transferred, FALSE))
             result = static_cast<long>(transferred);
+        else
+            error = LastError();
+    } else {
+        error = woken == WAIT_OBJECT_0 + 1 ? ERROR_OPERATION_ABORTED
+                : woken == WAIT_TIMEOUT    ? ERROR_TIMEOUT
+                                           : LastError();
+        if (!CancelAndWait(comm, device, *request)) {
+            // The driver may still write into the record, the buffer and the event: they are
+            // left to it.
+            (void)request.release();
+            return -1;
         }
     }
     CloseHandle(event);
     return result;
 }
-
 DWORD ClampCount(std::size_t count) {
     return static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
 }
@@ -84,7 +117,7 @@ DWORD ClampCount(std::size_t count) {
 const Win32CommFunctions& SystemCommFunctions() {
     static const Win32CommFunctions functions{
         &::CreateFileA,     &::CloseHandle, &::SetupComm,     &::SetCommState,
-        &::SetCommTimeouts, &::SetCommMask, &::PurgeComm,     &::ClearCommError,
+        &::GetCommState,    &::SetCommTimeouts, &::SetCommMask, &::PurgeComm,     &::ClearCommError,
         &::WriteFile,       &::ReadFile,    &::WaitCommEvent, &::GetOverlappedResult,
         &::CancelIo};
     return functions;
@@ -97,11 +130,29 @@ struct Win32SerialDevice::State {
     // Both events live as long as the object: StopWaiting may be called from any thread at any
     // time, and the arrival wait's record and mask must outlive a wait the driver still holds.
     HANDLE stopEvent = nullptr;
-    HANDLE waitEvent = nullptr;
-    OVERLAPPED waitOverlapped{};
-    DWORD eventMask = 0;
+    // The arrival wait's record, mask and event. A wait the driver would not give back is left
+    // to it (see AbandonWait) and a new record made.
+    struct Wait {
+        HANDLE event = nullptr;
+        OVERLAPPED overlapped{};
+        DWORD eventMask = 0;
+    };
+    std::unique_ptr<Wait> wait;
     bool waitPending = false;
     int inputSize = 0;
+    DWORD writeMultiplierMs = 0;
+    DWORD writeConstantMs = 0;
+    std::mutex errorsMutex;
+    LineErrorCounts lineErrors;
+
+    void NewWait() {
+        wait = std::make_unique<Wait>();
+        wait->event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    }
+    void AbandonWait() {
+        (void)wait.release();
+        NewWait();
+    }
 };
 
 Win32SerialDevice::Win32SerialDevice() : Win32SerialDevice(SystemCommFunctions()) {}
@@ -109,13 +160,13 @@ Win32SerialDevice::Win32SerialDevice() : Win32SerialDevice(SystemCommFunctions()
 Win32SerialDevice::Win32SerialDevice(const Win32CommFunctions& comm)
     : s_(std::make_unique<State>(comm)) {
     s_->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    s_->waitEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    s_->NewWait();
 }
 
 Win32SerialDevice::~Win32SerialDevice() {
     Close();
     if (s_->stopEvent) CloseHandle(s_->stopEvent);
-    if (s_->waitEvent) CloseHandle(s_->waitEvent);
+    if (s_->wait && s_->wait->event) CloseHandle(s_->wait->event);
 }
 
 int Win32SerialDevice::Open(const std::string& portName) {
@@ -138,20 +189,30 @@ int Win32SerialDevice::SetupQueues(int inputSize, int outputSize) {
 }
 
 int Win32SerialDevice::ApplyLineSettings() {
-    DCB dcb{};  // every flag and character not set below stays 0
+    // The driver's own record, changed only where the line needs it: some USB serial drivers
+    // refuse a record whose other fields (limits, special characters) differ from theirs.
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    if (!s_->comm.getCommState(s_->device, &dcb)) return LastError();
     dcb.DCBlength = sizeof(DCB);
     dcb.BaudRate = kBaudRate;
-    dcb.fBinary = TRUE;
-    dcb.fDtrControl = DTR_CONTROL_ENABLE;
-    dcb.fRtsControl = RTS_CONTROL_ENABLE;
-    // XON/XOFF is off; the limits still get the driver's usual quarter of the input queue.
-    dcb.XonLim = static_cast<WORD>(s_->inputSize / 4);
-    dcb.XoffLim = static_cast<WORD>(s_->inputSize / 4);
     dcb.ByteSize = kByteSize;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
-    dcb.XonChar = kXonChar;
-    dcb.XoffChar = kXoffChar;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    // No handshake of any kind, and nothing that would replace or drop received bytes.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    // A line error must not stop reads and writes until it is cleared: errors are counted.
+    dcb.fAbortOnError = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
     return s_->comm.setCommState(s_->device, &dcb) ? 0 : LastError();
 }
 
@@ -164,7 +225,10 @@ int Win32SerialDevice::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs)
     t.ReadTotalTimeoutConstant = 0;
     t.WriteTotalTimeoutMultiplier = static_cast<DWORD>(writeMultiplierMs);
     t.WriteTotalTimeoutConstant = static_cast<DWORD>(writeConstantMs);
-    return s_->comm.setCommTimeouts(s_->device, &t) ? 0 : LastError();
+    if (!s_->comm.setCommTimeouts(s_->device, &t)) return LastError();
+    s_->writeMultiplierMs = t.WriteTotalTimeoutMultiplier;
+    s_->writeConstantMs = t.WriteTotalTimeoutConstant;
+    return 0;
 }
 
 int Win32SerialDevice::Purge() {
@@ -180,22 +244,31 @@ void Win32SerialDevice::Close() {
 
 long Win32SerialDevice::Write(const std::uint8_t* data, std::size_t count, int& error) {
     const HANDLE device = s_->device;
+    const DWORD n = ClampCount(count);
+    auto request = std::make_unique<Request>();
+    request->bytes.assign(data, data + n);
+    // The driver ends the write at its time-out; the bound only catches a driver that does not.
+    const unsigned long long bound = static_cast<unsigned long long>(s_->writeMultiplierMs) * n +
+                                     s_->writeConstantMs + kWriteBoundGraceMs;
     return Transfer(
-        s_->comm, device, s_->stopEvent,
-        [&](OVERLAPPED* overlapped) {
-            return s_->comm.writeFile(device, data, ClampCount(count), nullptr, overlapped);
+        s_->comm, device, s_->stopEvent, static_cast<DWORD>(std::min<unsigned long long>(bound, INFINITE - 1)),
+        request,
+        [&](Request& r) {
+            return s_->comm.writeFile(device, r.bytes.data(), n, nullptr, &r.overlapped);
         },
         error);
 }
 
 long Win32SerialDevice::Read(std::uint8_t* data, std::size_t count, int& error) {
     const HANDLE device = s_->device;
-    return Transfer(
-        s_->comm, device, nullptr,
-        [&](OVERLAPPED* overlapped) {
-            return s_->comm.readFile(device, data, ClampCount(count), nullptr, overlapped);
-        },
-        error);
+    const DWORD n = ClampCount(count);
+    auto request = std::make_unique<Request>();
+    request->bytes.resize(n);
+    const long got = Transfer(
+        s_->comm, device, s_->stopEvent, kReadBoundMs, request,
+        [&](Request& q) { return s_->comm.readFile(device, q.bytes.data(), n, nullptr, &q.overlapped); }, error);
+    if (got > 0 && request) std::memcpy(data, request->bytes.data(), static_cast<std::size_t>(got));
+    return got;
 }
 
 long Win32SerialDevice::PendingInput(int& error) {
@@ -205,18 +278,32 @@ long Win32SerialDevice::PendingInput(int& error) {
         error = LastError();
         return -1;
     }
+    if (errors & (CE_OVERRUN | CE_RXOVER | CE_FRAME | CE_RXPARITY | CE_BREAK)) {
+        std::lock_guard lock(s_->errorsMutex);
+        LineErrorCounts& c = s_->lineErrors;
+        if (errors & CE_OVERRUN) ++c.overrun;
+        if (errors & CE_RXOVER) ++c.queueOverflow;
+        if (errors & CE_FRAME) ++c.framing;
+        if (errors & CE_RXPARITY) ++c.parity;
+        if (errors & CE_BREAK) ++c.breaks;
+    }
     return static_cast<long>(status.cbInQue);
+}
+
+LineErrorCounts Win32SerialDevice::TakeLineErrors() {
+    std::lock_guard lock(s_->errorsMutex);
+    return std::exchange(s_->lineErrors, LineErrorCounts{});
 }
 
 SerialDevice::WaitResult Win32SerialDevice::WaitForEvent() {
     State& s = *s_;
-    if (!s.stopEvent || !s.waitEvent) return EndWatch(WaitResult::Failed);
-    const std::array<HANDLE, 2> handles = {s.stopEvent, s.waitEvent};
+    if (!s.stopEvent || !s.wait || !s.wait->event) return EndWatch(WaitResult::Failed);
     for (;;) {
-        s.waitOverlapped = OVERLAPPED{};
-        s.waitOverlapped.hEvent = s.waitEvent;
-        s.eventMask = 0;
-        if (s.comm.waitCommEvent(s.device, &s.eventMask, &s.waitOverlapped)) {
+        State::Wait& w = *s.wait;
+        w.overlapped = OVERLAPPED{};
+        w.overlapped.hEvent = w.event;
+        w.eventMask = 0;
+        if (s.comm.waitCommEvent(s.device, &w.eventMask, &w.overlapped)) {
             s.waitPending = false;  // completed at once; the event is signalled
         } else if (const DWORD e = GetLastError(); e == ERROR_IO_PENDING) {
             s.waitPending = true;
@@ -224,19 +311,21 @@ SerialDevice::WaitResult Win32SerialDevice::WaitForEvent() {
             // Nothing was started, so the event would never be signalled.
             return EndWatch(IsDeviceLoss(e) ? WaitResult::Lost : WaitResult::Failed);
         }
-        // The stop event comes first so that a stop wins over an arrival signalled with it.
+        // The stop event comes first so that a stop wins over an arrival signalled with it. An
+        // arrival may take any time; the stop ends the wait.
+        const std::array<HANDLE, 2> handles = {s.stopEvent, w.event};
         const DWORD woken = WaitForMultipleObjects(static_cast<DWORD>(handles.size()),
                                                    handles.data(), FALSE, INFINITE);
         if (woken == WAIT_OBJECT_0) return EndWatch(WaitResult::Stopped);
         if (woken != WAIT_OBJECT_0 + 1) return EndWatch(WaitResult::Failed);
         s.waitPending = false;
         DWORD unused = 0;
-        if (!s.comm.getOverlappedResult(s.device, &s.waitOverlapped, &unused, FALSE)) {
+        if (!s.comm.getOverlappedResult(s.device, &w.overlapped, &unused, FALSE)) {
             // Any other failure would come back on every further wait; end the watch instead of
             // spinning on it.
             return EndWatch(IsDeviceLoss(GetLastError()) ? WaitResult::Lost : WaitResult::Failed);
         }
-        if (s.eventMask & kWatchedEvents) return WaitResult::Arrival;
+        if (w.eventMask & kWatchedEvents) return WaitResult::Arrival;
         // A mask of 0 means the event mask was changed under the wait; wait again.
     }
 }
@@ -245,10 +334,12 @@ SerialDevice::WaitResult Win32SerialDevice::EndWatch(WaitResult result) {
     State& s = *s_;
     if (s.device == INVALID_HANDLE_VALUE) return result;
     // Clearing the mask completes a wait the driver still holds; its record must not be reused
-    // until it has.
+    // until it has. A driver that ends it neither then nor on a cancel keeps the record.
     s.comm.setCommMask(s.device, 0);
-    if (s.waitPending && WaitForSingleObject(s.waitEvent, kWatchEndWaitMs) != WAIT_OBJECT_0)
+    if (s.waitPending && WaitForSingleObject(s.wait->event, kWatchEndWaitMs) != WAIT_OBJECT_0) {
         s.comm.cancelIo(s.device);
+        if (WaitForSingleObject(s.wait->event, kCancelWaitMs) != WAIT_OBJECT_0) s.AbandonWait();
+    }
     s.waitPending = false;
     s.comm.purgeComm(s.device, kClearQueues);
     return result;

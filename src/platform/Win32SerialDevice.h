@@ -34,7 +34,8 @@ public:
     /// SetupComm; also keeps inputSize, from which the XON/XOFF limits of the line settings are
     /// taken.
     int SetupQueues(int inputSize, int outputSize) override;
-    /// SetCommState with 19200 8N1, DTR and RTS enabled, binary mode and no handshake.
+    /// GetCommState, then SetCommState with 19200 8N1, DTR and RTS enabled, binary mode, no
+    /// handshake and no abort on errors; the driver's other fields are kept.
     int ApplyLineSettings() override;
     /// SetCommTimeouts: reads return at once with what is queued, writes are bounded by
     /// writeMultiplierMs per byte plus writeConstantMs.
@@ -43,12 +44,18 @@ public:
     int Purge() override;
     void Close() override;
 
-    /// Overlapped WriteFile, waited for without a time limit (the write time-out bounds it).
+    /// Overlapped WriteFile, bounded by the write time-out plus a grace (ERROR_TIMEOUT beyond it)
+    /// and ended by a stop (ERROR_OPERATION_ABORTED). A request that ends early is cancelled and
+    /// waited for; one the driver keeps anyway is left to it with its memory, never freed.
     long Write(const std::uint8_t* data, std::size_t count, int& error) override;
-    /// Overlapped ReadFile; completes at once because of the read time-outs.
+    /// Overlapped ReadFile; completes at once because of the read time-outs, and is bounded and
+    /// ended by a stop as a write is.
     long Read(std::uint8_t* data, std::size_t count, int& error) override;
-    /// ClearCommError's input queue count.
+    /// ClearCommError's input queue count; the line errors it reports are counted.
     long PendingInput(int& error) override;
+    /// What ClearCommError reported since the last call: overrun (CE_OVERRUN), input queue
+    /// overflow (CE_RXOVER), framing (CE_FRAME), parity (CE_RXPARITY) and break (CE_BREAK).
+    LineErrorCounts TakeLineErrors() override;
 
     /// Waits on the device's arrival event and the stop event. Any result other than Arrival
     /// ends the watch: the event mask goes back to 0 and the driver's queues are cleared, as

@@ -19,6 +19,7 @@
 #include <QWindow>
 
 #include "base/IntText.h"
+#include "ports/PortWatch.h"
 #include "widgets/Accessibility.h"
 #include "widgets/QtText.h"
 #include "widgets/WindowFont.h"
@@ -244,17 +245,48 @@ void TFormComPort::FormActivate() {
     UpdatePanelHints();
 }
 
-void TFormComPort::RefreshTick() {
+template <typename Refresh>
+void TFormComPort::GuardedRefresh(Refresh refresh) {
     // Stopped while the refresh runs: if it fails, its error box must not be followed by another
     // every second. The next activation starts the timer again.
     Timer1->stop();
     try {
-        Timer1Timer();
+        refresh();
     } catch (...) {
         returnFromOwnBox_ = true;
         throw;
     }
     Timer1->start();
+}
+
+void TFormComPort::RefreshTick() {
+    GuardedRefresh([this] { Timer1Timer(); });
+}
+
+void TFormComPort::FollowDevices(PortWatch* watch) {
+    if (watch) connect(watch, &PortWatch::Changed, this, [this] { DevicesChanged(); });
+}
+
+void TFormComPort::DevicesChanged() {
+    if (!isVisible()) return;
+    const int current = StringGrid1->currentRow();
+    const bool chosen = current >= 0 && StringGrid1->selectionModel()->hasSelection();
+    const std::string chosenName = chosen ? RecordName(Cell(current)) : std::string();
+    GuardedRefresh([this] {
+        keres_.RescanDevices();
+        Timer1Timer();
+    });
+    if (!chosen) return;
+    // A port that came or went may move the rows; the chosen port stays chosen.
+    for (int r = 0; r < StringGrid1->rowCount(); ++r)
+        if (RecordName(Cell(r)) == chosenName) {
+            if (r != current) {
+                settingSelection_ = true;
+                StringGrid1->setCurrentCell(r, 0);
+                settingSelection_ = false;
+            }
+            return;
+        }
 }
 
 void TFormComPort::Timer1Timer() {
@@ -285,7 +317,7 @@ void TFormComPort::StringgridInit() {
         const QString name = FromWin1250(RecordName(record));
         QString description;
         if (!record.empty())
-            description = QString::fromUtf8(record[0] == '+' ? "elérhető" : "nem elérhető") + "; " +
+            description = QString::fromUtf8(PresenceOf(record) == RecordPresence::Present ? "elérhető" : "nem elérhető") + "; " +
                           FromWin1250(RecordDescription(record));
         if (item->data(Qt::DisplayRole).toString() != name) item->setData(Qt::DisplayRole, name);
         if (item->data(Qt::AccessibleDescriptionRole).toString() != description)
@@ -305,7 +337,7 @@ void TFormComPort::StringGrid1DrawCell(QPainter& painter, int column, int row, c
         cellFont.setFamilies(font().families());
         cellFont.setPointSize(font().pointSize());
         painter.setFont(cellFont);
-        const bool present = record[0] == '+';
+        const bool present = PresenceOf(record) == RecordPresence::Present;
         const QColor text = present ? (selected ? kPresentSelectedText : kPresentText)
                                     : (selected ? kAbsentSelectedText : kAbsentText);
         painter.fillRect(rect, selected ? kSelectedBackground : palette().color(QPalette::Base));

@@ -20,6 +20,8 @@ class QWindow;
 
 namespace orbiqa {
 
+class PortWatch;
+
 class TFormComPort : public QDialog {
     Q_OBJECT
 
@@ -58,6 +60,11 @@ public:
     void Button1Click();
     /// "Port hozzáadása": asks for a port number and lists it as the user's port.
     void jporthozzadsa1Click();
+    /// Keeps the list live: each device report scans again and refreshes at once, while the
+    /// window is shown. watch may be null (no reports).
+    void FollowDevices(PortWatch* watch);
+    /// A device came or went: full scan and refresh, keeping the chosen row chosen.
+    void DevicesChanged();
 
     int SelectedIndex() const { return selectedIndex_; }
     const std::string& SelectedPort() const { return selectedPort_; }
@@ -83,6 +90,9 @@ private:
     void SelectRow(int row);
     void FocusWindowChanged(QWindow* window);
     void RefreshTick();
+    /// Runs a refresh; on an error stops Timer1 (one error, one box) and lets it propagate.
+    template <typename Refresh>
+    void GuardedRefresh(Refresh refresh);
     bool RowExists(int row) const;
 
     SorosKeres& keres_;

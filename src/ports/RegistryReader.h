@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Errors.h"
+#include "ports/DeviceWatcher.h"
 
 namespace orbiqa {
 
@@ -44,6 +45,9 @@ public:
     /// Never null: a key that cannot be opened comes back empty.
     virtual std::unique_ptr<RegistryKey> OpenKey(const std::string& path) = 0;
     virtual bool KeyExists(const std::string& path) = 0;
+    /// Told of each device report, before the scan that follows it. A reader that shows the
+    /// system's own memory of devices (the Windows registry) has nothing to do.
+    virtual void NoteDeviceEvent(const DeviceEvent& event) { (void)event; }
 };
 
 }  // namespace orbiqa

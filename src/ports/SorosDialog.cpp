@@ -35,6 +35,7 @@ bool TSorosDialog::Execute() {
     if (!hozzaadCimke_.isEmpty()) window.jporthozzadsa1->setText(hozzaadCimke_);
     window.SetAddPortPrompt(hozzaadSzoveg_.isEmpty() ? QString::fromUtf8("Adja meg a kívánt soros port sorszámát!")
                                                      : hozzaadSzoveg_);
+    window.FollowDevices(portWatch_);
     emit WindowCreated(&window);
     if (window.exec() != QDialog::Accepted) return false;
     portNev_ = FromWin1250(window.SelectedPort());

@@ -16,6 +16,7 @@ class QWidget;
 
 namespace orbiqa {
 
+class PortWatch;
 class TFormComPort;
 
 class TSorosDialog : public QObject {
@@ -61,6 +62,8 @@ public:
     void SetHozzaadSzoveg(const QString& text) { hozzaadSzoveg_ = text; }
 
     SorosKeres& Keres() { return *keres_; }
+    /// The device reports the chooser follows while open; null (the default) for none.
+    void SetPortWatch(PortWatch* watch) { portWatch_ = watch; }
 
 signals:
     /// The chooser window exists and is about to be shown; lets tests and tools reach it.
@@ -70,6 +73,7 @@ private:
     QWidget* parentWidget_;
     std::unique_ptr<SorosKeres> ownedKeres_;
     SorosKeres* keres_;
+    PortWatch* portWatch_ = nullptr;
     QString defaultPort_;
     QString portNev_;
     QString portHNev_;

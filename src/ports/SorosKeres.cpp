@@ -23,7 +23,7 @@ std::string Lower(std::string text) {
 std::string RecordName(const std::string& record) {
     const std::size_t p = record.find(';');
     if (p == std::string::npos || p == 0) return {};
-    const std::size_t from = (record[0] == '+' || record[0] == '-') ? 1 : 0;
+    const std::size_t from = PresenceOf(record) == RecordPresence::Unmarked ? 0 : 1;
     return record.substr(from, p - from);
 }
 
@@ -43,6 +43,21 @@ int PortNumberOf(const std::string& text) {
     const std::size_t close = text.find(')', digits);
     if (close == std::string::npos) return 0;
     return StrToInt(text.substr(digits, close - digits));
+}
+
+RecordPresence PresenceOf(const std::string& record) {
+    if (record.empty()) return RecordPresence::Unmarked;
+    if (record[0] == '+') return RecordPresence::Present;
+    return record[0] == '-' ? RecordPresence::Absent : RecordPresence::Unmarked;
+}
+
+std::string PortNameOf(const std::string& record) {
+    try {
+        const int n = PortNumberOf(record);
+        return n > 0 ? "COM" + IntToStr(n) : std::string();
+    } catch (const EConvertError&) {
+        return {};
+    }
 }
 
 int FindByPortNumber(const PortRecords& list, int number) {

@@ -24,6 +24,14 @@ std::string RecordName(const std::string& record);
 /// shorter than two characters.
 std::string RecordDescription(const std::string& record);
 
+/// A record's presence mark.
+enum class RecordPresence { Present, Absent, Unmarked };
+RecordPresence PresenceOf(const std::string& record);
+
+/// "COM<n>" of a record's port number as PortNumberOf reads it, or empty when the record holds
+/// none or a malformed one. Never raises.
+std::string PortNameOf(const std::string& record);
+
 /// The port number of a record or a port name ("COM12", "... (COM5);..."), 0 when it holds no
 /// "(COM" closed by ")". Raises EConvertError when the digits are not a whole number.
 int PortNumberOf(const std::string& text);

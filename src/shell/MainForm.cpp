@@ -13,6 +13,7 @@
 
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
+#include "link/LineErrorText.h"
 #include "link/ModuleLink.h"
 #include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
@@ -114,6 +115,10 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
     dispatcher.SetBlockReplyConsumer(this);
     dispatcher.SetStatusConsumer(&stateForm_);
     link_.ComPort1().OnDeviceLost = [this](TComPort&) { ComPortLost(); };
+    // Line errors go to the traffic log's left column, whether or not it is shown.
+    link_.OnLineErrors = [this](const LineErrorCounts& errors) {
+        formDetails_.Memo2()->AddLine(LineErrorText(errors));
+    };
 
     EnterConnected(false);
 
@@ -134,6 +139,7 @@ TMainForm::~TMainForm() {
     dispatcher.SetBlockReplyConsumer(nullptr);
     dispatcher.SetStatusConsumer(nullptr);
     link_.ComPort1().OnDeviceLost = nullptr;
+    link_.OnLineErrors = nullptr;
     try {
         link_.ComPort1().SetConnected(false);
     } catch (const std::exception& e) {

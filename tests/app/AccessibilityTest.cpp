@@ -17,7 +17,7 @@
 #include <QTimer>
 #include <memory>
 
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "link/ModuleLink.h"
 #include "params/ParameterImage.h"
 #include "params/SettingsForm.h"

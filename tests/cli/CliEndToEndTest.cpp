@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -331,6 +333,55 @@ TEST_F(CliEndToEndTest, PortsListsThePublishedSimulatorAsPresent) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_THAT(r.out, HasSubstr("+ Pseudo terminal - pts/"));
     EXPECT_THAT(r.out, HasSubstr(" (" + port + ")\t(Orbiqa port link)\n"));
+}
+
+// ports --watch as a script follows a bench: the simulator started and killed with SIGKILL, a
+// link made and removed by hand. The lines of the machine's own ports are left aside.
+TEST_F(CliEndToEndTest, PortsWatchFollowsArrivalsAndRemovalsAndRefusesADeadMakersLink) {
+    const std::string links = config.Path() + "/orbiqa/ports";
+    fs::create_directories(links);
+    fs::create_symlink("/dev/null", links + "/COM3");
+    CliProcess watch({"ports", "--watch"}, config.Path());
+    CliProcess json({"ports", "--watch", "--json"}, config.Path());
+    // The starting list: the watch is running once it is printed.
+    ASSERT_TRUE(watch.WaitForOutput("+ Port link - null (COM3)\t(Orbiqa port link)\n", 20000));
+    ASSERT_TRUE(json.WaitForOutput(
+        "{\"event\": \"arrived\", \"port\": \"COM3\", \"device\": \"" + links + "/COM3\", \"present\": true", 20000));
+
+    const std::string port = StartModule();
+    const std::string terminal = sim->DevicePath();
+    const std::string line = "Pseudo terminal - " + terminal.substr(5) + " (" + port + ")\t(Orbiqa port link)\n";
+    ASSERT_TRUE(watch.WaitForOutput("+ " + line, 20000)) << watch.Finish(0).out;
+    ASSERT_TRUE(json.WaitForOutput("\"port\": \"" + port + "\"", 20000));
+
+    // Killed, the simulator leaves its link behind; its terminal's number may go to another
+    // program, which the test plays by taking it when it can.
+    ::kill(sim->Pid(), SIGKILL);
+    ASSERT_TRUE(sim->Wait(10000).has_value());
+    std::vector<int> terminals;
+    for (int i = 0; i < 64; ++i) {
+        const int fd = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (fd < 0) break;
+        terminals.push_back(fd);
+        if (::grantpt(fd) == 0 && ::unlockpt(fd) == 0 && terminal == ::ptsname(fd)) break;
+    }
+    ASSERT_TRUE(fs::is_symlink(links + "/" + port));
+    ASSERT_TRUE(watch.WaitForOutput("- " + line, 20000)) << watch.Finish(0).out;
+    const CliResult listed = Cli({"ports"});
+    EXPECT_THAT(listed.out, HasSubstr("- " + line));
+    const CliResult refused = Cli({"version", "--port", port});
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_THAT(refused.err, HasSubstr("was made by a program that has ended (process " +
+                                       std::to_string(sim->Pid()) + ")"));
+    for (int fd : terminals) ::close(fd);
+
+    fs::remove(links + "/COM3");
+    ASSERT_TRUE(watch.WaitForOutput("- Port link - null (COM3)\t(Orbiqa port link)\n", 20000));
+    ASSERT_TRUE(json.WaitForOutput("{\"event\": \"removed\", \"port\": \"COM3\"", 20000));
+    ::kill(watch.Pid(), SIGINT);
+    ::kill(json.Pid(), SIGTERM);
+    EXPECT_EQ(watch.Finish(10000).status, 0);
+    EXPECT_EQ(json.Finish(10000).status, 0);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "link/ComPort.h"
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "ManualPump.h"
 
 using namespace orbiqa;
@@ -252,6 +252,53 @@ TEST_F(PortFixture, AFailedDeliveryNotCausedByTheDeviceEndsTheEventsButIsNoLoss)
     EXPECT_EQ(lost, 0);
     EXPECT_FALSE(port->DeviceLost());
     port->SetConnected(false);
+}
+
+// Some drivers never end a pending wait when their adapter is pulled; the system's removal
+// report must end the link as a loss all the same, once.
+TEST_F(PortFixture, ARemovalReportEndsTheLinkAsALossThoughTheWaitNeverEnds) {
+    test::ManualPump pump(*port);
+    int lost = 0;
+    port->OnDeviceLost = [&](TComPort& p) {
+        ++lost;
+        p.SetConnected(false);
+    };
+    port->DeviceRemoved();  // closed: nothing to end
+    port->SetConnected(true);
+    port->DeviceRemoved();
+    port->DeviceRemoved();
+    ASSERT_TRUE(pump.PumpUntil([&] { return lost > 0; }));
+    pump.PumpUntil([] { return false; }, 100ms);
+    EXPECT_EQ(lost, 1);
+    EXPECT_TRUE(port->DeviceLost());
+    EXPECT_FALSE(port->Connected());
+
+    // Opened again: a stop the port asks for is no loss.
+    port->SetConnected(true);
+    EXPECT_FALSE(port->DeviceLost());
+    port->SetConnected(false);
+    EXPECT_FALSE(port->DeviceLost());
+    EXPECT_EQ(lost, 1);
+}
+
+TEST_F(PortFixture, ARemovalReportAfterTheEventsEndedIsStillALoss) {
+    test::ManualPump pump(*port);
+    int lost = 0;
+    bool handled = false;
+    port->OnRxChar = [&](TComPort&, int) {
+        handled = true;
+        throw std::runtime_error("handler");
+    };
+    port->OnDeviceLost = [&](TComPort&) { ++lost; };
+    port->SetConnected(true);
+    dev->Receive("x");
+    ASSERT_TRUE(pump.PumpUntil([&] { return handled; }));
+    for (int i = 0; i < 200 && port->EventThreadRunning(); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_FALSE(port->EventThreadRunning());
+    port->DeviceRemoved();
+    ASSERT_TRUE(pump.PumpUntil([&] { return lost > 0; }));
+    EXPECT_TRUE(port->DeviceLost());
+    EXPECT_NO_THROW(port->SetConnected(false));
 }
 
 TEST_F(PortFixture, BytesQueuedBeforeOpeningAreNeverDelivered) {

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "ModuleKey.h"
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "link/FrameCodec.h"
+#include "link/LineErrorText.h"
 #include "link/ModuleLink.h"
 
 using namespace orbiqa;
@@ -141,6 +142,32 @@ TEST(FrameFinder, DropsCorruptedAndForeignFrames) {
     other[0] ^= 0xFF;
     FrameFinder f(kModuleKey);
     EXPECT_TRUE(Feed(f, Bytes(Frame(Text(0x31, "X"), other))).empty());
+}
+
+TEST(ReceivedCharacters, LineErrorsAreToldOnceAfterTheEventThatFoundThem) {
+    auto dev = std::make_unique<FakeSerialDevice>();
+    FakeSerialDevice* d = dev.get();
+    ModuleLink link(std::move(dev));
+    std::vector<std::string> told;
+    link.OnLineErrors = [&](const LineErrorCounts& c) { told.push_back(LineErrorText(c)); };
+    link.ComPort1().SetConnected(true);
+    d->Receive("x");
+    link.ComPort1RxChar(1);  // none counted: nothing told
+    LineErrorCounts counts;
+    counts.overrun = 1;
+    counts.framing = 2;
+    d->CountLineErrors(counts);
+    d->Receive("y");
+    link.ComPort1RxChar(1);
+    link.ComPort1RxChar(0);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], "Vonali hib\xE1k: t\xFAlcsordul\xE1s 1, keretez\xE9si hiba 2");
+    counts = {};
+    counts.queueOverflow = 3;
+    counts.parity = 1;
+    counts.breaks = 4;
+    EXPECT_EQ(LineErrorText(counts), "Vonali hib\xE1k: megtelt bemeneti sor 3, parit\xE1shiba 1, break jel 4");
+    EXPECT_EQ(LineErrorText({}), "");
 }
 
 TEST(ReceivedCharacters, AnErrorEndsTheEventAndTheRestWaitsForTheNext) {

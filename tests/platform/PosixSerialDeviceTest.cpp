@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "link/ManualPump.h"
 #include "platform/PortLinks.h"
 #include "platform/PosixSerialDevice.h"
+#include "platform/SystemSerialDevice.h"
 
 using namespace orbiqa;
 using namespace std::chrono_literals;
@@ -86,6 +88,17 @@ std::vector<std::uint8_t> FillUntilStalled(TComPort& port) {
 }
 
 }  // namespace
+
+TEST(PortFailures, EachErrnoHasOneReason) {
+    const std::pair<int, PortFailure> cases[] = {
+        {ENOENT, PortFailure::NotFound}, {ENXIO, PortFailure::NotFound}, {EACCES, PortFailure::Permission},
+        {EPERM, PortFailure::Permission}, {EBUSY, PortFailure::Busy},    {EIO, PortFailure::Gone},
+        {EINVAL, PortFailure::Other},
+    };
+    for (const auto& [code, reason] : cases) EXPECT_EQ(PortFailureOf(code), reason) << code;
+    EXPECT_TRUE(IsPermissionDenied(EACCES));
+    EXPECT_FALSE(IsPermissionDenied(EBUSY));
+}
 
 TEST(PortLinks, FixedRuleBothWays) {
     EXPECT_EQ(FixedDeviceForPort("COM1"), "/dev/ttyS0");

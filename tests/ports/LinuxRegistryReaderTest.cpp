@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "base/FileStore.h"
 #include "platform/LinuxRegistryReader.h"
+#include "platform/PortLinkOwner.h"
+#include "platform/PortLinks.h"
 #include "ports/SorosKeres.h"
 
 using namespace orbiqa;
@@ -156,6 +160,73 @@ TEST_F(LinuxReader, ModelTextsCannotForgeOrHideThePortNumber) {
     EXPECT_EQ(list, (PortRecords{"+USB Serial [COM] Adapter - ttyUSB0 (COM33);A", "+Adapter [COM9] - ttyUSB1 (COM34);B",
                                  "+Adapter (rev 2) - ttyUSB2 (COM35);C"}));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(PortNumberOf(list[static_cast<std::size_t>(i)]), 33 + i);
+}
+
+TEST_F(LinuxReader, APulledAdapterNoScanSawIsListedAbsent) {
+    keres_->RescanDevices();
+    EXPECT_TRUE(List().empty());
+    // Plugged and pulled between two scans: only the removal report tells of it.
+    DeviceEvent pulled{DeviceEvent::Kind::Removed, "COM35", "/dev/ttyUSB2", "CP2102", "Silicon Labs", false};
+    registry_->NoteDeviceEvent(pulled);
+    keres_->RescanDevices();
+    EXPECT_EQ(List(), (PortRecords{"-CP2102 - ttyUSB2 (COM35);Silicon Labs"}));
+    // Plugged again: present, named as udev names it now.
+    devices_ = {{"/dev/ttyUSB2", "CP2102N", "Silicon Labs"}};
+    keres_->RescanDevices();
+    EXPECT_EQ(List(), (PortRecords{"+CP2102N - ttyUSB2 (COM35);Silicon Labs"}));
+
+    // Reports that name no such device, or a COM name other than the device's, change nothing.
+    registry_->NoteDeviceEvent({DeviceEvent::Kind::Removed, "COM40", "/dev/ttyUSB3", "", "", false});
+    registry_->NoteDeviceEvent({DeviceEvent::Kind::Removed, "", "/dev/ttyAMA0", "", "", false});
+    registry_->NoteDeviceEvent({DeviceEvent::Kind::Arrived, "COM36", "/dev/ttyUSB3", "", "", false});
+    keres_->RescanDevices();
+    EXPECT_EQ(List().size(), 1u);
+}
+
+// A link whose record names its maker: alive while that process runs, dead once it ended or
+// another process took its number, as the terminal's number may have been given away since.
+TEST_F(LinuxReader, ALinkWhoseMakerEndedIsAbsentAndOpensNothing) {
+    const std::string link = (links_ / "COM7").string();
+    const std::string record = "Port link - null (COM7);(Orbiqa port link)";
+    Link("COM7", "/dev/null");
+    auto writeRecord = [&](long pid, unsigned long long start, const std::string& target) {
+        SaveFile(PortLinkOwnerPath(link), "pid " + std::to_string(pid) + "\nstart " + std::to_string(start) +
+                                              "\ntarget " + target + "\n");
+    };
+    const long self = static_cast<long>(getpid());
+    const unsigned long long started = ProcessStartTime(self).value();
+    {
+        // The start time stays what it was while the process changes (its memory grows).
+        std::vector<char> grown(64 << 20, 1);
+        EXPECT_EQ(ProcessStartTime(self), started) << grown[grown.size() / 2];
+    }
+
+    RecordPortLinkOwner(link, "/dev/null");
+    EXPECT_EQ(List(), (PortRecords{"+" + record}));
+    EXPECT_EQ(ResolvePortDevice("COM7"), link);
+
+    writeRecord(self, started + 1, "/dev/null");  // another process under our number
+    EXPECT_EQ(EndedPortLinkMaker(link), self);
+    EXPECT_EQ(List(), (PortRecords{"-" + record}));
+    EXPECT_EQ(ResolvePortDevice("COM7"), std::nullopt);
+
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    writeRecord(child, started, "/dev/null");  // no such process any more
+    EXPECT_EQ(EndedPortLinkMaker(link), child);
+    EXPECT_EQ(List(), (PortRecords{"-" + record}));
+
+    // A record about another target is left over from an earlier link: it says nothing.
+    writeRecord(child, started, "/dev/pts/9999");
+    EXPECT_EQ(List(), (PortRecords{"+" + record}));
+    // Neither does a malformed one, nor none.
+    SaveFile(PortLinkOwnerPath(link), "pid x\nstart 1\ntarget /dev/null\n");
+    EXPECT_EQ(EndedPortLinkMaker(link), std::nullopt);
+    RemovePortLinkOwner(link);
+    EXPECT_EQ(ResolvePortDevice("COM7"), link);
+    EXPECT_EQ(List(), (PortRecords{"+" + record}));
 }
 
 TEST(UdevSerialDevices, EveryDeviceHasANode) {

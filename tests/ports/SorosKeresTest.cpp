@@ -246,3 +246,24 @@ TEST(PortDiscovery, ErrorsEndTheScanAndKeepWhatWasFound) {
     AddPortDevice(*s.registry, "D", "Port (COMx)", "");
     EXPECT_THROW(s.keres.RescanDevices(), EConvertError);
 }
+
+// The one reading of a record's mark and COM name that the chooser, the port list and the
+// command line share.
+TEST(PortRecord, PresenceAndComName) {
+    const struct {
+        const char* record;
+        RecordPresence presence;
+        const char* com;
+    } cases[] = {
+        {"+FT232R USB UART - ttyUSB0 (COM33);FTDI", RecordPresence::Present, "COM33"},
+        {"-Port (COM7);maker : Modem (COM9)", RecordPresence::Absent, "COM7"},  // the first one
+        {"Communications Port (COM1);", RecordPresence::Unmarked, "COM1"},
+        {"+No number here;maker", RecordPresence::Present, ""},
+        {"+Broken (COM1x);maker", RecordPresence::Present, ""},  // never raises
+        {"", RecordPresence::Unmarked, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PresenceOf(c.record), c.presence) << c.record;
+        EXPECT_EQ(PortNameOf(c.record), c.com) << c.record;
+    }
+}

@@ -65,7 +65,7 @@ TEST_F(AccessibilityFixture, ControlsAreNamedAsAPersonCallsThemAndWindowsAreWind
         {"btClearMsg", U("Üzenetablak törlése")},
     });
     ExpectNamed(program->FormDetails(), {
-        {"Memo2", U("Nem használt napló")},
+        {"Memo2", U("Vonali hibák")},
         {"Memo3", U("1. csatorna")},
         {"Memo4", U("2. csatorna")},
         {"MemoDTMF", U("DTMF csatorna")},

@@ -1,5 +1,10 @@
 // The program against orbiqa-modsim on a pseudo-terminal: the real serial device, the real
 // timing, the simulated module's answers.
+//
+// The Windows build has no simulator of its own: tests/windows/window-e2e.sh runs the Linux one
+// beside Wine, maps its terminal as a COM port and names that port in ORBIQA_E2E_PORT. The
+// test's "unplug" then creates the file ORBIQA_E2E_UNPLUG names, and the script ends the
+// simulator.
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -23,10 +28,20 @@ constexpr const char* kSimPort = "COM77";
 struct ModsimFixture : ShellFixture {
     QProcess sim;
     QByteArray oldXdg;
+    // A simulator run outside this process (under Wine): its port and the file that ends it.
+    QString outsidePort = qEnvironmentVariable("ORBIQA_E2E_PORT");
+    QString outsideUnplug = qEnvironmentVariable("ORBIQA_E2E_UNPLUG");
+
+    QByteArray Port() const { return outsidePort.isEmpty() ? QByteArray(kSimPort) : outsidePort.toLatin1(); }
 
     std::unique_ptr<SerialDevice> MakeDevice() override { return CreateSystemSerialDevice(); }
 
     void SetUp() override {
+        if (!outsidePort.isEmpty()) {
+            ShellFixture::SetUp();
+            WriteSettings();
+            return;
+        }
         // ORBIQA_BIN_DIR names the built programs; by default they sit beside this test.
         QString bin = qEnvironmentVariable("ORBIQA_BIN_DIR");
         if (bin.isEmpty()) bin = QCoreApplication::applicationDirPath();
@@ -44,10 +59,24 @@ struct ModsimFixture : ShellFixture {
         ASSERT_TRUE(sim.waitForStarted(5000));
         ASSERT_TRUE(WaitFor([&] { return sim.canReadLine(); }, 5000)) << "the simulator did not start";
         ASSERT_TRUE(sim.readLine().startsWith(QByteArray("orbiqa-modsim: ") + kSimPort + " -> "));
+        WriteSettings();
+    }
 
+    void WriteSettings() {
         QFile settings("ZenitSetup.ini");
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-        settings.write(QByteArray("2,1\r\n0,0,") + kSimPort + "\r\n");
+        settings.write(QByteArray("2,1\r\n0,0,") + Port() + "\r\n");
+    }
+
+    // The simulator goes away with its terminal, as an adapter pulled out does.
+    void Unplug() {
+        if (!outsidePort.isEmpty()) {
+            QFile signal(outsideUnplug);
+            ASSERT_TRUE(signal.open(QIODevice::WriteOnly)) << outsideUnplug.toStdString();
+            return;
+        }
+        sim.terminate();
+        ASSERT_TRUE(sim.waitForFinished(5000));
     }
 
     void TearDown() override {
@@ -57,7 +86,7 @@ struct ModsimFixture : ShellFixture {
         }
         if (!link) return;  // skipped before the fixture was built
         ShellFixture::TearDown();
-        qputenv("XDG_CONFIG_HOME", oldXdg);
+        if (outsidePort.isEmpty()) qputenv("XDG_CONFIG_HOME", oldXdg);
     }
 
     QString LabelText(QWidget* w, const char* name) { return w->findChild<QLabel*>(name)->text(); }
@@ -67,7 +96,7 @@ struct ModsimFixture : ShellFixture {
 
 TEST_F(ModsimFixture, ConnectWatchQueryAndUnplug) {
     StartProgram();
-    ASSERT_EQ(link->ComPort1().Port(), kSimPort);
+    ASSERT_EQ(link->ComPort1().Port(), Port().toStdString());
     Control<QPushButton>("btConnect")->click();
     ASSERT_TRUE(link->ComPort1().Connected()) << Main()->StatusText().toStdString();
 
@@ -95,9 +124,8 @@ TEST_F(ModsimFixture, ConnectWatchQueryAndUnplug) {
     Main()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(Main()));
     Control<QPushButton>("btGetVer")->setFocus();
-    sim.terminate();
-    ASSERT_TRUE(sim.waitForFinished(5000));
-    EXPECT_TRUE(WaitFor([&] { return !link->ComPort1().Connected(); }, 5000));
+    Unplug();
+    EXPECT_TRUE(WaitFor([&] { return !link->ComPort1().Connected(); }, 10000));
     EXPECT_EQ(Main()->StatusText(), QString::fromUtf8(" Hiba: A COM port nem elérhető!"));
     EXPECT_TRUE(Control<QPushButton>("btConnect")->isEnabled());
     EXPECT_FALSE(Control<QPushButton>("btGetVer")->isEnabled());

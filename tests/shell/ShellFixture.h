@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
 #include "shell/MainForm.h"

@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "diag/LogMemoView.h"
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
 #include "status/State.h"

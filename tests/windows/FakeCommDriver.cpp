@@ -19,6 +19,21 @@ HANDLE AsHandle(std::size_t index) {
 
 FakeCommDriver::FakeCommDriver() : previous_(gDriver) {
     gDriver = this;
+    // What a driver holds before anyone sets the line: its own limits and special characters.
+    dcb_.DCBlength = sizeof(DCB);
+    dcb_.BaudRate = CBR_9600;
+    dcb_.fBinary = TRUE;
+    dcb_.fAbortOnError = TRUE;
+    dcb_.XonLim = 2048;
+    dcb_.XoffLim = 512;
+    dcb_.ByteSize = 7;
+    dcb_.Parity = EVENPARITY;
+    dcb_.StopBits = ONESTOPBIT;
+    dcb_.XonChar = 0x11;
+    dcb_.XoffChar = 0x13;
+    dcb_.ErrorChar = '?';
+    dcb_.EofChar = 0x1A;
+    dcb_.EvtChar = '\n';
 }
 FakeCommDriver::~FakeCommDriver() {
     gDriver = previous_;
@@ -32,6 +47,7 @@ const Win32CommFunctions& FakeCommDriver::Functions() const {
         [](HANDLE h) { return gDriver->Close(h); },
         [](HANDLE h, DWORD a, DWORD b) { return gDriver->SetupComm(h, a, b); },
         [](HANDLE h, LPDCB d) { return gDriver->SetCommState(h, d); },
+        [](HANDLE h, LPDCB d) { return gDriver->GetCommState(h, d); },
         [](HANDLE h, LPCOMMTIMEOUTS t) { return gDriver->SetCommTimeouts(h, t); },
         [](HANDLE h, DWORD m) { return gDriver->SetCommMask(h, m); },
         [](HANDLE h, DWORD f) { return gDriver->PurgeComm(h, f); },
@@ -66,9 +82,11 @@ void FakeCommDriver::CompleteWait(DWORD events, DWORD error) {
 }
 
 void FakeCommDriver::AbortWrite(DWORD error) {
-    if (!writeOverlapped_) return;
-    Complete(writeOverlapped_, error, 0);
+    if (writeOverlapped_) Complete(writeOverlapped_, error, 0);
     writeOverlapped_ = nullptr;
+    // A held read ends with the write: both are the line's requests.
+    if (readOverlapped_) Complete(readOverlapped_, error, 0);
+    readOverlapped_ = nullptr;
 }
 
 bool FakeCommDriver::WritePending() const {
@@ -149,12 +167,46 @@ BOOL FakeCommDriver::SetupComm(HANDLE h, DWORD, DWORD) {
 BOOL FakeCommDriver::SetCommState(HANDLE h, LPDCB dcb) {
     std::lock_guard lock(mutex_);
     if (!Usable(h)) return FALSE;
-    if (dcb->DCBlength != sizeof(DCB) || dcb->ByteSize < 5 || dcb->ByteSize > 8) {
+    const bool foreign = dcb->XonLim != dcb_.XonLim || dcb->XoffLim != dcb_.XoffLim ||
+                         dcb->XonChar != dcb_.XonChar || dcb->XoffChar != dcb_.XoffChar ||
+                         dcb->ErrorChar != dcb_.ErrorChar || dcb->EofChar != dcb_.EofChar ||
+                         dcb->EvtChar != dcb_.EvtChar;
+    if (dcb->DCBlength != sizeof(DCB) || dcb->ByteSize < 5 || dcb->ByteSize > 8 || (rejectForeign_ && foreign)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
     dcb_ = *dcb;
     return TRUE;
+}
+
+BOOL FakeCommDriver::GetCommState(HANDLE h, LPDCB dcb) {
+    std::lock_guard lock(mutex_);
+    if (!Usable(h)) return FALSE;
+    *dcb = dcb_;
+    return TRUE;
+}
+
+bool FakeCommDriver::ReadPending() const {
+    std::lock_guard lock(mutex_);
+    return readOverlapped_ != nullptr;
+}
+
+bool FakeCommDriver::FinishCancelled() {
+    std::lock_guard lock(mutex_);
+    bool valid = true;
+    for (OVERLAPPED** held : {&readOverlapped_, &writeOverlapped_, &waitOverlapped_}) {
+        if (!*held) continue;
+        (*held)->Internal = ERROR_OPERATION_ABORTED;
+        valid = SetEvent((*held)->hEvent) && valid;
+        *held = nullptr;
+    }
+    waitMask_ = nullptr;
+    return valid;
+}
+
+void FakeCommDriver::LineError(DWORD errors) {
+    std::lock_guard lock(mutex_);
+    lineErrors_ |= errors;
 }
 
 BOOL FakeCommDriver::SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
@@ -167,8 +219,9 @@ BOOL FakeCommDriver::SetCommTimeouts(HANDLE h, LPCOMMTIMEOUTS t) {
 BOOL FakeCommDriver::SetCommMask(HANDLE h, DWORD mask) {
     std::lock_guard lock(mutex_);
     if (!Usable(h)) return FALSE;
-    // A pending wait ends at once, reporting no event; the record starts afresh.
-    CompleteWait(0, ERROR_SUCCESS);
+    // A pending wait ends at once, reporting no event; the record starts afresh. (A driver that
+    // ignores cancels ignores this too.)
+    if (!ignoreCancels_) CompleteWait(0, ERROR_SUCCESS);
     mask_ = mask;
     recorded_ = 0;
     return TRUE;
@@ -186,7 +239,8 @@ BOOL FakeCommDriver::PurgeComm(HANDLE h, DWORD flags) {
 BOOL FakeCommDriver::ClearCommError(HANDLE h, LPDWORD errors, LPCOMSTAT status) {
     std::lock_guard lock(mutex_);
     if (!Usable(h)) return FALSE;
-    if (errors) *errors = 0;
+    if (errors) *errors = lineErrors_;
+    lineErrors_ = 0;
     if (status) {
         *status = COMSTAT{};
         status->cbInQue = static_cast<DWORD>(input_.size());
@@ -220,6 +274,13 @@ BOOL FakeCommDriver::ReadFile(HANDLE h, LPVOID data, DWORD count, LPDWORD, LPOVE
     const bool atOnce = timeouts_.ReadIntervalTimeout == MAXDWORD &&
                         timeouts_.ReadTotalTimeoutMultiplier == 0 &&
                         timeouts_.ReadTotalTimeoutConstant == 0;
+    if (holdReads_) {
+        ResetEvent(o->hEvent);
+        o->Internal = kPending;
+        readOverlapped_ = o;
+        SetLastError(ERROR_IO_PENDING);
+        return FALSE;
+    }
     if (!atOnce && input_.empty()) {
         SetLastError(ERROR_INVALID_FUNCTION);  // this fake models the immediate reads only
         return FALSE;
@@ -268,6 +329,7 @@ BOOL FakeCommDriver::GetOverlappedResult(HANDLE, LPOVERLAPPED o, LPDWORD count, 
 
 BOOL FakeCommDriver::CancelIo(HANDLE h) {
     std::lock_guard lock(mutex_);
+    if (ignoreCancels_) return TRUE;
     CompleteWait(0, ERROR_OPERATION_ABORTED);
     AbortWrite(ERROR_OPERATION_ABORTED);
     return reinterpret_cast<std::size_t>(h) - 1 < handles_.size();

@@ -37,6 +37,20 @@ public:
     /// time-out, until CancelIo, closing, PurgeComm(PURGE_TXABORT) or an unplug ends them.
     void HoldWrites() { holdWrites_ = true; }
     bool WritePending() const;
+    /// Reads stay pending as writes held do (a driver that ignores the read time-outs).
+    void HoldReads() { holdReads_ = true; }
+    bool ReadPending() const;
+    /// CancelIo returns but ends nothing: the driver completes the cancelled request only when
+    /// the test calls FinishCancelled, writing into its record then, as late drivers do.
+    void IgnoreCancels() { ignoreCancels_ = true; }
+    /// Completes every request the driver still holds; false when a record's event was no
+    /// longer a valid handle (its owner freed it while the driver held it).
+    bool FinishCancelled();
+    /// SetCommState fails with ERROR_INVALID_PARAMETER when a field the driver owns (limits,
+    /// special characters) differs from its own, as some USB serial drivers do.
+    void RejectForeignLineSettings() { rejectForeign_ = true; }
+    /// Line errors (CE_... flags) that the next ClearCommError reports, and clears.
+    void LineError(DWORD errors);
 
     // What the device did.
     struct Opening {
@@ -57,6 +71,7 @@ public:
     BOOL Close(HANDLE);
     BOOL SetupComm(HANDLE, DWORD, DWORD);
     BOOL SetCommState(HANDLE, LPDCB);
+    BOOL GetCommState(HANDLE, LPDCB);
     BOOL SetCommTimeouts(HANDLE, LPCOMMTIMEOUTS);
     BOOL SetCommMask(HANDLE, DWORD);
     BOOL PurgeComm(HANDLE, DWORD);
@@ -93,6 +108,11 @@ private:
     DWORD writeLimit_ = MAXDWORD;
     bool holdWrites_ = false;
     OVERLAPPED* writeOverlapped_ = nullptr;
+    OVERLAPPED* readOverlapped_ = nullptr;
+    bool holdReads_ = false;
+    bool ignoreCancels_ = false;
+    bool rejectForeign_ = false;
+    DWORD lineErrors_ = 0;
     std::vector<DWORD> purges_;
 };
 

@@ -75,6 +75,10 @@ TEST(Win32SerialDeviceOpen, MessagesNameTheWindowsDeviceAndError) {
     EXPECT_EQ(ResolvePortDevice("LPT1"), std::nullopt);
     // A refused opening means another program holds the port: no hint about permissions.
     EXPECT_FALSE(IsPermissionDenied(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(PortFailureOf(ERROR_ACCESS_DENIED), PortFailure::Busy);
+    EXPECT_EQ(PortFailureOf(ERROR_FILE_NOT_FOUND), PortFailure::NotFound);
+    EXPECT_EQ(PortFailureOf(ERROR_BAD_COMMAND), PortFailure::Gone);
+    EXPECT_EQ(PortFailureOf(ERROR_INVALID_PARAMETER), PortFailure::Other);
     const std::string text = SystemErrorText(ERROR_FILE_NOT_FOUND);
     EXPECT_FALSE(text.empty());
     EXPECT_NE(text.back(), '\n');
@@ -92,11 +96,93 @@ TEST_F(DeviceFixture, LineSettingsAndTimeouts) {
     EXPECT_FALSE(dcb.fOutxCtsFlow || dcb.fOutxDsrFlow || dcb.fOutX || dcb.fInX || dcb.fParity);
     EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
     EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+    EXPECT_FALSE(dcb.fAbortOnError || dcb.fErrorChar || dcb.fNull || dcb.fDsrSensitivity);
+    // What the line does not need stays as the driver had it.
+    EXPECT_EQ(dcb.XonLim, 2048);
+    EXPECT_EQ(dcb.XoffLim, 512);
+    EXPECT_EQ(dcb.EofChar, 0x1A);
+    EXPECT_EQ(dcb.EvtChar, '\n');
     const COMMTIMEOUTS t = driver.Timeouts();
     EXPECT_EQ(t.ReadIntervalTimeout, MAXDWORD);
     EXPECT_EQ(t.ReadTotalTimeoutMultiplier + t.ReadTotalTimeoutConstant, 0u);
     EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 100u);
     EXPECT_EQ(t.WriteTotalTimeoutConstant, 1000u);
+}
+
+// Some USB serial drivers refuse a line record whose fields they own differ from theirs.
+TEST(Win32SerialDeviceLine, ADriverThatRefusesForeignFieldsAcceptsTheLineSettings) {
+    test::FakeCommDriver driver;
+    driver.AddPort("COM4");
+    driver.RejectForeignLineSettings();
+    Win32SerialDevice device(driver.Functions());
+    ASSERT_EQ(device.Open("COM4"), 0);
+    ASSERT_EQ(device.SetupQueues(1024, 1024), 0);
+    EXPECT_EQ(device.ApplyLineSettings(), 0);
+    EXPECT_EQ(driver.LineSettings().BaudRate, 19200u);
+}
+
+TEST_F(DeviceFixture, LineErrorsAreCountedUntilTaken) {
+    int error = 0;
+    EXPECT_FALSE(device->TakeLineErrors().Any());
+    driver.LineError(CE_OVERRUN | CE_FRAME);
+    EXPECT_EQ(device->PendingInput(error), 0);
+    driver.LineError(CE_FRAME | CE_RXPARITY | CE_RXOVER | CE_BREAK);
+    EXPECT_EQ(device->PendingInput(error), 0);
+    const LineErrorCounts counts = device->TakeLineErrors();
+    EXPECT_EQ(counts.overrun, 1u);
+    EXPECT_EQ(counts.framing, 2u);
+    EXPECT_EQ(counts.parity, 1u);
+    EXPECT_EQ(counts.queueOverflow, 1u);
+    EXPECT_EQ(counts.breaks, 1u);
+    EXPECT_FALSE(device->TakeLineErrors().Any());
+}
+
+// A read that does not complete at once (a driver ignoring the read time-outs) ends on a stop,
+// and its request is cancelled and waited for.
+TEST_F(DeviceFixture, AHeldReadEndsOnAStop) {
+    driver.HoldReads();
+    auto read = std::async(std::launch::async, [&] {
+        std::uint8_t in[4];
+        int error = 0;
+        const long n = device->Read(in, sizeof in, error);
+        return n < 0 ? static_cast<long>(-error) : n;
+    });
+    EXPECT_EQ(read.wait_for(kNoResultYet), std::future_status::timeout);
+    device->StopWaiting();
+    ASSERT_EQ(read.wait_for(kResultDue), std::future_status::ready);
+    EXPECT_EQ(read.get(), -static_cast<long>(ERROR_OPERATION_ABORTED));
+    EXPECT_FALSE(driver.ReadPending());
+}
+
+// A driver that completes cancelled requests late writes into their records then: the device
+// must not have freed them (the record's event is still a valid handle when the driver ends it).
+TEST_F(DeviceFixture, RequestsTheDriverKeepsAfterACancelAreNeverFreedUnderIt) {
+    // The device waits a while for the driver before it gives a request up.
+    constexpr auto kGivenUpDue = 20s;
+    driver.IgnoreCancels();
+    driver.HoldWrites();
+    const std::uint8_t bytes[] = {1, 2, 3};
+    auto write = std::async(std::launch::async, [&] {
+        int error = 0;
+        return device->Write(bytes, sizeof bytes, error) < 0 ? error : 0;
+    });
+    EXPECT_EQ(write.wait_for(kNoResultYet), std::future_status::timeout);
+    device->StopWaiting();
+    ASSERT_EQ(write.wait_for(kGivenUpDue), std::future_status::ready);
+    EXPECT_EQ(write.get(), static_cast<int>(ERROR_OPERATION_ABORTED));
+    EXPECT_TRUE(driver.WritePending());
+    EXPECT_TRUE(driver.FinishCancelled());
+
+    // The same for the arrival wait that neither the mask nor a cancel ends: the next watch
+    // uses a record of its own.
+    device->ResetStop();
+    auto wait = StartWait();
+    EXPECT_FALSE(Finishes(wait, kNoResultYet));
+    device->StopWaiting();
+    ASSERT_TRUE(Finishes(wait, kGivenUpDue));
+    EXPECT_EQ(wait.get(), WaitResult::Stopped);
+    EXPECT_TRUE(driver.WaitPending());
+    EXPECT_TRUE(driver.FinishCancelled());
 }
 
 TEST_F(DeviceFixture, TransfersCompleteThroughTheirOwnWait) {

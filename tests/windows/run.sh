@@ -3,7 +3,8 @@
 #   1. every test program of the Windows build (ctest, one test per program);
 #   2. the serial device against a pseudo-terminal peer mapped as a COM port (wine/device-tests.sh);
 #   3. orbiqa-cli.exe reading, writing and comparing against the Linux orbiqa-modsim (cli-e2e.sh);
-#   4. the packaged orbiqa.exe showing its main window (program-starts.sh);
+#   4. the packaged orbiqa.exe showing its main window (program-starts.sh), and the window
+#      program's end-to-end test through a COM port against orbiqa-modsim (window-e2e.sh);
 #   5. the installer installing and uninstalling silently (installer.sh).
 # Prints a summary; exits non-zero when any part fails. A part whose helper reports 77 is skipped.
 set -uo pipefail
@@ -39,12 +40,18 @@ part "test programs" xvfb-run -a -s "-screen 0 1280x1024x24" \
 unset GTEST_OUTPUT
 cases=$(sed -n 's/^<testsuites tests="\([0-9]*\)".*/\1/p' "$results_dir"/*.xml 2>/dev/null | awk '{ n += $1 } END { print n + 0 }')
 programs=$(ls "$results_dir"/*.xml 2>/dev/null | wc -l)
+# The cases that skipped themselves, by name (the window's end-to-end case runs in its own part).
+skipped=$(grep -ho '<testcase name="[^"]*"[^>]*result="skipped"[^>]*classname="[^"]*"' "$results_dir"/*.xml 2>/dev/null |
+    sed -E 's/<testcase name="([^"]*)".*classname="([^"]*)"/\2.\1/' | sort)
+skipped_count=$(printf '%s' "$skipped" | grep -c . || true)
 part "serial device against a pseudo-terminal" "$here/wine/device-tests.sh" "$WIN_BUILD" "$WINEPREFIX"
 part "orbiqa-cli.exe against orbiqa-modsim" "$here/cli-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
 part "orbiqa.exe shows its main window" "$here/program-starts.sh" "$WIN_BUILD"
+part "the window against orbiqa-modsim through a COM port" "$here/window-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
 part "the installer installs and uninstalls" "$here/installer.sh" "$WIN_BUILD"
 
 wineserver -k 2>/dev/null || true
-echo "=== summary ($(( $(date +%s) - start )) s; ${cases:-0} test cases in $programs programs under Wine)"
+echo "=== summary ($(( $(date +%s) - start )) s; ${cases:-0} test cases in $programs programs under Wine, $skipped_count skipped)"
+[ -n "$skipped" ] && printf 'skipped  %s\n' $skipped
 printf '%s\n' "${results[@]}"
 exit $failed

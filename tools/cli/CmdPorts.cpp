@@ -1,11 +1,17 @@
-// ports: the port list as the chooser builds it.
+// ports: the port list as the chooser builds it, once or followed live.
+#include <QEventLoop>
+#include <QTimer>
+#include <map>
 #include <memory>
 #include <ostream>
 
 #include "Commands.h"
+#include "Console.h"
 #include "JsonText.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
+#include "base/IntText.h"
+#include "platform/SystemDeviceWatcher.h"
 #include "platform/SystemRegistryReader.h"
 #include "platform/PortLinks.h"
 #include "ports/SorosKeres.h"
@@ -14,7 +20,100 @@ namespace orbiqa::cli {
 
 namespace {
 
+constexpr int kPresenceCheckMs = 1000;
+
+char MarkOf(const std::string& record) {
+    switch (PresenceOf(record)) {
+        case RecordPresence::Present: return '+';
+        case RecordPresence::Absent: return '-';
+        case RecordPresence::Unmarked: break;
+    }
+    return ' ';
+}
+
+// One port as a JSON object's members after the given leading ones.
+std::string PortJson(const std::string& record) {
+    const std::string com = PortNameOf(record);
+    const std::string device = com.empty() ? std::string() : ResolvePortDevice(com).value_or("");
+    return "\"port\": " + JsonQuote(com) + ", \"device\": " + JsonQuote(device) +
+           ", \"present\": " + (PresenceOf(record) == RecordPresence::Present ? "true" : "false") +
+           ", \"name\": " + JsonQuote(Win1250ToUtf8(RecordName(record))) +
+           ", \"description\": " + JsonQuote(Win1250ToUtf8(RecordDescription(record)));
+}
+
+std::string PortLine(char mark, const std::string& record) {
+    return std::string(1, mark) + ' ' + Win1250ToUtf8(RecordName(record)) + '\t' +
+           Win1250ToUtf8(RecordDescription(record));
+}
+
+// --watch: the present ports first, then each arrival and removal as the list sees it, until
+// interrupted. Device reports make it follow at once; the one-second presence check catches
+// what no report tells (a simulator's terminal that ended).
+int WatchPorts(bool json, Io& io) {
+    const std::shared_ptr<RegistryReader> reader = CreateSystemRegistryReader();
+    SorosKeres keres(reader);
+    QEventLoop loop;
+    std::map<int, std::string> shown;  // port number -> record shown as present
+    std::string failure;
+    auto print = [&](bool arrived, const std::string& record) {
+        if (json)
+            io.out << "{\"event\": " << (arrived ? "\"arrived\", " : "\"removed\", ") << PortJson(record) << "}";
+        else
+            io.out << PortLine(arrived ? '+' : '-', record);
+        io.out << std::endl;
+    };
+    auto refresh = [&](bool rescan) {
+        if (!failure.empty()) return;
+        std::map<int, std::string> present;
+        try {
+            if (rescan) keres.RescanDevices();
+            PortRecords records;
+            keres.BuildPortList(records);
+            for (const std::string& record : records) {
+                const std::string com = PortNameOf(record);
+                if (PresenceOf(record) == RecordPresence::Present && !com.empty())
+                    present.emplace(StrToInt(com.substr(3)), record);
+            }
+        } catch (const OrbiqaError& e) {
+            failure = e.what();
+            loop.quit();
+            return;
+        }
+        for (const auto& [number, record] : shown) {
+            const auto now = present.find(number);
+            if (now == present.end() || now->second != record) print(false, record);
+        }
+        for (const auto& [number, record] : present) {
+            const auto before = shown.find(number);
+            if (before == shown.end() || before->second != record) print(true, record);
+        }
+        shown = std::move(present);
+    };
+
+    QObject context;
+    const std::unique_ptr<DeviceWatcher> watcher = CreateSystemDeviceWatcher();
+    // Started before the first list, so that nothing between the two goes unseen.
+    watcher->Start([&](const DeviceEvent& event) {
+        QMetaObject::invokeMethod(&context, [&, event] {
+            reader->NoteDeviceEvent(event);
+            refresh(true);
+        }, Qt::QueuedConnection);
+    });
+    refresh(true);
+    QTimer presenceCheck;
+    QObject::connect(&presenceCheck, &QTimer::timeout, &context, [&] { refresh(false); });
+    presenceCheck.start(kPresenceCheckMs);
+    InterruptWatch interrupts;
+    interrupts.onInterrupt = [&](int) { loop.quit(); };
+    if (failure.empty()) loop.exec();
+    watcher->Stop();
+    if (!failure.empty()) throw CliFailure(kExitPort, "cannot list the ports: " + failure);
+    return kExitOk;
+}
+
 int RunPorts(const ParsedArgs& args, Io& io) {
+    const bool json = args.Flag("--json");
+    if (args.Flag("--watch")) return WatchPorts(json, io);
     PortRecords records;
     try {
         SorosKeres keres(CreateSystemRegistryReader());
@@ -22,30 +121,13 @@ int RunPorts(const ParsedArgs& args, Io& io) {
     } catch (const OrbiqaError& e) {
         throw CliFailure(kExitPort, std::string("cannot list the ports: ") + e.what());
     }
-    const bool json = args.Flag("--json");
     if (json) io.out << "[";
     bool first = true;
     for (const std::string& record : records) {
-        const char mark =
-            !record.empty() && (record[0] == '+' || record[0] == '-') ? record[0] : ' ';
-        const std::string name = Win1250ToUtf8(RecordName(record));
-        const std::string description = Win1250ToUtf8(RecordDescription(record));
-        if (!json) {
-            io.out << mark << ' ' << name << '\t' << description << '\n';
-            continue;
-        }
-        const auto open = name.rfind("(COM");
-        const auto close = name.find(')', open == std::string::npos ? 0 : open);
-        const std::string com = open != std::string::npos && close != std::string::npos
-                                    ? name.substr(open + 1, close - open - 1)
-                                    : std::string();
-        const std::string device =
-            com.empty() ? std::string() : ResolvePortDevice(com).value_or("");
-        io.out << (first ? "\n" : ",\n") << "  {\"port\": " << JsonQuote(com)
-               << ", \"device\": " << JsonQuote(device)
-               << ", \"present\": " << (mark == '+' ? "true" : "false")
-               << ", \"name\": " << JsonQuote(name)
-               << ", \"description\": " << JsonQuote(description) << "}";
+        if (json)
+            io.out << (first ? "\n" : ",\n") << "  {" << PortJson(record) << "}";
+        else
+            io.out << PortLine(MarkOf(record), record) << '\n';
         first = false;
     }
     if (json) io.out << (first ? "]\n" : "\n]\n");
@@ -56,7 +138,7 @@ int RunPorts(const ParsedArgs& args, Io& io) {
 
 CommandDef PortsCommand() {
     return {"ports",
-            "ports [--json]",
+            "ports [--json] [--watch]",
             "list the serial ports as the port chooser shows them",
             "One port a line, in port number order: a mark (\"+\" present now, \"-\" known but "
             "absent),\n"
@@ -67,8 +149,12 @@ CommandDef PortsCommand() {
             "--json prints an array of {\"port\": \"COMn\", \"device\": PATH, \"present\": BOOL, "
             "\"name\": ...,\n"
             "\"description\": ...}. Nothing is opened. Exit status 3 when the list cannot be "
-            "built.\n",
-            {JsonOption()},
+            "built.\n"
+            "--watch prints the present ports, then one line per port that arrives (\"+\") or goes "
+            "(\"-\"),\n"
+            "as soon as the system reports it, until interrupted; with --json one object a line,\n"
+            "{\"event\": \"arrived\" or \"removed\", \"port\": ..., and the members above}.\n",
+            {JsonOption(), {"--watch", "", "follow arrivals and removals until interrupted"}},
             0,
             0,
             RunPorts};

@@ -4,6 +4,7 @@
 
 #include "CommandLine.h"
 #include "ModuleSession.h"
+#include "platform/PortLinkOwner.h"
 #include "platform/PortLinks.h"
 
 namespace orbiqa::cli {
@@ -19,10 +20,22 @@ std::string Canonical(const std::string& path) {
     return ec ? path : canonical.string();
 }
 
+// A link left by a program that ended may lead to a terminal another program now holds; writing
+// the module's frames into it would disturb that program.
+std::string Refused(const std::string& com) {
+    const std::string link = PortLinkFolder() + "/" + com;
+    if (const auto maker = EndedPortLinkMaker(link))
+        throw CliFailure(kExitPort, "cannot open " + com + ": its port link " + link +
+                                        " was made by a program that has ended (process " +
+                                        std::to_string(*maker) +
+                                        "); the terminal it leads to may belong to another program now");
+    return com;
+}
+
 }  // namespace
 
 std::string ResolvePortArgument(const std::string& text) {
-    if (!IsDevicePath(text)) return ParsePortName(text);
+    if (!IsDevicePath(text)) return Refused(ParsePortName(text));
     const std::string wanted = Canonical(text);
     // A link of the port-link folder names the device first, as it does when the port opens.
     for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {

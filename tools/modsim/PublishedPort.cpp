@@ -8,6 +8,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "base/FileStore.h"
+#include "platform/PortLinkOwner.h"
+
 namespace orbiqa::modsim {
 namespace {
 
@@ -16,11 +19,12 @@ namespace fs = std::filesystem;
 constexpr int kFirstAutoPort = 90;
 constexpr int kLastAutoPort = 96;
 
-// A link is stale when whatever it points at is gone: a simulator that was killed.
+// A link is stale when whatever it points at is gone, or when the simulator that made it was
+// killed and its terminal's number may since have gone to another process.
 bool IsStale(const fs::path& link) {
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(link, ec))) return false;
-    return !fs::exists(fs::status(link, ec));
+    return !fs::exists(fs::status(link, ec)) || EndedPortLinkMaker(link.string());
 }
 
 }  // namespace
@@ -48,8 +52,20 @@ PublishedPort::PublishedPort(const std::string& folder, std::optional<int> comNu
 }
 
 bool PublishedPort::TryCreate(const std::string& link) {
-    if (IsStale(link)) ::unlink(link.c_str());
-    if (::symlink(target_.c_str(), link.c_str()) == 0) return true;
+    if (IsStale(link)) {
+        ::unlink(link.c_str());
+        RemovePortLinkOwner(link);
+    }
+    if (::symlink(target_.c_str(), link.c_str()) == 0) {
+        // Who made the link, so that it is known dead if this process is killed.
+        try {
+            RecordPortLinkOwner(link, target_);
+        } catch (const EFileStoreError& e) {
+            ::unlink(link.c_str());
+            throw std::runtime_error("cannot record the owner of '" + link + "': " + e.what());
+        }
+        return true;
+    }
     if (errno == EEXIST) return false;
     throw std::runtime_error("cannot create the link '" + link + "': " + std::strerror(errno));
 }
@@ -60,7 +76,10 @@ void PublishedPort::Remove() {
     if (linkPath_.empty()) return;
     std::error_code ec;
     // Only our own link: another simulator may have taken the name over meanwhile.
-    if (fs::read_symlink(linkPath_, ec) == fs::path(target_)) ::unlink(linkPath_.c_str());
+    if (fs::read_symlink(linkPath_, ec) == fs::path(target_)) {
+        ::unlink(linkPath_.c_str());
+        RemovePortLinkOwner(linkPath_);
+    }
     linkPath_.clear();
 }
 

@@ -28,7 +28,7 @@
 
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 #include "link/ModuleLink.h"
 #include "params/SettingsForm.h"
 #include "ports/PortChooserScreenshot.h"

@@ -1,4 +1,4 @@
-#include "link/FakeSerialDevice.h"
+#include "FakeSerialDevice.h"
 
 #include <cerrno>
 #include <utility>
@@ -134,6 +134,16 @@ void FakeSerialDevice::StopWaiting() {
 void FakeSerialDevice::ResetStop() {
     std::lock_guard lock(mutex_);
     stop_ = false;
+}
+
+void FakeSerialDevice::CountLineErrors(const LineErrorCounts& counts) {
+    std::lock_guard lock(mutex_);
+    lineErrors_ = counts;
+}
+
+LineErrorCounts FakeSerialDevice::TakeLineErrors() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(lineErrors_, LineErrorCounts{});
 }
 
 }  // namespace orbiqa

@@ -30,6 +30,8 @@ public:
     /// from then on every call on it fails with EIO, as with a hang-up.
     void FailAfterNextArrival();
     std::vector<std::uint8_t> TakeWritten();
+    /// Line errors that the next TakeLineErrors reports.
+    void CountLineErrors(const LineErrorCounts& counts);
     Failures& Fail() { return failures_; }
     int OpenCount() const;
     int CloseCount() const;
@@ -49,6 +51,7 @@ public:
     WaitResult WaitForEvent() override;
     void StopWaiting() override;
     void ResetStop() override;
+    LineErrorCounts TakeLineErrors() override;
 
 private:
     mutable std::mutex mutex_;
@@ -63,6 +66,7 @@ private:
     int opens_ = 0;
     int closes_ = 0;
     std::string lastPort_;
+    LineErrorCounts lineErrors_;
 };
 
 }  // namespace orbiqa
