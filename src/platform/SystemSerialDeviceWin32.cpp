@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "link/NetworkPort.h"
 #include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
 #include "platform/Win32SerialDevice.h"
@@ -33,6 +34,7 @@ bool IsPermissionDenied(int) {
 }
 
 std::string SystemErrorText(int systemCode) {
+    if (std::string network = NetworkPortErrorText(systemCode); !network.empty()) return network;
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
