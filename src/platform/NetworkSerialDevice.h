@@ -3,7 +3,8 @@
 // (the line settings and purges travel to the server), "socket://HOST:PORT" carries the bytes as
 // they are. It behaves as a local port does towards the port above it: reads never wait, writes
 // are bounded, the event thread wakes on arrival, on a stop and on the connection's end, and a
-// second client that the server turns away gets "busy".
+// second client that the server turns away gets "busy". The same on every system: the socket
+// underneath is NetworkSocket.
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -15,6 +16,7 @@
 #include "link/NetworkPort.h"
 #include "link/SerialDevice.h"
 #include "link/TelnetComPort.h"
+#include "platform/NetworkSocket.h"
 
 namespace orbiqa {
 
@@ -58,23 +60,20 @@ public:
     std::uint8_t ServerStopSize() const;
 
 private:
-    using Clock = std::chrono::steady_clock;
+    using Clock = NetworkSocket::Clock;
 
-    int Connect(const NetworkPortAddress& address);
-    int Negotiate(bool rfc2217);
+    int Negotiate();
     /// Reads what the socket holds without waiting, decoding it into rx_. Caller holds mutex_.
     void DrainLocked();
     /// Sends control bytes the decoder produced, without waiting; the rest waits for the next
     /// write. Caller holds mutex_.
     void FlushControlLocked();
-    /// Sends all bytes before the deadline; 0, ETIMEDOUT (bytes left), ECANCELED or the error.
+    /// Sends all bytes (after any control bytes waiting) before the deadline; 0, kTimedOut
+    /// (bytes left), kCancelled or the error. sent counts the bytes of data sent.
     int SendAll(const std::vector<std::uint8_t>& bytes, std::size_t& sent, Clock::time_point deadline);
-    /// Waits for the socket (events) or the stop pipe until the deadline: 1 socket ready, 0 time
-    /// out, -1 stopped, -2 failed.
-    int WaitSocket(short events, Clock::time_point deadline);
+    int LostError() const;  // caller holds mutex_
 
-    int fd_ = -1;
-    int stopPipe_[2] = {-1, -1};
+    NetworkSocket socket_;
     bool rfc2217_ = false;
     int writeMultiplierMs_ = 0;
     int writeConstantMs_ = 0;

@@ -157,8 +157,9 @@ TEST_F(NetworkPortTest, ProvisionThroughSeveralServersAtOnceAndThroughPyserial) 
 TEST_F(NetworkPortTest, ServerKilledMidTransferIsNoSuccessAndWritesNoFile) {
     StartModule({"--reply-delay", "300"});
     auto server = Ser2net(true);
-    CliProcess read({"read", Path("cut.VR3"), "-p", Rfc2217(server->Port())}, config.Path());
-    ASSERT_TRUE(WaitUntil([&] { return SocketsInState(server->Port(), "01") > 0; }));
+    // The progress bar (standard error at a terminal) shows the transfer under way.
+    CliProcess read({"read", Path("cut.VR3"), "-p", Rfc2217(server->Port())}, config.Path(), true);
+    ASSERT_TRUE(read.WaitForError("read [#", 20000));
     server->Kill(SIGKILL);
     const CliResult r = read.Finish(20000);
     EXPECT_EQ(r.status, 3) << r.err;

@@ -1,4 +1,6 @@
 // ports: the port list as the chooser builds it.
+#include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <ostream>
 
@@ -8,11 +10,33 @@
 #include "base/Win1250.h"
 #include "platform/SystemRegistryReader.h"
 #include "platform/PortLinks.h"
+#include "link/NetworkPort.h"
 #include "ports/SorosKeres.h"
 
 namespace orbiqa::cli {
 
 namespace {
+
+const char* const kNetworkDescription = "(network port)";
+
+// The network ports given with -p, then the one of $ORBIQA_PORT, each once; a -p that is no
+// network port is a usage error, since local ports are listed anyway.
+std::vector<std::string> NamedNetworkPorts(const ParsedArgs& args) {
+    std::vector<std::string> named;
+    auto add = [&named](const std::string& address) {
+        if (std::find(named.begin(), named.end(), address) == named.end()) named.push_back(address);
+    };
+    for (const std::string& text : args.Values("--port")) {
+        if (!LooksLikeNetworkPort(text))
+            throw CliFailure(kExitUsage, "ports: -p names a network port to list, not '" + text + "'");
+        add(ParsePortName(text));
+    }
+    const char* fromEnvironment = std::getenv("ORBIQA_PORT");
+    if (fromEnvironment && LooksLikeNetworkPort(fromEnvironment)) {
+        if (const auto address = ParseNetworkPort(fromEnvironment)) add(address->Text());
+    }
+    return named;
+}
 
 int RunPorts(const ParsedArgs& args, Io& io) {
     PortRecords records;
@@ -25,6 +49,17 @@ int RunPorts(const ParsedArgs& args, Io& io) {
     const bool json = args.Flag("--json");
     if (json) io.out << "[";
     bool first = true;
+    // Network ports are not discovered: those the user names are listed first, unopened.
+    for (const std::string& address : NamedNetworkPorts(args)) {
+        if (!json) {
+            io.out << "  " << address << '\t' << kNetworkDescription << '\n';
+            continue;
+        }
+        io.out << (first ? "\n" : ",\n") << "  {\"port\": " << JsonQuote(address)
+               << ", \"device\": \"\", \"present\": null, \"name\": " << JsonQuote(address)
+               << ", \"description\": " << JsonQuote(kNetworkDescription) << "}";
+        first = false;
+    }
     for (const std::string& record : records) {
         const char mark =
             !record.empty() && (record[0] == '+' || record[0] == '-') ? record[0] : ' ';
@@ -56,7 +91,7 @@ int RunPorts(const ParsedArgs& args, Io& io) {
 
 CommandDef PortsCommand() {
     return {"ports",
-            "ports [--json]",
+            "ports [-p NETWORK-PORT]... [--json]",
             "list the serial ports as the port chooser shows them",
             "One port a line, in port number order: a mark (\"+\" present now, \"-\" known but "
             "absent),\n"
@@ -64,11 +99,15 @@ CommandDef PortsCommand() {
             "maker and\n"
             "the devices attached). The simulator's ports appear as \"Pseudo terminal - pts/N "
             "(COMn)\".\n"
+            "Network ports (rfc2217://HOST:PORT, socket://HOST:PORT) are not discovered: those "
+            "named with -p\n"
+            "(once per port) and in $ORBIQA_PORT come first, with a blank mark and \"(network "
+            "port)\".\n"
             "--json prints an array of {\"port\": \"COMn\", \"device\": PATH, \"present\": BOOL, "
             "\"name\": ...,\n"
             "\"description\": ...}. Nothing is opened. Exit status 3 when the list cannot be "
             "built.\n",
-            {JsonOption()},
+            {JsonOption(), {"--port", "NETWORK-PORT", "a network port to list; once per port", "-p", true}},
             0,
             0,
             RunPorts};
