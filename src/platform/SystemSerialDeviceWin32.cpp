@@ -4,6 +4,8 @@
 #include <cctype>
 
 #include "link/NetworkPort.h"
+#include "link/PortFormDevice.h"
+#include "platform/NetworkSerialDevice.h"
 #include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
 #include "platform/Win32SerialDevice.h"
@@ -11,7 +13,8 @@
 namespace orbiqa {
 
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
-    return std::make_unique<Win32SerialDevice>();
+    return std::make_unique<PortFormDevice>(std::make_unique<Win32SerialDevice>(),
+                                            std::make_unique<NetworkSerialDevice>());
 }
 
 std::optional<std::string> ResolvePortDevice(const std::string& comName) {
