@@ -2,8 +2,10 @@
 // front of orbiqa-modsim, on loopback only; and the failures a network adds: nobody listening,
 // a server that refuses or ignores the COM port option, a server turning a second client away
 // and a server killed mid-transfer.
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/socket.h>
 
 #include <atomic>
@@ -209,6 +211,69 @@ TEST_F(NetworkPortTest, ServerThatRefusesOrIgnoresTheOptionIsNotAPort) {
     ScriptedPeer silent({});
     orbiqa::NetworkSerialDevice device;
     EXPECT_EQ(device.Open(Rfc2217(silent.Port())), orbiqa::kNetNoNegotiation);
+}
+
+// A network namespace of the test's own whose loopback delays every packet: the line of a
+// module at a distant site. The test thread enters it, so that the simulator, the server and the
+// program it starts all live there, and leaves it at the end.
+class DelayedNamespace {
+public:
+    explicit DelayedNamespace(int delayMs) : name_("orbiqa-latency-" + std::to_string(::getpid())) {
+        if (::geteuid() != 0) {
+            reason_ = "making a network namespace needs root";
+            return;
+        }
+        if (!Run("ip netns add " + name_)) {
+            reason_ = "ip netns add failed (iproute2 missing or namespaces not allowed)";
+            return;
+        }
+        created_ = true;
+        if (!Run("ip -n " + name_ + " link set lo up")) {
+            reason_ = "cannot bring up the namespace's loopback";
+            return;
+        }
+        if (!Run("ip netns exec " + name_ + " tc qdisc add dev lo root netem delay " +
+                 std::to_string(delayMs) + "ms")) {
+            reason_ = "this machine's kernel has no netem queueing discipline (sch_netem), so no "
+                      "delay can be added";
+            return;
+        }
+        home_ = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
+        const int target = ::open(("/var/run/netns/" + name_).c_str(), O_RDONLY | O_CLOEXEC);
+        entered_ = home_ >= 0 && target >= 0 && ::setns(target, CLONE_NEWNET) == 0;
+        if (target >= 0) ::close(target);
+        if (!entered_) reason_ = "cannot enter the namespace";
+    }
+    ~DelayedNamespace() {
+        if (entered_) ::setns(home_, CLONE_NEWNET);
+        if (home_ >= 0) ::close(home_);
+        if (created_) Run("ip netns del " + name_);
+    }
+    bool Entered() const { return entered_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    static bool Run(const std::string& command) {
+        return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+    }
+    std::string name_, reason_;
+    int home_ = -1;
+    bool created_ = false, entered_ = false;
+};
+
+TEST_F(NetworkPortTest, ReadAndWriteOverALineWithAddedLatency) {
+    constexpr int kDelayMs = 40;  // each way: 80 ms more for every request and its reply
+    DelayedNamespace line(kDelayMs);
+    if (!line.Entered()) GTEST_SKIP() << line.Reason();
+    StartModule();
+    const auto server = Ser2net(true);
+    const std::string port = Rfc2217(server->Port());
+    const CliResult read = Cli({"read", Path("far.VR3"), "-p", port});
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_TRUE(std::equal(moduleBytes.begin(), moduleBytes.begin() + kModuleBytes,
+                           ReadFile(Path("far.VR3")).begin()));
+    const CliResult write = Cli({"write", memoryFile, "-p", port, "--verify"});
+    EXPECT_EQ(write.status, 0) << write.err;
 }
 
 TEST(NetworkSerialDevice, EscapesOnTheWireAndInterruptsAWait) {
