@@ -75,16 +75,22 @@ std::optional<NetworkPortAddress> ParseNetworkPort(std::string_view text) {
 
 std::string NetworkPortErrorText(int code) {
     switch (code) {
-        case kNetNameNotFound: return "the host name is not known";
-        case kNetResolveTimedOut: return "the host name could not be looked up in time";
-        case kNetOptionRefused: return "the server refused the COM port option (RFC 2217)";
+        case kNetNameNotFound:
+            return "the host name is not known";
+        case kNetResolveTimedOut:
+            return "the host name could not be looked up in time";
+        case kNetOptionRefused:
+            return "the server refused the COM port option (RFC 2217)";
         case kNetNoNegotiation:
             return "the server did not answer the COM port option (RFC 2217) in time";
         case kNetServerClosed:
             return "the server closed the connection at once (its serial device may be missing)";
-        case kNetBadAddress: return "not a network port address (rfc2217://HOST:PORT, socket://HOST:PORT)";
-        case kNetResolveFailed: return "the host name could not be looked up";
-        default: return {};
+        case kNetBadAddress:
+            return "not a network port address (rfc2217://HOST:PORT, socket://HOST:PORT)";
+        case kNetResolveFailed:
+            return "the host name could not be looked up";
+        default:
+            return {};
     }
 }
 

@@ -31,13 +31,13 @@ bool LooksLikeNetworkPort(std::string_view text);
 /// system's own numbers so that the port's error can carry them as its system code.
 enum NetworkPortError : int {
     kNetErrorBase = 0x4E430000,
-    kNetNameNotFound = kNetErrorBase + 1,      // the host name does not resolve
-    kNetResolveTimedOut = kNetErrorBase + 2,   // name resolution took too long
-    kNetOptionRefused = kNetErrorBase + 3,     // the server refused the COM port option
-    kNetNoNegotiation = kNetErrorBase + 4,     // the server did not answer the negotiation
-    kNetServerClosed = kNetErrorBase + 5,      // the server closed the connection while it opened
-    kNetBadAddress = kNetErrorBase + 6,        // the text is no network port address
-    kNetResolveFailed = kNetErrorBase + 7,     // name resolution failed otherwise
+    kNetNameNotFound = kNetErrorBase + 1,     // the host name does not resolve
+    kNetResolveTimedOut = kNetErrorBase + 2,  // name resolution took too long
+    kNetOptionRefused = kNetErrorBase + 3,    // the server refused the COM port option
+    kNetNoNegotiation = kNetErrorBase + 4,    // the server did not answer the negotiation
+    kNetServerClosed = kNetErrorBase + 5,     // the server closed the connection while it opened
+    kNetBadAddress = kNetErrorBase + 6,       // the text is no network port address
+    kNetResolveFailed = kNetErrorBase + 7,    // name resolution failed otherwise
 };
 
 /// The text of one of the numbers above; empty for any other number.

@@ -17,15 +17,21 @@ int PortFormDevice::SetupQueues(int inputSize, int outputSize) {
     return current_->SetupQueues(inputSize, outputSize);
 }
 
-int PortFormDevice::ApplyLineSettings() { return current_->ApplyLineSettings(); }
+int PortFormDevice::ApplyLineSettings() {
+    return current_->ApplyLineSettings();
+}
 
 int PortFormDevice::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs) {
     return current_->ApplyTimeouts(writeMultiplierMs, writeConstantMs);
 }
 
-int PortFormDevice::Purge() { return current_->Purge(); }
+int PortFormDevice::Purge() {
+    return current_->Purge();
+}
 
-void PortFormDevice::Close() { current_->Close(); }
+void PortFormDevice::Close() {
+    current_->Close();
+}
 
 long PortFormDevice::Write(const std::uint8_t* data, std::size_t count, int& error) {
     return current_->Write(data, count, error);
@@ -35,9 +41,13 @@ long PortFormDevice::Read(std::uint8_t* data, std::size_t count, int& error) {
     return current_->Read(data, count, error);
 }
 
-long PortFormDevice::PendingInput(int& error) { return current_->PendingInput(error); }
+long PortFormDevice::PendingInput(int& error) {
+    return current_->PendingInput(error);
+}
 
-SerialDevice::WaitResult PortFormDevice::WaitForEvent() { return current_->WaitForEvent(); }
+SerialDevice::WaitResult PortFormDevice::WaitForEvent() {
+    return current_->WaitForEvent();
+}
 
 void PortFormDevice::StopWaiting() {
     local_->StopWaiting();

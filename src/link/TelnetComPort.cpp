@@ -178,10 +178,10 @@ void TelnetComPort::SendComPort(std::uint8_t command, const Bytes& value, bool a
 }
 
 void TelnetComPort::QueueLineSettings() {
-    SendComPort(kSetBaudRate, {static_cast<std::uint8_t>(kBaudRate >> 24),
-                               static_cast<std::uint8_t>(kBaudRate >> 16),
-                               static_cast<std::uint8_t>(kBaudRate >> 8),
-                               static_cast<std::uint8_t>(kBaudRate)});
+    SendComPort(
+        kSetBaudRate,
+        {static_cast<std::uint8_t>(kBaudRate >> 24), static_cast<std::uint8_t>(kBaudRate >> 16),
+         static_cast<std::uint8_t>(kBaudRate >> 8), static_cast<std::uint8_t>(kBaudRate)});
     SendComPort(kSetDataSize, {kDataBits});
     SendComPort(kSetParity, {kParityNone});
     SendComPort(kSetStopSize, {kOneStopBit});

@@ -11,7 +11,9 @@ constexpr int kPurgeSendMs = 1000;
 
 NetworkSerialDevice::NetworkSerialDevice() = default;
 
-NetworkSerialDevice::~NetworkSerialDevice() { Close(); }
+NetworkSerialDevice::~NetworkSerialDevice() {
+    Close();
+}
 
 int NetworkSerialDevice::Open(const std::string& portName) {
     if (socket_.IsOpen()) return NetworkSocket::kBusy;
@@ -60,17 +62,25 @@ int NetworkSerialDevice::Negotiate() {
             if (rfc2217_ && telnet_.SettingsAcknowledged()) return 0;
         }
         switch (socket_.WaitFor(false, deadline)) {
-            case NetworkSocket::Wait::Ready: break;
-            case NetworkSocket::Wait::TimedOut: return rfc2217_ ? kNetNoNegotiation : 0;
-            case NetworkSocket::Wait::Stopped: return NetworkSocket::kCancelled;
-            case NetworkSocket::Wait::Failed: return NetworkSocket::kBroken;
+            case NetworkSocket::Wait::Ready:
+                break;
+            case NetworkSocket::Wait::TimedOut:
+                return rfc2217_ ? kNetNoNegotiation : 0;
+            case NetworkSocket::Wait::Stopped:
+                return NetworkSocket::kCancelled;
+            case NetworkSocket::Wait::Failed:
+                return NetworkSocket::kBroken;
         }
     }
 }
 
-int NetworkSerialDevice::SetupQueues(int, int) { return socket_.IsOpen() ? 0 : NetworkSocket::kNotOpen; }
+int NetworkSerialDevice::SetupQueues(int, int) {
+    return socket_.IsOpen() ? 0 : NetworkSocket::kNotOpen;
+}
 
-int NetworkSerialDevice::ApplyLineSettings() { return socket_.IsOpen() ? 0 : NetworkSocket::kNotOpen; }
+int NetworkSerialDevice::ApplyLineSettings() {
+    return socket_.IsOpen() ? 0 : NetworkSocket::kNotOpen;
+}
 
 int NetworkSerialDevice::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs) {
     writeMultiplierMs_ = writeMultiplierMs;
@@ -259,16 +269,23 @@ SerialDevice::WaitResult NetworkSerialDevice::WaitForEvent() {
         }
         switch (socket_.WaitFor(false, Clock::time_point::max())) {
             case NetworkSocket::Wait::Ready:
-            case NetworkSocket::Wait::TimedOut: break;
-            case NetworkSocket::Wait::Stopped: return WaitResult::Stopped;
-            case NetworkSocket::Wait::Failed: return WaitResult::Failed;
+            case NetworkSocket::Wait::TimedOut:
+                break;
+            case NetworkSocket::Wait::Stopped:
+                return WaitResult::Stopped;
+            case NetworkSocket::Wait::Failed:
+                return WaitResult::Failed;
         }
     }
 }
 
-void NetworkSerialDevice::StopWaiting() { socket_.Stop(); }
+void NetworkSerialDevice::StopWaiting() {
+    socket_.Stop();
+}
 
-void NetworkSerialDevice::ResetStop() { socket_.ResetStop(); }
+void NetworkSerialDevice::ResetStop() {
+    socket_.ResetStop();
+}
 
 std::uint32_t NetworkSerialDevice::ServerBaudRate() const {
     std::lock_guard lock(mutex_);

@@ -70,7 +70,8 @@ private:
     void FlushControlLocked();
     /// Sends all bytes (after any control bytes waiting) before the deadline; 0, kTimedOut
     /// (bytes left), kCancelled or the error. sent counts the bytes of data sent.
-    int SendAll(const std::vector<std::uint8_t>& bytes, std::size_t& sent, Clock::time_point deadline);
+    int SendAll(const std::vector<std::uint8_t>& bytes, std::size_t& sent,
+                Clock::time_point deadline);
     int LostError() const;  // caller holds mutex_
 
     NetworkSocket socket_;
@@ -78,12 +79,12 @@ private:
     int writeMultiplierMs_ = 0;
     int writeConstantMs_ = 0;
 
-    std::mutex sendMutex_;     // keeps one sender's bytes together
+    std::mutex sendMutex_;      // keeps one sender's bytes together
     mutable std::mutex mutex_;  // everything below
     TelnetComPort telnet_;
     std::deque<std::uint8_t> rx_;
     std::vector<std::uint8_t> control_;  // answers to the server not yet sent
-    std::string closingText_;           // what the server said before it closed while opening
+    std::string closingText_;            // what the server said before it closed while opening
     bool lost_ = false;
     int lostError_ = 0;
 };

@@ -21,7 +21,7 @@ public:
     static const int kCancelled;  // a stop ended the operation
     static const int kTimedOut;
     static const int kBusy;
-    static const int kBroken;     // the connection is gone
+    static const int kBroken;  // the connection is gone
     static const int kNotOpen;
 
     NetworkSocket();

@@ -57,7 +57,8 @@ void RunLookup(const std::shared_ptr<Lookup>& lookup, const std::string& host,
     if (r == 0) {
         for (const addrinfo* a = list; a; a = a->ai_next) {
             Endpoint e;
-            e.length = static_cast<socklen_t>(std::min<std::size_t>(a->ai_addrlen, sizeof e.address));
+            e.length =
+                static_cast<socklen_t>(std::min<std::size_t>(a->ai_addrlen, sizeof e.address));
             std::copy_n(reinterpret_cast<const std::uint8_t*>(a->ai_addr), e.length,
                         reinterpret_cast<std::uint8_t*>(&e.address));
             endpoints.push_back(e);
@@ -124,14 +125,15 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
     const auto deadline = Clock::now() + std::chrono::milliseconds(connectTimeoutMs);
     int error = ECONNREFUSED;
     for (const Endpoint& endpoint : endpoints) {
-        const int fd = ::socket(endpoint.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                IPPROTO_TCP);
+        const int fd = ::socket(endpoint.address.ss_family,
+                                SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
         if (fd < 0) {
             error = errno;
             continue;
         }
         os_->fd = fd;
-        int r = ::connect(fd, reinterpret_cast<const sockaddr*>(&endpoint.address), endpoint.length);
+        int r =
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&endpoint.address), endpoint.length);
         if (r != 0 && errno == EINPROGRESS) {
             const Wait w = WaitFor(true, deadline);
             if (w == Wait::Ready) {
@@ -149,7 +151,8 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
             setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepAliveIdleS, sizeof kKeepAliveIdleS);
-            setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepAliveIntervalS, sizeof kKeepAliveIntervalS);
+            setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepAliveIntervalS,
+                       sizeof kKeepAliveIntervalS);
             setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepAliveProbes, sizeof kKeepAliveProbes);
             return 0;
         }
@@ -160,7 +163,9 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
     return error;
 }
 
-bool NetworkSocket::IsOpen() const { return os_->fd >= 0; }
+bool NetworkSocket::IsOpen() const {
+    return os_->fd >= 0;
+}
 
 void NetworkSocket::Close() {
     if (os_->fd < 0) return;

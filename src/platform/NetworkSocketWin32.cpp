@@ -82,7 +82,8 @@ int Resolve(const NetworkPortAddress& address, int timeoutMs, std::vector<Endpoi
                                    [&] { return lookup->finished; }))
             return kNetResolveTimedOut;
     }
-    if (lookup->result == WSAHOST_NOT_FOUND || lookup->result == WSANO_DATA) return kNetNameNotFound;
+    if (lookup->result == WSAHOST_NOT_FOUND || lookup->result == WSANO_DATA)
+        return kNetNameNotFound;
     if (lookup->result != 0) return kNetResolveFailed;
     if (lookup->endpoints.empty()) return kNetNameNotFound;
     endpoints = lookup->endpoints;
@@ -144,7 +145,9 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
             for (;;) {
                 const Wait w = WaitFor(true, deadline);
                 if (w != Wait::Ready) {
-                    error = w == Wait::TimedOut ? WSAETIMEDOUT : w == Wait::Stopped ? ERROR_OPERATION_ABORTED : WSAECONNABORTED;
+                    error = w == Wait::TimedOut  ? WSAETIMEDOUT
+                            : w == Wait::Stopped ? ERROR_OPERATION_ABORTED
+                                                 : WSAECONNABORTED;
                     break;
                 }
                 WSANETWORKEVENTS events{};
@@ -163,8 +166,10 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
         }
         if (r == 0) {
             const BOOL one = TRUE;
-            setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-            setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&one), sizeof one);
+            setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
+                       sizeof one);
+            setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&one),
+                       sizeof one);
             // The connection's event stays signalled for data that was already there.
             WSASetEvent(event);
             return 0;
@@ -175,7 +180,9 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
     return error;
 }
 
-bool NetworkSocket::IsOpen() const { return os_->socket != INVALID_SOCKET; }
+bool NetworkSocket::IsOpen() const {
+    return os_->socket != INVALID_SOCKET;
+}
 
 void NetworkSocket::Close() {
     if (os_->socket != INVALID_SOCKET) closesocket(os_->socket);
@@ -220,12 +227,14 @@ NetworkSocket::Wait NetworkSocket::WaitFor(bool forWriting, Clock::time_point de
         FD_ZERO(&errors);
         FD_SET(os_->socket, &errors);
         timeval now{0, 0};
-        const int r = ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, &errors, &now);
+        const int r =
+            ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, &errors, &now);
         if (r < 0) return Wait::Failed;
         if (r > 0) return Wait::Ready;
         WSAResetEvent(os_->socketEvent);
         const HANDLE handles[2] = {os_->stop, os_->socketEvent};
-        const DWORD woken = WSAWaitForMultipleEvents(2, handles, FALSE, RemainingMs(deadline), FALSE);
+        const DWORD woken =
+            WSAWaitForMultipleEvents(2, handles, FALSE, RemainingMs(deadline), FALSE);
         if (woken == WSA_WAIT_EVENT_0) return Wait::Stopped;
         if (woken == WSA_WAIT_TIMEOUT) return Wait::TimedOut;
         if (woken != WSA_WAIT_EVENT_0 + 1) return Wait::Failed;
@@ -235,8 +244,12 @@ NetworkSocket::Wait NetworkSocket::WaitFor(bool forWriting, Clock::time_point de
     }
 }
 
-void NetworkSocket::Stop() { SetEvent(os_->stop); }
+void NetworkSocket::Stop() {
+    SetEvent(os_->stop);
+}
 
-void NetworkSocket::ResetStop() { ResetEvent(os_->stop); }
+void NetworkSocket::ResetStop() {
+    ResetEvent(os_->stop);
+}
 
 }  // namespace orbiqa

@@ -436,7 +436,8 @@ void TFormComPort::jhalozatiport1Click() {
     QInputDialog box(this);
     box.setObjectName("NetworkInputBox");
     box.setWindowTitle(windowTitle());
-    box.setLabelText(QString::fromUtf8("Hálózati port címe (rfc2217://GÉP:PORT vagy socket://GÉP:PORT):"));
+    box.setLabelText(
+        QString::fromUtf8("Hálózati port címe (rfc2217://GÉP:PORT vagy socket://GÉP:PORT):"));
     box.setTextValue(QStringLiteral("rfc2217://"));
     box.setOkButtonText("OK");
     box.setCancelButtonText("Cancel");

@@ -15,10 +15,10 @@ using Bytes = TelnetComPort::Bytes;
 
 namespace {
 
-constexpr std::uint8_t IAC = TelnetComPort::kIac, SB = TelnetComPort::kSb,
-                       SE = TelnetComPort::kSe, WILL = TelnetComPort::kWill,
-                       WONT = TelnetComPort::kWont, DO = TelnetComPort::kDo,
-                       DONT = TelnetComPort::kDont, COM = TelnetComPort::kOptComPort;
+constexpr std::uint8_t IAC = TelnetComPort::kIac, SB = TelnetComPort::kSb, SE = TelnetComPort::kSe,
+                       WILL = TelnetComPort::kWill, WONT = TelnetComPort::kWont,
+                       DO = TelnetComPort::kDo, DONT = TelnetComPort::kDont,
+                       COM = TelnetComPort::kOptComPort;
 
 Bytes Feed(TelnetComPort& t, const Bytes& in) {
     Bytes data;
@@ -36,8 +36,8 @@ Bytes Answer(std::uint8_t command, const Bytes& value) {
 // The server's answers to every line setting the client asks for.
 Bytes AllAnswers() {
     Bytes b;
-    for (const Bytes& a : {Answer(1, {0, 0, 0x4B, 0}), Answer(2, {8}), Answer(3, {1}), Answer(4, {1}),
-                           Answer(5, {1}), Answer(5, {8}), Answer(5, {11})})
+    for (const Bytes& a : {Answer(1, {0, 0, 0x4B, 0}), Answer(2, {8}), Answer(3, {1}),
+                           Answer(4, {1}), Answer(5, {1}), Answer(5, {8}), Answer(5, {11})})
         b.insert(b.end(), a.begin(), a.end());
     return b;
 }
@@ -58,10 +58,10 @@ TEST(NetworkPortAddress, FormsAndCanonicalText) {
         // A COM name's rule keeps a network address as it is, rather than turning it into COM1.
         EXPECT_EQ(TComPort::NormalisePortName(in), out);
     }
-    for (const char* bad : {"rfc2217://host", "rfc2217://:80", "rfc2217://host:0",
-                            "rfc2217://host:65536", "socket://host:80/x", "socket://ho st:80",
-                            "socket://[::1:80", "socket://[::1]80", "rfc2217://host:-1",
-                            "telnet://host:23", "socket://host:123456", "COM3"}) {
+    for (const char* bad :
+         {"rfc2217://host", "rfc2217://:80", "rfc2217://host:0", "rfc2217://host:65536",
+          "socket://host:80/x", "socket://ho st:80", "socket://[::1:80", "socket://[::1]80",
+          "rfc2217://host:-1", "telnet://host:23", "socket://host:123456", "COM3"}) {
         EXPECT_FALSE(ParseNetworkPort(bad)) << bad;
     }
     EXPECT_TRUE(LooksLikeNetworkPort("socket://broken"));
@@ -100,9 +100,10 @@ TEST(TelnetComPort, NegotiatesOptionAndLineSettings) {
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 3), (Bytes{IAC, DONT, 1}));
     const Bytes baud{IAC, SB, COM, 1, 0, 0, 0x4B, 0x00, IAC, SE};
     EXPECT_EQ(Bytes(out.begin() + 3, out.begin() + 13), baud);
-    for (const Bytes& setting : {Bytes{IAC, SB, COM, 2, 8, IAC, SE}, Bytes{IAC, SB, COM, 3, 1, IAC, SE},
-                                 Bytes{IAC, SB, COM, 4, 1, IAC, SE}, Bytes{IAC, SB, COM, 5, 1, IAC, SE},
-                                 Bytes{IAC, SB, COM, 5, 8, IAC, SE}, Bytes{IAC, SB, COM, 5, 11, IAC, SE}})
+    for (const Bytes& setting :
+         {Bytes{IAC, SB, COM, 2, 8, IAC, SE}, Bytes{IAC, SB, COM, 3, 1, IAC, SE},
+          Bytes{IAC, SB, COM, 4, 1, IAC, SE}, Bytes{IAC, SB, COM, 5, 1, IAC, SE},
+          Bytes{IAC, SB, COM, 5, 8, IAC, SE}, Bytes{IAC, SB, COM, 5, 11, IAC, SE}})
         EXPECT_NE(std::search(out.begin(), out.end(), setting.begin(), setting.end()), out.end());
     EXPECT_FALSE(t.SettingsAcknowledged());
 
@@ -138,7 +139,8 @@ TEST(TelnetComPort, RefusalAndHostileInput) {
     Bytes flood{IAC, SB, COM, 101};
     flood.insert(flood.end(), 100000, 0x41);
     EXPECT_TRUE(Feed(t, flood).empty());
-    EXPECT_EQ(Feed(t, {IAC, SE, 'a', IAC, SB, COM, 1, IAC, IAC, IAC, WILL, 0, 'b'}), (Bytes{'a', 'b'}));
+    EXPECT_EQ(Feed(t, {IAC, SE, 'a', IAC, SB, COM, 1, IAC, IAC, IAC, WILL, 0, 'b'}),
+              (Bytes{'a', 'b'}));
     EXPECT_FALSE(t.SettingsAcknowledged());
     // An answer nobody waits for does not count for one that is awaited.
     Feed(t, Answer(12, {3}));

@@ -34,7 +34,8 @@ protected:
 
     const std::string& Device() const { return sim->DevicePath(); }
 
-    std::unique_ptr<ServerProcess> Ser2net(bool rfc2217, const std::string& lineSettings = "9600n82") {
+    std::unique_ptr<ServerProcess> Ser2net(bool rfc2217,
+                                           const std::string& lineSettings = "9600n82") {
         auto server = StartSer2net(config.Path(), Device(), rfc2217, lineSettings);
         EXPECT_TRUE(server->Listening());
         return server;
@@ -193,12 +194,23 @@ TEST_F(NetworkPortTest, AddressesThatLeadNowhereGiveAMessageNamingThem) {
 
     const CliResult unknown = Cli({"version", "-p", "socket://no-such-host.invalid:2217"});
     EXPECT_EQ(unknown.status, 3);
-    EXPECT_THAT(unknown.err, HasSubstr("cannot open socket://no-such-host.invalid:2217: the host name"));
+    EXPECT_THAT(unknown.err,
+                HasSubstr("cannot open socket://no-such-host.invalid:2217: the host name"));
 
     const CliResult malformed = Cli({"version", "-p", "rfc2217://127.0.0.1"});
     EXPECT_EQ(malformed.status, 2);
     EXPECT_THAT(malformed.err, HasSubstr("not a network port address"));
     EXPECT_FALSE(fs::exists(Path("x.VR3")));
+}
+
+TEST_F(NetworkPortTest, PortsListsTheNetworkPortsTheUserNamed) {
+    ::setenv("ORBIQA_PORT", "socket://[::1]:4001", 1);
+    const CliResult r = Cli({"ports", "-p", "RFC2217://bench:2217", "-p", "socket://[::1]:4001"});
+    ::unsetenv("ORBIQA_PORT");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, ::testing::StartsWith("  rfc2217://bench:2217\t(network port)\n"
+                                             "  socket://[::1]:4001\t(network port)\n"));
+    EXPECT_EQ(Cli({"ports", "-p", "COM3"}).status, 2);
 }
 
 TEST_F(NetworkPortTest, ServerThatRefusesOrIgnoresTheOptionIsNotAPort) {
@@ -234,8 +246,9 @@ public:
         }
         if (!Run("ip netns exec " + name_ + " tc qdisc add dev lo root netem delay " +
                  std::to_string(delayMs) + "ms")) {
-            reason_ = "this machine's kernel has no netem queueing discipline (sch_netem), so no "
-                      "delay can be added";
+            reason_ =
+                "this machine's kernel has no netem queueing discipline (sch_netem), so no "
+                "delay can be added";
             return;
         }
         home_ = ::open("/proc/self/ns/net", O_RDONLY | O_CLOEXEC);
@@ -281,8 +294,9 @@ TEST(NetworkSerialDevice, EscapesOnTheWireAndInterruptsAWait) {
     // A peer that agrees at once and acknowledges every setting (the codec's own tests fix the
     // bytes of both).
     std::vector<std::uint8_t> agree{T::kIac, T::kDo, T::kOptComPort};
-    for (std::uint8_t c : {1, 2, 3, 4, 5, 5, 5}) agree.insert(agree.end(), {T::kIac, T::kSb, T::kOptComPort,
-                                                                             static_cast<std::uint8_t>(c + 100), 0, T::kIac, T::kSe});
+    for (std::uint8_t c : {1, 2, 3, 4, 5, 5, 5})
+        agree.insert(agree.end(), {T::kIac, T::kSb, T::kOptComPort,
+                                   static_cast<std::uint8_t>(c + 100), 0, T::kIac, T::kSe});
     ScriptedPeer peer(agree);
     orbiqa::NetworkSerialDevice device;
     ASSERT_EQ(device.Open(Rfc2217(peer.Port())), 0);
@@ -299,5 +313,6 @@ TEST(NetworkSerialDevice, EscapesOnTheWireAndInterruptsAWait) {
         return r.size() >= 4 && r[r.size() - 4] == 0x02;
     }));
     const auto r = peer.Received();
-    EXPECT_EQ(std::vector<std::uint8_t>(r.end() - 4, r.end()), (std::vector<std::uint8_t>{0x02, 0xFF, 0xFF, 0x03}));
+    EXPECT_EQ(std::vector<std::uint8_t>(r.end() - 4, r.end()),
+              (std::vector<std::uint8_t>{0x02, 0xFF, 0xFF, 0x03}));
 }

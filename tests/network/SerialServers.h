@@ -3,7 +3,9 @@
 // pseudo-terminal on this machine's loopback only: ser2net (RFC 2217 and raw) and pyserial's
 // RFC 2217 example server. Both set the modem lines of their device, which a pseudo-terminal
 // refuses, so they run with the shim that answers those requests.
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,9 +17,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace nettest {
 
@@ -50,8 +49,8 @@ inline int SocketsInState(int port, const char* state) {
             std::string slot, local, remote, st;
             fields >> slot >> local >> remote >> st;
             const auto colon = local.rfind(':');
-            if (colon != std::string::npos && std::stoi(local.substr(colon + 1), nullptr, 16) == port &&
-                st == state)
+            if (colon != std::string::npos &&
+                std::stoi(local.substr(colon + 1), nullptr, 16) == port && st == state)
                 ++n;
         }
     }
@@ -123,15 +122,16 @@ inline const char* kPyserialServer = "/usr/share/doc/python3-serial/examples/rfc
 /// ser2net serving device on a new loopback port, RFC 2217 or raw, with the device first set to
 /// lineSettings (so that a test sees whether the client's settings arrived). chardelay is off:
 /// it only holds data back.
-inline std::unique_ptr<ServerProcess> StartSer2net(const std::string& folder, const std::string& device,
-                                                   bool rfc2217,
+inline std::unique_ptr<ServerProcess> StartSer2net(const std::string& folder,
+                                                   const std::string& device, bool rfc2217,
                                                    const std::string& lineSettings = "9600n82") {
     const int port = FreeTcpPort();
     const std::string config = folder + "/ser2net-" + std::to_string(port) + ".yaml";
     std::ofstream(config) << "connection: &c\n"
                           << "  accepter: " << (rfc2217 ? "telnet(rfc2217),tcp," : "tcp,")
                           << "127.0.0.1," << port << "\n"
-                          << "  connector: serialdev," << device << "," << lineSettings << ",local\n"
+                          << "  connector: serialdev," << device << "," << lineSettings
+                          << ",local\n"
                           << "  options:\n    chardelay: false\n";
     return std::make_unique<ServerProcess>(
         std::vector<std::string>{kSer2net, "-n", "-d", "-c", config, "-P",
@@ -142,11 +142,16 @@ inline std::unique_ptr<ServerProcess> StartSer2net(const std::string& folder, co
 inline std::unique_ptr<ServerProcess> StartPyserialServer(const std::string& device) {
     const int port = FreeTcpPort();
     return std::make_unique<ServerProcess>(
-        std::vector<std::string>{"/usr/bin/python3", kPyserialServer, "-p", std::to_string(port), device},
+        std::vector<std::string>{"/usr/bin/python3", kPyserialServer, "-p", std::to_string(port),
+                                 device},
         port);
 }
 
-inline std::string Rfc2217(int port) { return "rfc2217://127.0.0.1:" + std::to_string(port); }
-inline std::string Raw(int port) { return "socket://127.0.0.1:" + std::to_string(port); }
+inline std::string Rfc2217(int port) {
+    return "rfc2217://127.0.0.1:" + std::to_string(port);
+}
+inline std::string Raw(int port) {
+    return "socket://127.0.0.1:" + std::to_string(port);
+}
 
 }  // namespace nettest

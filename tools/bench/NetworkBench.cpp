@@ -42,7 +42,8 @@ bool MeasureReads(const QString& port, int runs, Figures& figures) {
         const double cpuStart = CpuSeconds();
         const TransferResult r = session.Engine().Read();
         const double cpu = CpuSeconds() - cpuStart;
-        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double wall =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!r.Succeeded()) {
             std::printf("  read through %s FAILED at block %d\n", qPrintable(port), r.failedBlock);
             return false;
@@ -58,12 +59,14 @@ bool MeasureReads(const QString& port, int runs, Figures& figures) {
 
 bool RunNetworkReadBench(int runs) {
     ModsimProcess sim;
-    const QString com = sim.Start({QStringLiteral("--texts"), QStringLiteral("off"), QStringLiteral("--image"),
-                                   QStringLiteral("demo")});
-    const QString device = QString::fromStdString(ResolvePortDevice(com.toStdString()).value_or(""));
-    std::printf("\nRead of 15 blocks, line-timed simulator, local port against ser2net RFC 2217 on "
-                "loopback, %d runs each, median shown\n",
-                runs);
+    const QString com = sim.Start({QStringLiteral("--texts"), QStringLiteral("off"),
+                                   QStringLiteral("--image"), QStringLiteral("demo")});
+    const QString device =
+        QString::fromStdString(ResolvePortDevice(com.toStdString()).value_or(""));
+    std::printf(
+        "\nRead of 15 blocks, line-timed simulator, local port against ser2net RFC 2217 on "
+        "loopback, %d runs each, median shown\n",
+        runs);
     std::printf("  %-28s %10s %8s\n", "", "wall ms", "CPU %");
     Figures local, network;
     // The local port holds the device exclusively: measure it first, then hand it to ser2net.
@@ -72,11 +75,14 @@ bool RunNetworkReadBench(int runs) {
     Ser2netProcess server;
     const QString address = server.Start({device}).front();
     if (!MeasureReads(address, runs, network)) return false;
-    std::printf("  %-28s %10.1f %8.2f\n", qPrintable(address), network.wall * 1e3, network.cpuShare);
+    std::printf("  %-28s %10.1f %8.2f\n", qPrintable(address), network.wall * 1e3,
+                network.cpuShare);
     const double ratio = network.wall / local.wall;
-    std::printf("  ratio network/local: %.3f (goal <= %.2f); CPU %.2f %% of one core (goal < %.0f %%): %s\n",
-                ratio, kRatioGoal, network.cpuShare, kCpuGoalPercent,
-                ratio <= kRatioGoal && network.cpuShare < kCpuGoalPercent ? "met" : "MISSED");
+    std::printf(
+        "  ratio network/local: %.3f (goal <= %.2f); CPU %.2f %% of one core (goal < %.0f %%): "
+        "%s\n",
+        ratio, kRatioGoal, network.cpuShare, kCpuGoalPercent,
+        ratio <= kRatioGoal && network.cpuShare < kCpuGoalPercent ? "met" : "MISSED");
     return true;
 }
 

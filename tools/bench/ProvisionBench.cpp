@@ -143,12 +143,14 @@ bool RunNetworkProvisionBench(int runs) {
     Batch8 batch;
     std::vector<QString> devices;
     for (const QString& com : batch.ports)
-        devices.push_back(QString::fromStdString(ResolvePortDevice(com.toStdString()).value_or("")));
+        devices.push_back(
+            QString::fromStdString(ResolvePortDevice(com.toStdString()).value_or("")));
     Ser2netProcess server;
     const std::vector<QString> addresses = server.Start(devices);
-    std::printf("\norbiqa-cli provision through ser2net RFC 2217 ports on loopback, line-timed "
-                "simulators, %d runs each, median shown\n",
-                runs);
+    std::printf(
+        "\norbiqa-cli provision through ser2net RFC 2217 ports on loopback, line-timed "
+        "simulators, %d runs each, median shown\n",
+        runs);
     return CompareBatches(CliProgram(), batch, addresses, runs);
 }
 

@@ -52,10 +52,13 @@ bool Listening(int port) {
 }  // namespace
 
 QString PtyLinesShim() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("liborbiqa_ptylines_shim.so"));
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QStringLiteral("liborbiqa_ptylines_shim.so"));
 }
 
-Ser2netProcess::~Ser2netProcess() { Stop(); }
+Ser2netProcess::~Ser2netProcess() {
+    Stop();
+}
 
 std::vector<QString> Ser2netProcess::Start(const std::vector<QString>& devices) {
     std::vector<QString> addresses;
@@ -79,8 +82,8 @@ std::vector<QString> Ser2netProcess::Start(const std::vector<QString>& devices) 
     process_.setStandardOutputFile(QProcess::nullDevice());
     process_.setStandardErrorFile(QProcess::nullDevice());
     process_.start(QStringLiteral("/usr/sbin/ser2net"),
-                   {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-c"), config, QStringLiteral("-P"),
-                    folder_.filePath(QStringLiteral("ser2net.pid"))});
+                   {QStringLiteral("-n"), QStringLiteral("-d"), QStringLiteral("-c"), config,
+                    QStringLiteral("-P"), folder_.filePath(QStringLiteral("ser2net.pid"))});
     if (!process_.waitForStarted(kStartTimeoutMs))
         throw std::runtime_error("cannot start ser2net (scripts/install-deps.sh installs it)");
     const QDeadlineTimer deadline(kStartTimeoutMs);

@@ -8,9 +8,9 @@
 #include "JsonText.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
-#include "platform/SystemRegistryReader.h"
-#include "platform/PortLinks.h"
 #include "link/NetworkPort.h"
+#include "platform/PortLinks.h"
+#include "platform/SystemRegistryReader.h"
 #include "ports/SorosKeres.h"
 
 namespace orbiqa::cli {
@@ -28,7 +28,8 @@ std::vector<std::string> NamedNetworkPorts(const ParsedArgs& args) {
     };
     for (const std::string& text : args.Values("--port")) {
         if (!LooksLikeNetworkPort(text))
-            throw CliFailure(kExitUsage, "ports: -p names a network port to list, not '" + text + "'");
+            throw CliFailure(kExitUsage,
+                             "ports: -p names a network port to list, not '" + text + "'");
         add(ParsePortName(text));
     }
     const char* fromEnvironment = std::getenv("ORBIQA_PORT");
@@ -107,7 +108,8 @@ CommandDef PortsCommand() {
             "\"name\": ...,\n"
             "\"description\": ...}. Nothing is opened. Exit status 3 when the list cannot be "
             "built.\n",
-            {JsonOption(), {"--port", "NETWORK-PORT", "a network port to list; once per port", "-p", true}},
+            {JsonOption(),
+             {"--port", "NETWORK-PORT", "a network port to list; once per port", "-p", true}},
             0,
             0,
             RunPorts};

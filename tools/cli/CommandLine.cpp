@@ -89,7 +89,8 @@ ParsedArgs ParseCommandArgs(const std::vector<std::string>& args,
 std::string ParsePortName(const std::string& text) {
     if (LooksLikeNetworkPort(text)) {
         if (const auto address = ParseNetworkPort(text)) return address->Text();
-        Usage("'" + text + "' is not a network port address (rfc2217://HOST:PORT or socket://HOST:PORT)");
+        Usage("'" + text +
+              "' is not a network port address (rfc2217://HOST:PORT or socket://HOST:PORT)");
     }
     // The Windows device namespace form, as serial tools there print it.
     const std::string kDevicePrefix = "\\\\.\\";
