@@ -147,9 +147,8 @@ int main(int argc, char** argv) {
             std::printf(
                 "Usage: orbiqa-bench [--runs N] [--fast-only | --provision-only]\n"
                 "Reads, writes and compares 15 blocks against orbiqa-modsim, line-timed and fast;\n"
-                "then orbiqa-cli provision of 8 line-timed modules against one; then the read and "
-                "the\n"
-                "provision through ser2net's RFC 2217 ports against local ports.\n");
+                "then orbiqa-cli provision of 8 line-timed modules against one; then the\n"
+                "read and the provision through ser2net's RFC 2217 ports against local ports.\n");
             return a == "--help" || a == "-h" ? 0 : 2;
         }
     }
