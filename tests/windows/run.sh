@@ -3,6 +3,7 @@
 #   1. every test program of the Windows build (ctest, one test per program);
 #   2. the serial device against a pseudo-terminal peer mapped as a COM port (wine/device-tests.sh);
 #   3. orbiqa-cli.exe reading, writing and comparing against the Linux orbiqa-modsim (cli-e2e.sh);
+#   3b. orbiqa-cli.exe through network ports, ser2net on the Linux side (network-e2e.sh);
 #   4. the packaged orbiqa.exe showing its main window (program-starts.sh);
 #   5. the installer installing and uninstalling silently (installer.sh).
 # Prints a summary; exits non-zero when any part fails. A part whose helper reports 77 is skipped.
@@ -41,6 +42,7 @@ cases=$(sed -n 's/^<testsuites tests="\([0-9]*\)".*/\1/p' "$results_dir"/*.xml 2
 programs=$(ls "$results_dir"/*.xml 2>/dev/null | wc -l)
 part "serial device against a pseudo-terminal" "$here/wine/device-tests.sh" "$WIN_BUILD" "$WINEPREFIX"
 part "orbiqa-cli.exe against orbiqa-modsim" "$here/cli-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
+part "orbiqa-cli.exe through ser2net's network ports" "$here/network-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
 part "orbiqa.exe shows its main window" "$here/program-starts.sh" "$WIN_BUILD"
 part "the installer installs and uninstalls" "$here/installer.sh" "$WIN_BUILD"
 
