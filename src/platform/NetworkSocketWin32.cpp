@@ -142,24 +142,18 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
         os_->socketEvent = event;
         int r = ::connect(s, reinterpret_cast<const sockaddr*>(&endpoint.address), endpoint.length);
         if (r != 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
-            for (;;) {
-                const Wait w = WaitFor(true, deadline);
-                if (w != Wait::Ready) {
-                    error = w == Wait::TimedOut  ? WSAETIMEDOUT
-                            : w == Wait::Stopped ? ERROR_OPERATION_ABORTED
-                                                 : WSAECONNABORTED;
-                    break;
-                }
-                WSANETWORKEVENTS events{};
-                if (WSAEnumNetworkEvents(s, event, &events) != 0) {
+            // Writable means connected; in the error set means refused. Both wake the wait.
+            const Wait w = WaitFor(true, deadline);
+            if (w == Wait::Ready) {
+                int length = sizeof error;
+                if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) !=
+                    0)
                     error = WSAGetLastError();
-                    break;
-                }
-                if (events.lNetworkEvents & FD_CONNECT) {
-                    error = events.iErrorCode[FD_CONNECT_BIT];
-                    r = error == 0 ? 0 : -1;
-                    break;
-                }
+                r = error == 0 ? 0 : -1;
+            } else {
+                error = w == Wait::TimedOut  ? WSAETIMEDOUT
+                        : w == Wait::Stopped ? ERROR_OPERATION_ABORTED
+                                             : WSAECONNABORTED;
             }
         } else if (r != 0) {
             error = WSAGetLastError();
@@ -220,6 +214,9 @@ NetworkSocket::Wait NetworkSocket::WaitFor(bool forWriting, Clock::time_point de
     // asks the socket directly before it sleeps on the events.
     for (;;) {
         if (WaitForSingleObject(os_->stop, 0) == WAIT_OBJECT_0) return Wait::Stopped;
+        // Cleared before the socket is asked, so that what arrives after the question still
+        // wakes the wait below.
+        WSAResetEvent(os_->socketEvent);
         fd_set set;
         FD_ZERO(&set);
         FD_SET(os_->socket, &set);
@@ -231,7 +228,6 @@ NetworkSocket::Wait NetworkSocket::WaitFor(bool forWriting, Clock::time_point de
             ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, &errors, &now);
         if (r < 0) return Wait::Failed;
         if (r > 0) return Wait::Ready;
-        WSAResetEvent(os_->socketEvent);
         const HANDLE handles[2] = {os_->stop, os_->socketEvent};
         const DWORD woken =
             WSAWaitForMultipleEvents(2, handles, FALSE, RemainingMs(deadline), FALSE);
