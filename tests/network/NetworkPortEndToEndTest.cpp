@@ -192,11 +192,8 @@ TEST_F(NetworkPortTest, AddressesThatLeadNowhereGiveAMessageNamingThem) {
     EXPECT_EQ(refused.status, 3);
     EXPECT_EQ(refused.err, "orbiqa-cli: cannot open " + nobody + ": Connection refused\n");
 
-    const CliResult unknown = Cli({"version", "-p", "socket://no-such-host.invalid:2217"});
-    EXPECT_EQ(unknown.status, 3);
-    EXPECT_THAT(unknown.err,
-                HasSubstr("cannot open socket://no-such-host.invalid:2217: the host name"));
-
+    // (An unknown host name is not tried: looking it up could ask a name server off this
+    // machine.)
     const CliResult malformed = Cli({"version", "-p", "rfc2217://127.0.0.1"});
     EXPECT_EQ(malformed.status, 2);
     EXPECT_THAT(malformed.err, HasSubstr("not a network port address"));
