@@ -9,6 +9,8 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <thread>
 
 #include "SerialServers.h"
@@ -282,6 +284,121 @@ TEST_F(NetworkPortTest, ReadAndWriteOverALineWithAddedLatency) {
     ASSERT_EQ(read.status, 0) << read.err;
     EXPECT_TRUE(std::equal(moduleBytes.begin(), moduleBytes.begin() + kModuleBytes,
                            ReadFile(Path("far.VR3")).begin()));
+    const CliResult write = Cli({"write", memoryFile, "-p", port, "--verify"});
+    EXPECT_EQ(write.status, 0) << write.err;
+}
+
+// A relay on loopback that holds every chunk for a fixed time before passing it on, both ways:
+// added latency without the kernel's help, for machines without netem.
+class DelayingRelay {
+public:
+    DelayingRelay(int targetPort, int delayMs) : target_(targetPort), delay_(delayMs) {
+        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = Loopback(0);
+        socklen_t length = sizeof a;
+        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(listen_, 4);
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &length);
+        port_ = ntohs(a.sin_port);
+        acceptor_ = std::thread([this] {
+            for (;;) {
+                const int client = ::accept(listen_, nullptr, nullptr);
+                if (client < 0) return;
+                const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+                sockaddr_in t = Loopback(target_);
+                if (::connect(server, reinterpret_cast<sockaddr*>(&t), sizeof t) != 0) {
+                    ::close(client);
+                    ::close(server);
+                    continue;
+                }
+                std::lock_guard lock(mutex_);
+                sockets_.insert(sockets_.end(), {client, server});
+                pumps_.emplace_back([this, client, server] { Pump(client, server); });
+                pumps_.emplace_back([this, client, server] { Pump(server, client); });
+            }
+        });
+    }
+    ~DelayingRelay() {
+        ::shutdown(listen_, SHUT_RDWR);
+        ::close(listen_);
+        acceptor_.join();
+        {
+            std::lock_guard lock(mutex_);
+            for (int s : sockets_) ::shutdown(s, SHUT_RDWR);
+        }
+        for (auto& t : pumps_) t.join();
+        for (int s : sockets_) ::close(s);
+    }
+    int Port() const { return port_; }
+
+private:
+    static sockaddr_in Loopback(int port) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        return a;
+    }
+    // Reads what comes from one side and passes each chunk to the other once it is due; a
+    // writer thread keeps the order.
+    void Pump(int from, int to) {
+        using Clock = std::chrono::steady_clock;
+        std::mutex m;
+        std::condition_variable cv;
+        std::deque<std::pair<Clock::time_point, std::vector<std::uint8_t>>> queue;
+        bool ended = false;
+        std::thread writer([&] {
+            std::unique_lock lock(m);
+            for (;;) {
+                cv.wait(lock, [&] { return ended || !queue.empty(); });
+                if (queue.empty()) break;
+                auto [due, bytes] = queue.front();
+                queue.pop_front();
+                lock.unlock();
+                std::this_thread::sleep_until(due);
+                ::send(to, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+                lock.lock();
+            }
+            ::shutdown(to, SHUT_WR);
+        });
+        std::uint8_t buffer[4096];
+        for (;;) {
+            const ssize_t n = ::recv(from, buffer, sizeof buffer, 0);
+            std::lock_guard lock(m);
+            if (n <= 0) {
+                ended = true;
+                cv.notify_all();
+                break;
+            }
+            queue.emplace_back(Clock::now() + std::chrono::milliseconds(delay_),
+                               std::vector<std::uint8_t>(buffer, buffer + n));
+            cv.notify_all();
+        }
+        writer.join();
+    }
+
+    int target_, delay_;
+    int listen_ = -1;
+    int port_ = 0;
+    std::thread acceptor_;
+    std::mutex mutex_;
+    std::vector<int> sockets_;
+    std::vector<std::thread> pumps_;
+};
+
+TEST_F(NetworkPortTest, ReadAndWriteThroughADelayingRelay) {
+    constexpr int kDelayMs = 40;  // each way, as in the namespace test above
+    StartModule();
+    const auto server = Ser2net(true);
+    DelayingRelay relay(server->Port(), kDelayMs);
+    const std::string port = Rfc2217(relay.Port());
+    const CliResult read = Cli({"read", Path("far.VR3"), "-p", port});
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_TRUE(std::equal(moduleBytes.begin(), moduleBytes.begin() + kModuleBytes,
+                           ReadFile(Path("far.VR3")).begin()));
+    // The server learns of the end of the read only after the delay; until then it turns a new
+    // client away as busy.
+    ASSERT_TRUE(WaitUntil([&] { return SocketsInState(server->Port(), "01") == 0; }));
     const CliResult write = Cli({"write", memoryFile, "-p", port, "--verify"});
     EXPECT_EQ(write.status, 0) << write.err;
 }
