@@ -252,6 +252,19 @@ void VersionSeeds() {
     Seed("version_record", "not-a-record", std::string(64, '\xFF'));
 }
 
+// What ser2net sends when a client connects, its answers to the line settings, and data with
+// escaped 0xFF bytes; the first byte of each seed picks the size of the pieces.
+void TelnetSeeds() {
+    const std::string greeting = "\x03\xFF\xFB\x03\xFF\xFD\x03\xFF\xFB\x01\xFF\xFD\x00\xFF\xFB\x00\xFF\xFD,";
+    const std::string answers =
+        "\xFF\xFA,e\x00\x00\x4B\x00\xFF\xF0\xFF\xFA,f\x08\xFF\xF0\xFF\xFA,g\x01\xFF\xF0"
+        "\xFF\xFA,h\x01\xFF\xF0\xFF\xFA,i\x01\xFF\xF0\xFF\xFA,i\x08\xFF\xF0\xFF\xFA,i\x0B\xFF\xF0";
+    Seed("telnet_receive", "ser2net-opening", greeting + answers);
+    Seed("telnet_receive", "data-with-iac", std::string("\x02\x01\xFF\xFF\x02\xFF\xFF\xFF\xFF\x03", 10));
+    Seed("telnet_receive", "refused", std::string("\x01\xFF\xFE,\xFF\xFC\x00", 7));
+    Seed("telnet_receive", "address", "\x01rfc2217://[::1]:2217");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -269,5 +282,6 @@ int main(int argc, char** argv) {
     RegistrySeeds();
     Ipv4Seeds();
     VersionSeeds();
+    TelnetSeeds();
     return 0;
 }

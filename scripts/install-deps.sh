@@ -18,7 +18,8 @@ group_packages() {
                 qt6-base-dev libgl-dev qt6-translations-l10n \
                 libssl-dev libudev-dev \
                 libgtest-dev libgmock-dev libbenchmark-dev \
-                xvfb xauth ;;
+                xvfb xauth \
+                ser2net python3-serial iproute2 ;;
         a11y)
             echo at-spi2-core dbus-daemon python3-gi gir1.2-atspi-2.0 xvfb xauth \
                 orca speech-dispatcher speech-dispatcher-espeak-ng xdotool ;;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/IntText.h"
+#include "link/NetworkPort.h"
 
 namespace orbiqa {
 
@@ -28,6 +29,7 @@ TComPort::~TComPort() {
 }
 
 std::string TComPort::NormalisePortName(std::string_view text) {
+    if (const auto address = ParseNetworkPort(text)) return address->Text();
     if (text.size() >= 3 && std::toupper(static_cast<unsigned char>(text[0])) == 'C' &&
         std::toupper(static_cast<unsigned char>(text[1])) == 'O' &&
         std::toupper(static_cast<unsigned char>(text[2])) == 'M')

@@ -30,7 +30,8 @@ public:
     TComPort(const TComPort&) = delete;
     TComPort& operator=(const TComPort&) = delete;
 
-    /// "COM" + 1..96; anything else gives "COM1".
+    /// "COM" + 1..96, or a network port address in its canonical form ("rfc2217://HOST:PORT",
+    /// "socket://HOST:PORT"); anything else gives "COM1".
     static std::string NormalisePortName(std::string_view text);
 
     /// Stores the normalised name; an open port closes and reopens under the new name, and an

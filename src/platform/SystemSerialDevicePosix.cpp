@@ -4,13 +4,16 @@
 #include <cerrno>
 #include <cstring>
 
+#include "link/PortFormDevice.h"
+#include "platform/NetworkSerialDevice.h"
 #include "platform/PosixSerialDevice.h"
 #include "platform/SystemSerialDevice.h"
 
 namespace orbiqa {
 
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
-    return std::make_unique<PosixSerialDevice>();
+    return std::make_unique<PortFormDevice>(std::make_unique<PosixSerialDevice>(),
+                                            std::make_unique<NetworkSerialDevice>());
 }
 
 std::string DeviceGroupName(const std::string& path) {
@@ -40,6 +43,9 @@ PortFailure PortFailureOf(int systemCode) {
     }
 }
 
-std::string SystemErrorText(int systemCode) { return std::strerror(systemCode); }
+std::string SystemErrorText(int systemCode) {
+    std::string network = NetworkPortErrorText(systemCode);
+    return network.empty() ? std::strerror(systemCode) : network;
+}
 
 }  // namespace orbiqa

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "link/NetworkPort.h"
+#include "link/PortFormDevice.h"
+#include "platform/NetworkSerialDevice.h"
 #include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
 #include "platform/Win32SerialDevice.h"
@@ -10,7 +13,8 @@
 namespace orbiqa {
 
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
-    return std::make_unique<Win32SerialDevice>();
+    return std::make_unique<PortFormDevice>(std::make_unique<Win32SerialDevice>(),
+                                            std::make_unique<NetworkSerialDevice>());
 }
 
 std::optional<std::string> ResolvePortDevice(const std::string& comName) {
@@ -50,6 +54,7 @@ PortFailure PortFailureOf(int systemCode) {
 }
 
 std::string SystemErrorText(int systemCode) {
+    if (std::string network = NetworkPortErrorText(systemCode); !network.empty()) return network;
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

@@ -8,6 +8,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -19,6 +20,7 @@
 #include <QWindow>
 
 #include "base/IntText.h"
+#include "link/NetworkPort.h"
 #include "ports/PortWatch.h"
 #include "widgets/Accessibility.h"
 #include "widgets/QtText.h"
@@ -113,6 +115,8 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
     PopupMenu1->setAccessibleName(QString::fromUtf8("Port menü"));
     jporthozzadsa1 = PopupMenu1->addAction(QString::fromUtf8("Port hozzáadása"));
     jporthozzadsa1->setObjectName("jporthozzadsa1");
+    jhalozatiport1 = PopupMenu1->addAction(QString::fromUtf8("Hálózati port hozzáadása"));
+    jhalozatiport1->setObjectName("jhalozatiport1");
 
     QFont panelFont = font();
     panelFont.setBold(true);
@@ -167,6 +171,7 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
         emit StringGrid1->customContextMenuRequested(cell.isValid() ? cell.center() : QPoint());
     });
     connect(jporthozzadsa1, &QAction::triggered, this, [this] { jporthozzadsa1Click(); });
+    connect(jhalozatiport1, &QAction::triggered, this, [this] { jhalozatiport1Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { RefreshTick(); });
     connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* w) { FocusWindowChanged(w); });
@@ -232,6 +237,9 @@ void TFormComPort::showEvent(QShowEvent* e) {
 }
 
 void TFormComPort::FormActivate() {
+    // The current port, when it is on the network, is listed so that it can be chosen again.
+    if (ParseNetworkPort(defaultDisplayName_) && FindNetworkRow(defaultDisplayName_) < 0)
+        userPorts_.push_back(NetworkPortRecord(defaultDisplayName_));
     try {
         keres_.RescanDevices();
         Timer1Timer();
@@ -366,6 +374,13 @@ bool TFormComPort::StringGrid1SelectCell(int column, int row) {
 void TFormComPort::Kivalaszt(int row) {
     if (!RowExists(row)) return;
     const std::string record = Cell(row);
+    const std::string recordName = RecordName(record);
+    networkSelected_ = ParseNetworkPort(recordName).has_value();
+    if (networkSelected_) {
+        selectedIndex_ = 0;
+        selectedPort_ = selectedDisplayName_ = recordName;
+        return;
+    }
     selectedIndex_ = PortNumberOf(record);
     if (selectedIndex_ > 0) {
         selectedPort_ = "COM" + IntToStr(selectedIndex_);
@@ -417,7 +432,7 @@ void TFormComPort::UpdatePanelHints() {
 
 void TFormComPort::Button1Click() {
     Timer1->stop();
-    done(selectedIndex_ > 0 ? QDialog::Accepted : QDialog::Rejected);
+    done(selectedIndex_ > 0 || networkSelected_ ? QDialog::Accepted : QDialog::Rejected);
 }
 
 void TFormComPort::FormClose() { Timer1->stop(); }
@@ -448,6 +463,50 @@ void TFormComPort::jporthozzadsa1Click() {
     StringgridInit();
     // The new port is the one the user wants: select it (its row is the last of the user's).
     SelectRow(static_cast<int>(userPorts_.size()) - 1);
+}
+
+std::string TFormComPort::NetworkPortRecord(const std::string& address) {
+    return "+" + address + ";(" + ToWin1250(QString::fromUtf8("hálózati port")).value_or("") + ")";
+}
+
+int TFormComPort::FindNetworkRow(const std::string& address) const {
+    for (std::size_t i = 0; i < userPorts_.size(); ++i)
+        if (RecordName(userPorts_[i]) == address) return static_cast<int>(i);
+    return -1;
+}
+
+void TFormComPort::jhalozatiport1Click() {
+    QInputDialog box(this);
+    box.setObjectName("NetworkInputBox");
+    box.setWindowTitle(windowTitle());
+    box.setLabelText(
+        QString::fromUtf8("Hálózati port címe (rfc2217://GÉP:PORT vagy socket://GÉP:PORT):"));
+    box.setTextValue(QStringLiteral("rfc2217://"));
+    box.setOkButtonText("OK");
+    box.setCancelButtonText("Cancel");
+    returnFromOwnBox_ = true;
+    const QString answer = box.exec() == QDialog::Accepted ? box.textValue().trimmed() : QString();
+    if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
+    if (answer.isEmpty()) return;
+    const auto address = ParseNetworkPort(answer.toStdString());
+    if (!address) {
+        returnFromOwnBox_ = true;
+        QMessageBox::warning(this, windowTitle(),
+                             QString::fromUtf8("Ez nem hálózati port címe: %1\n"
+                                               "Példa: rfc2217://192.168.1.20:2217 vagy "
+                                               "socket://soros-szerver:4001")
+                                 .arg(answer));
+        if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
+        return;
+    }
+    const std::string text = address->Text();
+    int row = FindNetworkRow(text);
+    if (row < 0) {
+        userPorts_.push_back(NetworkPortRecord(text));
+        row = static_cast<int>(userPorts_.size()) - 1;
+    }
+    StringgridInit();
+    SelectRow(row);
 }
 
 }  // namespace orbiqa

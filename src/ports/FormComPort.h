@@ -38,6 +38,7 @@ public:
     QTableWidget* StringGrid1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
     QAction* jporthozzadsa1 = nullptr;
+    QAction* jhalozatiport1 = nullptr;
     QLabel* Panel1 = nullptr;
     QLabel* Panel2 = nullptr;
     QPushButton* Button1 = nullptr;
@@ -65,8 +66,13 @@ public:
     void FollowDevices(PortWatch* watch);
     /// A device came or went: full scan and refresh, keeping the chosen row chosen.
     void DevicesChanged();
+    /// "Hálózati port hozzáadása": asks for an address (rfc2217://HOST:PORT, socket://HOST:PORT)
+    /// and lists it as the user's port, selected. Anything else is refused with a message.
+    void jhalozatiport1Click();
 
+    /// The selected COM number; 0 for none and for a network port.
     int SelectedIndex() const { return selectedIndex_; }
+    /// "COM<n>", or the address of a network port.
     const std::string& SelectedPort() const { return selectedPort_; }
     const std::string& SelectedDisplayName() const { return selectedDisplayName_; }
     const std::string& DefaultDisplayName() const { return defaultDisplayName_; }
@@ -96,7 +102,11 @@ private:
     bool RowExists(int row) const;
 
     SorosKeres& keres_;
+    static std::string NetworkPortRecord(const std::string& address);
+    int FindNetworkRow(const std::string& address) const;
+
     int selectedIndex_ = 0;
+    bool networkSelected_ = false;
     std::string selectedPort_;
     std::string selectedDisplayName_;
     std::string defaultDisplayName_;

@@ -93,16 +93,24 @@ public:
 
     /// Reads standard output until it holds text or the time runs out.
     bool WaitForOutput(const std::string& text, int timeoutMs) {
+        return WaitFor(out_, result_.out, text, timeoutMs);
+    }
+    /// The same for standard error (a progress bar at a terminal, say).
+    bool WaitForError(const std::string& text, int timeoutMs) {
+        return WaitFor(err_, result_.err, text, timeoutMs);
+    }
+
+private:
+    static bool WaitFor(int stream, std::string& into, const std::string& text, int timeoutMs) {
         const auto deadline = modsimtest::SteadyClock::now() + modsimtest::Ms(timeoutMs);
-        while (result_.out.find(text) == std::string::npos) {
-            pollfd fd{out_, POLLIN, 0};
+        while (into.find(text) == std::string::npos) {
+            pollfd fd{stream, POLLIN, 0};
             if (::poll(&fd, 1, modsimtest::RemainingMs(deadline)) <= 0) return false;
-            if (!Drain(out_, result_.out)) return result_.out.find(text) != std::string::npos;
+            if (!Drain(stream, into)) return into.find(text) != std::string::npos;
         }
         return true;
     }
 
-private:
     // false at the end of the stream (a pseudo-terminal reports EIO once the child is gone).
     static bool Drain(int fd, std::string& into) {
         char buffer[4096];

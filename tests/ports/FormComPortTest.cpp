@@ -572,3 +572,39 @@ TEST(PortChooser, Screenshot) {
     EXPECT_FALSE(QImage(path).isNull());
     QFile::remove(path);
 }
+
+TEST(PortChooser, NetworkPortIsAddedByAddressAndChosenAgainLater) {
+    Chooser c(TwentyPorts());
+    TFormComPort& w = c.window;
+    EXPECT_NE(w.findChild<QObject*>("jhalozatiport1"), nullptr);
+    auto answer = [&](const char* text) {
+        QTimer::singleShot(0, [text] {
+            auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            box->setTextValue(QString::fromUtf8(text));
+            box->accept();
+            // A refused address is told in a box of its own.
+            QTimer::singleShot(0, [] {
+                if (auto* message = QApplication::activeModalWidget()) message->close();
+            });
+        });
+        w.jhalozatiport1Click();
+    };
+    answer("rfc2217://bench");  // no port: refused, nothing added
+    EXPECT_EQ(c.Row("rfc2217://bench"), -1);
+    EXPECT_EQ(w.SelectedPort(), "");
+
+    answer(" RFC2217://10.0.0.7:2217 ");
+    ASSERT_EQ(c.Row("rfc2217://10.0.0.7:2217"), 0);
+    EXPECT_EQ(w.SelectedPort(), "rfc2217://10.0.0.7:2217");
+    EXPECT_EQ(w.SelectedIndex(), 0);
+    EXPECT_EQ(w.Panel1->text(), "rfc2217://10.0.0.7:2217");
+    // A COM port chosen afterwards replaces it.
+    c.Click(c.Row(ComName(3)));
+    EXPECT_EQ(w.SelectedPort(), "COM3");
+
+    // The next chooser lists the current network port and selects it.
+    Chooser again(TwentyPorts(), "rfc2217://10.0.0.7:2217");
+    EXPECT_EQ(again.window.SelectedPort(), "rfc2217://10.0.0.7:2217");
+    EXPECT_EQ(again.window.StringGrid1->currentRow(), 0);
+}

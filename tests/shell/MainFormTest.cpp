@@ -250,6 +250,22 @@ TEST_F(MainFormFixture, ThePortNameSurvivesARunAndTheCloseBoxEndsLikeKilepes) {
     program->WelcomeForm()->removeEventFilter(&spy);
 }
 
+TEST_F(MainFormFixture, ANetworkPortIsShownAndRememberedLikeACOMName) {
+    StartProgram();
+    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev) {
+        portNev = "rfc2217://10.0.0.7:2217";
+        portHNev = "rfc2217://10.0.0.7:2217";
+        return true;
+    };
+    Control<QPushButton>("ButtonSelectSerial")->click();
+    EXPECT_EQ(Control<QLabel>("Panel1")->text(), "rfc2217://10.0.0.7:2217");
+    EndProgram();
+    EXPECT_EQ(ReadFile("ZenitSetup.ini"), "2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,rfc2217://10.0.0.7:2217\r\n");
+    StartProgram();
+    EXPECT_EQ(link->ComPort1().Port(), "rfc2217://10.0.0.7:2217");
+    EndProgram();
+}
+
 TEST_F(MainFormFixture, AFailedSaveReachesTheStandardErrorBox) {
     StartProgram();
     QFile::remove("ZenitSetup.ini");

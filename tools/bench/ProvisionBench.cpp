@@ -17,7 +17,10 @@
 #include <vector>
 
 #include "ModsimSession.h"
+#include "NetworkBench.h"
+#include "SerialServer.h"
 #include "params/EEAddr.h"
+#include "platform/PortLinks.h"
 
 extern char** environ;
 
@@ -93,33 +96,35 @@ bool Batch(const std::string& cli, const std::string& templatePath,
 
 }  // namespace
 
-bool RunProvisionBench(int runs) {
-    const std::string cli =
-        QFileInfo(ModsimProgram()).dir().filePath(QStringLiteral("orbiqa-cli")).toStdString();
+namespace {
+
+// 8 line-timed simulators with a template file; ports are their COM names.
+struct Batch8 {
     QTemporaryDir work;
-    const std::string templatePath = work.filePath(QStringLiteral("template.VR3")).toStdString();
-    {
-        std::ofstream file(templatePath, std::ios::binary);
-        for (std::size_t i = 0; i < kTemplateBytes; ++i) file.put(static_cast<char>(i * 13 + 1));
-    }
+    std::string templatePath;
     std::vector<std::unique_ptr<ModsimProcess>> sims;
     std::vector<QString> ports;
-    for (int i = 0; i < kBatchSize; ++i) {
-        sims.push_back(std::make_unique<ModsimProcess>());
-        // The simulator picks from only seven free names by itself.
-        ports.push_back(
-            sims.back()->Start({QStringLiteral("--texts"), QStringLiteral("off"),
-                                QStringLiteral("--port"), QString::number(kFirstPort + i)}));
+
+    Batch8() : templatePath(work.filePath(QStringLiteral("template.VR3")).toStdString()) {
+        std::ofstream file(templatePath, std::ios::binary);
+        for (std::size_t i = 0; i < kTemplateBytes; ++i) file.put(static_cast<char>(i * 13 + 1));
+        for (int i = 0; i < kBatchSize; ++i) {
+            sims.push_back(std::make_unique<ModsimProcess>());
+            // The simulator picks from only seven free names by itself.
+            ports.push_back(
+                sims.back()->Start({QStringLiteral("--texts"), QStringLiteral("off"),
+                                    QStringLiteral("--port"), QString::number(kFirstPort + i)}));
+        }
     }
-    std::printf(
-        "\norbiqa-cli provision (write and verify), line-timed simulators, %d runs each, "
-        "median shown\n",
-        runs);
+};
+
+bool CompareBatches(const std::string& cli, const Batch8& batch, const std::vector<QString>& ports,
+                    int runs) {
     std::printf("  %-10s %10s %10s %8s\n", "modules", "wall ms", "CPU ms", "CPU %");
     double wall1 = 0, cpu1 = 0, wall8 = 0, cpu8 = 0;
-    if (!Batch(cli, templatePath, {ports.front()}, runs, wall1, cpu1)) return false;
+    if (!Batch(cli, batch.templatePath, {ports.front()}, runs, wall1, cpu1)) return false;
     std::printf("  %-10d %10.1f %10.2f %8.2f\n", 1, wall1 * 1e3, cpu1 * 1e3, 100 * cpu1 / wall1);
-    if (!Batch(cli, templatePath, ports, runs, wall8, cpu8)) return false;
+    if (!Batch(cli, batch.templatePath, ports, runs, wall8, cpu8)) return false;
     const double share = 100 * cpu8 / wall8;
     std::printf("  %-10d %10.1f %10.2f %8.2f\n", kBatchSize, wall8 * 1e3, cpu8 * 1e3, share);
     const double ratio = wall8 / wall1;
@@ -127,6 +132,36 @@ bool RunProvisionBench(int runs) {
                 kBatchSize, ratio, kRatioGoal, share, kCpuGoalPercent,
                 ratio <= kRatioGoal && share < kCpuGoalPercent ? "met" : "MISSED");
     return true;
+}
+
+std::string CliProgram() {
+    return QFileInfo(ModsimProgram()).dir().filePath(QStringLiteral("orbiqa-cli")).toStdString();
+}
+
+}  // namespace
+
+bool RunNetworkProvisionBench(int runs) {
+    Batch8 batch;
+    std::vector<QString> devices;
+    for (const QString& com : batch.ports)
+        devices.push_back(
+            QString::fromStdString(ResolvePortDevice(com.toStdString()).value_or("")));
+    Ser2netProcess server;
+    const std::vector<QString> addresses = server.Start(devices);
+    std::printf(
+        "\norbiqa-cli provision through ser2net RFC 2217 ports on loopback, line-timed "
+        "simulators, %d runs each, median shown\n",
+        runs);
+    return CompareBatches(CliProgram(), batch, addresses, runs);
+}
+
+bool RunProvisionBench(int runs) {
+    Batch8 batch;
+    std::printf(
+        "\norbiqa-cli provision (write and verify), line-timed simulators, %d runs each, "
+        "median shown\n",
+        runs);
+    return CompareBatches(CliProgram(), batch, batch.ports, runs);
 }
 
 }  // namespace orbiqa::bench

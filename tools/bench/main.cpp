@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ModsimSession.h"
+#include "NetworkBench.h"
 #include "ProvisionBench.h"
 #include "base/IntText.h"
 
@@ -146,7 +147,8 @@ int main(int argc, char** argv) {
             std::printf(
                 "Usage: orbiqa-bench [--runs N] [--fast-only | --provision-only]\n"
                 "Reads, writes and compares 15 blocks against orbiqa-modsim, line-timed and fast;\n"
-                "then orbiqa-cli provision of 8 line-timed modules against one.\n");
+                "then orbiqa-cli provision of 8 line-timed modules against one; then the\n"
+                "read and the provision through ser2net's RFC 2217 ports against local ports.\n");
             return a == "--help" || a == "-h" ? 0 : 2;
         }
     }
@@ -166,6 +168,8 @@ int main(int argc, char** argv) {
             ok &= RunMode(true, runs);
         }
         if (!fastOnly) ok &= bench::RunProvisionBench(std::min(runs, kMaxProvisionRuns));
+        if (!fastOnly && !provisionOnly) ok &= bench::RunNetworkReadBench(runs);
+        if (!fastOnly) ok &= bench::RunNetworkProvisionBench(std::min(runs, kMaxProvisionRuns));
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "orbiqa-bench: %s\n", e.what());

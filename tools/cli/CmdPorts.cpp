@@ -1,6 +1,8 @@
 // ports: the port list as the chooser builds it, once or followed live.
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -11,9 +13,10 @@
 #include "base/Errors.h"
 #include "base/Win1250.h"
 #include "base/IntText.h"
+#include "link/NetworkPort.h"
 #include "platform/SystemDeviceWatcher.h"
-#include "platform/SystemRegistryReader.h"
 #include "platform/PortLinks.h"
+#include "platform/SystemRegistryReader.h"
 #include "ports/SorosKeres.h"
 
 namespace orbiqa::cli {
@@ -111,6 +114,28 @@ int WatchPorts(bool json, Io& io) {
     return kExitOk;
 }
 
+const char* const kNetworkDescription = "(network port)";
+
+// The network ports given with -p, then the one of $ORBIQA_PORT, each once; a -p that is no
+// network port is a usage error, since local ports are listed anyway.
+std::vector<std::string> NamedNetworkPorts(const ParsedArgs& args) {
+    std::vector<std::string> named;
+    auto add = [&named](const std::string& address) {
+        if (std::find(named.begin(), named.end(), address) == named.end()) named.push_back(address);
+    };
+    for (const std::string& text : args.Values("--port")) {
+        if (!LooksLikeNetworkPort(text))
+            throw CliFailure(kExitUsage,
+                             "ports: -p names a network port to list, not '" + text + "'");
+        add(ParsePortName(text));
+    }
+    const char* fromEnvironment = std::getenv("ORBIQA_PORT");
+    if (fromEnvironment && LooksLikeNetworkPort(fromEnvironment)) {
+        if (const auto address = ParseNetworkPort(fromEnvironment)) add(address->Text());
+    }
+    return named;
+}
+
 int RunPorts(const ParsedArgs& args, Io& io) {
     const bool json = args.Flag("--json");
     if (args.Flag("--watch")) return WatchPorts(json, io);
@@ -123,6 +148,17 @@ int RunPorts(const ParsedArgs& args, Io& io) {
     }
     if (json) io.out << "[";
     bool first = true;
+    // Network ports are not discovered: those the user names are listed first, unopened.
+    for (const std::string& address : NamedNetworkPorts(args)) {
+        if (!json) {
+            io.out << "  " << address << '\t' << kNetworkDescription << '\n';
+            continue;
+        }
+        io.out << (first ? "\n" : ",\n") << "  {\"port\": " << JsonQuote(address)
+               << ", \"device\": \"\", \"present\": null, \"name\": " << JsonQuote(address)
+               << ", \"description\": " << JsonQuote(kNetworkDescription) << "}";
+        first = false;
+    }
     for (const std::string& record : records) {
         if (json)
             io.out << (first ? "\n" : ",\n") << "  {" << PortJson(record) << "}";
@@ -138,7 +174,7 @@ int RunPorts(const ParsedArgs& args, Io& io) {
 
 CommandDef PortsCommand() {
     return {"ports",
-            "ports [--json] [--watch]",
+            "ports [-p NETWORK-PORT]... [--json] [--watch]",
             "list the serial ports as the port chooser shows them",
             "One port a line, in port number order: a mark (\"+\" present now, \"-\" known but "
             "absent),\n"
@@ -146,6 +182,10 @@ CommandDef PortsCommand() {
             "maker and\n"
             "the devices attached). The simulator's ports appear as \"Pseudo terminal - pts/N "
             "(COMn)\".\n"
+            "Network ports (rfc2217://HOST:PORT, socket://HOST:PORT) are not discovered: those "
+            "named with -p\n"
+            "(once per port) and in $ORBIQA_PORT come first, with a blank mark and \"(network "
+            "port)\".\n"
             "--json prints an array of {\"port\": \"COMn\", \"device\": PATH, \"present\": BOOL, "
             "\"name\": ...,\n"
             "\"description\": ...}. Nothing is opened. Exit status 3 when the list cannot be "
@@ -154,7 +194,9 @@ CommandDef PortsCommand() {
             "(\"-\"),\n"
             "as soon as the system reports it, until interrupted; with --json one object a line,\n"
             "{\"event\": \"arrived\" or \"removed\", \"port\": ..., and the members above}.\n",
-            {JsonOption(), {"--watch", "", "follow arrivals and removals until interrupted"}},
+            {JsonOption(),
+             {"--port", "NETWORK-PORT", "a network port to list; once per port", "-p", true},
+             {"--watch", "", "follow arrivals and removals until interrupted"}},
             0,
             0,
             RunPorts};

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "link/NetworkPort.h"
+
 namespace orbiqa::cli {
 
 namespace {
@@ -85,6 +87,11 @@ ParsedArgs ParseCommandArgs(const std::vector<std::string>& args,
 }
 
 std::string ParsePortName(const std::string& text) {
+    if (LooksLikeNetworkPort(text)) {
+        if (const auto address = ParseNetworkPort(text)) return address->Text();
+        Usage("'" + text +
+              "' is not a network port address (rfc2217://HOST:PORT or socket://HOST:PORT)");
+    }
     // The Windows device namespace form, as serial tools there print it.
     const std::string kDevicePrefix = "\\\\.\\";
     std::string digits =

@@ -59,7 +59,8 @@ struct ParsedArgs {
 ParsedArgs ParseCommandArgs(const std::vector<std::string>& args,
                             const std::vector<OptionDef>& options);
 
-/// "COM7", "com7", "7" or "\\.\COM7" give "COM7" (1..96); anything else raises
+/// "COM7", "com7", "7" or "\\.\COM7" give "COM7" (1..96), a network port address its canonical
+/// form ("rfc2217://HOST:PORT", "socket://HOST:PORT"); anything else raises
 /// CliFailure(kExitUsage).
 std::string ParsePortName(const std::string& text);
 

@@ -1,0 +1,46 @@
+#pragma once
+// Network serial ports: "rfc2217://HOST:PORT" (a Telnet connection carrying the line settings
+// with the COM port option) and "socket://HOST:PORT" (raw TCP to a server whose line settings
+// are fixed). The address is the port's name wherever a COM name is taken.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orbiqa {
+
+struct NetworkPortAddress {
+    enum class Protocol { Rfc2217, Raw };
+    Protocol protocol = Protocol::Rfc2217;
+    std::string host;  // a name, an IPv4 address, or an IPv6 address without its brackets
+    int port = 0;      // 1..65535
+
+    /// The canonical text: lower-case scheme, IPv6 hosts in brackets.
+    std::string Text() const;
+};
+
+/// Parses "rfc2217://HOST:PORT" or "socket://HOST:PORT" (scheme in any case; an IPv6 host in
+/// brackets). Empty for anything else, including a missing or out-of-range port, a path or an
+/// empty host.
+std::optional<NetworkPortAddress> ParseNetworkPort(std::string_view text);
+
+/// Whether the text has the form of a network port (starts with a known scheme), valid or not:
+/// such text is never taken for a COM name.
+bool LooksLikeNetworkPort(std::string_view text);
+
+/// Error numbers of a network port that the system has no number for. They lie far above the
+/// system's own numbers so that the port's error can carry them as its system code.
+enum NetworkPortError : int {
+    kNetErrorBase = 0x4E430000,
+    kNetNameNotFound = kNetErrorBase + 1,     // the host name does not resolve
+    kNetResolveTimedOut = kNetErrorBase + 2,  // name resolution took too long
+    kNetOptionRefused = kNetErrorBase + 3,    // the server refused the COM port option
+    kNetNoNegotiation = kNetErrorBase + 4,    // the server did not answer the negotiation
+    kNetServerClosed = kNetErrorBase + 5,     // the server closed the connection while it opened
+    kNetBadAddress = kNetErrorBase + 6,       // the text is no network port address
+    kNetResolveFailed = kNetErrorBase + 7,    // name resolution failed otherwise
+};
+
+/// The text of one of the numbers above; empty for any other number.
+std::string NetworkPortErrorText(int code);
+
+}  // namespace orbiqa
