@@ -30,7 +30,7 @@ public:
     TComPort(const TComPort&) = delete;
     TComPort& operator=(const TComPort&) = delete;
 
-    /// "COM" + 1..96; anything else gives "COM1".
+    /// "COM" + 1..256; a text that names no such port gives "COM1".
     static std::string NormalisePortName(std::string_view text);
 
     /// Stores the normalised name; an open port closes and reopens under the new name, and an

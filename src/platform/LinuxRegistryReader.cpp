@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "base/IntText.h"
+#include "base/ComPortRange.h"
 #include "base/Win1250.h"
 #include "platform/PortLinks.h"
 #include "ports/RegistryKeys.h"
@@ -25,19 +26,6 @@ constexpr const char* kLinkMaker = "(Orbiqa port link)";
 constexpr const char* kUnknownModel = "Communications Port";
 constexpr const char* kPseudoTerminalModel = "Pseudo terminal";
 constexpr const char* kLinkModel = "Port link";
-constexpr int kHighestPort = 96;
-
-// The registry ignores letter case and stray separators; so does the recognition of the keys
-// whose opening refreshes the view.
-std::string CanonicalKeyPath(const std::string& path) {
-    std::string out;
-    for (char c : path) {
-        if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    if (!out.empty() && out.back() == '\\') out.pop_back();
-    return out;
-}
 
 // Windows-1250 text of a UTF-8 text; a character the code page cannot hold becomes "?" rather
 // than losing the whole name.
@@ -165,7 +153,7 @@ std::vector<LinuxRegistryReader::PortLink> LinuxRegistryReader::ReadPortLinks() 
         if (name.compare(0, 3, "COM") != 0) continue;
         const auto n = TryStrToInt(name.substr(3));
         // Only the names a port can be opened by: "COM7", not "COM07" or "COM+7".
-        if (!n || *n < 1 || *n > kHighestPort || name != "COM" + IntToStr(*n)) continue;
+        if (!n || !IsComPortNumber(*n) || name != "COM" + IntToStr(*n)) continue;
         std::error_code linkError;
         if (!fs::is_symlink(it->symlink_status(linkError))) continue;
         fs::path target = fs::read_symlink(it->path(), linkError);

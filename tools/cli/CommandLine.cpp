@@ -4,12 +4,11 @@
 #include <cctype>
 #include <charconv>
 
+#include "base/ComPortRange.h"
+
 namespace orbiqa::cli {
 
 namespace {
-
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 96;
 
 [[noreturn]] void Usage(const std::string& message) {
     throw CliFailure(kExitUsage, message);
@@ -96,8 +95,8 @@ std::string ParsePortName(const std::string& text) {
         if (prefix == "COM") digits = digits.substr(3);
     }
     const std::optional<int> number = Decimal(digits);
-    if (!number || *number < kFirstPort || *number > kLastPort)
-        Usage("'" + text + "' is not a port name (COM1 to COM96)");
+    if (!number || !IsComPortNumber(*number))
+        Usage("'" + text + "' is not a port name (COM1 to COM" + std::to_string(kLastComPort) + ")");
     return "COM" + std::to_string(*number);
 }
 

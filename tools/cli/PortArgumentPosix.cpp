@@ -3,15 +3,13 @@
 #include <filesystem>
 
 #include "CommandLine.h"
+#include "base/ComPortRange.h"
 #include "ModuleSession.h"
 #include "platform/PortLinks.h"
 
 namespace orbiqa::cli {
 
 namespace {
-
-constexpr int kFirstPortNumber = 1;
-constexpr int kLastPortNumber = 96;
 
 std::string Canonical(const std::string& path) {
     std::error_code ec;
@@ -25,7 +23,7 @@ std::string ResolvePortArgument(const std::string& text) {
     if (!IsDevicePath(text)) return ParsePortName(text);
     const std::string wanted = Canonical(text);
     // A link of the port-link folder names the device first, as it does when the port opens.
-    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
         const std::string com = "COM" + std::to_string(n);
         const auto device = ResolvePortDevice(com);
         if (device && Canonical(*device) == wanted) return com;
