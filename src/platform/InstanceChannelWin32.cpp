@@ -17,6 +17,8 @@ constexpr DWORD kPipeBuffer = 4096;
 constexpr DWORD kAnswerWaitMs = 5000;
 constexpr DWORD kMessageWaitMs = 2000;
 constexpr int kBusyRetries = 3;
+// Held while a program listens, so that the installer can tell that Orbiqa runs (orbiqa.nsi).
+constexpr const wchar_t* kRunningMutex = L"Local\\OrbiqaRunning";
 
 std::wstring PipeName(const std::string& name) {
     DWORD session = 0;
@@ -59,6 +61,7 @@ public:
         if (thread_.joinable()) thread_.join();
         if (pipe_ != INVALID_HANDLE_VALUE) CloseHandle(pipe_);
         if (stop_) CloseHandle(stop_);
+        if (running_) CloseHandle(running_);
     }
     Win32InstanceChannel(const Win32InstanceChannel&) = delete;
     Win32InstanceChannel& operator=(const Win32InstanceChannel&) = delete;
@@ -93,6 +96,7 @@ public:
         if (pipe_ == INVALID_HANDLE_VALUE) return false;
         stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (!stop_) return false;
+        running_ = CreateMutexW(nullptr, FALSE, kRunningMutex);
         receiver_ = std::move(receiver);
         thread_ = std::thread([this] { Serve(); });
         return true;
@@ -149,6 +153,7 @@ private:
     std::wstring name_;
     HANDLE pipe_ = INVALID_HANDLE_VALUE;
     HANDLE stop_ = nullptr;
+    HANDLE running_ = nullptr;
     Receiver receiver_;
     std::thread thread_;
 };

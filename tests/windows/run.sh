@@ -4,7 +4,9 @@
 #   2. the serial device against a pseudo-terminal peer mapped as a COM port (wine/device-tests.sh);
 #   3. orbiqa-cli.exe reading, writing and comparing against the Linux orbiqa-modsim (cli-e2e.sh);
 #   4. the packaged orbiqa.exe showing its main window (program-starts.sh);
-#   5. the installer installing and uninstalling silently (installer.sh).
+#   5. the package signed with a throw-away certificate (signing.sh);
+#   6. the installer per machine and per user, with the association and the uninstall (installer.sh);
+#   7. orbiqa-cli.exe listing ports with Hungarian names from the prefix's registry (hungarian-ports.sh).
 # Prints a summary; exits non-zero when any part fails. A part whose helper reports 77 is skipped.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -42,7 +44,9 @@ programs=$(ls "$results_dir"/*.xml 2>/dev/null | wc -l)
 part "serial device against a pseudo-terminal" "$here/wine/device-tests.sh" "$WIN_BUILD" "$WINEPREFIX"
 part "orbiqa-cli.exe against orbiqa-modsim" "$here/cli-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
 part "orbiqa.exe shows its main window" "$here/program-starts.sh" "$WIN_BUILD"
+part "the package is signed" "$here/signing.sh" "$WIN_BUILD"
 part "the installer installs and uninstalls" "$here/installer.sh" "$WIN_BUILD"
+part "port names with Hungarian letters" "$here/hungarian-ports.sh" "$WIN_BUILD"
 
 wineserver -k 2>/dev/null || true
 echo "=== summary ($(( $(date +%s) - start )) s; ${cases:-0} test cases in $programs programs under Wine)"
