@@ -13,7 +13,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 enum='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Enum\OrbiqaHungarian'
-to_reg() { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE; }
+to_reg() { printf '\xff\xfe'; sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE; }
 to_reg > "$work/add.reg" <<EOF_REG
 Windows Registry Editor Version 5.00
 
