@@ -5,7 +5,7 @@
 ; Per machine into Program Files with administrator rights, or per user into
 ; %LOCALAPPDATA%\Programs\Orbiqa without them: the usual choice when run interactively, /AllUsers
 ; or /CurrentUser on a silent command line (/S). The program keeps its settings in the user's
-; %LOCALAPPDATA%\Orbiqa, which it makes itself (the marker file orbiqa-installed.txt tells it that
+; %LOCALAPPDATA%\Orbiqa, which it makes itself (the marker file orbiqa.installed tells it that
 ; it is installed), so the installer writes nothing for any user but the registrations.
 ; The uninstaller removes exactly the files the installer put there (INSTALL_LIST and
 ; UNINSTALL_LIST are made from the staged program by package.sh), never by wildcard.
@@ -104,7 +104,7 @@ Section "Orbiqa"
     !insertmacro CLOSE_RUNNING_PROGRAM
     SetOutPath "$INSTDIR"
     !include "${INSTALL_LIST}"
-    File "/oname=orbiqa-installed.txt" "${MARKER}"
+    File "/oname=orbiqa.installed" "${MARKER}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     CreateDirectory "$SMPROGRAMS\Orbiqa"
@@ -151,7 +151,7 @@ Section "Uninstall"
     ; Exactly the installed files; folders only when empty, so that what a user put into the
     ; install folder stays with it. Settings and parameter files live elsewhere and stay.
     !include "${UNINSTALL_LIST}"
-    Delete "$INSTDIR\orbiqa-installed.txt"
+    Delete "$INSTDIR\orbiqa.installed"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
 

@@ -71,6 +71,6 @@ rm -f "$zip_file"
 setup=$build/orbiqa-$version-setup.exe
 (cd "$here" && makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DVERSION_COMMAS="${version//./,},0,0" \
     -DSTAGE="$stage" -DOUTFILE="$setup" -DINSTALL_LIST="$lists/install.nsh" -DUNINSTALL_LIST="$lists/uninstall.nsh" \
-    -DESTIMATED_SIZE_KB="$size_kb" -DMARKER="$(readlink -f "$here/../orbiqa-installed.txt")" "${sign_define[@]}" orbiqa.nsi)
+    -DESTIMATED_SIZE_KB="$size_kb" -DMARKER="$(readlink -f "$here/../orbiqa.installed")" "${sign_define[@]}" orbiqa.nsi)
 [ -z "${SIGN_PFX:-}" ] || "$here/sign.sh" "$setup"
 ls -l "$setup" "$zip_file" | awk '{ print $5, $NF }'

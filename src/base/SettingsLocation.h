@@ -16,7 +16,7 @@
 
 namespace orbiqa {
 
-inline constexpr const char* kInstalledMarker = "orbiqa-installed.txt";
+inline constexpr const char* kInstalledMarker = "orbiqa.installed";
 
 /// Where the marker of an installed copy lies for a program in programFolder.
 std::string InstalledMarkerPath(const std::string& programFolder);

@@ -76,6 +76,9 @@ public:
             WaitNamedPipeW(name_.c_str(), kMessageWaitMs);
         }
         if (pipe == INVALID_HANDLE_VALUE) return false;
+        // Windows lets only the program the user just started take the foreground; it passes
+        // that right on, so that the running program can come forward with the file.
+        AllowSetForegroundWindow(ASFW_ANY);
         std::uint8_t length[4];
         const auto size = static_cast<std::uint32_t>(message.size());
         for (int i = 0; i < 4; ++i) length[i] = static_cast<std::uint8_t>(size >> (8 * i));

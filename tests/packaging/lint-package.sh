@@ -24,7 +24,7 @@ desktop-file-validate "$work/root/usr/share/applications/orbiqa.desktop" || fail
 grep -qx 'MimeType=application/x-orbiqa-parameters;' "$work/root/usr/share/applications/orbiqa.desktop" ||
     fail "the desktop entry names no parameter file type"
 grep -q '<glob pattern="\*.vr3"/>' "$work/root/usr/share/mime/packages/orbiqa.xml" || fail "no MIME type for .VR3"
-[ -f "$work/root/usr/share/orbiqa/orbiqa-installed.txt" ] || fail "no marker of an installed copy"
+[ -f "$work/root/usr/share/orbiqa/orbiqa.installed" ] || fail "no marker of an installed copy"
 
 # Every tag counts, down to pedantic ones; the package carries no overrides.
 lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb" \

@@ -52,7 +52,7 @@ while read -r f; do
     [ -f "$installed/$f" ] || fail "$f was not installed"
 done <<< "$staged_files"
 [ -f "$installed/uninstall.exe" ] || fail "no uninstaller"
-[ -f "$installed/orbiqa-installed.txt" ] || fail "no marker of an installed copy"
+[ -f "$installed/orbiqa.installed" ] || fail "no marker of an installed copy"
 shortcut="$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/Orbiqa/Orbiqa.lnk"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orbiqa'
@@ -131,7 +131,7 @@ wineserver -w
 while read -r f; do
     [ ! -e "$installed/$f" ] || fail "$f was left behind"
 done <<< "$staged_files"
-[ ! -e "$installed/orbiqa-installed.txt" ] || fail "the marker was left behind"
+[ ! -e "$installed/orbiqa.installed" ] || fail "the marker was left behind"
 [ -f "$installed/notes.txt" ] && [ -f "$installed/platforms/my-plugin.txt" ] || fail "the uninstaller removed a user's files"
 [ ! -e "$shortcut" ] || fail "the shortcut was left behind"
 for key in "$uninstall_key" 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\orbiqa-cli.exe' \
