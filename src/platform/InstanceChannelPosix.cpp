@@ -171,7 +171,8 @@ private:
                 WriteAll(client, &answer, 1);
             }
             close(client);
-            if (whole && receiver_) receiver_(message);
+            // An empty message is another start looking whether one listens.
+            if (whole && !message.empty() && receiver_) receiver_(message);
         }
     }
 
