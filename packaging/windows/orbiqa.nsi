@@ -104,6 +104,7 @@ Section "Orbiqa"
     !insertmacro CLOSE_RUNNING_PROGRAM
     SetOutPath "$INSTDIR"
     !include "${INSTALL_LIST}"
+    SetOutPath "$INSTDIR"
     File "/oname=orbiqa.installed" "${MARKER}"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
