@@ -53,6 +53,10 @@ VIAddVersionKey "LegalCopyright" "Orbiqa developers"
 ; The program holds this mutex while it runs (platform/InstanceChannelWin32.cpp).
 !define RUNNING_MUTEX "Local\OrbiqaRunning"
 
+; The choice of mode in the installer's own language (NSIS's Hungarian file has no such texts).
+!define MULTIUSER_INSTALLMODEPAGE_TEXT_TOP "$(ModeTop)"
+!define MULTIUSER_INSTALLMODEPAGE_TEXT_ALLUSERS "$(ModeAllUsers)"
+!define MULTIUSER_INSTALLMODEPAGE_TEXT_CURRENTUSER "$(ModeCurrentUser)"
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -62,6 +66,12 @@ VIAddVersionKey "LegalCopyright" "Orbiqa developers"
 !insertmacro MUI_LANGUAGE "Hungarian"
 !insertmacro MUI_LANGUAGE "English"
 
+LangString ModeTop ${LANG_HUNGARIAN} "Telepítse az Orbiqát a számítógép minden felhasználójának, vagy csak önmagának? $(^ClickNext)"
+LangString ModeTop ${LANG_ENGLISH} "Install Orbiqa for every user of this computer, or only for yourself? $(^ClickNext)"
+LangString ModeAllUsers ${LANG_HUNGARIAN} "A számítógép minden felhasználójának (Program Files)"
+LangString ModeAllUsers ${LANG_ENGLISH} "For every user of this computer (Program Files)"
+LangString ModeCurrentUser ${LANG_HUNGARIAN} "Csak nekem"
+LangString ModeCurrentUser ${LANG_ENGLISH} "Only for me"
 LangString RunningText ${LANG_HUNGARIAN} "Az Orbiqa fut. Zárja be, majd kattintson az Újra gombra."
 LangString RunningText ${LANG_ENGLISH} "Orbiqa is running. Close it, then choose Retry."
 
