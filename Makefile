@@ -85,7 +85,9 @@ windows:
 	    $(CMAKE_ARGS) > $(WIN_BUILD)-configure.log 2>&1 || { cat $(WIN_BUILD)-configure.log; exit 1; }
 	cmake --build $(WIN_BUILD) -j $(WIN_JOBS)
 
-# $(WIN_BUILD)/orbiqa-<version>-setup.exe and the portable orbiqa-<version>-win64.zip.
+# $(WIN_BUILD)/orbiqa-<version>-setup.exe and the portable orbiqa-<version>-win64.zip. Signed with
+# SIGN_PFX=FILE SIGN_PASSWORD=... (SIGN_TIMESTAMP_URL=... optional); unsigned without SIGN_PFX.
+export SIGN_PFX SIGN_PASSWORD SIGN_TIMESTAMP_URL
 windows-package: windows
 	packaging/windows/package.sh $(WIN_BUILD)
 

@@ -26,6 +26,10 @@ endif()
 
 set(ORBIQA_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 install(FILES ${ORBIQA_PACKAGING_DIR}/orbiqa.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# ".VR3" parameter files open in the program by double-click.
+install(FILES ${ORBIQA_PACKAGING_DIR}/orbiqa-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME orbiqa.xml)
+# The marker of an installed copy: settings go to the user's own folder (base/SettingsLocation.h).
+install(FILES ${ORBIQA_PACKAGING_DIR}/orbiqa.installed DESTINATION ${CMAKE_INSTALL_DATADIR}/orbiqa)
 install(FILES ${ORBIQA_PACKAGING_DIR}/orbiqa.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(size 48 256)
     install(FILES ${ORBIQA_PACKAGING_DIR}/orbiqa-${size}.png

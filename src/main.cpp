@@ -1,5 +1,9 @@
 // orbiqa: the service and configuration tool of the GSM communicator module.
+#include <QCoreApplication>
+#include <QDir>
 #include <memory>
+
+#include "base/SettingsLocation.h"
 
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
@@ -14,12 +18,29 @@
 #include "shell/DesktopSetup.h"
 #include "shell/OrbiqaApplication.h"
 #include "shell/Program.h"
+#include "shell/SingleInstance.h"
 #include "transfer/DownloadForm.h"
 
 int main(int argc, char** argv) {
     using namespace orbiqa;
     OrbiqaApplication app(argc, argv);
     SetUpDesktop(app);
+    // Before any window reads its settings.
+    UseSettingsFolder(ChooseSettingsFolder(QCoreApplication::applicationDirPath().toStdString(),
+                                           QDir::currentPath().toStdString()));
+
+    // "orbiqa FILE.VR3": the file a double-click opens. A program already running for the same
+    // settings takes it (two programs would fight over the port), and this start ends.
+    QStringList files = QCoreApplication::arguments().mid(1);
+    for (QString& file : files) file = QDir(QDir::currentPath()).absoluteFilePath(file);
+    Program* running = nullptr;
+    SingleInstance instance(SettingsFolder());
+    if (instance.HandOverOrListen(files, [&running](const QStringList& handed) {
+            if (!running) return;
+            if (handed.isEmpty()) running->OpenWhenShown({});
+            for (const QString& file : handed) running->OpenWhenShown(file);
+        }))
+        return 0;
 
     // The link comes first: the windows created before the main window hold a reference to it.
     // The hand-over pump must outlive the port's open state, and the program (whose main window
@@ -28,6 +49,7 @@ int main(int argc, char** argv) {
     QtHandoverPump pump(link.ComPort1());
 
     Program program(link);
+    running = &program;
     program.CreateWelcomeForm();
     program.CreateStateForm();
 
@@ -46,6 +68,23 @@ int main(int argc, char** argv) {
     program.CreateFormDetails();
 
     program.DetachVariantPages = [&editor] { editor->DetachVariantPages(); };
+    // As "Beolvasás fájlból" in the transfer window, which stays open to write the file to the
+    // module, then the editor shows what was loaded.
+    program.OpenParameterFile = [&program, &editor](const QString& fileName) {
+        auto* download = static_cast<TFormDownload*>(program.FormDownload());
+        // A file handed over during a transfer or an edit would change the data under it.
+        if (!download->CanOpenFile() || editor->isVisible()) {
+            ShowPlainMessage(QString::fromUtf8("Adatátvitel vagy szerkesztés folyik, ez a fájl nem nyílt meg: ") +
+                             QDir::toNativeSeparators(fileName));
+            return;
+        }
+        download->show();
+        download->raise();
+        download->OpenFile(fileName);
+        editor->LoadImageToControls();
+        editor->exec();
+    };
+    for (const QString& file : files) program.OpenWhenShown(file);
     // One device reader and device list for the whole run, gathered once at start, so that the
     // chooser still lists (absent) a port that went away before it was opened.
     SorosKeres portDiscovery(CreateSystemRegistryReader());
@@ -72,5 +111,7 @@ int main(int argc, char** argv) {
         portHNev = dialog.PortHNev();
         return true;
     };
-    return program.Run();
+    const int status = program.Run();
+    running = nullptr;
+    return status;
 }

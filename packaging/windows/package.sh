@@ -27,11 +27,50 @@ for program in orbiqa.exe orbiqa-cli.exe; do
         { echo "package.sh: $program has no version resource" >&2; exit 1; }
 done
 
+# Signing: both programs (the build makes no libraries of its own; Qt's and the compiler's come
+# as their makers ship them), the uninstaller as makensis makes it, and the installer.
+sign_define=()
+if [ -n "${SIGN_PFX:-}" ]; then
+    "$here/sign.sh" "$stage/orbiqa.exe" "$stage/orbiqa-cli.exe"
+    sign_define=(-DSIGN_COMMAND="$here/sign.sh")
+    echo "package.sh: signing with $SIGN_PFX${SIGN_TIMESTAMP_URL:+, time stamp from $SIGN_TIMESTAMP_URL}"
+else
+    echo "package.sh: SIGN_PFX is not set: the programs and the installer are NOT signed"
+fi
+
+# The installer installs, and its uninstaller removes, exactly the staged files: two lists made
+# here, never a wildcard that would take a user's own files from the folder.
+lists=$build/nsis
+rm -rf "$lists" && mkdir -p "$lists"
+win() { printf '%s' "${1//\//\\}"; }
+(
+    cd "$stage"
+    find . -type d | sed 's|^\./||; s|^\.$||' | sort | while read -r dir; do
+        echo "SetOutPath \"\$INSTDIR${dir:+\\$(win "$dir")}\""
+        find "./$dir" -maxdepth 1 -type f | sort | while read -r file; do
+            echo "File \"$stage/${file#./}\""
+        done
+    done
+) > "$lists/install.nsh"
+(
+    cd "$stage"
+    find . -type f | sed 's|^\./||' | sort | while read -r file; do
+        echo "Delete \"\$INSTDIR\\$(win "$file")\""
+    done
+    # Deepest folders first; RMDir takes a folder only when it is empty.
+    find . -mindepth 1 -type d | sed 's|^\./||' | sort -r | while read -r dir; do
+        echo "RMDir \"\$INSTDIR\\$(win "$dir")\""
+    done
+) > "$lists/uninstall.nsh"
+size_kb=$(du -sk --apparent-size "$stage" | cut -f1)
+
 zip_file=$build/orbiqa-$version-win64.zip
 rm -f "$zip_file"
 (cd "$build/stage" && zip -qr -9 "$zip_file" "orbiqa-$version")
 
 setup=$build/orbiqa-$version-setup.exe
-(cd "$here" && makensis -V2 -DVERSION="$version" -DVERSION_COMMAS="${version//./,},0,0" -DSTAGE="$stage" \
-    -DOUTFILE="$setup" orbiqa.nsi)
+(cd "$here" && makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DVERSION_COMMAS="${version//./,},0,0" \
+    -DSTAGE="$stage" -DOUTFILE="$setup" -DINSTALL_LIST="$lists/install.nsh" -DUNINSTALL_LIST="$lists/uninstall.nsh" \
+    -DESTIMATED_SIZE_KB="$size_kb" -DMARKER="$(readlink -f "$here/../orbiqa.installed")" "${sign_define[@]}" orbiqa.nsi)
+[ -z "${SIGN_PFX:-}" ] || "$here/sign.sh" "$setup"
 ls -l "$setup" "$zip_file" | awk '{ print $5, $NF }'

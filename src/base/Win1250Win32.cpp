@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "base/Win1250.h"
+#include "base/Win1250Wide.h"
 
 namespace orbiqa {
 
@@ -70,6 +71,16 @@ std::optional<std::string> Utf8ToWin1250(std::string_view utf8) {
     std::string out = Narrow(kCodePage1250, WC_NO_BEST_FIT_CHARS, wide, &usedDefault);
     if (usedDefault) return std::nullopt;
     return out;
+}
+
+std::wstring Win1250ToWide(std::string_view cp1250) {
+    bool ok = false;
+    return Widen(kCodePage1250, 0, cp1250, ok);
+}
+
+std::string WideToWin1250(std::wstring_view wide) {
+    // No best fit: "?" says plainly that a letter is missing, where a look-alike would not.
+    return Narrow(kCodePage1250, WC_NO_BEST_FIT_CHARS, std::wstring(wide), nullptr);
 }
 
 }  // namespace orbiqa

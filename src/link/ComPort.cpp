@@ -4,15 +4,11 @@
 #include <cctype>
 #include <vector>
 
+#include "base/ComPortRange.h"
 #include "base/IntText.h"
 #include "link/NetworkPort.h"
 
 namespace orbiqa {
-
-namespace {
-constexpr int kMinPort = 1;
-constexpr int kMaxPort = 96;
-}  // namespace
 
 TComPort::TComPort(std::unique_ptr<SerialDevice> device) : device_(std::move(device)) {}
 
@@ -34,8 +30,8 @@ std::string TComPort::NormalisePortName(std::string_view text) {
         std::toupper(static_cast<unsigned char>(text[1])) == 'O' &&
         std::toupper(static_cast<unsigned char>(text[2])) == 'M')
         text.remove_prefix(3);
-    int n = TryStrToInt(text).value_or(kMinPort);
-    if (n < kMinPort || n > kMaxPort) n = kMinPort;
+    int n = TryStrToInt(text).value_or(kFirstComPort);
+    if (!IsComPortNumber(n)) n = kFirstComPort;
     return "COM" + IntToStr(n);
 }
 

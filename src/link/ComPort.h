@@ -30,7 +30,7 @@ public:
     TComPort(const TComPort&) = delete;
     TComPort& operator=(const TComPort&) = delete;
 
-    /// "COM" + 1..96, or a network port address in its canonical form ("rfc2217://HOST:PORT",
+    /// "COM" + 1..256, or a network port address in its canonical form ("rfc2217://HOST:PORT",
     /// "socket://HOST:PORT"); anything else gives "COM1".
     static std::string NormalisePortName(std::string_view text);
 

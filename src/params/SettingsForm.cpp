@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "base/SettingsLocation.h"
 #include "params/ApnPresets.h"
 #include "params/EEAddr.h"
 #include "params/GridEntry.h"
@@ -150,7 +151,7 @@ TSettingsForm::TSettingsForm(ParameterImage& image, QWidget* parent)
 TSettingsForm::~TSettingsForm() = default;
 
 void TSettingsForm::FormCreate() {
-    apnPresets_ = LoadApnPresetFile(ApnPresetFileName).value_or(BuiltInApnPresets());
+    apnPresets_ = LoadApnPresetFile(SettingsFilePath(ApnPresetFileName)).value_or(BuiltInApnPresets());
     FillPresetList();
     customAPN_.clear();
     customUserName_.clear();
@@ -338,7 +339,7 @@ void TSettingsForm::edAPNExit() { customAPN_ = edAPN->text(); }
 void TSettingsForm::edUserNameExit() { customUserName_ = edUserName->text(); }
 void TSettingsForm::edPWDExit() { customPWD_ = edPWD->text(); }
 
-void TSettingsForm::btSaveSettingsClick() { SaveApnPresetFile(ApnPresetFileName, apnPresets_); }
+void TSettingsForm::btSaveSettingsClick() { SaveApnPresetFile(SettingsFilePath(ApnPresetFileName), apnPresets_); }
 
 bool TSettingsForm::eventFilter(QObject* watched, QEvent* event) {
     const bool gprsEdit = watched == edAPN || watched == edUserName || watched == edPWD;

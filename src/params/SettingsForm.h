@@ -31,7 +31,7 @@ public:
     static constexpr int ClientWidth = 457;
     static constexpr int ClientHeight = 427;
 
-    /// Runs FormCreate: reads "APNs.dat" from the working folder when it exists.
+    /// Runs FormCreate: reads "APNs.dat" from the settings folder when it exists.
     explicit TSettingsForm(ParameterImage& image = TheParameterImage(), QWidget* parent = nullptr);
     ~TSettingsForm() override;
 

@@ -27,18 +27,6 @@ constexpr const char* kUnknownModel = "Communications Port";
 constexpr const char* kPseudoTerminalModel = "Pseudo terminal";
 constexpr const char* kLinkModel = "Port link";
 
-// The registry ignores letter case and stray separators; so does the recognition of the keys
-// whose opening refreshes the view.
-std::string CanonicalKeyPath(const std::string& path) {
-    std::string out;
-    for (char c : path) {
-        if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
-        out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    if (!out.empty() && out.back() == '\\') out.pop_back();
-    return out;
-}
-
 // Windows-1250 text of a UTF-8 text; a character the code page cannot hold becomes "?" rather
 // than losing the whole name.
 std::string CoreText(const std::string& utf8) {

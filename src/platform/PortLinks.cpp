@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/ComPortRange.h"
 #include "base/IntText.h"
 #include "platform/PortLinkOwner.h"
 
@@ -40,7 +41,7 @@ std::string PortLinkFolder() {
 
 bool IsPortLinkName(const std::string& fileName) {
     const auto n = ComNumber(fileName);
-    return n && *n >= 1 && *n <= 96 && fileName == "COM" + IntToStr(*n);
+    return n && IsComPortNumber(*n) && fileName == "COM" + IntToStr(*n);
 }
 
 std::optional<std::string> FixedDeviceForPort(const std::string& comName) {

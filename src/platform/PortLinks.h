@@ -10,7 +10,7 @@ namespace orbiqa {
 /// The port-link folder (not created here).
 std::string PortLinkFolder();
 
-/// Whether a file name is one a port can be opened by: "COM7" (1..96), not "COM07" or "COM+7".
+/// Whether a file name is one a port can be opened by: "COM7" (1..256), not "COM07" or "COM+7".
 bool IsPortLinkName(const std::string& fileName);
 
 /// The device path of "COM<n>" by the fixed rule, or nothing for a number outside 1..96 or a

@@ -5,23 +5,36 @@
 
 #include <vector>
 
+#include "base/Win1250Wide.h"
+#include "ports/RegistryKeys.h"
+
 namespace orbiqa {
 namespace {
 
 // KEY_READ (0x20019): the registry is only ever read.
 constexpr REGSAM kAccess = KEY_READ;
 
-// RegOpenKeyExA takes paths relative to the root, without the leading separator.
-std::string RelativePath(const std::string& path) {
+// RegOpenKeyExW takes paths relative to the root, without the leading separator.
+std::wstring RelativePath(const std::string& path) {
     std::size_t from = 0;
     while (from < path.size() && path[from] == '\\') ++from;
-    return path.substr(from);
+    return Win1250ToWide(std::string_view(path).substr(from));
+}
+
+// A registry text as stored: it need not end with a NUL, and may hold one inside; the text ends
+// at the first.
+std::string TextOf(const std::vector<BYTE>& data, DWORD size) {
+    const auto* chars = reinterpret_cast<const wchar_t*>(data.data());
+    std::size_t count = size / sizeof(wchar_t);
+    std::size_t end = 0;
+    while (end < count && chars[end] != L'\0') ++end;
+    return WideToWin1250(std::wstring_view(chars, end));
 }
 
 class Win32Key : public RegistryKey {
 public:
     explicit Win32Key(const std::string& path) {
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RelativePath(path).c_str(), 0, kAccess, &key_) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, RelativePath(path).c_str(), 0, kAccess, &key_) != ERROR_SUCCESS)
             key_ = nullptr;
     }
     ~Win32Key() override {
@@ -32,28 +45,28 @@ public:
 
     std::string ReadString(const std::string& name) const override {
         if (!key_) return {};
+        const std::wstring wideName = Win1250ToWide(name);
         DWORD type = REG_NONE;
         DWORD size = 0;
-        if (RegQueryValueExA(key_, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
+        if (RegQueryValueExW(key_, wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return {};
         if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseInvalidDataType(name);
         // The value may grow between the two calls; ask again with the size it reports.
-        std::vector<char> data;
+        std::vector<BYTE> data;
         LONG result = ERROR_MORE_DATA;
         while (result == ERROR_MORE_DATA) {
-            data.assign(static_cast<std::size_t>(size) + 1, '\0');
-            size = static_cast<DWORD>(data.size() - 1);
-            result = RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+            data.assign(static_cast<std::size_t>(size) + sizeof(wchar_t), 0);
+            size = static_cast<DWORD>(data.size() - sizeof(wchar_t));
+            result = RegQueryValueExW(key_, wideName.c_str(), nullptr, &type, data.data(), &size);
         }
         if (result != ERROR_SUCCESS) return {};
         if (type != REG_SZ && type != REG_EXPAND_SZ) RaiseInvalidDataType(name);
-        // Stored text need not be NUL-terminated; the extra byte guarantees one.
-        return std::string(data.data());
+        return TextOf(data, size);
     }
 
     bool HasSubKeys() const override {
         DWORD subKeys = 0;
         if (!key_) return false;
-        if (RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+        if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr, nullptr,
                              nullptr, nullptr) != ERROR_SUCCESS)
             return false;
         return subKeys > 0;
@@ -63,15 +76,15 @@ public:
         std::vector<std::string> names;
         DWORD count = 0;
         DWORD longest = 0;
-        if (!key_ || RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr,
+        if (!key_ || RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, &count, &longest, nullptr, nullptr, nullptr,
                                       nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return names;
-        std::vector<char> buffer(static_cast<std::size_t>(longest) + 1);
+        std::vector<wchar_t> buffer(static_cast<std::size_t>(longest) + 1);
         for (DWORD i = 0; i < count; ++i) {
             DWORD length = static_cast<DWORD>(buffer.size());
-            if (RegEnumKeyExA(key_, i, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            if (RegEnumKeyExW(key_, i, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
-            names.emplace_back(buffer.data(), length);
+            names.push_back(WideToWin1250(std::wstring_view(buffer.data(), length)));
         }
         return names;
     }
@@ -80,15 +93,15 @@ public:
         std::vector<std::string> names;
         DWORD count = 0;
         DWORD longest = 0;
-        if (!key_ || RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest,
+        if (!key_ || RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest,
                                       nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return names;
-        std::vector<char> buffer(static_cast<std::size_t>(longest) + 1);
+        std::vector<wchar_t> buffer(static_cast<std::size_t>(longest) + 1);
         for (DWORD i = 0; i < count; ++i) {
             DWORD length = static_cast<DWORD>(buffer.size());
-            if (RegEnumValueA(key_, i, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            if (RegEnumValueW(key_, i, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                 break;
-            names.emplace_back(buffer.data(), length);
+            names.push_back(WideToWin1250(std::wstring_view(buffer.data(), length)));
         }
         return names;
     }
@@ -97,15 +110,38 @@ private:
     HKEY key_ = nullptr;
 };
 
+bool IsAtOrBelow(const std::string& canonicalPath, const std::string& canonicalRoot) {
+    return canonicalPath == canonicalRoot ||
+           (canonicalPath.size() > canonicalRoot.size() && canonicalPath.compare(0, canonicalRoot.size(), canonicalRoot) == 0 &&
+            canonicalPath[canonicalRoot.size()] == '\\');
+}
+
 }  // namespace
 
+Win32RegistryReader::Win32RegistryReader(PortDeviceSource devices) : devices_(std::move(devices)) {}
+
+bool Win32RegistryReader::ShownFromDeviceManager(const std::string& path) {
+    const std::string key = CanonicalKeyPath(path);
+    const std::string root = CanonicalKeyPath(registry_keys::kEnumRoot);
+    if (!IsAtOrBelow(key, root)) return false;
+    if (key == root) {
+        std::vector<PortDeviceFacts> devices = devices_ ? devices_() : std::vector<PortDeviceFacts>{};
+        ShowPortDevices(devices, deviceManagerView_);
+        useDeviceManager_ = deviceManagerView_.OpenKey(registry_keys::kEnumRoot)->HasSubKeys();
+    }
+    return useDeviceManager_;
+}
+
 std::unique_ptr<RegistryKey> Win32RegistryReader::OpenKey(const std::string& path) {
+    if (ShownFromDeviceManager(path)) return deviceManagerView_.OpenKey(path);
     return std::make_unique<Win32Key>(path);
 }
 
 bool Win32RegistryReader::KeyExists(const std::string& path) {
+    if (useDeviceManager_ && IsAtOrBelow(CanonicalKeyPath(path), CanonicalKeyPath(registry_keys::kEnumRoot)))
+        return deviceManagerView_.KeyExists(path);
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, RelativePath(path).c_str(), 0, kAccess, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, RelativePath(path).c_str(), 0, kAccess, &key) != ERROR_SUCCESS) return false;
     RegCloseKey(key);
     return true;
 }

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "base/ComPortRange.h"
 #include "base/IntText.h"
 #include "link/NetworkPort.h"
 #include "ports/PortWatch.h"
@@ -38,8 +39,6 @@ const QColor kSelectedBackground(0, 0, 128);
 constexpr int kTextIndent = 5;
 constexpr int kColumnWidth = 364;
 constexpr int kPanelWidth = 241;
-constexpr int kLowestUserPort = 1;
-constexpr int kHighestUserPort = 99;
 constexpr int kFontPointSize = 8;
 
 // The input box hands back code-page text, in which a character the code page lacks has become
@@ -458,7 +457,7 @@ void TFormComPort::jporthozzadsa1Click() {
 
     if (answer.isEmpty()) return;
     const int n = StrToIntPrefix(InputBoxText(answer));
-    if (n < kLowestUserPort || n > kHighestUserPort) return;
+    if (!IsComPortNumber(n)) return;
     userPorts_.push_back(UserPortRecord(n));
     StringgridInit();
     // The new port is the one the user wants: select it (its row is the last of the user's).

@@ -36,6 +36,10 @@ public:
     virtual std::vector<std::string> GetValueNames() const = 0;
 };
 
+/// A key path as the registry compares it: lower case, without doubled, leading or trailing
+/// separators. Readers that refresh a view when a certain key is opened recognise it so.
+std::string CanonicalKeyPath(const std::string& path);
+
 /// Opens keys below the machine root by full path ("\SYSTEM\CurrentControlSet\Enum"), read
 /// only, never creating anything.
 class RegistryReader {

@@ -1,6 +1,6 @@
 #include "ports/SorosKeres.h"
 
-
+#include "base/ComPortRange.h"
 #include "base/IntText.h"
 #include "ports/RegistryKeys.h"
 
@@ -61,7 +61,9 @@ std::string PortNameOf(const std::string& record) {
 }
 
 int FindByPortNumber(const PortRecords& list, int number) {
-    const int sought = number & 0xFF;
+    // A number Windows can give a port is sought as it is; only a number beyond them is taken as
+    // one byte. Taking COM256 as 0 too would list a present COM256 as absent.
+    const int sought = IsComPortNumber(number) ? number : number & 0xFF;
     for (std::size_t i = 0; i < list.size(); ++i)
         if (PortNumberOf(list[i]) == sought) return static_cast<int>(i);
     return -1;

@@ -36,8 +36,8 @@ std::string PortNameOf(const std::string& record);
 /// "(COM" closed by ")". Raises EConvertError when the digits are not a whole number.
 int PortNumberOf(const std::string& text);
 
-/// Index of the first record whose port number equals number taken as one byte (COM257 is
-/// sought as 1), or -1.
+/// Index of the first record whose port number equals number, or -1. A number outside
+/// COM1..COM256 is taken as one byte (COM257 is sought as 1).
 int FindByPortNumber(const PortRecords& list, int number);
 
 /// Stable sort by port number.

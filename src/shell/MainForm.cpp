@@ -1,16 +1,20 @@
 #include "shell/MainForm.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <cerrno>
 #include <optional>
 
+#include "base/SettingsLocation.h"
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
 #include "link/LineErrorText.h"
@@ -56,6 +60,8 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
     ExposeAsWindow(this);
     setFont(WindowFont(kFontPointSize));
     setFixedSize(kClientSize);
+    // A parameter file dropped on the window opens as "Beolvasás fájlból" would open it.
+    setAcceptDrops(true);
 
     // The bevels come first so that the controls lie on top of them.
     auto* bevelPort = new QFrame(this);
@@ -124,7 +130,7 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
 
     // FormCreate: the remembered port; a missing or unreadable file leaves "COM1".
     try {
-        LoadTableFile(advSave_, kSettingsFileName);
+        LoadTableFile(advSave_, SettingsFilePath(kSettingsFileName));
         link_.ComPort1().SetPort(advSave_.Cell(0, 0));
     } catch (const std::exception& e) {
         qCDebug(lcMainForm) << "no port settings loaded:" << e.what();
@@ -169,7 +175,7 @@ void TMainForm::SetProductVariant() {
 
 void TMainForm::FormDestroy() {
     advSave_.SetCell(0, 0, link_.ComPort1().Port());
-    SaveTableFile(advSave_, kSettingsFileName);
+    SaveTableFile(advSave_, SettingsFilePath(kSettingsFileName));
 }
 
 void TMainForm::EnterConnected(bool connected) {
@@ -328,6 +334,31 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QString TMainForm::DroppedParameterFile(const QList<QUrl>& urls) {
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile()) continue;
+        const QString name = url.toLocalFile();
+        if (name.endsWith(QStringLiteral(".vr3"), Qt::CaseInsensitive)) return name;
+    }
+    return {};
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
+    if (OnParameterFileDropped && e->mimeData()->hasUrls() && !DroppedParameterFile(e->mimeData()->urls()).isEmpty())
+        e->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* e) {
+    const QString name = OnParameterFileDropped && e->mimeData()->hasUrls()
+                             ? DroppedParameterFile(e->mimeData()->urls())
+                             : QString();
+    if (name.isEmpty()) return;
+    e->acceptProposedAction();
+    // The editor opens modally: not inside the drag source's drop, which would hold it (the file
+    // manager) until the editor closes.
+    QTimer::singleShot(0, this, [this, name] { OnParameterFileDropped(name); });
 }
 
 }  // namespace orbiqa

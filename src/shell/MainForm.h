@@ -3,7 +3,9 @@
 // the link and opens the other windows. It is the only window that opens and closes ComPort1,
 // the text consumer of the dispatcher (routing module texts to the log panes and MemoState) and
 // the owner of the version query.
+#include <QList>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 #include <string>
@@ -31,7 +33,7 @@ public:
     static constexpr int kVersionWindowIntervalMs = 50;
     static constexpr const char* kSettingsFileName = "ZenitSetup.ini";
 
-    /// Loads the port name from "ZenitSetup.ini" in the current directory (errors ignored) and
+    /// Loads the port name from "ZenitSetup.ini" in the settings folder (errors ignored) and
     /// plugs itself and the status window into the link's dispatcher. formDownload may be null.
     TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& formDetails, QWidget* formDownload,
               QWidget* parent = nullptr);
@@ -43,9 +45,16 @@ public:
     PortChooser Chooser;
     /// Run when the main window closes by any means: closes the splash window, ending the program.
     std::function<void()> OnClosed;
+    /// Run with the local file name of a parameter file (".VR3") dropped on the window; without
+    /// it the window takes no drops.
+    std::function<void(const QString& fileName)> OnParameterFileDropped;
+
+    /// The first local ".VR3" file (any letter case) among dropped URLs, or empty.
+    static QString DroppedParameterFile(const QList<QUrl>& urls);
 
     void SetProductVariant();
-    /// Stores the port name into "ZenitSetup.ini" and closes the port; errors propagate.
+    /// Stores the port name into "ZenitSetup.ini" in the settings folder and closes the port;
+    /// errors propagate.
     void FormDestroy();
 
     void AppendLogText(LogPane pane, const std::string& text, bool force) override;
@@ -68,6 +77,8 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* e) override;  // FormClose
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private:
     QPushButton* Button(const char* name, const QString& caption, const QRect& geometry, bool bold);

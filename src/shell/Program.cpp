@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <exception>
+#include <utility>
 
 #include "diag/SerialDetails.h"
 #include "shell/MessageBoxes.h"
@@ -38,6 +39,8 @@ void Program::CreateWelcomeForm() {
         if (!mainForm_) return;
         mainForm_->SetProductVariant();
         mainForm_->show();
+        const QStringList pending = std::exchange(pendingFiles_, {});
+        for (const QString& name : pending) OpenNow(name);
     };
 }
 
@@ -54,12 +57,30 @@ void Program::CreateMainForm() {
     mainForm_ = std::make_unique<TMainForm>(link_, *stateForm_, *formDetails_, formDownload_.get());
     mainForm_->DetachVariantPages = DetachVariantPages;
     mainForm_->Chooser = Chooser;
+    if (OpenParameterFile) mainForm_->OnParameterFileDropped = [this](const QString& name) { OpenNow(name); };
     mainForm_->OnClosed = [this] {
         if (welcomeForm_) welcomeForm_->close();
     };
 }
 
 void Program::ShowWelcomeForm() { welcomeForm_->show(); }
+
+void Program::OpenWhenShown(const QString& fileName) {
+    if (!mainForm_ || !mainForm_->isVisible()) {
+        if (!fileName.isEmpty()) pendingFiles_.push_back(fileName);
+        return;
+    }
+    OpenNow(fileName);
+}
+
+void Program::OpenNow(const QString& fileName) {
+    if (!mainForm_) return;
+    mainForm_->showNormal();
+    mainForm_->raise();
+    mainForm_->activateWindow();
+    if (fileName.isEmpty() || !OpenParameterFile) return;
+    OpenParameterFile(fileName);
+}
 
 int Program::Run() {
     ShowWelcomeForm();

@@ -3,6 +3,7 @@
 // through here. The module link is created before any window (the main window uses it, and the
 // windows created before the main window hold a reference to it); the main window is the only
 // one that opens and closes its port.
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -49,10 +50,18 @@ public:
     /// Handed to the main window when it is created.
     std::function<void()> DetachVariantPages;
     PortChooser Chooser;
+    /// Loads a parameter file and shows it in the editor (a file named on the command line,
+    /// handed over by a second start, or dropped on the main window).
+    std::function<void(const QString& fileName)> OpenParameterFile;
+
+    /// Opens fileName with OpenParameterFile once the main window is shown, or at once when it
+    /// is; brings the main window forward. An empty name only brings it forward.
+    void OpenWhenShown(const QString& fileName);
 
 private:
     void CreateMainForm();
     void DestroyMainForm();
+    void OpenNow(const QString& fileName);
 
     ModuleLink& link_;
     std::unique_ptr<TWelcomeForm> welcomeForm_;
@@ -61,6 +70,7 @@ private:
     std::unique_ptr<QWidget> settingsForm_;
     std::unique_ptr<TFormDetails> formDetails_;
     std::unique_ptr<TMainForm> mainForm_;
+    QStringList pendingFiles_;
 };
 
 }  // namespace orbiqa

@@ -207,6 +207,16 @@ void TFormDownload::btOpenClick() {
     SetBarPosition(kProgressMaximum);
 }
 
+bool TFormDownload::CanOpenFile() const { return btOpen->isEnabled(); }
+
+void TFormDownload::OpenFile(const QString& name) {
+    SetBarColour(BarColour::Green);
+    SetBarPosition(0);
+    lastOpenName_ = name;
+    LoadParameterFile(QFile::encodeName(name).toStdString(), image_);
+    SetBarPosition(kProgressMaximum);
+}
+
 void TFormDownload::btSaveClick() {
     const QString name = ChooseFile(FileDialogKind::Save);
     if (name.isEmpty()) return;

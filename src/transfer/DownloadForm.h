@@ -55,6 +55,12 @@ public:
     void btOpenClick();
     void btSaveClick();
     void btEditClick();
+    /// What "Beolvasás fájlból" does once a name is chosen, for a file named elsewhere (the
+    /// command line, a drop on the main window); the name becomes the open dialog's next offer.
+    /// File errors propagate.
+    void OpenFile(const QString& name);
+    /// False while a transfer runs: a file loaded then would change the data being written.
+    bool CanOpenFile() const;
     void btCloseClick();
 
     void DisableButtons();

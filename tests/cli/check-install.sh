@@ -15,7 +15,7 @@ for program in orbiqa orbiqa-modsim orbiqa-cli; do
 done
 desktop=$prefix/share/applications/orbiqa.desktop
 [ -f "$desktop" ] || fail "share/applications/orbiqa.desktop missing"
-for line in '[Desktop Entry]' 'Type=Application' 'Name=Orbiqa' 'Exec=orbiqa' 'Icon=orbiqa' \
+for line in '[Desktop Entry]' 'Type=Application' 'Name=Orbiqa' 'Exec=orbiqa %f' 'Icon=orbiqa' \
             'Terminal=false' 'Categories=Utility;Electronics;'; do
     grep -qxF "$line" "$desktop" || fail "desktop entry lacks '$line'"
 done
@@ -25,6 +25,9 @@ done
 head -c 8 "$prefix/share/icons/hicolor/256x256/apps/orbiqa.png" | od -An -tx1 | grep -q '89 50 4e 47' \
     || fail "256x256 icon is not a PNG"
 [ -f "$prefix/share/doc/orbiqa/cli.md" ] || fail "docs/cli.md not installed"
+[ -f "$prefix/share/mime/packages/orbiqa.xml" ] || fail "the .VR3 file type is not installed"
+# The marker by which an installed program keeps its settings in the user's folder.
+[ -f "$prefix/share/orbiqa/orbiqa.installed" ] || fail "no marker of an installed copy"
 completion=$prefix/share/bash-completion/completions/orbiqa-cli
 [ -f "$completion" ] || fail "bash completion not installed"
 bash -n "$completion" || fail "bash completion does not parse"

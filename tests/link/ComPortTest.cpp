@@ -38,9 +38,11 @@ std::string ErrorOf(const std::function<void()>& f, int* code = nullptr) {
 TEST(ComPortName, NormalisationRule) {
     const std::pair<const char*, const char*> cases[] = {
         {"com3", "COM3"},  {"COM 7", "COM7"}, {"12", "COM12"},  {"COM0", "COM1"},
-        {"COM97", "COM1"}, {"COMX", "COM1"},  {"", "COM1"},     {"Sajátport (COM5)", "COM1"},
+        {"COM97", "COM97"}, {"COMX", "COM1"},  {"", "COM1"},     {"Sajátport (COM5)", "COM1"},
         {"COM96", "COM96"}, {"COM$10", "COM16"}, {"cOm0x0A", "COM10"}, {"COM-3", "COM1"},
         {"COM5 ", "COM1"},
+        // Every number Windows gives a port, COM105 from a PC that has seen many adapters.
+        {"COM105", "COM105"}, {"com256", "COM256"}, {"COM257", "COM1"}, {"COM65536", "COM1"},
     };
     for (auto [in, out] : cases) EXPECT_EQ(TComPort::NormalisePortName(in), out) << in;
 }

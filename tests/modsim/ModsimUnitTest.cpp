@@ -36,7 +36,7 @@ TEST(ModsimOptions, ValuesInBothFormsAndInTheProgramsNumberRule) {
 
 TEST(ModsimOptions, MistakesAreErrors) {
     for (std::vector<std::string> args :
-         {std::vector<std::string>{"--bogus"}, {"--port", "COM0"}, {"--port", "COM97"}, {"--port", "LPT1"},
+         {std::vector<std::string>{"--bogus"}, {"--port", "COM0"}, {"--port", "COM257"}, {"--port", "LPT1"},
           {"--signal", "256"}, {"--signal"}, {"--fast=1"}, {"--drop-data-message", "3:6"},
           {"--texts", "loud"}, {"--silent-from-block", "-1"}, {"--version-text", "a\"b"},
           {"--quiet", "--verbose"}, {"--text-interval", "5"}})

@@ -20,6 +20,11 @@ deb=$(find "$work/out" -maxdepth 1 -name 'orbiqa_*.deb' | head -n 1)
 [ -n "$deb" ] || fail "no package made"
 dpkg-deb -x "$deb" "$work/root"
 desktop-file-validate "$work/root/usr/share/applications/orbiqa.desktop" || fail "packaged desktop entry"
+# Parameter files open by double-click: the entry takes a file, and the package names its type.
+grep -qx 'MimeType=application/x-orbiqa-parameters;' "$work/root/usr/share/applications/orbiqa.desktop" ||
+    fail "the desktop entry names no parameter file type"
+grep -q '<glob pattern="\*.vr3"/>' "$work/root/usr/share/mime/packages/orbiqa.xml" || fail "no MIME type for .VR3"
+[ -f "$work/root/usr/share/orbiqa/orbiqa.installed" ] || fail "no marker of an installed copy"
 
 # Every tag counts, down to pedantic ones; the package carries no overrides.
 lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb" \

@@ -193,17 +193,17 @@ TEST(PortChooser, AddingAPortByNumber) {
     EXPECT_EQ(c.window.SelectedDisplayName(), user5);
     EXPECT_EQ(c.window.Panel2->text(), "(user defined port)");
 
-    for (const char* ignored : {"0", "100", "", "abc", "-3"}) c.Add(ignored);
+    for (const char* ignored : {"0", "257", "", "abc", "-3"}) c.Add(ignored);
     c.Add(nullptr);
     EXPECT_EQ(c.window.UserPorts().size(), 1u);
     EXPECT_EQ(c.window.SelectedIndex(), 5);
 
     c.Add(" 12abc");  // reading stops at the first character that does not fit
-    c.Add("97");
+    c.Add("105");  // Windows numbers ports up to COM256
     c.Add("33\xE4\xB8\xAD");  // also at a character that Windows-1250 cannot hold
     ASSERT_EQ(c.window.UserPorts().size(), 4u);
     EXPECT_EQ(RecordName(c.window.Cell(1)), "Saj\xE1tport (COM12)");
-    EXPECT_EQ(RecordName(c.window.Cell(2)), "Saj\xE1tport (COM97)");
+    EXPECT_EQ(RecordName(c.window.Cell(2)), "Saj\xE1tport (COM105)");
     EXPECT_EQ(RecordName(c.window.Cell(3)), "Saj\xE1tport (COM33)");
     EXPECT_EQ(c.window.SelectedPort(), "COM33");
 

@@ -112,7 +112,7 @@ TEST_F(LinuxReader, PortLinksComeAndGo) {
     Link("COM8", "/dev/null");
     Link("COM9", "/dev/orbiqa-no-such-device");  // known, but its device is not there
     Link("COM07", terminal);                      // not a name a port is opened by
-    Link("COM97", terminal);                      // beyond the port numbers
+    Link("COM257", terminal);                     // beyond the port numbers
     std::ofstream(links_ / "COM5") << "not a link";
     const std::string com7 = "Pseudo terminal - " + linuxName + " (COM7);(Orbiqa port link)";
     const std::string com8 = "Port link - null (COM8);(Orbiqa port link)";
@@ -124,6 +124,15 @@ TEST_F(LinuxReader, PortLinksComeAndGo) {
     EXPECT_EQ(List(), (PortRecords{"-" + com7, "+" + com8, "-" + com9}));
     fs::remove(links_ / "COM8");
     EXPECT_EQ(List(), (PortRecords{"-" + com7, "-" + com8, "-" + com9}));
+}
+
+TEST_F(LinuxReader, LinksGiveTheNumbersAboveTheFixedRule) {
+    Link("COM105", "/dev/null");
+    Link("COM256", "/dev/orbiqa-no-such-device");
+    EXPECT_EQ(List(), (PortRecords{"+Port link - null (COM105);(Orbiqa port link)",
+                                   "-Port link - orbiqa-no-such-device (COM256);(Orbiqa port link)"}));
+    EXPECT_EQ(ResolvePortDevice("COM105"), (links_ / "COM105").string());
+    EXPECT_FALSE(FixedDeviceForPort("COM105"));
 }
 
 TEST_F(LinuxReader, ALinkTakesTheNumberOfTheDeviceItReplaces) {

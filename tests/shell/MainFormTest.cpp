@@ -1,12 +1,18 @@
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <cerrno>
 
 #include "base/Errors.h"
+#include "base/SettingsLocation.h"
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
 #include "ShellFixture.h"
@@ -301,4 +307,62 @@ TEST_F(MainFormFixture, ErrorsEscapingHandlersReachOneBoxAndTheProgramGoesOn) {
     EXPECT_EQ(link->ComPort1().Port(), "COM9");
     EXPECT_EQ(Status(), QString::fromUtf8(" Hiba: A COM port nem elérhető!"));
     EXPECT_TRUE(Enabled("btConnect"));
+}
+
+TEST_F(MainFormFixture, TheSettingsFileLivesInTheChosenSettingsFolder) {
+    QTemporaryDir settings;
+    ASSERT_TRUE(settings.isValid());
+    QFile ini(settings.filePath("ZenitSetup.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM105\r\n");
+    ini.close();
+    UseSettingsFolder(settings.path().toStdString());
+    StartProgram();
+    EXPECT_EQ(link->ComPort1().Port(), "COM105");  // above COM96, as Windows numbers adapters
+    EndProgram();
+    UseSettingsFolder({});
+    EXPECT_FALSE(QFile::exists("ZenitSetup.ini"));  // nothing in the working folder
+    EXPECT_EQ(ReadFile(settings.filePath("ZenitSetup.ini")), "2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM105\r\n");
+}
+
+namespace {
+
+struct OpenFileFixture : MainFormFixture {
+    QStringList opened;
+    void BeforeShow() override {
+        program->OpenParameterFile = [this](const QString& name) { opened.push_back(name); };
+        program->OpenWhenShown(QStringLiteral("/data/first.VR3"));  // the command line's file
+    }
+    // A drag of urls over the main window and its drop; true when the window took the drag.
+    bool Drop(const QList<QUrl>& urls) {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at(10, 10);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(Main(), &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(Main(), &drop);
+        return drop.isAccepted();
+    }
+};
+
+}  // namespace
+
+TEST_F(OpenFileFixture, FilesOpenOnceTheMainWindowShowsAndByDrop) {
+    StartProgram();
+    ASSERT_TRUE(WaitFor([this] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened, QStringList{"/data/first.VR3"});
+
+    // Only a local parameter file is taken, the first among several, in any letter case.
+    EXPECT_FALSE(Drop({QUrl("file:///tmp/readme.txt")}));
+    EXPECT_FALSE(Drop({QUrl("https://example.com/remote.VR3")}));
+    EXPECT_TRUE(Drop({QUrl("file:///tmp/readme.txt"), QUrl("file:///tmp/Modul%201.vr3"), QUrl("file:///tmp/b.VR3")}));
+    ASSERT_TRUE(WaitFor([this] { return opened.size() == 2; }));
+    EXPECT_EQ(opened.back(), "/tmp/Modul 1.vr3");
+
+    // A later start's file, handed over while the program runs, opens at once.
+    program->OpenWhenShown(QStringLiteral("/data/second.VR3"));
+    EXPECT_EQ(opened.back(), "/data/second.VR3");
+    EXPECT_TRUE(boxes.empty());
 }

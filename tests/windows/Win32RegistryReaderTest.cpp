@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <string>
 
+#include <setupapi.h>
+
 #include "platform/SystemRegistryReader.h"
+#include "platform/Win32RegistryReader.h"
 #include "ports/RegistryKeys.h"
+#include "ports/SorosKeres.h"
 
 using namespace orbiqa;
 
@@ -114,4 +118,114 @@ TEST_F(RegistryFixture, SubkeysAndMissingKeys) {
     EXPECT_TRUE(missing->GetValueNames().empty());
     EXPECT_EQ(missing->ReadString("x"), "");
     EXPECT_FALSE(reader->KeyExists(tree + "\\Nowhere"));
+}
+
+namespace {
+
+// What a Hungarian Windows calls its first port, in the registry's UTF-16 and in Windows-1250.
+const wchar_t* const kHungarianPortWide = L"Kommunik\u00e1ci\u00f3s port (COM1)";
+const char* const kHungarianPort = "Kommunik\xE1" "ci\xF3s port (COM1)";
+const wchar_t* const kHungarianMakerWide = L"(Szabv\u00e1nyos portt\u00edpusok)";
+const char* const kHungarianMaker = "(Szabv\xE1nyos portt\xEDpusok)";
+
+void SetWide(HKEY key, const wchar_t* name, const std::wstring& text) {
+    ASSERT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
+
+}  // namespace
+
+TEST_F(RegistryFixture, HungarianNamesReadExactly) {
+    SetWide(tree_, L"FriendlyName", kHungarianPortWide);
+    SetWide(tree_, L"Gy\u00e1rt\u00f3", L"\u0150r\u00fcl\u0151 \u0171r");  // a value name of its own
+    SetWide(tree_, L"Other", L"\u65e5 (COM2)");  // a letter Windows-1250 lacks
+    HKEY sub = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(tree_, L"\u00c9szak", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr), ERROR_SUCCESS);
+    SetWide(sub, L"Mfg", kHungarianMakerWide);
+    RegCloseKey(sub);
+
+    auto reader = CreateSystemRegistryReader();
+    const std::string tree = std::string("\\") + kTestTree;
+    auto key = reader->OpenKey(tree);
+    EXPECT_EQ(key->ReadString("FriendlyName"), kHungarianPort);
+    EXPECT_EQ(key->ReadString("Gy\xE1rt\xF3"), "\xD5r\xFCl\xF5 \xFBr");
+    EXPECT_EQ(key->ReadString("Other"), "? (COM2)");
+    EXPECT_TRUE(Contains(key->GetValueNames(), "Gy\xE1rt\xF3"));
+    ASSERT_TRUE(Contains(key->GetKeyNames(), "\xC9szak"));
+    EXPECT_TRUE(reader->KeyExists(tree + "\\\xC9szak"));
+    EXPECT_EQ(reader->OpenKey(tree + "\\\xC9szak")->ReadString("Mfg"), kHungarianMaker);
+}
+
+// The device tree walk, used when Device Manager lists no port: a port written into the tree
+// is listed with its Hungarian name and maker exactly.
+TEST_F(RegistryFixture, TheWalkListsHungarianPortNames) {
+    const wchar_t* devicePath = L"SYSTEM\\CurrentControlSet\\Enum\\OrbiqaTest\\PNP0501\\0";
+    HKEY device = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, devicePath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &device, nullptr),
+              ERROR_SUCCESS);
+    SetWide(device, L"Class", L"Ports");
+    SetWide(device, L"FriendlyName", kHungarianPortWide);
+    SetWide(device, L"Mfg", kHungarianMakerWide);
+    RegCloseKey(device);
+
+    SorosKeres keres(std::make_shared<Win32RegistryReader>([] { return std::vector<PortDeviceFacts>{}; }));
+    keres.RescanDevices();
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Enum\\OrbiqaTest");
+    ASSERT_TRUE(keres.DeviceList());
+    EXPECT_TRUE(Contains(*keres.DeviceList(), std::string(kHungarianPort) + ";" + kHungarianMaker));
+}
+
+// When Device Manager lists ports, its names stand in for the walk: the tree shows its devices
+// only, the rest of the registry is read as it is.
+TEST_F(RegistryFixture, DeviceManagerNamesReplaceTheWalk) {
+    HKEY map = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &map, nullptr),
+              ERROR_SUCCESS);
+    SetRaw(map, "\\Device\\OrbiqaVCP", REG_SZ, "COM105", 7);
+    auto reader = std::make_shared<Win32RegistryReader>([] {
+        return std::vector<PortDeviceFacts>{
+            {"FTDIBUS\\VID_0403+PID_6001+A1\\0000", "USB soros port (COM105)", "FTDI", "FTDIBUS\\COMPORT&VID_0403&PID_6001"}};
+    });
+    SorosKeres keres(reader);
+    PortRecords list;
+    keres.BuildPortList(list);
+    RegDeleteValueA(map, "\\Device\\OrbiqaVCP");
+    RegCloseKey(map);
+    EXPECT_EQ(list, PortRecords{"+USB soros port (COM105);FTDI - USB 0403:6001"});
+}
+
+// SetupAPI itself: a port device made in the Ports class is listed with its names.
+TEST(SetupApiPorts, ListsTheNamesDeviceManagerShows) {
+    constexpr GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+    HDEVINFO set = SetupDiCreateDeviceInfoList(&kPortsClass, nullptr);
+    ASSERT_NE(set, INVALID_HANDLE_VALUE);
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    if (!SetupDiCreateDeviceInfoW(set, L"ROOT\\PORTS\\0105", &kPortsClass, nullptr, nullptr, 0, &device) ||
+        !SetupDiRegisterDeviceInfo(set, &device, 0, nullptr, nullptr, nullptr)) {
+        const DWORD error = GetLastError();
+        SetupDiDestroyDeviceInfoList(set);
+        GTEST_SKIP() << "no device can be made here (error " << error << ")";
+    }
+    auto setText = [&](DWORD property, const std::wstring& text, bool list) {
+        std::wstring data = text + L'\0' + (list ? std::wstring(1, L'\0') : std::wstring());
+        EXPECT_TRUE(SetupDiSetDeviceRegistryPropertyW(set, &device, property, reinterpret_cast<const BYTE*>(data.c_str()),
+                                                      static_cast<DWORD>(data.size() * sizeof(wchar_t))));
+    };
+    setText(SPDRP_FRIENDLYNAME, L"Kommunik\u00e1ci\u00f3s port (COM105)", false);
+    setText(SPDRP_MFG, L"\u0150rsz\u00e9p Kft.", false);
+    setText(SPDRP_HARDWAREID, L"USB\\VID_0403&PID_6015&REV_1000", true);
+
+    const auto devices = SetupApiPortDevices();
+    SetupDiRemoveDevice(set, &device);
+    SetupDiDestroyDeviceInfoList(set);
+    const auto found = std::find_if(devices.begin(), devices.end(),
+                                    [](const PortDeviceFacts& d) { return d.friendlyName.find("(COM105)") != std::string::npos; });
+    ASSERT_NE(found, devices.end());
+    EXPECT_EQ(found->friendlyName, "Kommunik\xE1" "ci\xF3s port (COM105)");
+    EXPECT_EQ(found->manufacturer, "\xD5rsz\xE9p Kft.");
+    EXPECT_EQ(UsbIdsOf(found->hardwareId), "USB 0403:6015");
+    EXPECT_EQ(found->instanceId, "ROOT\\PORTS\\0105");
 }

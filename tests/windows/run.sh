@@ -6,7 +6,9 @@
 #   3b. orbiqa-cli.exe through network ports, ser2net on the Linux side (network-e2e.sh);
 #   4. the packaged orbiqa.exe showing its main window (program-starts.sh), and the window
 #      program's end-to-end test through a COM port against orbiqa-modsim (window-e2e.sh);
-#   5. the installer installing and uninstalling silently (installer.sh).
+#   5. the package signed with a throw-away certificate (signing.sh);
+#   6. the installer per machine and per user, with the association and the uninstall (installer.sh);
+#   7. orbiqa-cli.exe listing ports with Hungarian names from the prefix's registry (hungarian-ports.sh).
 # Prints a summary; exits non-zero when any part fails. A part whose helper reports 77 is skipped.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -50,7 +52,9 @@ part "orbiqa-cli.exe against orbiqa-modsim" "$here/cli-e2e.sh" "$WIN_BUILD" "$LI
 part "orbiqa-cli.exe through ser2net's network ports" "$here/network-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
 part "orbiqa.exe shows its main window" "$here/program-starts.sh" "$WIN_BUILD"
 part "the window against orbiqa-modsim through a COM port" "$here/window-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
+part "the package is signed" "$here/signing.sh" "$WIN_BUILD"
 part "the installer installs and uninstalls" "$here/installer.sh" "$WIN_BUILD"
+part "port names with Hungarian letters" "$here/hungarian-ports.sh" "$WIN_BUILD"
 
 wineserver -k 2>/dev/null || true
 echo "=== summary ($(( $(date +%s) - start )) s; ${cases:-0} test cases in $programs programs under Wine, $skipped_count skipped)"

@@ -4,14 +4,12 @@
 #include <cctype>
 #include <charconv>
 
+#include "base/ComPortRange.h"
 #include "link/NetworkPort.h"
 
 namespace orbiqa::cli {
 
 namespace {
-
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 96;
 
 [[noreturn]] void Usage(const std::string& message) {
     throw CliFailure(kExitUsage, message);
@@ -103,8 +101,8 @@ std::string ParsePortName(const std::string& text) {
         if (prefix == "COM") digits = digits.substr(3);
     }
     const std::optional<int> number = Decimal(digits);
-    if (!number || *number < kFirstPort || *number > kLastPort)
-        Usage("'" + text + "' is not a port name (COM1 to COM96)");
+    if (!number || !IsComPortNumber(*number))
+        Usage("'" + text + "' is not a port name (COM1 to COM" + std::to_string(kLastComPort) + ")");
     return "COM" + std::to_string(*number);
 }
 

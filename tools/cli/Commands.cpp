@@ -83,7 +83,7 @@ void GeneralHelp(std::ostream& out) {
     out << "\n"
         << "COMMAND --help describes a command. -p/--port PORT may stand before or after the "
            "command;\n"
-        << "$ORBIQA_PORT gives the port when neither does. A port is COM1..COM96 (COM7, com7, 7 "
+        << "$ORBIQA_PORT gives the port when neither does. A port is COM1..COM256 (COM7, com7, 7 "
            "or \\\\.\\COM7)\n"
         << "or a device path (/dev/ttyUSB0). COMn opens the link of that name in\n"
         << "$XDG_CONFIG_HOME/orbiqa/ports (~/.config/orbiqa/ports) when there is one, else "
@@ -134,7 +134,7 @@ int RunCommand(const CommandDef& command, const std::vector<std::string>& args, 
 }  // namespace
 
 OptionDef PortOption() {
-    return {"--port", "PORT", "the module's serial port: COM1..COM96 or a device path", "-p"};
+    return {"--port", "PORT", "the module's serial port: COM1..COM256 or a device path", "-p"};
 }
 
 OptionDef JsonOption() {

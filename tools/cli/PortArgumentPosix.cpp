@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "CommandLine.h"
+#include "base/ComPortRange.h"
 #include "ModuleSession.h"
 #include "platform/PortLinkOwner.h"
 #include "platform/PortLinks.h"
@@ -10,9 +11,6 @@
 namespace orbiqa::cli {
 
 namespace {
-
-constexpr int kFirstPortNumber = 1;
-constexpr int kLastPortNumber = 96;
 
 std::string Canonical(const std::string& path) {
     std::error_code ec;
@@ -38,7 +36,7 @@ std::string ResolvePortArgument(const std::string& text) {
     if (!IsDevicePath(text)) return Refused(ParsePortName(text));
     const std::string wanted = Canonical(text);
     // A link of the port-link folder names the device first, as it does when the port opens.
-    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
         const std::string com = "COM" + std::to_string(n);
         const auto device = ResolvePortDevice(com);
         if (device && Canonical(*device) == wanted) return com;

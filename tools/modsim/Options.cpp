@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "base/ComPortRange.h"
 #include "base/IntText.h"
 
 namespace orbiqa::modsim {
@@ -59,8 +60,8 @@ std::string SetPort(Options& o, const std::string& text) {
     if (digits.rfind("COM", 0) == 0) digits = digits.substr(3);
     long long n = 0;
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ||
-        !ReadInt("--port", digits, 1, 96, n).empty())
-        return "--port needs a name COM1 to COM96, not '" + text + "'";
+        !ReadInt("--port", digits, kFirstComPort, kLastComPort, n).empty())
+        return "--port needs a name COM1 to COM256, not '" + text + "'";
     o.port = static_cast<int>(n);
     return {};
 }
@@ -197,7 +198,7 @@ When it is ready it prints one line to standard output and flushes it:
 It ends on SIGINT, SIGTERM or SIGHUP and then removes its link.
 
 Where it appears:
-  --port COMn            publish as COMn (1..96; "COMn" or just n). Default: the lowest of
+  --port COMn            publish as COMn (1..256; "COMn" or just n). Default: the lowest of
                          COM90..COM96 that has no link yet. A link that points at a device that
                          no longer exists is taken over; a live one is an error.
   --link-dir DIR         folder for the COMn link (created when missing). Default: the port-link

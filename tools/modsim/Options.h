@@ -13,7 +13,7 @@ enum class ImageKind { Demo, Erased };
 
 struct Options {
     // Where it appears.
-    std::optional<int> port;  // COM number 1..96; unset: the lowest free of 90..96
+    std::optional<int> port;  // COM number 1..256; unset: the lowest free of 90..96
     std::string linkDir;      // empty: the program's port-link folder
 
     // Output and lifetime.

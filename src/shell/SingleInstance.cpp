@@ -1,0 +1,48 @@
+#include "shell/SingleInstance.h"
+
+#include <QLoggingCategory>
+#include <QMetaObject>
+#include <QString>
+#include <vector>
+
+#include "platform/InstanceChannel.h"
+
+namespace orbiqa {
+namespace {
+
+Q_LOGGING_CATEGORY(lcInstance, "orbiqa.instance")
+
+std::vector<std::string> Utf8Names(const QStringList& names) {
+    std::vector<std::string> out;
+    for (const QString& name : names) out.push_back(name.toStdString());
+    return out;
+}
+
+}  // namespace
+
+SingleInstance::SingleInstance(const std::string& settingsFolder, QObject* parent)
+    : QObject(parent), channel_(CreateInstanceChannel(InstanceChannelName(settingsFolder))) {}
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::HandOverOrListen(const QStringList& fileNames,
+                                      std::function<void(const QStringList&)> onFiles) {
+    const std::string message = EncodeHandOver(Utf8Names(fileNames));
+    auto receive = [this, onFiles](const std::string& received) {
+        const auto names = DecodeHandOver(received);
+        if (!names) return;
+        QStringList files;
+        for (const std::string& name : *names) files.push_back(QString::fromStdString(name));
+        // From the channel's thread to the user-interface thread; dropped if this object went.
+        QMetaObject::invokeMethod(this, [onFiles, files] { onFiles(files); }, Qt::QueuedConnection);
+    };
+    // Two starts at the same moment: one of them listens, the other hands over on its second try.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (channel_->HandOver(message)) return true;
+        if (channel_->Listen(receive)) return false;
+    }
+    qCWarning(lcInstance) << "no single-instance channel; this program runs on its own";
+    return false;
+}
+
+}  // namespace orbiqa
