@@ -17,7 +17,10 @@ namespace {
 class SettingsPlace : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / (std::string("orbiqa-settings-") + ORBIQA_TEST_BUILD_TAG);
+        // One folder per case: ctest runs the cases as separate processes at the same time.
+        root_ = fs::temp_directory_path() /
+                (std::string("orbiqa-settings-") + ORBIQA_TEST_BUILD_TAG + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root_);
         program_ = root_ / "program" / "bin";
         working_ = root_ / "working";

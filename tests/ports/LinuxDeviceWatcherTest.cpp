@@ -77,7 +77,7 @@ TEST_F(LinkWatch, LinksMadeRemovedAndRepointedAreReported) {
 
     // Names no port opens, and files that are not links, are no ports: only COM8 follows.
     fs::create_symlink("/dev/null", folder_ / "COM07");
-    fs::create_symlink("/dev/null", folder_ / "COM97");
+    fs::create_symlink("/dev/null", folder_ / "COM257");
     std::ofstream(folder_ / "COM5") << "not a link";
     std::ofstream(folder_ / "COM7.owner") << "pid 1\n";
     fs::create_symlink("/dev/zero", folder_ / "COM8");
