@@ -19,7 +19,7 @@ bool IsInstalledCopy(const std::string& programFolder) {
 
 std::string UserSettingsFolder() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // XDG's base directory rules ignore a relative XDG_CONFIG_HOME.
     if (xdg && xdg[0] == '/') return std::string(xdg) + "/orbiqa";
     const char* home = std::getenv("HOME");
     if (!home || !*home) return {};
