@@ -54,12 +54,12 @@ void TComPort::SetConnected(bool connected) {
 }
 
 void TComPort::Open() {
-    if (int e = device_->Open(port_)) throw EComPort(CError_OpenFailed, e);
+    if (int e = device_->Open(port_)) throw EComPort(CError_OpenFailed, e, port_);
     connected_ = true;
     auto fail = [this](int code, int e) {
         device_->Close();
         connected_ = false;
-        throw EComPort(code, e);
+        throw EComPort(code, e, port_);
     };
     if (int e = device_->SetupQueues(kInputSize, kOutputSize)) fail(CError_SetupComFailed, e);
     if (int e = device_->ApplyLineSettings()) fail(CError_SetStateFailed, e);
@@ -96,7 +96,7 @@ void TComPort::Close() {
         lost = deviceLost_;
     }
     // A device that has gone away cannot be purged; it must still be closable.
-    if (e && !lost && !DeviceUnusable()) throw EComPort(CError_PurgeFailed, e);
+    if (e && !lost && !DeviceUnusable()) throw EComPort(CError_PurgeFailed, e, port_);
     StopEventThread();
     device_->Close();
     connected_ = false;
@@ -106,7 +106,7 @@ int TComPort::WriteBytes(const std::uint8_t* data, int count) {
     if (!connected_) throw EComPort(CError_WriteFailed, EBADF);
     int error = 0;
     const long n = device_->Write(data, static_cast<std::size_t>(count), error);
-    if (n < 0) throw EComPort(CError_WriteFailed, error);
+    if (n < 0) throw EComPort(CError_WriteFailed, error, port_);
     return static_cast<int>(n);
 }
 
@@ -118,14 +118,14 @@ int TComPort::ReadBytes(std::uint8_t* data, int count) {
     if (!connected_) throw EComPort(CError_ReadFailed, EBADF);
     int error = 0;
     const long n = device_->Read(data, static_cast<std::size_t>(count), error);
-    if (n < 0) throw EComPort(CError_ReadFailed, error);
+    if (n < 0) throw EComPort(CError_ReadFailed, error, port_);
     return static_cast<int>(n);
 }
 
 int TComPort::PendingInputCount() {
     int error = 0;
     const long n = device_->PendingInput(error);
-    if (n < 0) throw EComPort(CError_ClearComFailed, error);
+    if (n < 0) throw EComPort(CError_ClearComFailed, error, port_);
     return static_cast<int>(n);
 }
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "link/NetworkPort.h"
+
 namespace orbiqa {
 namespace {
 
@@ -33,8 +35,12 @@ constexpr std::array<const char*, 23> kTexts = {
 };
 constexpr const char* kSystemCodeSuffix = " (win error code: %d)";  // string 12023
 
-std::string Message(int errorCode, int systemCode) {
+std::string Message(int errorCode, int systemCode, const std::string& port) {
     std::string text = ComPortErrorText(errorCode);
+    // The same text the command line prints for this failure, so that the wording lives in one
+    // place; the number would mean nothing to the user.
+    if (const std::string network = NetworkPortErrorText(systemCode); !network.empty())
+        return text + ": " + (port.empty() ? std::string() : port + ": ") + network;
     if (systemCode != -1) {
         char suffix[64];
         std::snprintf(suffix, sizeof suffix, kSystemCodeSuffix, systemCode);
@@ -50,7 +56,9 @@ std::string ComPortErrorText(int errorCode) {
     return kTexts[static_cast<std::size_t>(errorCode)];
 }
 
-EComPort::EComPort(int errorCode, int systemCode)
-    : OrbiqaError(Message(errorCode, systemCode)), errorCode_(errorCode), systemCode_(systemCode) {}
+EComPort::EComPort(int errorCode, int systemCode, const std::string& port)
+    : OrbiqaError(Message(errorCode, systemCode, port)),
+      errorCode_(errorCode),
+      systemCode_(systemCode) {}
 
 }  // namespace orbiqa

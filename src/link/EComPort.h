@@ -1,6 +1,8 @@
 #pragma once
 // The serial port's error: an error number with its fixed English text and, for errors that
-// have one, the operating system's error number appended as " (win error code: %d)".
+// have one, the operating system's error number appended as " (win error code: %d)". A network
+// port's own failures (an unknown host, a refused option) have no system number a person could
+// look up, so their text and the port's address are appended instead.
 #include <string>
 
 #include "base/Errors.h"
@@ -37,8 +39,9 @@ std::string ComPortErrorText(int errorCode);
 
 class EComPort : public OrbiqaError {
 public:
-    /// systemCode -1 means the error carries no system code and gets no suffix.
-    EComPort(int errorCode, int systemCode);
+    /// systemCode -1 means the error carries no system code and gets no suffix. port is the
+    /// port's name; only a network port's own failure shows it.
+    EComPort(int errorCode, int systemCode, const std::string& port = {});
 
     int ErrorCode() const { return errorCode_; }
     int SystemCode() const { return systemCode_; }

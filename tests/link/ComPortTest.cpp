@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "link/ComPort.h"
+#include "link/NetworkPort.h"
 #include "FakeSerialDevice.h"
 #include "ManualPump.h"
 
@@ -54,6 +55,29 @@ TEST(ComPortErrors, TextsAndSuffix) {
     EXPECT_EQ(ComPortErrorText(22), "A component is linked to OnRxBuf event");
     EXPECT_EQ(ComPortErrorText(0), "");
     EXPECT_EQ(ComPortErrorText(23), "");
+}
+
+TEST(ComPortErrors, NetworkFailureShowsItsTextAndAddressNotANumber) {
+    EXPECT_STREQ(EComPort(CError_OpenFailed, kNetNameNotFound, "rfc2217://nowhere.lan:2217").what(),
+                 "Unable to open com port: rfc2217://nowhere.lan:2217: the host name is not known");
+    // Every network-only number is named, whichever step failed, and without an address the
+    // text still replaces the meaningless number.
+    EXPECT_STREQ(EComPort(CError_SetStateFailed, kNetOptionRefused, "rfc2217://[::1]:7000").what(),
+                 "SetCommState function failed: rfc2217://[::1]:7000: the server refused the COM "
+                 "port option (RFC 2217)");
+    EXPECT_STREQ(EComPort(CError_OpenFailed, kNetServerClosed).what(),
+                 "Unable to open com port: the server closed the connection at once (its serial "
+                 "device may be missing)");
+    // A local port's message keeps its number and never shows the name; so does a network
+    // port's ordinary system error, and the numbers around the network range are ordinary.
+    EXPECT_STREQ(EComPort(CError_OpenFailed, 2, "COM6").what(),
+                 "Unable to open com port (win error code: 2)");
+    EXPECT_STREQ(EComPort(CError_OpenFailed, 111, "socket://host:4001").what(),
+                 "Unable to open com port (win error code: 111)");
+    EXPECT_STREQ(EComPort(CError_OpenFailed, kNetErrorBase, "socket://host:4001").what(),
+                 "Unable to open com port (win error code: 1313013760)");
+    EXPECT_STREQ(EComPort(CError_HasLink, -1, "socket://host:4001").what(),
+                 "A component is linked to OnRxBuf event");
 }
 
 TEST_F(PortFixture, OpenTwiceOpensOnceAndClosingWhileClosedDoesNothing) {
@@ -111,6 +135,15 @@ TEST_F(PortFixture, OpeningFailuresLeaveThePortClosed) {
         EXPECT_EQ(dev->CloseCount(), closesBefore + 1) << "the handle is closed again";
         EXPECT_FALSE(port->EventThreadRunning());
     }
+}
+
+TEST_F(PortFixture, NetworkPortThatCannotOpenNamesItsAddress) {
+    dev->Fail().open = kNetResolveTimedOut;
+    EXPECT_EQ(ErrorOf([&] { port->SetPort("SOCKET://serial-server:4001"); }), "(no error)");
+    EXPECT_EQ(ErrorOf([&] { port->SetConnected(true); }),
+              "Unable to open com port: socket://serial-server:4001: the host name could not be "
+              "looked up in time");
+    EXPECT_FALSE(port->Connected());
 }
 
 TEST_F(PortFixture, PurgeFailureKeepsThePortOpenAndClosedPortsRefuseIo) {
