@@ -16,15 +16,21 @@ constexpr unsigned char kEmptyByte = 0xFF;
 constexpr long kOctetMax = 255;
 constexpr std::size_t kOctets = 4;
 
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < kFirstPrintable || byte == kDelete;
+}
+
+bool IsEmptyByte(char c) {
+    return static_cast<unsigned char>(c) == kEmptyByte;
+}
+
 bool HasControl(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < kFirstPrintable || byte == kDelete;
-    });
+    return std::any_of(text.begin(), text.end(), IsControl);
 }
 
 bool HasEmptyByte(std::string_view text) {
-    return text.find(static_cast<char>(kEmptyByte)) != std::string_view::npos;
+    return std::any_of(text.begin(), text.end(), IsEmptyByte);
 }
 
 // "˙" is what the byte 0xFF stands for in Windows-1250.
@@ -48,6 +54,10 @@ bool IsStoredEventSymbol(char c) {
 
 bool IsPlainTextChar(char c) {
     return c != ' ' && c != '"';
+}
+
+bool IsTextByte(char c) {
+    return !IsControl(c) && !IsEmptyByte(c);
 }
 
 RuleBreak CheckNumber(std::string_view digits, std::size_t capacity) {

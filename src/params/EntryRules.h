@@ -19,6 +19,9 @@ bool IsStoredEventSymbol(char c);
 /// A character a plain text (APN, user name, password) keeps: anything but a space and a
 /// double quote, which the store removes.
 bool IsPlainTextChar(char c);
+/// A byte any text field (SMS text, APN, user name, password) can hold: not a control character
+/// (DEL included) and not 0xFF ("˙"), which the load skips.
+bool IsTextByte(char c);
 
 using RuleBreak = std::optional<std::string>;
 

@@ -12,10 +12,12 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/SettingsLocation.h"
 #include "params/ApnPresets.h"
 #include "params/EEAddr.h"
+#include "params/EntryRules.h"
 #include "params/GridEntry.h"
 #include "params/ImageFields.h"
 #include "widgets/Accessibility.h"
@@ -56,10 +58,12 @@ void LoadGrid(const ParameterImage& image, std::size_t offset, TDigitGrid* grid,
     grid->SetCells(cells);
 }
 
-// Text for an edit from image or file bytes. A byte that Windows-1250 leaves undefined shows as
-// "?": the edit then holds only text that can be stored again, so neither the store nor the
-// validator (which judges the whole text) can trip over it and lose the rest of the field.
-QString EditText(const std::string& bytes) {
+// Text for an edit from image or file bytes. A byte that Windows-1250 leaves undefined, or that
+// no text field may hold (a control character), shows as "?": the edit then holds only text that
+// can be stored again, so neither the store nor the validator (which judges the whole text) can
+// trip over it and lose the rest of the field.
+QString EditText(std::string bytes) {
+    std::replace_if(bytes.begin(), bytes.end(), [](char c) { return !IsTextByte(c); }, '?');
     return FromWin1250(bytes).replace(QChar::ReplacementCharacter, QLatin1Char('?'));
 }
 

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "params/EEAddr.h"
+#include "params/EntryRules.h"
 #include "params/SettingsForm.h"
 #include "widgets/DigitGrid.h"
 #include "widgets/IPAddressControl.h"
@@ -167,7 +168,7 @@ void TSettingsForm::BuildSmsPage() {
         edit->setObjectName(QStringLiteral("edSMS%1").arg(n));
         edit->setAccessibleName(tr("%1. SMS üzenet szövege").arg(n));
         edit->setMaxLength(static_cast<int>(EEAddr::SmsTextLength));
-        edit->setValidator(new TWin1250Validator(false, edit));
+        edit->setValidator(new TWin1250Validator(false, IsTextByte, edit));
         edSMS[k] = edit;
         rows->addWidget(acgEvent[k], n, 0, Qt::AlignLeft | Qt::AlignVCenter);
         rows->addWidget(edit, n, 1);
@@ -321,7 +322,7 @@ void TSettingsForm::BuildGprsPage() {
         *e.edit = new QLineEdit(panel);
         (*e.edit)->setObjectName(QLatin1String(e.name));
         (*e.edit)->setMaxLength(e.maxLength);
-        (*e.edit)->setValidator(new TWin1250Validator(true, *e.edit));
+        (*e.edit)->setValidator(new TWin1250Validator(true, IsTextByte, *e.edit));
         (*e.edit)->installEventFilter(this);
     }
     const QString captions[] = {tr("Mobil szolgáltató :"), tr("APN :"), tr("Azonosító :"),

@@ -1,5 +1,7 @@
 #include "widgets/TextValidators.h"
 
+#include <algorithm>
+
 #include "widgets/QtText.h"
 
 namespace orbiqa {
@@ -9,7 +11,8 @@ QValidator::State TWin1250Validator::validate(QString& input, int& pos) const {
         pos -= static_cast<int>(input.left(pos).count(QLatin1Char(' ')));
         input.remove(QLatin1Char(' '));
     }
-    return ToWin1250(input) ? Acceptable : Invalid;
+    const auto bytes = ToWin1250(input);
+    return bytes && std::all_of(bytes->begin(), bytes->end(), keeps_) ? Acceptable : Invalid;
 }
 
 }  // namespace orbiqa

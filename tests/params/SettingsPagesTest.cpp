@@ -117,6 +117,27 @@ TEST_F(Editor, SmsTextHoldsOnlyWindows1250) {
     EXPECT_TRUE(edit->text().startsWith(QString::fromUtf8("Ü $a")));
 }
 
+TEST_F(Editor, TextFieldsRefuseWhatTheLoadWouldDrop) {
+    // "˙" (0xFF) and DEL, refused wherever a value set from outside the editor is refused.
+    const QString refused = QString::fromUtf8("˙") + QChar(0x7F);
+    for (QLineEdit* edit : {form.edSMS[0], form.edSMS[EEAddr::EventCount - 1], form.edAPN,
+                            form.edUserName, form.edPWD}) {
+        SCOPED_TRACE(edit->objectName().toStdString());
+        QApplication::clipboard()->setText(QString::fromUtf8("ő") + refused);
+        edit->paste();
+        EXPECT_EQ(edit->text(), QString());
+        Type(edit, QString::fromUtf8("ő") + refused + QString::fromUtf8("ű"));
+        EXPECT_EQ(edit->text(), QString::fromUtf8("őű"));
+    }
+}
+
+TEST_F(Editor, ControlBytesInTheImageDoNotLockTheField) {
+    StoreSmsText(image, EEAddr::SMS(3), std::string{'a', '\x7F', 'b', '\x01'});
+    form.LoadImageToControls();
+    Type(form.edSMS[2], QStringLiteral("c"));
+    EXPECT_EQ(form.edSMS[2]->text(), QStringLiteral("a?b?c"));
+}
+
 TEST_F(Editor, UndefinedCodePageBytesDoNotCostTheRestOfTheText) {
     StoreSmsText(image, EEAddr::SMS(2), "ab\x98" "cd");  // 0x98 has no character in the code page
     StorePlainText(image, EEAddr::PWD, "p\x81w", EEAddr::PwdCapacity);
