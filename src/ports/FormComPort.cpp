@@ -24,6 +24,7 @@
 #include "link/NetworkPort.h"
 #include "ports/PortWatch.h"
 #include "widgets/Accessibility.h"
+#include "widgets/Announcer.h"
 #include "widgets/QtText.h"
 #include "widgets/WindowFont.h"
 
@@ -49,6 +50,13 @@ std::string InputBoxText(const QString& answer) {
     text.reserve(static_cast<std::size_t>(answer.size()));
     for (const QChar c : answer) text += c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '?';
     return text;
+}
+
+// How a row's presence is told to assistive technology, both in its description and when it
+// changes under the focus: the same words, so that what is announced matches what is read.
+QString PresenceText(const std::string& record) {
+    return QString::fromUtf8(PresenceOf(record) == RecordPresence::Present ? "elérhető"
+                                                                           : "nem elérhető");
 }
 
 // Posted to the window when it becomes the program's active window, so that FormActivate runs
@@ -308,6 +316,8 @@ void TFormComPort::StringgridInit() {
     // The grid keeps one row even with nothing to show; that row must then be blank, not a
     // leftover of an earlier list.
     if (rows.empty()) rows.emplace_back();
+    const int current = StringGrid1->currentRow();
+    const std::string focusedBefore = RowExists(current) ? Cell(current) : std::string();
     cells_ = std::move(rows);
 
     settingSelection_ = true;
@@ -324,14 +334,35 @@ void TFormComPort::StringgridInit() {
         const QString name = FromWin1250(RecordName(record));
         QString description;
         if (!record.empty())
-            description = QString::fromUtf8(PresenceOf(record) == RecordPresence::Present ? "elérhető" : "nem elérhető") + "; " +
-                          FromWin1250(RecordDescription(record));
+            description = PresenceText(record) + "; " + FromWin1250(RecordDescription(record));
         if (item->data(Qt::DisplayRole).toString() != name) item->setData(Qt::DisplayRole, name);
         if (item->data(Qt::AccessibleDescriptionRole).toString() != description)
             item->setData(Qt::AccessibleDescriptionRole, description);
     }
     settingSelection_ = false;
     StringGrid1->viewport()->update();
+    SayFocusedPresence(focusedBefore);
+    listShown_ = isVisible();
+}
+
+void TFormComPort::SayFocusedPresence(const std::string& before) {
+    // A screen reader speaks a row's description only when the focus comes to it; a port that
+    // comes or goes under the focus would otherwise go unheard. Only a list the person has seen
+    // counts as "before": the first refresh after opening compares with nothing they heard.
+    if (before.empty() || !listShown_ || !isVisible()) return;
+    // By name, not by row: a device report may move the focused port to another row.
+    const std::string name = RecordName(before);
+    for (const std::string& record : cells_)
+        if (!record.empty() && RecordName(record) == name) {
+            const QString now = PresenceText(record);
+            if (now != PresenceText(before)) Announce(this, FromWin1250(name) + ": " + now);
+            return;
+        }
+}
+
+void TFormComPort::hideEvent(QHideEvent* e) {
+    listShown_ = false;
+    QDialog::hideEvent(e);
 }
 
 void TFormComPort::StringGrid1DrawCell(QPainter& painter, int column, int row, const QRect& rect, bool selected) {

@@ -1,7 +1,8 @@
 #pragma once
 // "Soros portok": the modal window that lists the machine's serial ports, present ones in black
 // and absent ones in dark red, refreshed every second, and lets the user pick one or add one by
-// number. TSorosDialog creates one per use.
+// number. A screen reader is told when the focused row's port comes or goes. TSorosDialog
+// creates one per use.
 #include <QDialog>
 #include <QPointer>
 #include <QString>
@@ -89,6 +90,7 @@ protected:
     bool event(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
 
 private:
     void FormCreate();
@@ -96,6 +98,9 @@ private:
     void SelectRow(int row);
     void FocusWindowChanged(QWindow* window);
     void RefreshTick();
+    /// Announces the new presence of the port that was in the focused row (record before),
+    /// when the refresh just made changed it.
+    void SayFocusedPresence(const std::string& before);
     /// Runs a refresh; on an error stops Timer1 (one error, one box) and lets it propagate.
     template <typename Refresh>
     void GuardedRefresh(Refresh refresh);
@@ -116,6 +121,8 @@ private:
     PortRecords cells_;
 
     bool settingSelection_ = false;
+    // The grid's rows were last filled while the window was shown.
+    bool listShown_ = false;
     bool centred_ = false;
     // The program's active window before the last focus change; a return from another program
     // is not an activation of this window.

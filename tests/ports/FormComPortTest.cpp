@@ -38,6 +38,7 @@
 #include "ports/PortChooserScreenshot.h"
 #include "ports/PortWatch.h"
 #include "ports/SorosDialog.h"
+#include "support/RecordingAnnouncer.h"
 
 using namespace orbiqa;
 using namespace orbiqa::test;
@@ -433,6 +434,65 @@ TEST(PortChooser, FollowsPlugsAndPullsWithoutReopening) {
     registry->DeleteKey(kEnum + "\\FTDIBUS");
     system->Report({DeviceEvent::Kind::Removed, "COM3", "", "", "", false});
     EXPECT_EQ(c.window.StringGrid1->rowCount(), 5);
+}
+
+TEST(PortChooser, PresenceChangeOfTheFocusedRowIsSaidOncePerChange) {
+    RecordingAnnouncer announcer;
+    Chooser c(TwentyPorts(), ComName(3));
+    ASSERT_EQ(c.window.StringGrid1->currentRow(), 2);
+    announcer.Take();  // opening has its own sentences, if any
+
+    // The focused port goes: said once, in the row description's own words.
+    c.registry->DeleteValue(kSerialComm, "\\Device\\Serial3");
+    c.window.Timer1Timer();
+    EXPECT_EQ(announcer.said,
+              QStringList{QString::fromUtf8("Communications Port (COM3): nem elérhető")});
+    ASSERT_EQ(announcer.windows.size(), 1);
+    EXPECT_EQ(announcer.windows.first(), &c.window);
+    announcer.Take();
+    // The next second finds it still gone: nothing more.
+    c.window.Timer1Timer();
+    EXPECT_TRUE(announcer.Take().isEmpty());
+
+    // Another port going, away from the focus, is not said.
+    c.registry->DeleteValue(kSerialComm, "\\Device\\Serial5");
+    c.window.Timer1Timer();
+    EXPECT_TRUE(announcer.Take().isEmpty());
+
+    // Back under the focus.
+    MarkPresent(*c.registry, "Serial3", "COM3");
+    c.window.Timer1Timer();
+    EXPECT_EQ(announcer.Take(),
+              QStringList{QString::fromUtf8("Communications Port (COM3): elérhető")});
+
+    // A change while the window was closed is no change heard: reopening says nothing of it.
+    c.window.hide();
+    c.registry->DeleteValue(kSerialComm, "\\Device\\Serial3");
+    c.window.Timer1Timer();
+    c.window.show();
+    c.window.Timer1Timer();
+    EXPECT_TRUE(announcer.Take().isEmpty());
+}
+
+TEST(PortChooser, PresenceChangeFollowsTheFocusedPortToItsNewRow) {
+    RecordingAnnouncer announcer;
+    auto registry = std::make_shared<MemoryRegistry>();
+    for (int n : {1, 9}) {
+        AddPortDevice(*registry, "ACPI\\PNP0501\\" + std::to_string(n), ComName(n),
+                      "(Standard port types)");
+        MarkPresent(*registry, "Serial" + std::to_string(n), "COM" + std::to_string(n));
+    }
+    Chooser c(registry, ComName(9));
+    announcer.Take();
+    // A new port listed before it and the focused one gone, in one device report: the port is
+    // named, though its row moved.
+    AddPortDevice(*registry, "FTDIBUS\\A1", "USB Serial Port (COM3)", "FTDI");
+    MarkPresent(*registry, "VCP0", "COM3");
+    registry->DeleteValue(kSerialComm, "\\Device\\Serial9");
+    c.window.DevicesChanged();
+    EXPECT_EQ(RecordName(c.window.Cell(c.window.StringGrid1->currentRow())), ComName(9));
+    EXPECT_EQ(announcer.Take(),
+              QStringList{QString::fromUtf8("Communications Port (COM9): nem elérhető")});
 }
 
 #ifdef _WIN32
