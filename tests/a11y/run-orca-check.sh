@@ -12,5 +12,8 @@ done
     || { echo "speech-dispatcher-espeak-ng not available; skipping"; exit 77; }
 [ -x /usr/libexec/at-spi-bus-launcher ] || { echo "at-spi2-core not available; skipping"; exit 77; }
 export NO_AT_BRIDGE=0 GTK_A11Y=atspi
-exec "$here/../../scripts/with-xvfb.sh" \
+# Orca allows one instance per user: it refuses to start beside another, and with --replace it
+# kills the others. Two checks at once (two build folders, a sanitizer run beside a plain one)
+# would end each other's reader, so a check waits for the one before it to finish.
+exec flock -w 240 "${TMPDIR:-/tmp}/orbiqa-orca-check.lock" "$here/../../scripts/with-xvfb.sh" \
     dbus-run-session -- /usr/bin/python3 "$here/orca_check.py" "$bin_dir"
