@@ -2,7 +2,6 @@
 // read back and compared, with one result line per module and a record for the workshop.
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -10,11 +9,11 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <string_view>
+#include <thread>
 
 #include "Commands.h"
 #include "CsvText.h"
@@ -351,9 +350,13 @@ int RunProvision(const ParsedArgs& args, Io& io) {
         stop = true;
     };
 
-    std::vector<std::unique_ptr<QThread>> threads;
+    // Joinable threads, not QThread: QThread::wait() returns before the thread has finished
+    // exiting, so the per-thread state that libraries free at thread exit (OpenSSL's error
+    // queue, on the thread that first set up a cipher) could still be alive when the process
+    // ends, and be lost. join() returns only after the thread is completely gone.
+    std::vector<std::thread> threads;
     for (std::size_t i = 0; i < modules.size(); ++i) {
-        threads.emplace_back(QThread::create([&, i] {
+        threads.emplace_back([&, i] {
             Result r = ProvisionOne(modules[i], stop, SIGINT);
             QMetaObject::invokeMethod(
                 &loop,
@@ -364,11 +367,10 @@ int RunProvision(const ParsedArgs& args, Io& io) {
                     if (++finished == modules.size()) loop.quit();
                 },
                 Qt::QueuedConnection);
-        }));
-        threads.back()->start();
+        });
     }
     if (finished < modules.size()) loop.exec();
-    for (auto& t : threads) t->wait();
+    for (auto& t : threads) t.join();
 
     int complete = 0;
     int status = kExitOk;
