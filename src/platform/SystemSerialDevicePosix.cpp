@@ -6,13 +6,13 @@
 
 #include "link/PortFormDevice.h"
 #include "platform/NetworkSerialDevice.h"
-#include "platform/PosixSerialDevice.h"
+#include "platform/SerialDevicePosix.h"
 #include "platform/SystemSerialDevice.h"
 
 namespace orbiqa {
 
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
-    return std::make_unique<PortFormDevice>(std::make_unique<PosixSerialDevice>(),
+    return std::make_unique<PortFormDevice>(std::make_unique<SerialDevicePosix>(),
                                             std::make_unique<NetworkSerialDevice>());
 }
 

@@ -7,13 +7,13 @@
 #include "link/PortFormDevice.h"
 #include "platform/NetworkSerialDevice.h"
 #include "platform/PortLinks.h"
+#include "platform/SerialDeviceWin32.h"
 #include "platform/SystemSerialDevice.h"
-#include "platform/Win32SerialDevice.h"
 
 namespace orbiqa {
 
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
-    return std::make_unique<PortFormDevice>(std::make_unique<Win32SerialDevice>(),
+    return std::make_unique<PortFormDevice>(std::make_unique<SerialDeviceWin32>(),
                                             std::make_unique<NetworkSerialDevice>());
 }
 

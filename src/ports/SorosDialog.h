@@ -2,7 +2,7 @@
 // The port chooser as a dialog component: give it the display name of the current port, run
 // it, and on confirmation read back the chosen port's name and display name.
 //
-//   auto dialog = new TSorosDialog(std::make_shared<LinuxRegistryReader>(), mainWindow);
+//   auto dialog = new TSorosDialog(std::make_shared<RegistryReaderPosix>(), mainWindow);
 //   dialog->SetDefaultPort(Panel1->text());
 //   if (dialog->Execute()) { Panel1->setText(dialog->PortHNev()); ComPort1.SetPort(dialog->PortNev().toStdString()); }
 #include <QObject>

@@ -29,10 +29,10 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include "platform/DeviceWatcherWin32.h"
 #include "platform/SystemDeviceWatcher.h"
-#include "platform/Win32DeviceWatcher.h"
 #else
-#include "platform/LinuxRegistryReader.h"
+#include "platform/RegistryReaderPosix.h"
 #endif
 #include "ports/FormComPort.h"
 #include "ports/PortChooserScreenshot.h"
@@ -506,7 +506,7 @@ TEST(PortChooser, FollowsWindowsDeviceNotifications) {
     PortWatch watch(c.keres, CreateSystemDeviceWatcher());
     ASSERT_TRUE(watch.Active());
     c.window.FollowDevices(&watch);
-    const HWND notified = FindWindowW(Win32DeviceWatcher::kWindowClass, nullptr);
+    const HWND notified = FindWindowW(DeviceWatcherWin32::kWindowClass, nullptr);
     ASSERT_NE(notified, nullptr);
 
     AddPortDevice(*registry, "FTDIBUS\\A1", "USB Serial Port (COM3)", "FTDI");
@@ -536,7 +536,7 @@ TEST(PortChooser, APulledAdapterItNeverListedTurnsAbsent) {
     qputenv("XDG_CONFIG_HOME", pattern);  // no port links
     std::vector<SerialDeviceFacts> devices = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}};
     {
-        SorosKeres discovery(std::make_shared<LinuxRegistryReader>([&] { return devices; }));
+        SorosKeres discovery(std::make_shared<RegistryReaderPosix>([&] { return devices; }));
         TFormComPort window(discovery);
         window.show();
         window.FormActivate();
@@ -560,7 +560,7 @@ TEST(SorosDialog, APortThatWentAwayStaysListedAndSelectedWithTheRunsDiscovery) {
     const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", pattern);  // no port links
     std::vector<SerialDeviceFacts> devices = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}};
-    SorosKeres discovery(std::make_shared<LinuxRegistryReader>([&] { return devices; }));
+    SorosKeres discovery(std::make_shared<RegistryReaderPosix>([&] { return devices; }));
     discovery.RescanDevices();  // at start-up
     devices.clear();            // unplugged before the chooser first opens
 

@@ -39,8 +39,8 @@ FakeCommDriver::~FakeCommDriver() {
     gDriver = previous_;
 }
 
-const Win32CommFunctions& FakeCommDriver::Functions() const {
-    static const Win32CommFunctions functions{
+const CommFunctionsWin32& FakeCommDriver::Functions() const {
+    static const CommFunctionsWin32 functions{
         [](LPCSTR a, DWORD b, DWORD c, LPSECURITY_ATTRIBUTES d, DWORD e, DWORD f, HANDLE g) {
             return gDriver->CreateFile(a, b, c, d, e, f, g);
         },

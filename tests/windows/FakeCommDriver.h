@@ -1,5 +1,5 @@
 #pragma once
-// A serial driver as Windows documents it, in place of the port functions of Win32SerialDevice:
+// A serial driver as Windows documents it, in place of the port functions of SerialDeviceWin32:
 // ports open exclusively, a WaitCommEvent completes at once when a watched event is already
 // recorded and otherwise stays pending until one occurs, SetCommMask completes a pending wait
 // with an empty mask, CancelIo and closing abort it, and an unplugged adapter fails the pending
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Win32CommFunctions.h"
+#include "platform/CommFunctionsWin32.h"
 
 namespace orbiqa::test {
 
@@ -22,7 +22,7 @@ public:
     FakeCommDriver(const FakeCommDriver&) = delete;
     FakeCommDriver& operator=(const FakeCommDriver&) = delete;
 
-    const Win32CommFunctions& Functions() const;
+    const CommFunctionsWin32& Functions() const;
 
     // What the test does to the line.
     void AddPort(const std::string& name) { ports_.insert(name); }

@@ -22,7 +22,7 @@
 
 #include <QTableWidget>
 
-#include "platform/LinuxRegistryReader.h"
+#include "platform/RegistryReaderPosix.h"
 #include "ports/FormComPort.h"
 #endif
 
@@ -82,7 +82,7 @@ QString ChooserNameOfSimulatorPort(const QString& scratch) {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch));
     if (!QDir().mkpath(links) || !QFile::link(QString::fromLocal8Bit(ptsname(master)), links + '/' + kSimulatorPort))
         return {};
-    SorosKeres keres(std::make_shared<LinuxRegistryReader>());
+    SorosKeres keres(std::make_shared<RegistryReaderPosix>());
     TFormComPort chooser(keres);
     chooser.show();
     chooser.FormActivate();

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs the Windows serial device (Win32SerialDeviceWineProbe.exe) under Wine on a COM port that
+# Runs the Windows serial device (SerialDeviceWin32WineProbe.exe) under Wine on a COM port that
 # is a Linux pseudo-terminal with pty-peer on its master, and reports each case.
 #
 # Usage: run-serial-probe.sh [--probe EXE] [--com N] WORK_DIR
@@ -38,9 +38,9 @@ fi
 if [ -z "$probe" ]; then
     cxx=${MINGW_CXX:-x86_64-w64-mingw32-g++-posix}
     command -v "$cxx" >/dev/null || { echo "$cxx not found; skipping"; exit 77; }
-    probe=$work/Win32SerialDeviceWineProbe.exe
+    probe=$work/SerialDeviceWin32WineProbe.exe
     "$cxx" -std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Werror -I"$root/src" -I"$here" \
-        "$here/Win32SerialDeviceWineProbe.cpp" "$root/src/platform/Win32SerialDevice.cpp" \
+        "$here/SerialDeviceWin32WineProbe.cpp" "$root/src/platform/SerialDeviceWin32.cpp" \
         -static -o "$probe"
 fi
 

@@ -1,4 +1,4 @@
-// Win32SerialDevice over a driver with the documented Windows behaviour, for what Wine's serial
+// SerialDeviceWin32 over a driver with the documented Windows behaviour, for what Wine's serial
 // emulation on a pseudo-terminal cannot show: exclusive opening, waits that stay pending until
 // an arrival, and the errors of an unplugged adapter.
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include "link/ManualPump.h"
 #include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
-#include "platform/Win32SerialDevice.h"
+#include "platform/SerialDeviceWin32.h"
 
 using namespace orbiqa;
 using namespace std::chrono_literals;
@@ -25,11 +25,11 @@ constexpr auto kResultDue = 3s;
 
 struct DeviceFixture : ::testing::Test {
     test::FakeCommDriver driver;
-    std::unique_ptr<Win32SerialDevice> device;
+    std::unique_ptr<SerialDeviceWin32> device;
 
     void SetUp() override {
         driver.AddPort("COM3");
-        device = std::make_unique<Win32SerialDevice>(driver.Functions());
+        device = std::make_unique<SerialDeviceWin32>(driver.Functions());
         ASSERT_EQ(device->Open("COM3"), 0);
         ASSERT_EQ(device->SetupQueues(1024, 1024), 0);
         ASSERT_EQ(device->ApplyLineSettings(), 0);
@@ -48,10 +48,10 @@ bool Finishes(std::future<WaitResult>& wait, std::chrono::milliseconds within) {
 
 }  // namespace
 
-TEST(Win32SerialDeviceOpen, ExclusiveByDevicePathWithClearErrors) {
+TEST(SerialDeviceWin32Open, ExclusiveByDevicePathWithClearErrors) {
     test::FakeCommDriver driver;
     driver.AddPort("COM12");
-    Win32SerialDevice first(driver.Functions()), second(driver.Functions());
+    SerialDeviceWin32 first(driver.Functions()), second(driver.Functions());
 
     EXPECT_EQ(first.Open("COM12"), 0);
     // The device path is what lets COM10 and above open; overlapped, so waits can be stopped.
@@ -69,7 +69,7 @@ TEST(Win32SerialDeviceOpen, ExclusiveByDevicePathWithClearErrors) {
     EXPECT_EQ(driver.OpenHandles(), 1);
 }
 
-TEST(Win32SerialDeviceOpen, MessagesNameTheWindowsDeviceAndError) {
+TEST(SerialDeviceWin32Open, MessagesNameTheWindowsDeviceAndError) {
     EXPECT_EQ(ResolvePortDevice("COM12"), "\\\\.\\COM12");
     EXPECT_EQ(ResolvePortDevice("COMX"), std::nullopt);
     EXPECT_EQ(ResolvePortDevice("LPT1"), std::nullopt);
@@ -110,11 +110,11 @@ TEST_F(DeviceFixture, LineSettingsAndTimeouts) {
 }
 
 // Some USB serial drivers refuse a line record whose fields they own differ from theirs.
-TEST(Win32SerialDeviceLine, ADriverThatRefusesForeignFieldsAcceptsTheLineSettings) {
+TEST(SerialDeviceWin32Line, ADriverThatRefusesForeignFieldsAcceptsTheLineSettings) {
     test::FakeCommDriver driver;
     driver.AddPort("COM4");
     driver.RejectForeignLineSettings();
-    Win32SerialDevice device(driver.Functions());
+    SerialDeviceWin32 device(driver.Functions());
     ASSERT_EQ(device.Open("COM4"), 0);
     ASSERT_EQ(device.SetupQueues(1024, 1024), 0);
     EXPECT_EQ(device.ApplyLineSettings(), 0);
@@ -278,7 +278,7 @@ TEST_F(DeviceFixture, UnpluggedAdapterIsLostWhicheverErrorItsDriverUses) {
     for (const Case& c : cases) {
         test::FakeCommDriver driver2;
         driver2.AddPort("COM3");
-        Win32SerialDevice dev(driver2.Functions());
+        SerialDeviceWin32 dev(driver2.Functions());
         ASSERT_EQ(dev.Open("COM3"), 0);
         dev.ApplyTimeouts(100, 1000);
         dev.ResetStop();
@@ -301,10 +301,10 @@ TEST_F(DeviceFixture, UnpluggedAdapterIsLostWhicheverErrorItsDriverUses) {
     }
 }
 
-TEST(Win32SerialDevicePort, UnplugIsReportedOnceAndThePortStillCloses) {
+TEST(SerialDeviceWin32Port, UnplugIsReportedOnceAndThePortStillCloses) {
     test::FakeCommDriver driver;
     driver.AddPort("COM3");
-    TComPort port(std::make_unique<Win32SerialDevice>(driver.Functions()));
+    TComPort port(std::make_unique<SerialDeviceWin32>(driver.Functions()));
     test::ManualPump pump(port);
     int lost = 0;
     port.OnDeviceLost = [&](TComPort&) { ++lost; };

@@ -20,7 +20,7 @@
 #include "link/ComPort.h"
 #include "link/ManualPump.h"
 #include "platform/PortLinks.h"
-#include "platform/PosixSerialDevice.h"
+#include "platform/SerialDevicePosix.h"
 #include "platform/SystemSerialDevice.h"
 
 using namespace orbiqa;
@@ -122,10 +122,10 @@ TEST_F(PtyFixture, TheLinkFolderWinsOverTheFixedRule) {
 }
 
 TEST_F(PtyFixture, OpeningIsExclusiveAndAMissingDeviceIsError1) {
-    TComPort first(std::make_unique<PosixSerialDevice>());
+    TComPort first(std::make_unique<SerialDevicePosix>());
     first.SetPort("COM7");
     first.SetConnected(true);
-    TComPort second(std::make_unique<PosixSerialDevice>());
+    TComPort second(std::make_unique<SerialDevicePosix>());
     second.SetPort("COM7");
     try {
         second.SetConnected(true);
@@ -151,7 +151,7 @@ TEST_F(PtyFixture, OpeningIsExclusiveAndAMissingDeviceIsError1) {
 }
 
 TEST_F(PtyFixture, RawBytesPassUnchangedBothWays) {
-    TComPort port(std::make_unique<PosixSerialDevice>());
+    TComPort port(std::make_unique<SerialDevicePosix>());
     test::ManualPump pump(port);
     std::vector<std::uint8_t> got;
     port.OnRxChar = [&](TComPort& p, int count) {
@@ -176,7 +176,7 @@ TEST_F(PtyFixture, RawBytesPassUnchangedBothWays) {
 }
 
 TEST_F(PtyFixture, AWriteToAStalledLineReturnsWithinItsBound) {
-    TComPort port(std::make_unique<PosixSerialDevice>());
+    TComPort port(std::make_unique<SerialDevicePosix>());
     port.SetPort("COM7");
     port.SetConnected(true);
     const std::vector<std::uint8_t> chunk = FillUntilStalled(port);
@@ -190,7 +190,7 @@ TEST_F(PtyFixture, AWriteToAStalledLineReturnsWithinItsBound) {
 }
 
 TEST_F(PtyFixture, HangUpEndsTheEventThreadOnceWithoutBurningCpu) {
-    TComPort port(std::make_unique<PosixSerialDevice>());
+    TComPort port(std::make_unique<SerialDevicePosix>());
     test::ManualPump pump(port);
     int lost = 0;
     port.OnDeviceLost = [&](TComPort&) { ++lost; };
@@ -212,7 +212,7 @@ TEST_F(PtyFixture, HangUpEndsTheEventThreadOnceWithoutBurningCpu) {
 TEST_F(PtyFixture, BytesQueuedBeforeOpeningAreDiscarded) {
     const std::string stale = "late reply of an earlier run";
     ASSERT_EQ(::write(master, stale.data(), stale.size()), static_cast<ssize_t>(stale.size()));
-    TComPort port(std::make_unique<PosixSerialDevice>());
+    TComPort port(std::make_unique<SerialDevicePosix>());
     test::ManualPump pump(port);
     std::string got;
     port.OnRxChar = [&](TComPort& p, int count) {
@@ -229,7 +229,7 @@ TEST_F(PtyFixture, BytesQueuedBeforeOpeningAreDiscarded) {
 }
 
 TEST_F(PtyFixture, AnInterruptWakesAWriteWaitingForRoom) {
-    TComPort port(std::make_unique<PosixSerialDevice>());
+    TComPort port(std::make_unique<SerialDevicePosix>());
     port.SetPort("COM7");
     port.SetConnected(true);
     const std::vector<std::uint8_t> chunk = FillUntilStalled(port);
@@ -255,7 +255,7 @@ TEST_F(PtyFixture, AnInterruptWakesAWriteWaitingForRoom) {
 }
 
 TEST_F(PtyFixture, AHangUpBetweenArrivalAndHandOverIsReportedAsALoss) {
-    TComPort port(std::make_unique<PosixSerialDevice>());
+    TComPort port(std::make_unique<SerialDevicePosix>());
     // The hand-over is held back until the other side has hung up.
     std::mutex m;
     std::condition_variable cv;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/Win1250Wide.h"
-#include "platform/Win32RegistryReader.h"
+#include "platform/RegistryReaderWin32.h"
 
 namespace orbiqa {
 namespace {

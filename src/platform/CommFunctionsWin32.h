@@ -1,5 +1,5 @@
 #pragma once
-// The Windows functions through which Win32SerialDevice reaches a COM port. The device calls
+// The Windows functions through which SerialDeviceWin32 reaches a COM port. The device calls
 // them through this table so that its tests can put the documented behaviour of a serial driver
 // (exclusive opening, completion of waits, the errors of an unplugged adapter) in their place;
 // the program always uses the system's own. Events and GetLastError stay the system's.
@@ -13,7 +13,7 @@
 
 namespace orbiqa {
 
-struct Win32CommFunctions {
+struct CommFunctionsWin32 {
     decltype(&::CreateFileA) createFile;
     decltype(&::CloseHandle) closeDevice;  ///< only ever given the device's handle
     decltype(&::SetupComm) setupComm;
@@ -31,6 +31,6 @@ struct Win32CommFunctions {
 };
 
 /// The system's functions.
-const Win32CommFunctions& SystemCommFunctions();
+const CommFunctionsWin32& SystemCommFunctions();
 
 }  // namespace orbiqa

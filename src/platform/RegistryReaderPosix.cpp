@@ -1,4 +1,4 @@
-#include "platform/LinuxRegistryReader.h"
+#include "platform/RegistryReaderPosix.h"
 #include "platform/SystemRegistryReader.h"
 
 #include <libudev.h>
@@ -144,14 +144,14 @@ std::vector<SerialDeviceFacts> UdevSerialDevices() {
     return devices;
 }
 
-LinuxRegistryReader::LinuxRegistryReader(SerialDeviceSource source) : source_(std::move(source)) {
+RegistryReaderPosix::RegistryReaderPosix(SerialDeviceSource source) : source_(std::move(source)) {
     view_.AddKey(kEnumRoot);
     view_.AddKey(kClassRoot);
     view_.AddKey(kServicesRoot);
     view_.AddKey(kSerialCommMap);
 }
 
-std::vector<LinuxRegistryReader::PortLink> LinuxRegistryReader::ReadPortLinks() const {
+std::vector<RegistryReaderPosix::PortLink> RegistryReaderPosix::ReadPortLinks() const {
     std::vector<PortLink> links;
     const fs::path folder = PortLinkFolder();
     std::error_code ec;
@@ -177,7 +177,7 @@ std::vector<LinuxRegistryReader::PortLink> LinuxRegistryReader::ReadPortLinks() 
     return links;
 }
 
-void LinuxRegistryReader::RefreshDevices() {
+void RegistryReaderPosix::RefreshDevices() {
     const std::vector<PortLink> links = ReadPortLinks();
     const std::vector<SerialDeviceFacts> devices = source_();
     auto linked = [&](const std::string& comName) {
@@ -233,7 +233,7 @@ void LinuxRegistryReader::RefreshDevices() {
     gathered_ = true;
 }
 
-void LinuxRegistryReader::RefreshPresence() {
+void RegistryReaderPosix::RefreshPresence() {
     const std::vector<PortLink> links = ReadPortLinks();
     std::vector<std::pair<std::string, std::string>> present;  // value name, COM name
     for (const SerialDeviceFacts& device : source_()) {
@@ -250,7 +250,7 @@ void LinuxRegistryReader::RefreshPresence() {
     for (const auto& [valueName, comName] : present) view_.SetString(kSerialCommMap, valueName, comName);
 }
 
-std::unique_ptr<RegistryKey> LinuxRegistryReader::OpenKey(const std::string& path) {
+std::unique_ptr<RegistryKey> RegistryReaderPosix::OpenKey(const std::string& path) {
     const std::string key = CanonicalKeyPath(path);
     if (key == CanonicalKeyPath(kEnumRoot)) {
         RefreshDevices();
@@ -262,7 +262,7 @@ std::unique_ptr<RegistryKey> LinuxRegistryReader::OpenKey(const std::string& pat
     return view_.OpenKey(path);
 }
 
-void LinuxRegistryReader::NoteDeviceEvent(const DeviceEvent& event) {
+void RegistryReaderPosix::NoteDeviceEvent(const DeviceEvent& event) {
     // A device that went before any gathering saw it is remembered from the report, so that it
     // is listed absent like any other pulled adapter.
     if (event.kind != DeviceEvent::Kind::Removed) return;
@@ -274,10 +274,10 @@ void LinuxRegistryReader::NoteDeviceEvent(const DeviceEvent& event) {
     known_[key] = KnownDevice{*comName, FriendlyName(model, event.devicePath, *comName), CoreText(event.vendor)};
 }
 
-bool LinuxRegistryReader::KeyExists(const std::string& path) { return view_.KeyExists(path); }
+bool RegistryReaderPosix::KeyExists(const std::string& path) { return view_.KeyExists(path); }
 
 std::shared_ptr<RegistryReader> CreateSystemRegistryReader() {
-    return std::make_shared<LinuxRegistryReader>();
+    return std::make_shared<RegistryReaderPosix>();
 }
 
 }  // namespace orbiqa

@@ -1,4 +1,4 @@
-#include "platform/PosixSerialDevice.h"
+#include "platform/SerialDevicePosix.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -20,17 +20,17 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-PosixSerialDevice::PosixSerialDevice() {
+SerialDevicePosix::SerialDevicePosix() {
     if (pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) stopPipe_[0] = stopPipe_[1] = -1;
 }
 
-PosixSerialDevice::~PosixSerialDevice() {
+SerialDevicePosix::~SerialDevicePosix() {
     Close();
     for (int fd : stopPipe_)
         if (fd >= 0) ::close(fd);
 }
 
-int PosixSerialDevice::Open(const std::string& portName) {
+int SerialDevicePosix::Open(const std::string& portName) {
     if (fd_ >= 0) return EBUSY;
     const auto path = ResolvePortDevice(portName);
     if (!path) return ENOENT;
@@ -58,12 +58,12 @@ int PosixSerialDevice::Open(const std::string& portName) {
     return 0;
 }
 
-int PosixSerialDevice::SetupQueues(int, int) {
+int SerialDevicePosix::SetupQueues(int, int) {
     // The tty driver's queues are fixed; nothing to size.
     return fd_ >= 0 ? 0 : EBADF;
 }
 
-int PosixSerialDevice::ApplyLineSettings() {
+int SerialDevicePosix::ApplyLineSettings() {
     termios t{};
     if (tcgetattr(fd_, &t) != 0) return errno;
     cfmakeraw(&t);
@@ -80,18 +80,18 @@ int PosixSerialDevice::ApplyLineSettings() {
     return 0;
 }
 
-int PosixSerialDevice::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs) {
+int SerialDevicePosix::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs) {
     writeMultiplierMs_ = writeMultiplierMs;
     writeConstantMs_ = writeConstantMs;
     return fd_ >= 0 ? 0 : EBADF;
 }
 
-int PosixSerialDevice::Purge() {
+int SerialDevicePosix::Purge() {
     if (fd_ < 0) return EBADF;
     return tcflush(fd_, TCIOFLUSH) == 0 ? 0 : errno;
 }
 
-void PosixSerialDevice::Close() {
+void SerialDevicePosix::Close() {
     if (fd_ < 0) return;
     ioctl(fd_, TIOCNXCL);
     flock(fd_, LOCK_UN);
@@ -99,7 +99,7 @@ void PosixSerialDevice::Close() {
     fd_ = -1;
 }
 
-long PosixSerialDevice::Write(const std::uint8_t* data, std::size_t count, int& error) {
+long SerialDevicePosix::Write(const std::uint8_t* data, std::size_t count, int& error) {
     if (fd_ < 0) {
         error = EBADF;
         return -1;
@@ -140,7 +140,7 @@ long PosixSerialDevice::Write(const std::uint8_t* data, std::size_t count, int& 
     return static_cast<long>(done);
 }
 
-long PosixSerialDevice::Read(std::uint8_t* data, std::size_t count, int& error) {
+long SerialDevicePosix::Read(std::uint8_t* data, std::size_t count, int& error) {
     if (fd_ < 0) {
         error = EBADF;
         return -1;
@@ -155,7 +155,7 @@ long PosixSerialDevice::Read(std::uint8_t* data, std::size_t count, int& error) 
     }
 }
 
-long PosixSerialDevice::PendingInput(int& error) {
+long SerialDevicePosix::PendingInput(int& error) {
     int n = 0;
     if (fd_ < 0 || ioctl(fd_, FIONREAD, &n) != 0) {
         error = fd_ < 0 ? EBADF : errno;
@@ -164,7 +164,7 @@ long PosixSerialDevice::PendingInput(int& error) {
     return n;
 }
 
-SerialDevice::WaitResult PosixSerialDevice::WaitForEvent() {
+SerialDevice::WaitResult SerialDevicePosix::WaitForEvent() {
     for (;;) {
         pollfd p[2] = {{stopPipe_[0], POLLIN, 0}, {fd_, POLLIN, 0}};
         const int r = poll(p, 2, -1);
@@ -185,12 +185,12 @@ SerialDevice::WaitResult PosixSerialDevice::WaitForEvent() {
     }
 }
 
-void PosixSerialDevice::StopWaiting() {
+void SerialDevicePosix::StopWaiting() {
     const char b = 1;
     [[maybe_unused]] const ssize_t n = ::write(stopPipe_[1], &b, 1);
 }
 
-void PosixSerialDevice::ResetStop() {
+void SerialDevicePosix::ResetStop() {
     char buf[64];
     while (::read(stopPipe_[0], buf, sizeof buf) > 0) {
     }

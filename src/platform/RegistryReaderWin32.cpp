@@ -1,4 +1,4 @@
-#include "platform/Win32RegistryReader.h"
+#include "platform/RegistryReaderWin32.h"
 #include "platform/SystemRegistryReader.h"
 
 #include <windows.h>
@@ -118,9 +118,9 @@ bool IsAtOrBelow(const std::string& canonicalPath, const std::string& canonicalR
 
 }  // namespace
 
-Win32RegistryReader::Win32RegistryReader(PortDeviceSource devices) : devices_(std::move(devices)) {}
+RegistryReaderWin32::RegistryReaderWin32(PortDeviceSource devices) : devices_(std::move(devices)) {}
 
-bool Win32RegistryReader::ShownFromDeviceManager(const std::string& path) {
+bool RegistryReaderWin32::ShownFromDeviceManager(const std::string& path) {
     const std::string key = CanonicalKeyPath(path);
     const std::string root = CanonicalKeyPath(registry_keys::kEnumRoot);
     if (!IsAtOrBelow(key, root)) return false;
@@ -132,12 +132,12 @@ bool Win32RegistryReader::ShownFromDeviceManager(const std::string& path) {
     return useDeviceManager_;
 }
 
-std::unique_ptr<RegistryKey> Win32RegistryReader::OpenKey(const std::string& path) {
+std::unique_ptr<RegistryKey> RegistryReaderWin32::OpenKey(const std::string& path) {
     if (ShownFromDeviceManager(path)) return deviceManagerView_.OpenKey(path);
     return std::make_unique<Win32Key>(path);
 }
 
-bool Win32RegistryReader::KeyExists(const std::string& path) {
+bool RegistryReaderWin32::KeyExists(const std::string& path) {
     if (useDeviceManager_ && IsAtOrBelow(CanonicalKeyPath(path), CanonicalKeyPath(registry_keys::kEnumRoot)))
         return deviceManagerView_.KeyExists(path);
     HKEY key = nullptr;
@@ -147,7 +147,7 @@ bool Win32RegistryReader::KeyExists(const std::string& path) {
 }
 
 std::shared_ptr<RegistryReader> CreateSystemRegistryReader() {
-    return std::make_shared<Win32RegistryReader>();
+    return std::make_shared<RegistryReaderWin32>();
 }
 
 }  // namespace orbiqa

@@ -21,9 +21,9 @@ std::vector<PortDeviceFacts> SetupApiPortDevices();
 
 using PortDeviceSource = std::function<std::vector<PortDeviceFacts>()>;
 
-class Win32RegistryReader : public RegistryReader {
+class RegistryReaderWin32 : public RegistryReader {
 public:
-    explicit Win32RegistryReader(PortDeviceSource devices = SetupApiPortDevices);
+    explicit RegistryReaderWin32(PortDeviceSource devices = SetupApiPortDevices);
 
     /// A key that cannot be opened (missing, no access) comes back empty.
     std::unique_ptr<RegistryKey> OpenKey(const std::string& path) override;

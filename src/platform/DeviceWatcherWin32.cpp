@@ -1,4 +1,4 @@
-#include "platform/Win32DeviceWatcher.h"
+#include "platform/DeviceWatcherWin32.h"
 #include "platform/SystemDeviceWatcher.h"
 
 #include <windows.h>
@@ -28,7 +28,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (message == WM_DEVICECHANGE) {
         auto* listener = reinterpret_cast<DeviceWatcher::Listener*>(GetWindowLongPtrW(window, GWLP_USERDATA));
         DeviceEvent event;
-        if (listener && Win32DeviceWatcher::EventOf(wParam, reinterpret_cast<const void*>(lParam), event))
+        if (listener && DeviceWatcherWin32::EventOf(wParam, reinterpret_cast<const void*>(lParam), event))
             (*listener)(event);
         return TRUE;
     }
@@ -37,7 +37,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-bool Win32DeviceWatcher::EventOf(unsigned long long wParam, const void* header, DeviceEvent& event) {
+bool DeviceWatcherWin32::EventOf(unsigned long long wParam, const void* header, DeviceEvent& event) {
     if (wParam != DBT_DEVICEARRIVAL && wParam != DBT_DEVICEREMOVECOMPLETE) return false;
     const auto* hdr = static_cast<const DEV_BROADCAST_HDR*>(header);
     if (!hdr) return false;
@@ -59,9 +59,9 @@ bool Win32DeviceWatcher::EventOf(unsigned long long wParam, const void* header, 
     return false;
 }
 
-Win32DeviceWatcher::~Win32DeviceWatcher() { Stop(); }
+DeviceWatcherWin32::~DeviceWatcherWin32() { Stop(); }
 
-bool Win32DeviceWatcher::Start(Listener listener) {
+bool DeviceWatcherWin32::Start(Listener listener) {
     Stop();
     listener_ = std::move(listener);
     StartState state;
@@ -77,13 +77,13 @@ bool Win32DeviceWatcher::Start(Listener listener) {
     return true;
 }
 
-void Win32DeviceWatcher::Stop() {
+void DeviceWatcherWin32::Stop() {
     if (!thread_.joinable()) return;
     PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
     thread_.join();
 }
 
-void Win32DeviceWatcher::Run(void* ready) {
+void DeviceWatcherWin32::Run(void* ready) {
     auto* state = static_cast<StartState*>(ready);
     threadId_ = GetCurrentThreadId();
     WNDCLASSEXW wc{};
@@ -116,6 +116,6 @@ void Win32DeviceWatcher::Run(void* ready) {
     DestroyWindow(window);
 }
 
-std::unique_ptr<DeviceWatcher> CreateSystemDeviceWatcher() { return std::make_unique<Win32DeviceWatcher>(); }
+std::unique_ptr<DeviceWatcher> CreateSystemDeviceWatcher() { return std::make_unique<DeviceWatcherWin32>(); }
 
 }  // namespace orbiqa

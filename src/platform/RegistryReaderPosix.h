@@ -35,11 +35,11 @@ SerialDeviceFacts UdevSerialFacts(udev_device* tty);
 /// built-in ttyS ports whose UART the kernel did not find. Empty when udev is unavailable.
 std::vector<SerialDeviceFacts> UdevSerialDevices();
 
-class LinuxRegistryReader : public RegistryReader {
+class RegistryReaderPosix : public RegistryReader {
 public:
     /// source lists the devices (udev by default; tests pass a fixture). The port-link folder
     /// is looked up on each refresh.
-    explicit LinuxRegistryReader(SerialDeviceSource source = UdevSerialDevices);
+    explicit RegistryReaderPosix(SerialDeviceSource source = UdevSerialDevices);
 
     /// Opening the device tree's root gathers the devices again, and opening the SERIALCOMM map
     /// checks which ports exist now; every other key shows the last gathering. Devices seen once

@@ -15,14 +15,14 @@ struct udev_monitor;
 
 namespace orbiqa {
 
-class LinuxDeviceWatcher : public DeviceWatcher {
+class DeviceWatcherPosix : public DeviceWatcher {
 public:
     /// linkFolder: the port-link folder; useUdev: also the kernel's device events (tests leave
     /// them out, as they cannot make them).
-    explicit LinuxDeviceWatcher(std::string linkFolder = PortLinkFolder(), bool useUdev = true);
-    ~LinuxDeviceWatcher() override;
-    LinuxDeviceWatcher(const LinuxDeviceWatcher&) = delete;
-    LinuxDeviceWatcher& operator=(const LinuxDeviceWatcher&) = delete;
+    explicit DeviceWatcherPosix(std::string linkFolder = PortLinkFolder(), bool useUdev = true);
+    ~DeviceWatcherPosix() override;
+    DeviceWatcherPosix(const DeviceWatcherPosix&) = delete;
+    DeviceWatcherPosix& operator=(const DeviceWatcherPosix&) = delete;
 
     /// The links in the folder when it returns are the starting state: only later changes are
     /// reported.

@@ -10,7 +10,7 @@
 #include <deque>
 #include <mutex>
 
-#include "platform/Win32DeviceWatcher.h"
+#include "platform/DeviceWatcherWin32.h"
 
 using namespace orbiqa;
 
@@ -23,7 +23,7 @@ protected:
             std::lock_guard lock(mutex_);
             events_.push_back(e);
         }));
-        window_ = FindWindowW(Win32DeviceWatcher::kWindowClass, nullptr);
+        window_ = FindWindowW(DeviceWatcherWin32::kWindowClass, nullptr);
         ASSERT_NE(window_, nullptr);
     }
     // Sent, not posted: the watcher's thread has run the listener when this returns.
@@ -43,7 +43,7 @@ protected:
         return std::exchange(events_, {});
     }
 
-    Win32DeviceWatcher watcher_;
+    DeviceWatcherWin32 watcher_;
     HWND window_ = nullptr;
     std::mutex mutex_;
     std::deque<DeviceEvent> events_;
@@ -88,5 +88,5 @@ TEST_F(Notifications, OtherNotificationsAreNoReports) {
 
     // Stopped, the window is gone and nothing more is reported.
     watcher_.Stop();
-    EXPECT_EQ(FindWindowW(Win32DeviceWatcher::kWindowClass, nullptr), nullptr);
+    EXPECT_EQ(FindWindowW(DeviceWatcherWin32::kWindowClass, nullptr), nullptr);
 }

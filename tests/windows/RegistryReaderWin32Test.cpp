@@ -8,8 +8,8 @@
 
 #include <setupapi.h>
 
+#include "platform/RegistryReaderWin32.h"
 #include "platform/SystemRegistryReader.h"
-#include "platform/Win32RegistryReader.h"
 #include "ports/RegistryKeys.h"
 #include "ports/SorosKeres.h"
 
@@ -169,7 +169,7 @@ TEST_F(RegistryFixture, TheWalkListsHungarianPortNames) {
     SetWide(device, L"Mfg", kHungarianMakerWide);
     RegCloseKey(device);
 
-    SorosKeres keres(std::make_shared<Win32RegistryReader>([] { return std::vector<PortDeviceFacts>{}; }));
+    SorosKeres keres(std::make_shared<RegistryReaderWin32>([] { return std::vector<PortDeviceFacts>{}; }));
     keres.RescanDevices();
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Enum\\OrbiqaTest");
     ASSERT_TRUE(keres.DeviceList());
@@ -184,7 +184,7 @@ TEST_F(RegistryFixture, DeviceManagerNamesReplaceTheWalk) {
                               nullptr, &map, nullptr),
               ERROR_SUCCESS);
     SetRaw(map, "\\Device\\OrbiqaVCP", REG_SZ, "COM105", 7);
-    auto reader = std::make_shared<Win32RegistryReader>([] {
+    auto reader = std::make_shared<RegistryReaderWin32>([] {
         return std::vector<PortDeviceFacts>{
             {"FTDIBUS\\VID_0403+PID_6001+A1\\0000", "USB soros port (COM105)", "FTDI", "FTDIBUS\\COMPORT&VID_0403&PID_6001"}};
     });
@@ -197,7 +197,7 @@ TEST_F(RegistryFixture, DeviceManagerNamesReplaceTheWalk) {
 }
 
 // SetupAPI itself: a port device made in the Ports class is listed with its names.
-TEST(SetupApiPorts, ListsTheNamesDeviceManagerShows) {
+TEST(SetupApiPortsWin32, ListsTheNamesDeviceManagerShows) {
     constexpr GUID kPortsClass = {0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
     HDEVINFO set = SetupDiCreateDeviceInfoList(&kPortsClass, nullptr);
     ASSERT_NE(set, INVALID_HANDLE_VALUE);

@@ -1,4 +1,4 @@
-#include "platform/LinuxDeviceWatcher.h"
+#include "platform/DeviceWatcherPosix.h"
 #include "platform/SystemDeviceWatcher.h"
 
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/LinuxRegistryReader.h"
+#include "platform/RegistryReaderPosix.h"
 
 namespace orbiqa {
 namespace fs = std::filesystem;
@@ -29,12 +29,12 @@ void CloseFd(int& fd) {
 
 }  // namespace
 
-LinuxDeviceWatcher::LinuxDeviceWatcher(std::string linkFolder, bool useUdev)
+DeviceWatcherPosix::DeviceWatcherPosix(std::string linkFolder, bool useUdev)
     : folder_(std::move(linkFolder)), useUdev_(useUdev) {}
 
-LinuxDeviceWatcher::~LinuxDeviceWatcher() { Stop(); }
+DeviceWatcherPosix::~DeviceWatcherPosix() { Stop(); }
 
-bool LinuxDeviceWatcher::Start(Listener listener) {
+bool DeviceWatcherPosix::Start(Listener listener) {
     Stop();
     listener_ = std::move(listener);
     if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) return false;
@@ -58,7 +58,7 @@ bool LinuxDeviceWatcher::Start(Listener listener) {
     return true;
 }
 
-void LinuxDeviceWatcher::Stop() {
+void DeviceWatcherPosix::Stop() {
     if (thread_.joinable()) {
         const char wake = 1;
         (void)!::write(stopPipe_[1], &wake, 1);
@@ -75,7 +75,7 @@ void LinuxDeviceWatcher::Stop() {
     udev_ = nullptr;
 }
 
-void LinuxDeviceWatcher::ArmFolderWatch() {
+void DeviceWatcherPosix::ArmFolderWatch() {
     // The folder itself when it exists, else its nearest existing parent, whose changes may
     // bring the folder into being.
     fs::path wanted = folder_;
@@ -88,7 +88,7 @@ void LinuxDeviceWatcher::ArmFolderWatch() {
     watchedPath_ = watch_ >= 0 ? wanted.string() : std::string();
 }
 
-void LinuxDeviceWatcher::ScanLinks(bool report) {
+void DeviceWatcherPosix::ScanLinks(bool report) {
     std::map<std::string, std::string> now;
     std::error_code ec;
     for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
@@ -115,7 +115,7 @@ void LinuxDeviceWatcher::ScanLinks(bool report) {
     links_ = std::move(now);
 }
 
-void LinuxDeviceWatcher::ReadUdevEvent() {
+void DeviceWatcherPosix::ReadUdevEvent() {
     udev_device* device = udev_monitor_receive_device(monitor_);
     if (!device) return;
     const char* action = udev_device_get_action(device);
@@ -131,11 +131,11 @@ void LinuxDeviceWatcher::ReadUdevEvent() {
     udev_device_unref(device);
 }
 
-void LinuxDeviceWatcher::Report(const DeviceEvent& event) {
+void DeviceWatcherPosix::Report(const DeviceEvent& event) {
     if (listener_) listener_(event);
 }
 
-void LinuxDeviceWatcher::Run() {
+void DeviceWatcherPosix::Run() {
     for (;;) {
         std::array<pollfd, 3> fds{};
         nfds_t count = 0;
@@ -170,6 +170,6 @@ void LinuxDeviceWatcher::Run() {
     }
 }
 
-std::unique_ptr<DeviceWatcher> CreateSystemDeviceWatcher() { return std::make_unique<LinuxDeviceWatcher>(); }
+std::unique_ptr<DeviceWatcher> CreateSystemDeviceWatcher() { return std::make_unique<DeviceWatcherPosix>(); }
 
 }  // namespace orbiqa

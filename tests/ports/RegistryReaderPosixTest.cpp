@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "base/FileStore.h"
-#include "platform/LinuxRegistryReader.h"
 #include "platform/PortLinkOwner.h"
 #include "platform/PortLinks.h"
+#include "platform/RegistryReaderPosix.h"
 #include "ports/SorosKeres.h"
 
 using namespace orbiqa;
@@ -33,7 +33,7 @@ protected:
         setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
         links_ = config_ / "orbiqa" / "ports";
         fs::create_directories(links_);
-        registry_ = std::make_shared<LinuxRegistryReader>([this] { return devices_; });
+        registry_ = std::make_shared<RegistryReaderPosix>([this] { return devices_; });
         keres_ = std::make_unique<SorosKeres>(registry_);
     }
     void TearDown() override {
@@ -64,7 +64,7 @@ protected:
     }
 
     std::vector<SerialDeviceFacts> devices_;
-    std::shared_ptr<LinuxRegistryReader> registry_;
+    std::shared_ptr<RegistryReaderPosix> registry_;
     std::unique_ptr<SorosKeres> keres_;
     fs::path config_;
     fs::path links_;

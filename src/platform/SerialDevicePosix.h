@@ -8,10 +8,10 @@
 
 namespace orbiqa {
 
-class PosixSerialDevice final : public SerialDevice {
+class SerialDevicePosix final : public SerialDevice {
 public:
-    PosixSerialDevice();
-    ~PosixSerialDevice() override;
+    SerialDevicePosix();
+    ~SerialDevicePosix() override;
 
     /// Opens the device the COM name resolves to (port-link folder first, then the fixed
     /// ttyS/ttyUSB/ttyACM rule). ENOENT when the name leads nowhere; EBUSY when another program

@@ -1,4 +1,4 @@
-#include "platform/Win32SerialDevice.h"
+#include "platform/SerialDeviceWin32.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Win32CommFunctions.h"
+#include "platform/CommFunctionsWin32.h"
 
 namespace orbiqa {
 namespace {
@@ -55,7 +55,7 @@ struct Request {
 
 // Cancels a request and waits, within a bound, for the driver to end it. True when it has ended
 // (its memory may go); false when the driver still holds it.
-bool CancelAndWait(const Win32CommFunctions& comm, HANDLE device, Request& request) {
+bool CancelAndWait(const CommFunctionsWin32& comm, HANDLE device, Request& request) {
     comm.cancelIo(device);
     if (WaitForSingleObject(request.overlapped.hEvent, kCancelWaitMs) != WAIT_OBJECT_0) return false;
     DWORD unused = 0;
@@ -67,7 +67,7 @@ bool CancelAndWait(const Win32CommFunctions& comm, HANDLE device, Request& reque
 // whichever comes first. A stop fails it with ERROR_OPERATION_ABORTED, the bound with
 // ERROR_TIMEOUT; either cancels the request and waits for the driver to end it.
 template <typename Start>
-long Transfer(const Win32CommFunctions& comm, HANDLE device, HANDLE stop, DWORD boundMs,
+long Transfer(const CommFunctionsWin32& comm, HANDLE device, HANDLE stop, DWORD boundMs,
               std::unique_ptr<Request>& request, Start start, int& error) {
     if (device == INVALID_HANDLE_VALUE) {
         error = ERROR_INVALID_HANDLE;
@@ -114,8 +114,8 @@ DWORD ClampCount(std::size_t count) {
 
 }  // namespace
 
-const Win32CommFunctions& SystemCommFunctions() {
-    static const Win32CommFunctions functions{
+const CommFunctionsWin32& SystemCommFunctions() {
+    static const CommFunctionsWin32 functions{
         &::CreateFileA,     &::CloseHandle, &::SetupComm,     &::SetCommState,
         &::GetCommState,    &::SetCommTimeouts, &::SetCommMask, &::PurgeComm,     &::ClearCommError,
         &::WriteFile,       &::ReadFile,    &::WaitCommEvent, &::GetOverlappedResult,
@@ -123,9 +123,9 @@ const Win32CommFunctions& SystemCommFunctions() {
     return functions;
 }
 
-struct Win32SerialDevice::State {
-    explicit State(const Win32CommFunctions& functions) : comm(functions) {}
-    const Win32CommFunctions& comm;
+struct SerialDeviceWin32::State {
+    explicit State(const CommFunctionsWin32& functions) : comm(functions) {}
+    const CommFunctionsWin32& comm;
     HANDLE device = INVALID_HANDLE_VALUE;
     // Both events live as long as the object: StopWaiting may be called from any thread at any
     // time, and the arrival wait's record and mask must outlive a wait the driver still holds.
@@ -155,21 +155,21 @@ struct Win32SerialDevice::State {
     }
 };
 
-Win32SerialDevice::Win32SerialDevice() : Win32SerialDevice(SystemCommFunctions()) {}
+SerialDeviceWin32::SerialDeviceWin32() : SerialDeviceWin32(SystemCommFunctions()) {}
 
-Win32SerialDevice::Win32SerialDevice(const Win32CommFunctions& comm)
+SerialDeviceWin32::SerialDeviceWin32(const CommFunctionsWin32& comm)
     : s_(std::make_unique<State>(comm)) {
     s_->stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     s_->NewWait();
 }
 
-Win32SerialDevice::~Win32SerialDevice() {
+SerialDeviceWin32::~SerialDeviceWin32() {
     Close();
     if (s_->stopEvent) CloseHandle(s_->stopEvent);
     if (s_->wait && s_->wait->event) CloseHandle(s_->wait->event);
 }
 
-int Win32SerialDevice::Open(const std::string& portName) {
+int SerialDeviceWin32::Open(const std::string& portName) {
     if (s_->device != INVALID_HANDLE_VALUE) return ERROR_BUSY;
     const std::string path = "\\\\.\\" + portName;
     const HANDLE device =
@@ -180,7 +180,7 @@ int Win32SerialDevice::Open(const std::string& portName) {
     return 0;
 }
 
-int Win32SerialDevice::SetupQueues(int inputSize, int outputSize) {
+int SerialDeviceWin32::SetupQueues(int inputSize, int outputSize) {
     if (!s_->comm.setupComm(s_->device, static_cast<DWORD>(inputSize),
                             static_cast<DWORD>(outputSize)))
         return LastError();
@@ -188,7 +188,7 @@ int Win32SerialDevice::SetupQueues(int inputSize, int outputSize) {
     return 0;
 }
 
-int Win32SerialDevice::ApplyLineSettings() {
+int SerialDeviceWin32::ApplyLineSettings() {
     // The driver's own record, changed only where the line needs it: some USB serial drivers
     // refuse a record whose other fields (limits, special characters) differ from theirs.
     DCB dcb{};
@@ -216,7 +216,7 @@ int Win32SerialDevice::ApplyLineSettings() {
     return s_->comm.setCommState(s_->device, &dcb) ? 0 : LastError();
 }
 
-int Win32SerialDevice::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs) {
+int SerialDeviceWin32::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs) {
     COMMTIMEOUTS t{};
     // An interval of MAXDWORD with both read totals 0 makes a read return at once with whatever
     // is queued, possibly nothing.
@@ -231,18 +231,18 @@ int Win32SerialDevice::ApplyTimeouts(int writeMultiplierMs, int writeConstantMs)
     return 0;
 }
 
-int Win32SerialDevice::Purge() {
+int SerialDeviceWin32::Purge() {
     return s_->comm.purgeComm(s_->device, kAbortPending | kClearQueues) ? 0 : LastError();
 }
 
-void Win32SerialDevice::Close() {
+void SerialDeviceWin32::Close() {
     if (s_->device == INVALID_HANDLE_VALUE) return;
     s_->comm.closeDevice(s_->device);
     s_->device = INVALID_HANDLE_VALUE;
     s_->waitPending = false;
 }
 
-long Win32SerialDevice::Write(const std::uint8_t* data, std::size_t count, int& error) {
+long SerialDeviceWin32::Write(const std::uint8_t* data, std::size_t count, int& error) {
     const HANDLE device = s_->device;
     const DWORD n = ClampCount(count);
     auto request = std::make_unique<Request>();
@@ -259,7 +259,7 @@ long Win32SerialDevice::Write(const std::uint8_t* data, std::size_t count, int& 
         error);
 }
 
-long Win32SerialDevice::Read(std::uint8_t* data, std::size_t count, int& error) {
+long SerialDeviceWin32::Read(std::uint8_t* data, std::size_t count, int& error) {
     const HANDLE device = s_->device;
     const DWORD n = ClampCount(count);
     auto request = std::make_unique<Request>();
@@ -271,7 +271,7 @@ long Win32SerialDevice::Read(std::uint8_t* data, std::size_t count, int& error) 
     return got;
 }
 
-long Win32SerialDevice::PendingInput(int& error) {
+long SerialDeviceWin32::PendingInput(int& error) {
     DWORD errors = 0;
     COMSTAT status{};
     if (!s_->comm.clearCommError(s_->device, &errors, &status)) {
@@ -290,12 +290,12 @@ long Win32SerialDevice::PendingInput(int& error) {
     return static_cast<long>(status.cbInQue);
 }
 
-LineErrorCounts Win32SerialDevice::TakeLineErrors() {
+LineErrorCounts SerialDeviceWin32::TakeLineErrors() {
     std::lock_guard lock(s_->errorsMutex);
     return std::exchange(s_->lineErrors, LineErrorCounts{});
 }
 
-SerialDevice::WaitResult Win32SerialDevice::WaitForEvent() {
+SerialDevice::WaitResult SerialDeviceWin32::WaitForEvent() {
     State& s = *s_;
     if (!s.stopEvent || !s.wait || !s.wait->event) return EndWatch(WaitResult::Failed);
     for (;;) {
@@ -330,7 +330,7 @@ SerialDevice::WaitResult Win32SerialDevice::WaitForEvent() {
     }
 }
 
-SerialDevice::WaitResult Win32SerialDevice::EndWatch(WaitResult result) {
+SerialDevice::WaitResult SerialDeviceWin32::EndWatch(WaitResult result) {
     State& s = *s_;
     if (s.device == INVALID_HANDLE_VALUE) return result;
     // Clearing the mask completes a wait the driver still holds; its record must not be reused
@@ -345,11 +345,11 @@ SerialDevice::WaitResult Win32SerialDevice::EndWatch(WaitResult result) {
     return result;
 }
 
-void Win32SerialDevice::StopWaiting() {
+void SerialDeviceWin32::StopWaiting() {
     if (s_->stopEvent) SetEvent(s_->stopEvent);
 }
 
-void Win32SerialDevice::ResetStop() {
+void SerialDeviceWin32::ResetStop() {
     if (s_->stopEvent) ResetEvent(s_->stopEvent);
     // A failure here shows as a failed WaitCommEvent in the first wait.
     if (s_->device != INVALID_HANDLE_VALUE) s_->comm.setCommMask(s_->device, kWatchedEvents);

@@ -9,15 +9,15 @@
 
 namespace orbiqa {
 
-class Win32DeviceWatcher : public DeviceWatcher {
+class DeviceWatcherWin32 : public DeviceWatcher {
 public:
     /// The class name of the hidden window, by which tests find it to send it reports.
     static constexpr const wchar_t* kWindowClass = L"OrbiqaDeviceWatcher";
 
-    Win32DeviceWatcher() = default;
-    ~Win32DeviceWatcher() override;
-    Win32DeviceWatcher(const Win32DeviceWatcher&) = delete;
-    Win32DeviceWatcher& operator=(const Win32DeviceWatcher&) = delete;
+    DeviceWatcherWin32() = default;
+    ~DeviceWatcherWin32() override;
+    DeviceWatcherWin32(const DeviceWatcherWin32&) = delete;
+    DeviceWatcherWin32& operator=(const DeviceWatcherWin32&) = delete;
 
     bool Start(Listener listener) override;
     void Stop() override;

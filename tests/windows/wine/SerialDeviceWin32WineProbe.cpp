@@ -4,7 +4,7 @@
 // (several in a row on one handle), many arrivals in a row, a prompt stop and close while a wait
 // is pending, and the peer hanging up reported as device loss.
 //
-// Usage: Win32SerialDeviceWineProbe.exe COMn
+// Usage: SerialDeviceWin32WineProbe.exe COMn
 // (Run as "--try-open COMn" it only opens the port and exits with the error; the probe does
 // that to open the port from another program.)
 // Prints one line per case: "ok", "FAIL", or "note" for a Windows behaviour that Wine does not
@@ -29,13 +29,13 @@
 
 #include "PeerPattern.h"
 #include "link/ComPort.h"
-#include "platform/Win32SerialDevice.h"
+#include "platform/SerialDeviceWin32.h"
 
 namespace {
 
 using orbiqa::SerialDevice;
 using orbiqa::TComPort;
-using orbiqa::Win32SerialDevice;
+using orbiqa::SerialDeviceWin32;
 using Clock = std::chrono::steady_clock;
 using WaitResult = SerialDevice::WaitResult;
 
@@ -180,7 +180,7 @@ public:
 
     // ERROR_ACCESS_DENIED is what Windows answers a second opener, in this process or another.
     void SecondOpen() {
-        Win32SerialDevice other;
+        SerialDeviceWin32 other;
         const int e = other.Open(port_);
         Report(e == kAccessDenied, "exclusive open",
                "a second opener got error " + std::to_string(e));
@@ -391,7 +391,7 @@ private:
     }
 
     std::string port_;
-    Win32SerialDevice device_;
+    SerialDeviceWin32 device_;
     int lastWaits_ = 0;
 };
 
@@ -399,11 +399,11 @@ private:
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == kTryOpen) {
-        Win32SerialDevice device;
+        SerialDeviceWin32 device;
         return device.Open(argv[2]);
     }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: Win32SerialDeviceWineProbe COMn\n");
+        std::fprintf(stderr, "usage: SerialDeviceWin32WineProbe COMn\n");
         return 2;
     }
     Probe probe(argv[1]);

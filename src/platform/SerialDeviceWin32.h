@@ -14,17 +14,17 @@
 
 namespace orbiqa {
 
-struct Win32CommFunctions;
+struct CommFunctionsWin32;
 
-class Win32SerialDevice final : public SerialDevice {
+class SerialDeviceWin32 final : public SerialDevice {
 public:
     /// comm is the table of port functions, the system's unless a test gives its own; it must
     /// outlive the device.
-    explicit Win32SerialDevice(const Win32CommFunctions& comm);
-    Win32SerialDevice();
-    ~Win32SerialDevice() override;
-    Win32SerialDevice(const Win32SerialDevice&) = delete;
-    Win32SerialDevice& operator=(const Win32SerialDevice&) = delete;
+    explicit SerialDeviceWin32(const CommFunctionsWin32& comm);
+    SerialDeviceWin32();
+    ~SerialDeviceWin32() override;
+    SerialDeviceWin32(const SerialDeviceWin32&) = delete;
+    SerialDeviceWin32& operator=(const SerialDeviceWin32&) = delete;
 
     /// Opens "\\.\<portName>" for reading and writing, unshared, for overlapped I/O (the prefix
     /// is what lets COM10 and above open). ERROR_FILE_NOT_FOUND when no such port exists,

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <mutex>
 
-#include "platform/LinuxDeviceWatcher.h"
+#include "platform/DeviceWatcherPosix.h"
 
 using namespace orbiqa;
 namespace fs = std::filesystem;
@@ -29,7 +29,7 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root_ = pattern;
         folder_ = root_ / "orbiqa" / "ports";
-        watcher_ = std::make_unique<LinuxDeviceWatcher>(folder_.string(), false);
+        watcher_ = std::make_unique<DeviceWatcherPosix>(folder_.string(), false);
         ASSERT_TRUE(watcher_->Start([this](const DeviceEvent& e) {
             std::lock_guard lock(mutex_);
             events_.push_back(e);
@@ -58,7 +58,7 @@ protected:
 
     fs::path root_;
     fs::path folder_;
-    std::unique_ptr<LinuxDeviceWatcher> watcher_;
+    std::unique_ptr<DeviceWatcherPosix> watcher_;
     std::mutex mutex_;
     std::condition_variable cv_;
     std::deque<DeviceEvent> events_;
