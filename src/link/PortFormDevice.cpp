@@ -45,6 +45,10 @@ long PortFormDevice::PendingInput(int& error) {
     return current_->PendingInput(error);
 }
 
+LineErrorCounts PortFormDevice::TakeLineErrors() {
+    return current_->TakeLineErrors();
+}
+
 SerialDevice::WaitResult PortFormDevice::WaitForEvent() {
     return current_->WaitForEvent();
 }

@@ -22,6 +22,7 @@ public:
     long Write(const std::uint8_t* data, std::size_t count, int& error) override;
     long Read(std::uint8_t* data, std::size_t count, int& error) override;
     long PendingInput(int& error) override;
+    LineErrorCounts TakeLineErrors() override;
     WaitResult WaitForEvent() override;
     /// Stops both devices: it only writes to their stop descriptors, so it stays
     /// async-signal-safe and needs no knowledge of which one is open.

@@ -10,6 +10,10 @@
 
 #include <cerrno>
 
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
 #include "platform/PortLinks.h"
 
 namespace orbiqa {
@@ -17,8 +21,30 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-
 }  // namespace
+
+bool ReadDriverLineCounters(int fd, DriverLineCounters& counters) {
+#if defined(__linux__) && defined(TIOCGICOUNT)
+    serial_icounter_struct kernel{};
+    if (ioctl(fd, TIOCGICOUNT, &kernel) != 0) return false;
+    counters.overrun = kernel.overrun;
+    counters.bufferOverrun = kernel.buf_overrun;
+    counters.framing = kernel.frame;
+    counters.parity = kernel.parity;
+    counters.breaks = kernel.brk;
+    return true;
+#else
+    (void)fd;
+    (void)counters;
+    return false;
+#endif
+}
+
+// Any difference is a change, so a counter that wrapped past INT_MAX still counts.
+LineErrorKinds LineErrorsBetween(const DriverLineCounters& before, const DriverLineCounters& now) {
+    return {before.overrun != now.overrun, before.bufferOverrun != now.bufferOverrun,
+            before.framing != now.framing, before.parity != now.parity, before.breaks != now.breaks};
+}
 
 SerialDevicePosix::SerialDevicePosix() {
     if (pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) stopPipe_[0] = stopPipe_[1] = -1;
@@ -55,6 +81,10 @@ int SerialDevicePosix::Open(const std::string& portName) {
         return e;
     }
     fd_ = fd;
+    // Errors counted before this opening, by the driver or on an earlier connection, are not
+    // this connection's.
+    driverCounts_ = ReadDriverLineCounters(fd_, counters_);
+    (void)lineErrors_.Take();
     return 0;
 }
 
@@ -155,7 +185,7 @@ long SerialDevicePosix::Read(std::uint8_t* data, std::size_t count, int& error) 
     }
 }
 
-long SerialDevicePosix::PendingInput(int& error) {
+long SerialDevicePosix::QueuedBytes(int& error) const {
     int n = 0;
     if (fd_ < 0 || ioctl(fd_, FIONREAD, &n) != 0) {
         error = fd_ < 0 ? EBADF : errno;
@@ -163,6 +193,21 @@ long SerialDevicePosix::PendingInput(int& error) {
     }
     return n;
 }
+
+long SerialDevicePosix::PendingInput(int& error) {
+    const long n = QueuedBytes(error);
+    if (n >= 0) CheckLineErrors();
+    return n;
+}
+
+void SerialDevicePosix::CheckLineErrors() {
+    DriverLineCounters now;
+    if (!driverCounts_ || !ReadDriverLineCounters(fd_, now)) return;
+    lineErrors_.Note(LineErrorsBetween(counters_, now));
+    counters_ = now;
+}
+
+LineErrorCounts SerialDevicePosix::TakeLineErrors() { return lineErrors_.Take(); }
 
 SerialDevice::WaitResult SerialDevicePosix::WaitForEvent() {
     for (;;) {
@@ -177,7 +222,7 @@ SerialDevice::WaitResult SerialDevicePosix::WaitForEvent() {
         if (ev & POLLNVAL) return WaitResult::Failed;
         if (ev & POLLIN) {
             int error = 0;
-            if (PendingInput(error) > 0) return WaitResult::Arrival;
+            if (QueuedBytes(error) > 0) return WaitResult::Arrival;
         }
         // Hang-up (the other side of a pseudo-terminal closed) or an error (an unplugged
         // adapter): poll would report it again at once, forever.

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <mutex>
-#include <utility>
 #include <vector>
 
+#include "link/LineErrorTally.h"
 #include "platform/CommFunctionsWin32.h"
 
 namespace orbiqa {
@@ -142,8 +141,7 @@ struct SerialDeviceWin32::State {
     int inputSize = 0;
     DWORD writeMultiplierMs = 0;
     DWORD writeConstantMs = 0;
-    std::mutex errorsMutex;
-    LineErrorCounts lineErrors;
+    LineErrorTally lineErrors;
 
     void NewWait() {
         wait = std::make_unique<Wait>();
@@ -177,6 +175,7 @@ int SerialDeviceWin32::Open(const std::string& portName) {
                             FILE_FLAG_OVERLAPPED, nullptr);
     if (device == INVALID_HANDLE_VALUE) return LastError();
     s_->device = device;
+    (void)s_->lineErrors.Take();  // an earlier connection's errors are not this one's
     return 0;
 }
 
@@ -278,22 +277,12 @@ long SerialDeviceWin32::PendingInput(int& error) {
         error = LastError();
         return -1;
     }
-    if (errors & (CE_OVERRUN | CE_RXOVER | CE_FRAME | CE_RXPARITY | CE_BREAK)) {
-        std::lock_guard lock(s_->errorsMutex);
-        LineErrorCounts& c = s_->lineErrors;
-        if (errors & CE_OVERRUN) ++c.overrun;
-        if (errors & CE_RXOVER) ++c.queueOverflow;
-        if (errors & CE_FRAME) ++c.framing;
-        if (errors & CE_RXPARITY) ++c.parity;
-        if (errors & CE_BREAK) ++c.breaks;
-    }
+    s_->lineErrors.Note({(errors & CE_OVERRUN) != 0, (errors & CE_RXOVER) != 0, (errors & CE_FRAME) != 0,
+                         (errors & CE_RXPARITY) != 0, (errors & CE_BREAK) != 0});
     return static_cast<long>(status.cbInQue);
 }
 
-LineErrorCounts SerialDeviceWin32::TakeLineErrors() {
-    std::lock_guard lock(s_->errorsMutex);
-    return std::exchange(s_->lineErrors, LineErrorCounts{});
-}
+LineErrorCounts SerialDeviceWin32::TakeLineErrors() { return s_->lineErrors.Take(); }
 
 SerialDevice::WaitResult SerialDeviceWin32::WaitForEvent() {
     State& s = *s_;

@@ -53,8 +53,9 @@ public:
     long Read(std::uint8_t* data, std::size_t count, int& error) override;
     /// ClearCommError's input queue count; the line errors it reports are counted.
     long PendingInput(int& error) override;
-    /// What ClearCommError reported since the last call: overrun (CE_OVERRUN), input queue
-    /// overflow (CE_RXOVER), framing (CE_FRAME), parity (CE_RXPARITY) and break (CE_BREAK).
+    /// What ClearCommError reported since the last call or the opening: overrun (CE_OVERRUN),
+    /// input queue overflow (CE_RXOVER), framing (CE_FRAME), parity (CE_RXPARITY) and break
+    /// (CE_BREAK), each kind once per call that reported it.
     LineErrorCounts TakeLineErrors() override;
 
     /// Waits on the device's arrival event and the stop event. Any result other than Arrival

@@ -9,6 +9,7 @@
 #include "link/FrameCodec.h"
 #include "link/LineErrorText.h"
 #include "link/ModuleLink.h"
+#include "link/PortFormDevice.h"
 
 using namespace orbiqa;
 
@@ -145,9 +146,10 @@ TEST(FrameFinder, DropsCorruptedAndForeignFrames) {
 }
 
 TEST(ReceivedCharacters, LineErrorsAreToldOnceAfterTheEventThatFoundThem) {
+    // Through the device the programs get, which chooses between a local and a network port.
     auto dev = std::make_unique<FakeSerialDevice>();
     FakeSerialDevice* d = dev.get();
-    ModuleLink link(std::move(dev));
+    ModuleLink link(std::make_unique<PortFormDevice>(std::move(dev), std::make_unique<FakeSerialDevice>()));
     std::vector<std::string> told;
     link.OnLineErrors = [&](const LineErrorCounts& c) { told.push_back(LineErrorText(c)); };
     link.ComPort1().SetConnected(true);

@@ -1,5 +1,6 @@
 // The POSIX serial layer on real pseudo-terminals: name resolution through the port-link folder,
-// exclusive use, byte-exact raw transfer, the write time bound and hang-up handling.
+// exclusive use, byte-exact raw transfer, the write time bound, hang-up handling and the driver's
+// line error counters.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -172,7 +174,43 @@ TEST_F(PtyFixture, RawBytesPassUnchangedBothWays) {
 
     std::uint8_t b = 0;
     EXPECT_EQ(port.ReadBytes(&b, 1), 0) << "a read with nothing queued returns at once";
+    EXPECT_FALSE(port.TakeLineErrors().Any()) << "a terminal without line counters counts nothing";
     port.SetConnected(false);
+}
+
+TEST(DriverLineCounters, EachCounterThatMovedCountsItsKindOnce) {
+    using Field = int DriverLineCounters::*;
+    using Kind = bool LineErrorKinds::*;
+    const std::pair<Field, Kind> pairs[] = {
+        {&DriverLineCounters::overrun, &LineErrorKinds::overrun},
+        {&DriverLineCounters::bufferOverrun, &LineErrorKinds::queueOverflow},
+        {&DriverLineCounters::framing, &LineErrorKinds::framing},
+        {&DriverLineCounters::parity, &LineErrorKinds::parity},
+        {&DriverLineCounters::breaks, &LineErrorKinds::breaks},
+    };
+    const Kind kinds[] = {&LineErrorKinds::overrun, &LineErrorKinds::queueOverflow, &LineErrorKinds::framing,
+                          &LineErrorKinds::parity, &LineErrorKinds::breaks};
+    const DriverLineCounters before{5, 6, 7, 8, 9};
+    for (const auto& [field, kind] : pairs) {
+        DriverLineCounters now = before;
+        now.*field += 40;  // many errors between two checks are one finding
+        const LineErrorKinds found = LineErrorsBetween(before, now);
+        for (Kind k : kinds) EXPECT_EQ(found.*k, k == kind);
+    }
+    const LineErrorKinds none = LineErrorsBetween(before, before);
+    for (Kind k : kinds) EXPECT_FALSE(none.*k);
+
+    DriverLineCounters atTheTop{}, wrapped{};
+    atTheTop.parity = std::numeric_limits<int>::max();
+    wrapped.parity = std::numeric_limits<int>::min();
+    EXPECT_TRUE(LineErrorsBetween(atTheTop, wrapped).parity) << "a counter that wrapped still moved";
+
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    DriverLineCounters counters;
+    EXPECT_FALSE(ReadDriverLineCounters(slave, counters)) << "pseudo-terminals keep no counters";
+    ::close(slave);
+    ::close(master);
 }
 
 TEST_F(PtyFixture, AWriteToAStalledLineReturnsWithinItsBound) {

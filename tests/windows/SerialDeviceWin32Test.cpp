@@ -135,6 +135,13 @@ TEST_F(DeviceFixture, LineErrorsAreCountedUntilTaken) {
     EXPECT_EQ(counts.queueOverflow, 1u);
     EXPECT_EQ(counts.breaks, 1u);
     EXPECT_FALSE(device->TakeLineErrors().Any());
+
+    // Errors of a connection that ended untaken are not the next one's.
+    driver.LineError(CE_BREAK);
+    EXPECT_EQ(device->PendingInput(error), 0);
+    device->Close();
+    ASSERT_EQ(device->Open("COM3"), 0);
+    EXPECT_FALSE(device->TakeLineErrors().Any());
 }
 
 // A read that does not complete at once (a driver ignoring the read time-outs) ends on a stop,
