@@ -196,10 +196,11 @@ public:
         if (renamed_) return;
         FILE_DISPOSITION_INFO remove{};
         remove.DeleteFile = TRUE;
-        const bool marked = SetFileInformationByHandle(h_.Get(), FileDispositionInfo, &remove,
-                                                       sizeof remove);
+        const bool marked =
+            SetFileInformationByHandle(h_.Get(), FileDispositionInfo, &remove, sizeof remove);
         CloseHandle(h_.Release());
-        if (!marked) DeleteFileW(path_.c_str());  // no such call on this file system: by name
+        // The handle could not: by name, as far as the list allows.
+        if (!marked) DeleteFileW(path_.c_str());
     }
     Temporary(const Temporary&) = delete;
     Temporary& operator=(const Temporary&) = delete;
