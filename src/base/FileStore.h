@@ -48,7 +48,8 @@ private:
 /// Writes data as the whole new content of path. A symbolic link is followed and the file it
 /// leads to is replaced. A regular file is replaced atomically: the data go to a new file beside
 /// it (its name always fits the folder's name limit), are flushed to the medium, take the old
-/// file's mode and, where the process may, its owner, and then replace it; the folder is
+/// file's mode and access control list and, where the process may, its owner, and then replace
+/// it; a list that cannot be carried over is kept by writing in place. The folder is
 /// flushed after. The old file therefore survives any failure, a full disk included. A target
 /// that is not a regular file (a device, a pipe), a file with further hard links, and a file in
 /// a folder where nothing can be created are written in place (truncated and rewritten). A

@@ -1,12 +1,18 @@
 // The save and read routines on Windows. A disk file is replaced atomically: the data go to a new
-// file beside it, are flushed, and a write-through move replaces the old file, which therefore
-// survives a full disk. Devices ("NUL", "CON", a COM port) and pipes are never replaced by a plain
-// file: a save writes into them, a read refuses them before reading anything.
+// file beside it that has already taken the old file's owner and access list, are flushed, and the
+// new file is renamed over the old one, which therefore survives a full disk. Devices ("NUL",
+// "CON", a COM port) and pipes are never replaced by a plain file: a save writes into them, a read
+// refuses them before reading anything.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/FileStore.h"
 
@@ -82,6 +88,7 @@ public:
     Handle& operator=(const Handle&) = delete;
     bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return h_; }
+    HANDLE Release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
 
 private:
     HANDLE h_;
@@ -165,17 +172,168 @@ std::wstring NameOf(const std::wstring& path) {
 }
 
 /// Creates the file beside target that will replace it; invalid handle when none can be made.
+/// The handle may delete and rename the file whatever access list it is given later, so that a
+/// list that leaves the user no right to delete can neither strand the file nor stop the rename.
 HANDLE CreateBeside(const std::wstring& target, std::wstring& temporary) {
     std::wstring name = NameOf(target);
     if (name.size() > kTemporaryNameRoom) name.resize(kTemporaryNameRoom);
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         temporary = FolderOf(target) + L".#" + name + L"-" + std::to_wstring(attempt);
-        const HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
     }
     SetLastError(ERROR_FILE_EXISTS);
     return INVALID_HANDLE_VALUE;
+}
+
+/// The new file beside the target while it is written: removed when it goes out of scope
+/// unless it has taken the target's name.
+class Temporary {
+public:
+    Temporary(HANDLE h, std::wstring path) : h_(h), path_(std::move(path)) {}
+    ~Temporary() {
+        if (renamed_) return;
+        FILE_DISPOSITION_INFO remove{};
+        remove.DeleteFile = TRUE;
+        const bool marked =
+            SetFileInformationByHandle(h_.Get(), FileDispositionInfo, &remove, sizeof remove);
+        CloseHandle(h_.Release());
+        // The handle could not: by name, as far as the list allows.
+        if (!marked) DeleteFileW(path_.c_str());
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+    HANDLE Get() const { return h_.Get(); }
+    const std::wstring& Path() const { return path_; }
+
+    /// Renames the file over target through its own handle; false with the error set on failure.
+    bool RenameOver(const std::wstring& target) {
+        // The name must end in a NUL as well as have its length given: the system reads both.
+        const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+        std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes + sizeof(wchar_t));
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = TRUE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = static_cast<DWORD>(nameBytes);
+        std::copy(target.begin(), target.end(), info->FileName);
+        renamed_ = SetFileInformationByHandle(h_.Get(), FileRenameInfo, info,
+                                              static_cast<DWORD>(buffer.size()));
+        return renamed_;
+    }
+
+private:
+    Handle h_;
+    std::wstring path_;
+    bool renamed_ = false;
+};
+
+struct LocalFreer {
+    void operator()(void* p) const { LocalFree(p); }
+};
+using LocalMemory = std::unique_ptr<void, LocalFreer>;
+
+/// Who owns the file a save replaces and who may use it.
+struct Security {
+    enum class Found { Nothing, Kept, Unreadable };
+    Found found = Found::Nothing;
+    LocalMemory descriptor;  // owns what the pointers point into
+    PSID owner = nullptr;
+    PSID group = nullptr;
+    PACL dacl = nullptr;  // null with Kept: the file lets everyone do everything
+    bool cutOff = false;  // its list does not take what the folder passes down
+};
+
+/// True unless the volume is known to keep no access lists (FAT, exFAT): a list cannot be lost
+/// there.
+bool VolumeKeepsAccessLists(const std::wstring& path) {
+    std::wstring root(std::max<std::size_t>(path.size() + 1, MAX_PATH), L'\0');
+    if (!GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size())))
+        return true;
+    DWORD flags = 0;
+    if (!GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
+        return true;
+    return (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
+Security SecurityOf(const std::wstring& path) {
+    Security s;
+    if (!VolumeKeepsAccessLists(path)) return s;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const SECURITY_INFORMATION what =
+        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, what, &s.owner, &s.group, &s.dacl,
+                              nullptr, &descriptor) != ERROR_SUCCESS) {
+        s.found = Security::Found::Unreadable;
+        return s;
+    }
+    s.descriptor.reset(descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (GetSecurityDescriptorControl(descriptor, &control, &revision))
+        s.cutOff = (control & SE_DACL_PROTECTED) != 0;
+    s.found = Security::Found::Kept;
+    return s;
+}
+
+/// The entries of dacl that were set on the file itself, without those it took from its folder.
+LocalMemory OwnEntries(const ACL* dacl) {
+    ACL_SIZE_INFORMATION size{};
+    if (!GetAclInformation(const_cast<ACL*>(dacl), &size, sizeof size, AclSizeInformation))
+        return {};
+    LocalMemory copy(LocalAlloc(LPTR, size.AclBytesInUse));
+    auto* own = static_cast<ACL*>(copy.get());
+    if (!own || !InitializeAcl(own, size.AclBytesInUse, dacl->AclRevision)) return {};
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(const_cast<ACL*>(dacl), i, &ace)) return {};
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        if (header->AceFlags & INHERITED_ACE) continue;
+        if (!AddAce(own, dacl->AclRevision, MAXDWORD, ace, header->AceSize)) return {};
+    }
+    return copy;
+}
+
+/// Gives file the owner, group and access list of s: the owner and group where the process may
+/// (only a privileged one may give a file to someone else), the list always. False when the
+/// list could not be given.
+bool GiveSecurity(const std::wstring& file, const Security& s) {
+    PACL dacl = s.dacl;
+    LocalMemory own;
+    if (dacl && !s.cutOff) {
+        // The folder's entries are inherited anew, once; copying them too would double them.
+        own = OwnEntries(dacl);
+        if (!own) return false;
+        dacl = static_cast<PACL>(own.get());
+    }
+    const SECURITY_INFORMATION list =
+        DACL_SECURITY_INFORMATION |
+        (s.cutOff ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    auto* name = const_cast<LPWSTR>(file.c_str());
+    if (SetNamedSecurityInfoW(name, SE_FILE_OBJECT,
+                              list | OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION,
+                              s.owner, s.group, dacl, nullptr) == ERROR_SUCCESS)
+        return true;
+    return SetNamedSecurityInfoW(name, SE_FILE_OBJECT, list, nullptr, nullptr, dacl, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+/// Writes data into the new file and renames it over target. False, with nothing changed, when
+/// the target's access list could not be given to the new file.
+bool ReplaceBeside(HANDLE created, const std::wstring& path, const std::wstring& target,
+                   const Existing& old, const Security& security, std::string_view data) {
+    Temporary temporary(created, path);
+    // Before the data: a file closed to others must not be open to them meanwhile.
+    if (security.found == Security::Found::Kept && !GiveSecurity(temporary.Path(), security))
+        return false;
+    WriteAll(temporary.Get(), data);
+    if (!FlushFileBuffers(temporary.Get())) FailLast(false);
+    if (old.exists && old.attributes != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesW(temporary.Path().c_str(),
+                           old.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    if (!temporary.RenameOver(target)) FailLast(false);
+    FlushFileBuffers(temporary.Get());  // the new name too; the rename stands regardless
+    return true;
 }
 
 }  // namespace
@@ -191,30 +349,21 @@ void SaveFile(const std::string& path, std::string_view data) {
     const std::wstring target = old.exists ? old.finalPath : given;
     if (old.inPlace) return WriteInPlace(target, data, true);
 
-    std::wstring temporary;
-    try {
-        const Handle h(CreateBeside(target, temporary));
-        if (!h.Valid()) {
-            const DWORD error = GetLastError();
-            // A folder that takes no new file may still let its file be rewritten.
-            if (old.exists && error == ERROR_ACCESS_DENIED) return WriteInPlace(target, data, true);
-            Fail(ErrnoOf(error), true);
-        }
-        WriteAll(h.Get(), data);
-        if (!FlushFileBuffers(h.Get())) FailLast(false);
-    } catch (const EFileStoreError& e) {
-        if (!e.WhileCreating()) DeleteFileW(temporary.c_str());  // closed by now
-        throw;
-    }
-    if (old.exists && old.attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesW(temporary.c_str(),
-                           old.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    if (!MoveFileExW(temporary.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // Read before anything is made, so that a list that cannot be read costs nothing.
+    const Security security = old.exists ? SecurityOf(target) : Security{};
+    // A list that cannot be carried over is kept by writing into the file itself.
+    if (security.found == Security::Found::Unreadable) return WriteInPlace(target, data, true);
+
+    std::wstring beside;
+    const HANDLE created = CreateBeside(target, beside);
+    if (created == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        DeleteFileW(temporary.c_str());
-        Fail(ErrnoOf(error), false);
+        // A folder that takes no new file may still let its file be rewritten.
+        if (old.exists && error == ERROR_ACCESS_DENIED) return WriteInPlace(target, data, true);
+        Fail(ErrnoOf(error), true);
     }
+    if (!ReplaceBeside(created, beside, target, old, security, data))
+        WriteInPlace(target, data, true);
 }
 
 std::string ReadFileBounded(const std::string& path, std::size_t maxBytes, bool rejectLonger) {

@@ -150,6 +150,28 @@ TEST_F(CliEndToEndTest, ModuleUnderAnotherKeyIsToldApartFromASilentOne) {
     EXPECT_THAT(read.err, ::testing::Not(HasSubstr("frames arrived")));
 }
 
+TEST_F(CliEndToEndTest, ModuleThatSendsNothingIsToldApartFromOneUnderAnotherKey) {
+    // Not even the status poll after the unanswered request gets an answer.
+    const std::string port = StartModule({"--silent"});
+    const std::string note =
+        "; nothing arrived from the module, not even an answer to the status poll (is it "
+        "connected and powered?)";
+    const CliResult version = Cli({"version", "--port", port});
+    EXPECT_EQ(version.status, 4);
+    EXPECT_THAT(version.out, IsEmpty());
+    EXPECT_EQ(version.err, "orbiqa-cli: " + port +
+                               ": the module did not answer the version request (block 254)" +
+                               note + "\n");
+
+    const CliResult read = Cli({"read", Path("x.VR3"), "--port", port});
+    EXPECT_EQ(read.status, 4);
+    EXPECT_THAT(read.err, HasSubstr("read: the module did not answer for block 0 (0 of 15 blocks "
+                                    "read)"));
+    EXPECT_THAT(read.err, HasSubstr(note));
+    EXPECT_THAT(read.err, ::testing::Not(HasSubstr("frames arrived")));
+    EXPECT_FALSE(fs::exists(Path("x.VR3")));
+}
+
 TEST_F(CliEndToEndTest, MonitorPrintsWholeLinesByChannel) {
     const std::string port = StartModule({"--texts", "demo", "--text-interval", "40"});
     const CliResult r = Cli({"monitor", "--port", port, "--seconds", "2"});

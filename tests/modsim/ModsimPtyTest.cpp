@@ -313,6 +313,21 @@ TEST(ModsimPty, WrongKeyRepliesAreDroppedByTheFinder) {
     EXPECT_GE(client.RawBytes().size(), 7u * 18u);  // the answer did come, under another key
 }
 
+TEST(ModsimPty, SilentModuleTakesEverythingAndSendsNothing) {
+    // Texts and the flood would otherwise come unasked; a status poll is answered even by a
+    // module silent from block 0.
+    Sim sim({"--fast", "--silent", "--flood", "--texts", "demo", "--text-interval", "20"});
+    SimClient client(sim.process.DevicePath());
+    client.WriteBytes({'?', '?', '\r'});
+    EXPECT_FALSE(ReadBlock(client, 0, 300).headerBlock.has_value());
+    EXPECT_FALSE(ReadBlock(client, 254, 300).headerBlock.has_value());
+    EXPECT_FALSE(WriteBlock(client, 1, Pattern(1), {}, 300));
+    // Far more than a terminal buffers: written only if the simulator keeps reading.
+    client.WriteBytes(std::vector<std::uint8_t>(1 << 20, '?'));
+    client.ReceiveFor(300);
+    EXPECT_TRUE(client.RawBytes().empty());
+}
+
 TEST(ModsimPty, NoiseBetweenFramesLeavesTheFramesIntact) {
     Sim sim(Fast({"--noise", "--seed", "7"}));
     SimClient client(sim.process.DevicePath());

@@ -62,6 +62,10 @@ ModuleSimulator::ModuleSimulator(const Options& options, ModuleMemory& memory, L
 }
 
 void ModuleSimulator::Start(Time now) {
+    if (options_.silent) {
+        Log("silent: everything received is discarded, nothing is sent");
+        return;  // no clock runs: nothing unsolicited either
+    }
     if (options_.texts == TextMode::Demo) nextText_ = now + kFirstTextDelay;
     if (options_.flood) nextFlood_ = now + kFloodInterval;
     if (!options_.signal) nextWander_ = now + kWanderInterval;
@@ -70,6 +74,8 @@ void ModuleSimulator::Start(Time now) {
 std::array<std::uint8_t, 4> ModuleSimulator::StatusBytes() const { return {flags_, signal_, lineState_, 0}; }
 
 void ModuleSimulator::ReceiveByte(std::uint8_t b, Time at) {
+    // The terminal is still drained (by the caller), so a client never blocks on a full line.
+    if (options_.silent) return;
     std::rotate(lastBytes_.begin(), lastBytes_.begin() + 1, lastBytes_.end());
     lastBytes_[2] = b;
     if (lastBytes_ == std::array<std::uint8_t, 3>{'?', '?', '\r'}) {

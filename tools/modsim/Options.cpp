@@ -145,6 +145,7 @@ const std::vector<OptionRule>& Rules() {
         {"--noise", false, Flag(&Options::noise)},
         {"--flood", false, Flag(&Options::flood)},
         {"--wrong-key", false, Flag(&Options::wrongKey)},
+        {"--silent", false, Flag(&Options::silent)},
     };
     return rules;
 }
@@ -243,6 +244,10 @@ Faults (each can be combined with the others):
   --noise                random bytes, many of them "{" and "}", between the frames it sends
   --flood                a status or text message every 20 ms, all the time
   --wrong-key            encipher everything it sends under another key (the client must drop it)
+  --silent               send nothing at all, as a module that is switched off or not connected:
+                         everything received is read and discarded, nothing is stored, and no
+                         answer, status message or text is ever sent (unlike
+                         --silent-from-block, which still answers the status poll)
 
 Writes to block 254 (the version record) are never stored or acknowledged. A write whose data
 messages come out of order, or whose checksum is wrong, is dropped without acknowledgement.

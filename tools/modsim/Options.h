@@ -48,6 +48,7 @@ struct Options {
     bool noise = false;
     bool flood = false;
     bool wrongKey = false;
+    bool silent = false;  // a module switched off or not connected: nothing ever comes back
 };
 
 struct ParseResult {
