@@ -552,7 +552,8 @@ void TFormComPort::jhalozatiporttorles1Click() {
     const int selectedRow = hadSelection ? StringGrid1->selectionModel()->selectedIndexes().value(0).row() : -1;
     const std::string chosenName = hadSelection ? RecordName(Cell(selectedRow)) : std::string();
     networkPorts_.erase(networkPorts_.begin() + row);
-    if (networkSelected_ && selectedPort_ == address) {
+    const bool wasChosen = networkSelected_ && selectedPort_ == address;
+    if (wasChosen) {
         networkSelected_ = false;
         selectedIndex_ = 0;
         selectedPort_.clear();
@@ -568,9 +569,11 @@ void TFormComPort::jhalozatiporttorles1Click() {
         StringGrid1->selectionModel()->setCurrentIndex(StringGrid1->model()->index(next, 0),
                                                        QItemSelectionModel::NoUpdate);
         settingSelection_ = false;
-        ShowText(Panel1, {});
-        ShowText(Panel2, {});
-        UpdatePanelHints();
+        if (wasChosen) {
+            ShowText(Panel1, {});
+            ShowText(Panel2, {});
+            UpdatePanelHints();
+        }
     }
     Announce(this, QString::fromUtf8("Hálózati port eltávolítva: %1").arg(FromWin1250(address)));
 }
