@@ -102,11 +102,15 @@ int main(int argc, char** argv) {
             link.ComPort1().DeviceRemoved();
     });
     // The chooser window is created for each use, over the main window.
-    program.Chooser = [&program, &portDiscovery, &portWatch](const QString& defaultPort, std::string& portNev, QString& portHNev) {
+    program.Chooser = [&program, &portDiscovery, &portWatch](const QString& defaultPort, std::string& portNev, QString& portHNev,
+                                                            std::vector<std::string>& networkPorts) {
         TSorosDialog dialog(portDiscovery, program.MainForm());
         dialog.SetPortWatch(&portWatch);
         dialog.SetDefaultPort(defaultPort);
-        if (!dialog.Execute()) return false;
+        dialog.SetNetworkPorts(networkPorts);
+        const bool chosen = dialog.Execute();
+        networkPorts = dialog.NetworkPorts();
+        if (!chosen) return false;
         portNev = dialog.PortNev().toStdString();
         portHNev = dialog.PortHNev();
         return true;

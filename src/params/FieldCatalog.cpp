@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <tuple>
 
 #include "base/Win1250.h"
 #include "params/EEAddr.h"
@@ -185,6 +187,69 @@ void AddWord(std::vector<FieldDef>& defs, const std::string& name, std::size_t o
                     WordEncoder(offset)});
 }
 
+const std::string kEventCodeHeading = "eseménykód";
+
+std::string Numbered(std::size_t n, const std::string& text) {
+    return std::to_string(n) + ". " + text;
+}
+
+struct CaptionDef {
+    EditorPage page;
+    std::string caption;  ///< UTF-8, as the editor shows it
+};
+
+/// The editor's captions by field name, kept with the fields so that the editor and every list
+/// that names a field for a person read the same words.
+std::map<std::string, CaptionDef> MakeCaptions() {
+    std::vector<std::tuple<std::string, EditorPage, std::string>> captions = {
+        {"AUTODIAL", EditorPage::Phone, "Automatikus tárcsázás (#AUTO)"},
+        {"SMSFW1", EditorPage::Phone, "SMS továbbítás 1.  (#SMSFW1)"},
+        {"SMSFW2", EditorPage::Phone, "SMS továbbítás 2.  (#SMSFW2)"},
+        {"USER1", EditorPage::Phone, "1. Felhasználó  (#USER1)"},
+        {"USER2", EditorPage::Phone, "2. Felhasználó  (#USER2)"},
+        {"NETPREFIX", EditorPage::Phone, "Külső vonal eléréséhez használt prefix szám (#PREFIX)"},
+        {"ADDFIX", EditorPage::Phone, "GSM módban hívott telefonszám elé hozzáadandó prefix (#ADDFIX)"},
+        {"VoiceCaller", EditorPage::Phone,
+         "Beszédhívó illesztése (tárcsázás és kapcsolás között hangjelzést ad)"},
+        {"CallFilter", EditorPage::CallFilter, "Bejövő beszédhívás korlátozása"},
+        {"CallMax", EditorPage::CallFilter, "Bejövő hívás idejének korlátozása (0-25 perc)"},
+        {"BELLOnlyListedNumbers", EditorPage::Bell103, "\"Bell 103\"  GSM adathívás fogadása"},
+        {"BELLCallback", EditorPage::Bell103, "BELL103 visszahívás engedélyezése"},
+        {"GPRSmode", EditorPage::Gprs, "GPRS mode engedélyezése"},
+        {"APN", EditorPage::Gprs, "APN"},
+        {"UserName", EditorPage::Gprs, "Azonosító"},
+        {"PWD", EditorPage::Gprs, "Jelszó"},
+        {"PanelID", EditorPage::Novik, "Sorozatszám"},
+        {"ServerID", EditorPage::Novik, "Távfelügyelet azonosító"},
+    };
+    const std::string enabledNumber = "Engedélyezett hívószám";
+    for (std::size_t n = 1; n <= A::PhnrEnabled.size(); ++n)
+        captions.emplace_back("PhnrEnabled" + std::to_string(n), EditorPage::CallFilter,
+                              Numbered(n, enabledNumber));
+    constexpr std::size_t kBellNumbers = 2;  // BELLPhnrEnabled1 and 2
+    for (std::size_t n = 1; n <= kBellNumbers; ++n)
+        captions.emplace_back("BELLPhnrEnabled" + std::to_string(n), EditorPage::Bell103,
+                              Numbered(n, enabledNumber));
+    for (std::size_t n = 1; n <= A::EventCount; ++n) {
+        captions.emplace_back("Event" + std::to_string(n), EditorPage::Sms,
+                              Numbered(n, kEventCodeHeading));
+        captions.emplace_back("SMS" + std::to_string(n), EditorPage::Sms,
+                              Numbered(n, "SMS üzenet szövege"));
+    }
+    for (std::size_t n = 1; n <= A::ReceiverCount; ++n)
+        captions.emplace_back("Receiver" + std::to_string(n), EditorPage::Novik,
+                              Numbered(n, "IP cím"));
+    std::map<std::string, CaptionDef> byName;
+    for (auto& [name, page, caption] : captions) byName[name] = {page, std::move(caption)};
+    return byName;
+}
+
+const CaptionDef* CaptionOf(const std::string& name) {
+    static const std::map<std::string, CaptionDef> captions = MakeCaptions();
+    const auto it = captions.find(name);
+    return it == captions.end() ? nullptr : &it->second;
+}
+
 std::vector<FieldDef> MakeFields() {
     std::vector<FieldDef> defs;
     AddDigits(defs, "AUTODIAL", A::AUTODIAL, A::LongNumberDigits);
@@ -297,6 +362,57 @@ std::optional<FieldInfo> FindField(std::string_view name) {
     const FieldDef* d = FindDef(name);
     if (!d) return std::nullopt;
     return FieldInfo{d->name, d->offset, d->size, d->stored, d->kind};
+}
+
+const std::string& PageCaption(EditorPage page) {
+    static const std::string captions[] = {"Telefonszámok", "SMS szövegek", "Híváskorlátozás",
+                                           "Bell 103",      "GPRS",         "NOVIK"};
+    return captions[static_cast<std::size_t>(page)];
+}
+
+const std::string& EventCodeHeading() {
+    return kEventCodeHeading;
+}
+
+std::string FieldCaption(std::string_view name) {
+    const FieldDef* d = FindDef(name);
+    const CaptionDef* c = d ? CaptionOf(d->name) : nullptr;
+    return c ? c->caption : std::string();
+}
+
+std::optional<EditorPage> FieldPage(std::string_view name) {
+    const FieldDef* d = FindDef(name);
+    const CaptionDef* c = d ? CaptionOf(d->name) : nullptr;
+    if (!c) return std::nullopt;
+    return c->page;
+}
+
+namespace {
+
+// Runs of blanks become one space: a caption laid out over two lines or with wide gaps reads as
+// one line in a list.
+std::string OneLine(const std::string& text) {
+    std::string line;
+    for (const char c : text) {
+        const bool blank = std::isspace(static_cast<unsigned char>(c)) != 0;
+        if (blank && (line.empty() || line.back() == ' ')) continue;
+        line += blank ? ' ' : c;
+    }
+    if (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+}  // namespace
+
+std::string FieldTitle(std::string_view name) {
+    const FieldDef* d = FindDef(name);
+    const CaptionDef* c = d ? CaptionOf(d->name) : nullptr;
+    if (!c) return std::string(name);
+    const std::string title = OneLine(c->caption);
+    const bool shared = std::any_of(Fields().begin(), Fields().end(), [&](const FieldDef& other) {
+        return &other != d && OneLine(FieldCaption(other.name)) == title;
+    });
+    return shared ? title + " (" + PageCaption(c->page) + ")" : title;
 }
 
 bool InModuleMemory(const FieldInfo& field) {

@@ -44,6 +44,24 @@ struct FieldInfo {
 /// Every field, in a fixed order: numbers and prefixes, restriction, event codes each followed by
 /// its SMS text, Bell 103, GPRS, monitoring.
 const std::vector<FieldInfo>& AllFields();
+
+/// The pages of the parameter editor, in the order it shows them.
+enum class EditorPage { Phone, Sms, CallFilter, Bell103, Gprs, Novik };
+/// The page's tab caption (UTF-8).
+const std::string& PageCaption(EditorPage page);
+/// The heading of the SMS page's event code column; each code is known by its number and it.
+const std::string& EventCodeHeading();
+/// The caption the editor shows for the field (UTF-8), as the person knows it: the label beside
+/// its control without the layout's punctuation (" :"), the title of the group a choice fills,
+/// or, for a control without a label of its own, its number and the column's heading
+/// ("3. eseménykód"). The editor takes its captions from here. Empty for an unknown name.
+std::string FieldCaption(std::string_view name);
+/// The page the field is edited on; nothing for an unknown name.
+std::optional<EditorPage> FieldPage(std::string_view name);
+/// How a list names the field for a person: its caption on one line, followed by its page in
+/// parentheses where another field has the same caption ("1. Engedélyezett hívószám (Bell 103)").
+/// An unknown name comes back as it is.
+std::string FieldTitle(std::string_view name);
 /// The field of that name (letter case does not matter), or nothing.
 std::optional<FieldInfo> FindField(std::string_view name);
 /// Whether the field lies in bytes 0..959, the part of the image the module holds.

@@ -13,6 +13,7 @@
 
 #include "params/EEAddr.h"
 #include "params/EntryRules.h"
+#include "params/FieldCatalog.h"
 #include "params/SettingsForm.h"
 #include "widgets/DigitGrid.h"
 #include "widgets/IPAddressControl.h"
@@ -42,7 +43,13 @@ QLabel* Note(const QString& text, QWidget* parent) {
     return label;
 }
 
-QWidget* NewPage(QTabWidget* pages, const char* name, const QString& caption) {
+// The captions live with the fields, where the lists that name a field for a person read them.
+QString Caption(const std::string& field) {
+    return QString::fromStdString(FieldCaption(field));
+}
+
+QWidget* NewPage(QTabWidget* pages, const char* name, EditorPage which) {
+    const QString caption = QString::fromStdString(PageCaption(which));
     auto* page = new QWidget(pages);
     page->setObjectName(QLatin1String(name));
     page->setAccessibleName(caption);
@@ -84,7 +91,7 @@ TDigitGrid* TSettingsForm::EventGrid(const QString& name) {
 }
 
 void TSettingsForm::BuildPhonePage() {
-    TabSheetPhone = NewPage(PageControl1, "TabSheetPhone", tr("Telefonszámok"));
+    TabSheetPhone = NewPage(PageControl1, "TabSheetPhone", EditorPage::Phone);
     auto* rows = new QGridLayout(TabSheetPhone);
     rows->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
     rows->setHorizontalSpacing(12);
@@ -106,12 +113,12 @@ void TSettingsForm::BuildPhonePage() {
         QString text;
         TDigitGrid* grid;
     } numbers[] = {
-        {"lbUSER1", tr("1. Felhasználó  (#USER1)"), acgUSER1},
-        {"lbUSER2", tr("2. Felhasználó  (#USER2)"), acgUSER2},
-        {"lbSMSFW1", tr("SMS továbbítás 1.  (#SMSFW1)"), acgSMSFW1},
-        {"lbSMSFW2", tr("SMS továbbítás 2.  (#SMSFW2)"), acgSMSFW2},
-        {"lbAUTODIAL", tr("Automatikus tárcsázás (#AUTO)"), acgAUTODIAL},
-        {"lbNETPREFIX", tr("Külső vonal eléréséhez használt prefix szám (#PREFIX)"), acgNETPREFIX},
+        {"lbUSER1", Caption("USER1"), acgUSER1},
+        {"lbUSER2", Caption("USER2"), acgUSER2},
+        {"lbSMSFW1", Caption("SMSFW1"), acgSMSFW1},
+        {"lbSMSFW2", Caption("SMSFW2"), acgSMSFW2},
+        {"lbAUTODIAL", Caption("AUTODIAL"), acgAUTODIAL},
+        {"lbNETPREFIX", Caption("NETPREFIX"), acgNETPREFIX},
     };
     int row = 0;
     for (const auto& n : numbers) {
@@ -123,23 +130,24 @@ void TSettingsForm::BuildPhonePage() {
     }
     auto* addfixText = new QVBoxLayout;
     addfixText->setSpacing(0);
-    const QString addfix = tr("GSM módban hívott telefonszám elé hozzáadandó prefix");
-    QLabel* lbADDFIX = NamingLabel(addfix, acgADDFIX, TabSheetPhone,
-                                   addfix + QStringLiteral(" (#ADDFIX)"));
+    // The long caption keeps its code on a line of its own.
+    const QString addfixCaption = Caption("ADDFIX");
+    const qsizetype codeStart = addfixCaption.lastIndexOf(QStringLiteral(" (#"));
+    const QString addfix = addfixCaption.left(codeStart);
+    QLabel* lbADDFIX = NamingLabel(addfix, acgADDFIX, TabSheetPhone, addfixCaption);
     // The label names the grid with both of its lines, as the grid's own name does: a screen
     // reader that says the label and the name says them once, as they are equal.
     lbADDFIX->setAccessibleName(acgADDFIX->accessibleName());
     lbADDFIX->setObjectName(QStringLiteral("lbADDFIX"));
     lbADDFIX->setWordWrap(true);
-    auto* lbADDFIX2 = new QLabel(QStringLiteral("(#ADDFIX)"), TabSheetPhone);
+    auto* lbADDFIX2 = new QLabel(addfixCaption.mid(codeStart + 1), TabSheetPhone);
     lbADDFIX2->setObjectName(QStringLiteral("lbADDFIX2"));
     addfixText->addWidget(lbADDFIX);
     addfixText->addWidget(lbADDFIX2);
     rows->addLayout(addfixText, row, 0);
     rows->addWidget(acgADDFIX, row++, 1, Qt::AlignLeft | Qt::AlignVCenter);
 
-    cbVoiceCaller = new QCheckBox(
-        tr("Beszédhívó illesztése (tárcsázás és kapcsolás között hangjelzést ad)"), TabSheetPhone);
+    cbVoiceCaller = new QCheckBox(Caption("VoiceCaller"), TabSheetPhone);
     cbVoiceCaller->setObjectName(QStringLiteral("cbVoiceCaller"));
     cbVoiceCaller->setAccessibleName(cbVoiceCaller->text());
     rows->setRowMinimumHeight(row++, 6);
@@ -148,13 +156,13 @@ void TSettingsForm::BuildPhonePage() {
 }
 
 void TSettingsForm::BuildSmsPage() {
-    TabSheetSMS = NewPage(PageControl1, "TabSheetSMS", tr("SMS szövegek"));
+    TabSheetSMS = NewPage(PageControl1, "TabSheetSMS", EditorPage::Sms);
     auto* rows = new QGridLayout(TabSheetSMS);
     rows->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
     rows->setHorizontalSpacing(12);
     rows->setVerticalSpacing(4);
     rows->setColumnStretch(1, 1);
-    auto* codeHeading = new QLabel(tr("eseménykód"), TabSheetSMS);
+    auto* codeHeading = new QLabel(QString::fromStdString(EventCodeHeading()), TabSheetSMS);
     codeHeading->setObjectName(QStringLiteral("lbEventHeading"));
     auto* textHeading = new QLabel(tr("SMS üzenetek szövege *"), TabSheetSMS);
     textHeading->setObjectName(QStringLiteral("lbSmsHeading"));
@@ -163,10 +171,10 @@ void TSettingsForm::BuildSmsPage() {
     for (std::size_t k = 0; k < EEAddr::EventCount; ++k) {
         const int n = static_cast<int>(k) + 1;
         acgEvent[k] = EventGrid(QStringLiteral("acgEvent%1").arg(n));
-        acgEvent[k]->setAccessibleName(tr("%1. eseménykód").arg(n));
+        acgEvent[k]->setAccessibleName(Caption("Event" + std::to_string(n)));
         auto* edit = new QLineEdit(TabSheetSMS);
         edit->setObjectName(QStringLiteral("edSMS%1").arg(n));
-        edit->setAccessibleName(tr("%1. SMS üzenet szövege").arg(n));
+        edit->setAccessibleName(Caption("SMS" + std::to_string(n)));
         edit->setMaxLength(static_cast<int>(EEAddr::SmsTextLength));
         edit->setValidator(new TWin1250Validator(false, IsTextByte, edit));
         edSMS[k] = edit;
@@ -183,10 +191,10 @@ void TSettingsForm::BuildSmsPage() {
 }
 
 void TSettingsForm::BuildCallFilterPage() {
-    TabSheetCallFilter = NewPage(PageControl1, "TabSheetCallFilter", tr("Híváskorlátozás"));
+    TabSheetCallFilter = NewPage(PageControl1, "TabSheetCallFilter", EditorPage::CallFilter);
     auto* page = new QVBoxLayout(TabSheetCallFilter);
     page->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
-    gbCallFilter = new QGroupBox(tr("  Bejövő beszédhívás korlátozása  "), TabSheetCallFilter);
+    gbCallFilter = new QGroupBox(QStringLiteral("  %1  ").arg(Caption("CallFilter")), TabSheetCallFilter);
     gbCallFilter->setObjectName(QStringLiteral("gbCallFilter"));
     page->addWidget(gbCallFilter);
     auto* box = new QVBoxLayout(gbCallFilter);
@@ -208,7 +216,7 @@ void TSettingsForm::BuildCallFilterPage() {
         acgPhnrEnabled[k] =
             NumberGrid(static_cast<int>(EEAddr::LongNumberDigits), QStringLiteral("acgPhnrEnabled%1").arg(n));
         lbPhnrEnabled[k] =
-            NamingLabel(tr("%1. Engedélyezett hívószám").arg(n), acgPhnrEnabled[k], gbCallFilter);
+            NamingLabel(Caption("PhnrEnabled" + std::to_string(n)), acgPhnrEnabled[k], gbCallFilter);
         lbPhnrEnabled[k]->setObjectName(QStringLiteral("lbPhnrEnabled%1").arg(n));
         numbers->addWidget(lbPhnrEnabled[k], n - 1, 0, Qt::AlignRight | Qt::AlignVCenter);
         numbers->addWidget(acgPhnrEnabled[k], n - 1, 1);
@@ -225,7 +233,7 @@ void TSettingsForm::BuildCallFilterPage() {
     auto* limitText = new QVBoxLayout;
     limitText->setSpacing(0);
     QLabel* limit =
-        NamingLabel(tr("Bejövő hívás idejének korlátozása (0-25 perc)"), udCallMax, gbCallFilter);
+        NamingLabel(Caption("CallMax"), udCallMax, gbCallFilter);
     limit->setObjectName(QStringLiteral("lbCallMax"));
     auto* zero = new QLabel(tr("( 0 = nincs korlátozva )"), gbCallFilter);
     zero->setObjectName(QStringLiteral("lbCallMaxZero"));
@@ -240,10 +248,10 @@ void TSettingsForm::BuildCallFilterPage() {
 }
 
 void TSettingsForm::BuildBell103Page() {
-    TabSheetBELL103 = NewPage(PageControl1, "TabSheetBELL103", tr("Bell 103"));
+    TabSheetBELL103 = NewPage(PageControl1, "TabSheetBELL103", EditorPage::Bell103);
     auto* page = new QVBoxLayout(TabSheetBELL103);
     page->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
-    gbBell103 = new QGroupBox(tr(" \"Bell 103\"  GSM adathívás fogadása  "), TabSheetBELL103);
+    gbBell103 = new QGroupBox(QStringLiteral(" %1  ").arg(Caption("BELLOnlyListedNumbers")), TabSheetBELL103);
     gbBell103->setObjectName(QStringLiteral("gbBell103"));
     page->addWidget(gbBell103);
     auto* box = new QVBoxLayout(gbBell103);
@@ -266,7 +274,7 @@ void TSettingsForm::BuildBell103Page() {
     int row = 0;
     for (TDigitGrid* grid : {acgBELLPhnrEnabled1, acgBELLPhnrEnabled2}) {
         QLabel* label =
-            NamingLabel(tr("%1. Engedélyezett hívószám").arg(row + 1), grid, gbBell103);
+            NamingLabel(Caption("BELLPhnrEnabled" + std::to_string(row + 1)), grid, gbBell103);
         label->setObjectName(QStringLiteral("lbBELLPhnrEnabled%1").arg(row + 1));
         numbers->addWidget(label, row, 0, Qt::AlignRight | Qt::AlignVCenter);
         numbers->addWidget(grid, row++, 1);
@@ -278,7 +286,7 @@ void TSettingsForm::BuildBell103Page() {
     box->addWidget(note);
     box->addSpacing(10);
 
-    cbBELLcallback = new QCheckBox(tr("BELL103 visszahívás engedélyezése "), gbBell103);
+    cbBELLcallback = new QCheckBox(Caption("BELLCallback"), gbBell103);
     cbBELLcallback->setObjectName(QStringLiteral("cbBELLcallback"));
     cbBELLcallback->setAccessibleName(cbBELLcallback->text().trimmed());
     box->addWidget(cbBELLcallback);
@@ -291,11 +299,11 @@ void TSettingsForm::BuildBell103Page() {
 }
 
 void TSettingsForm::BuildGprsPage() {
-    TabSheetGPRS = NewPage(PageControl1, "TabSheetGPRS", tr("GPRS"));
+    TabSheetGPRS = NewPage(PageControl1, "TabSheetGPRS", EditorPage::Gprs);
     auto* page = new QVBoxLayout(TabSheetGPRS);
     page->setContentsMargins(PageMargin, PageMargin, PageMargin, PageMargin);
     page->setSpacing(10);
-    cbGPRSmode = new QCheckBox(tr("GPRS mode engedélyezése"), TabSheetGPRS);
+    cbGPRSmode = new QCheckBox(Caption("GPRSmode"), TabSheetGPRS);
     cbGPRSmode->setObjectName(QStringLiteral("cbGPRSmode"));
     cbGPRSmode->setAccessibleName(cbGPRSmode->text());
     page->addWidget(cbGPRSmode);
@@ -325,14 +333,14 @@ void TSettingsForm::BuildGprsPage() {
         (*e.edit)->setValidator(new TWin1250Validator(true, IsTextByte, *e.edit));
         (*e.edit)->installEventFilter(this);
     }
-    const QString captions[] = {tr("Mobil szolgáltató :"), tr("APN :"), tr("Azonosító :"),
-                                tr("Jelszó :")};
+    // The provider list is no field of its own: it fills the three below.
+    const QString names[] = {tr("Mobil szolgáltató"), Caption("APN"), Caption("UserName"),
+                             Caption("PWD")};
     QWidget* fields[] = {cbServiceProvider, edAPN, edUserName, edPWD};
     const char* labelNames[] = {"lbServiceProvider", "lbAPN", "lbUserName", "lbPWD"};
     for (std::size_t k = 0; k < lbGPRS.size(); ++k) {
-        QString name = captions[k];
-        name.chop(2);  // " :" is punctuation, not part of the name
-        lbGPRS[k] = NamingLabel(captions[k], fields[k], panel, name);
+        // " :" is the layout's punctuation, not part of the name.
+        lbGPRS[k] = NamingLabel(names[k] + QStringLiteral(" :"), fields[k], panel, names[k]);
         lbGPRS[k]->setObjectName(QLatin1String(labelNames[k]));
         form->addRow(lbGPRS[k], fields[k]);
     }
@@ -349,7 +357,7 @@ void TSettingsForm::BuildGprsPage() {
 }
 
 void TSettingsForm::BuildNovikPage() {
-    TabSheetNOVIK = NewPage(PageControl1, "TabSheetNOVIK", tr("NOVIK"));
+    TabSheetNOVIK = NewPage(PageControl1, "TabSheetNOVIK", EditorPage::Novik);
     auto* rows = new QGridLayout(TabSheetNOVIK);
     rows->setContentsMargins(PageMargin * 2, PageMargin * 2, PageMargin * 2, PageMargin);
     rows->setHorizontalSpacing(10);
@@ -359,7 +367,7 @@ void TSettingsForm::BuildNovikPage() {
         const int n = static_cast<int>(k) + 1;
         IPAddressControl[k] = new TIPAddressControl(TabSheetNOVIK);
         IPAddressControl[k]->setObjectName(QStringLiteral("IPAddressControl%1").arg(n));
-        const QString caption = tr("%1. IP cím").arg(n);
+        const QString caption = Caption("Receiver" + std::to_string(n));
         QLabel* address = NamingLabel(caption, IPAddressControl[k], TabSheetNOVIK);
         address->setObjectName(QStringLiteral("lbIP%1").arg(n));
         udPort[k] = UpDown(Max, QStringLiteral("udPort%1").arg(n), QStringLiteral("edPort%1").arg(n),
@@ -380,11 +388,11 @@ void TSettingsForm::BuildNovikPage() {
         UpDown(Max, QStringLiteral("udServerID"), QStringLiteral("edCentralID"), TabSheetNOVIK);
     int row = 5;
     for (auto [caption, upDown, name] :
-         {std::tuple{tr("Sorozatszám:"), udPanelID, "lbPanelID"},
-          std::tuple{tr("Távfelügyelet azonosító:"), udServerID, "lbServerID"}}) {
+         {std::tuple{Caption("PanelID"), udPanelID, "lbPanelID"},
+          std::tuple{Caption("ServerID"), udServerID, "lbServerID"}}) {
         upDown->SetThousands(true);
         upDown->setFixedWidth(90);
-        QLabel* label = NamingLabel(caption, upDown, TabSheetNOVIK, caption.chopped(1));
+        QLabel* label = NamingLabel(caption + QLatin1Char(':'), upDown, TabSheetNOVIK, caption);
         label->setObjectName(QLatin1String(name));
         rows->addWidget(label, row, 0, 1, 2);
         rows->addWidget(upDown, row++, 3);

@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+
 #include "base/ComPortRange.h"
 #include "base/IntText.h"
 #include "link/NetworkPort.h"
@@ -124,6 +126,11 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
     jporthozzadsa1->setObjectName("jporthozzadsa1");
     jhalozatiport1 = PopupMenu1->addAction(QString::fromUtf8("Hálózati port hozzáadása"));
     jhalozatiport1->setObjectName("jhalozatiport1");
+    jhalozatiporttorles1 = PopupMenu1->addAction(QString::fromUtf8("Hálózati port eltávolítása"));
+    jhalozatiporttorles1->setObjectName("jhalozatiporttorles1");
+    // Shown beside the item; the grid's own shortcut below does the work.
+    jhalozatiporttorles1->setShortcut(QKeySequence::Delete);
+    jhalozatiporttorles1->setShortcutContext(Qt::WidgetShortcut);
 
     QFont panelFont = font();
     panelFont.setBold(true);
@@ -166,6 +173,7 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
                 }
             });
     connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        jhalozatiporttorles1->setEnabled(IsNetworkRow(StringGrid1->currentRow()));
         PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
         // Its item is active at once, so that a screen reader says it and Enter takes it.
         PopupMenu1->setActiveAction(jporthozzadsa1);
@@ -179,6 +187,9 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
     });
     connect(jporthozzadsa1, &QAction::triggered, this, [this] { jporthozzadsa1Click(); });
     connect(jhalozatiport1, &QAction::triggered, this, [this] { jhalozatiport1Click(); });
+    connect(jhalozatiporttorles1, &QAction::triggered, this, [this] { jhalozatiporttorles1Click(); });
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, StringGrid1, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(deleteKey, &QShortcut::activated, this, [this] { jhalozatiporttorles1Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Timer1, &QTimer::timeout, this, [this] { RefreshTick(); });
     connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* w) { FocusWindowChanged(w); });
@@ -245,8 +256,12 @@ void TFormComPort::showEvent(QShowEvent* e) {
 
 void TFormComPort::FormActivate() {
     // The current port, when it is on the network, is listed so that it can be chosen again.
-    if (ParseNetworkPort(defaultDisplayName_) && FindNetworkRow(defaultDisplayName_) < 0)
-        userPorts_.push_back(NetworkPortRecord(defaultDisplayName_));
+    if (!defaultRemembered_) {
+        defaultRemembered_ = true;
+        if (const auto address = ParseNetworkPort(defaultDisplayName_);
+            address && std::find(networkPorts_.begin(), networkPorts_.end(), address->Text()) == networkPorts_.end())
+            RememberNetworkPort(address->Text());
+    }
     try {
         keres_.RescanDevices();
         Timer1Timer();
@@ -291,17 +306,21 @@ void TFormComPort::DevicesChanged() {
         keres_.RescanDevices();
         Timer1Timer();
     });
-    if (!chosen) return;
     // A port that came or went may move the rows; the chosen port stays chosen.
+    if (chosen) KeepChosen(chosenName);
+}
+
+bool TFormComPort::KeepChosen(const std::string& name) {
     for (int r = 0; r < StringGrid1->rowCount(); ++r)
-        if (RecordName(Cell(r)) == chosenName) {
-            if (r != current) {
+        if (RecordName(Cell(r)) == name) {
+            if (r != StringGrid1->currentRow() || !StringGrid1->selectionModel()->hasSelection()) {
                 settingSelection_ = true;
                 StringGrid1->setCurrentCell(r, 0);
                 settingSelection_ = false;
             }
-            return;
+            return true;
         }
+    return false;
 }
 
 void TFormComPort::Timer1Timer() {
@@ -311,7 +330,9 @@ void TFormComPort::Timer1Timer() {
 }
 
 void TFormComPort::StringgridInit() {
-    PortRecords rows = userPorts_;
+    PortRecords rows;
+    for (const std::string& address : networkPorts_) rows.push_back(NetworkPortRecord(address));
+    rows.insert(rows.end(), userPorts_.begin(), userPorts_.end());
     rows.insert(rows.end(), scannedPorts_.begin(), scannedPorts_.end());
     // The grid keeps one row even with nothing to show; that row must then be blank, not a
     // leftover of an earlier list.
@@ -462,6 +483,8 @@ void TFormComPort::UpdatePanelHints() {
 
 void TFormComPort::Button1Click() {
     Timer1->stop();
+    // The network port used last is the first one offered next time.
+    if (networkSelected_) RememberNetworkPort(selectedPort_);
     done(selectedIndex_ > 0 || networkSelected_ ? QDialog::Accepted : QDialog::Rejected);
 }
 
@@ -492,17 +515,67 @@ void TFormComPort::jporthozzadsa1Click() {
     userPorts_.push_back(UserPortRecord(n));
     StringgridInit();
     // The new port is the one the user wants: select it (its row is the last of the user's).
-    SelectRow(static_cast<int>(userPorts_.size()) - 1);
+    SelectRow(static_cast<int>(networkPorts_.size() + userPorts_.size()) - 1);
 }
 
 std::string TFormComPort::NetworkPortRecord(const std::string& address) {
     return "+" + address + ";(" + ToWin1250(QString::fromUtf8("hálózati port")).value_or("") + ")";
 }
 
-int TFormComPort::FindNetworkRow(const std::string& address) const {
-    for (std::size_t i = 0; i < userPorts_.size(); ++i)
-        if (RecordName(userPorts_[i]) == address) return static_cast<int>(i);
-    return -1;
+void TFormComPort::SetNetworkPorts(const std::vector<std::string>& ports) {
+    networkPorts_.clear();
+    for (const std::string& port : ports) {
+        const auto address = ParseNetworkPort(port);
+        if (!address || networkPorts_.size() == kRememberedNetworkPorts) continue;
+        if (std::find(networkPorts_.begin(), networkPorts_.end(), address->Text()) == networkPorts_.end())
+            networkPorts_.push_back(address->Text());
+    }
+    StringgridInit();
+}
+
+void TFormComPort::RememberNetworkPort(const std::string& address) {
+    std::erase(networkPorts_, address);
+    networkPorts_.insert(networkPorts_.begin(), address);
+    if (networkPorts_.size() > kRememberedNetworkPorts) networkPorts_.resize(kRememberedNetworkPorts);
+}
+
+bool TFormComPort::IsNetworkRow(int row) const {
+    return RowExists(row) && static_cast<std::size_t>(row) < networkPorts_.size() &&
+           RecordName(Cell(row)) == networkPorts_[static_cast<std::size_t>(row)];
+}
+
+void TFormComPort::jhalozatiporttorles1Click() {
+    const int row = StringGrid1->currentRow();
+    if (!IsNetworkRow(row)) return;
+    const std::string address = networkPorts_[static_cast<std::size_t>(row)];
+    const bool hadSelection = StringGrid1->selectionModel()->hasSelection();
+    const int selectedRow = hadSelection ? StringGrid1->selectionModel()->selectedIndexes().value(0).row() : -1;
+    const std::string chosenName = hadSelection ? RecordName(Cell(selectedRow)) : std::string();
+    networkPorts_.erase(networkPorts_.begin() + row);
+    const bool wasChosen = networkSelected_ && selectedPort_ == address;
+    if (wasChosen) {
+        networkSelected_ = false;
+        selectedIndex_ = 0;
+        selectedPort_.clear();
+        selectedDisplayName_.clear();
+    }
+    StringgridInit();
+    // Another chosen port stays chosen; otherwise the row that took the removed one's place
+    // gets the focus, chosen by nobody, so the keys go on from there.
+    if (chosenName.empty() || chosenName == address || !KeepChosen(chosenName)) {
+        settingSelection_ = true;
+        StringGrid1->clearSelection();
+        const int next = std::min(row, StringGrid1->rowCount() - 1);
+        StringGrid1->selectionModel()->setCurrentIndex(StringGrid1->model()->index(next, 0),
+                                                       QItemSelectionModel::NoUpdate);
+        settingSelection_ = false;
+        if (wasChosen) {
+            ShowText(Panel1, {});
+            ShowText(Panel2, {});
+            UpdatePanelHints();
+        }
+    }
+    Announce(this, QString::fromUtf8("Hálózati port eltávolítva: %1").arg(FromWin1250(address)));
 }
 
 void TFormComPort::jhalozatiport1Click() {
@@ -529,14 +602,10 @@ void TFormComPort::jhalozatiport1Click() {
         if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
         return;
     }
-    const std::string text = address->Text();
-    int row = FindNetworkRow(text);
-    if (row < 0) {
-        userPorts_.push_back(NetworkPortRecord(text));
-        row = static_cast<int>(userPorts_.size()) - 1;
-    }
+    // Added again, a remembered port moves to the top rather than being listed twice.
+    RememberNetworkPort(address->Text());
     StringgridInit();
-    SelectRow(row);
+    SelectRow(0);
 }
 
 }  // namespace orbiqa

@@ -1,12 +1,14 @@
 #pragma once
 // "Soros portok": the modal window that lists the machine's serial ports, present ones in black
 // and absent ones in dark red, refreshed every second, and lets the user pick one or add one by
-// number. A screen reader is told when the focused row's port comes or goes. TSorosDialog
-// creates one per use.
+// number. Network ports the user added are remembered (most recent first) and listed on top;
+// Delete or the menu forgets one. A screen reader is told when the focused row's port comes or
+// goes. TSorosDialog creates one per use.
 #include <QDialog>
 #include <QPointer>
 #include <QString>
 #include <string>
+#include <vector>
 
 #include "ports/SorosKeres.h"
 
@@ -31,6 +33,8 @@ public:
     static constexpr int kClientHeight = 257;
     static constexpr int kRowHeight = 20;
     static constexpr int kRefreshMs = 1000;
+    /// How many network ports are remembered; adding another forgets the least recent.
+    static constexpr std::size_t kRememberedNetworkPorts = 8;
 
     /// keres holds the device list, which outlives the window.
     explicit TFormComPort(SorosKeres& keres, QWidget* parent = nullptr);
@@ -40,6 +44,7 @@ public:
     QMenu* PopupMenu1 = nullptr;
     QAction* jporthozzadsa1 = nullptr;
     QAction* jhalozatiport1 = nullptr;
+    QAction* jhalozatiporttorles1 = nullptr;
     QLabel* Panel1 = nullptr;
     QLabel* Panel2 = nullptr;
     QPushButton* Button1 = nullptr;
@@ -70,6 +75,15 @@ public:
     /// "Hálózati port hozzáadása": asks for an address (rfc2217://HOST:PORT, socket://HOST:PORT)
     /// and lists it as the user's port, selected. Anything else is refused with a message.
     void jhalozatiport1Click();
+    /// "Hálózati port eltávolítása" (also Delete on the grid): forgets the network port of the
+    /// current row. Does nothing on any other row. When that port was chosen, nothing is.
+    void jhalozatiporttorles1Click();
+
+    /// The network ports listed on top of the grid, most recent first. Set before the window
+    /// opens: addresses that are no network port are dropped, a port given twice is listed
+    /// once, and only the first kRememberedNetworkPorts are kept.
+    void SetNetworkPorts(const std::vector<std::string>& ports);
+    const std::vector<std::string>& NetworkPorts() const { return networkPorts_; }
 
     /// The selected COM number; 0 for none and for a network port.
     int SelectedIndex() const { return selectedIndex_; }
@@ -108,7 +122,13 @@ private:
 
     SorosKeres& keres_;
     static std::string NetworkPortRecord(const std::string& address);
-    int FindNetworkRow(const std::string& address) const;
+    /// Puts the address first among the remembered network ports.
+    void RememberNetworkPort(const std::string& address);
+    /// Whether the row shows a remembered network port.
+    bool IsNetworkRow(int row) const;
+    /// Makes the row of that port current and selected again after the rows changed, without
+    /// choosing it anew. False when no row shows it.
+    bool KeepChosen(const std::string& name);
 
     int selectedIndex_ = 0;
     bool networkSelected_ = false;
@@ -117,6 +137,10 @@ private:
     std::string defaultDisplayName_;
     PortRecords scannedPorts_;
     PortRecords userPorts_;
+    std::vector<std::string> networkPorts_;
+    // The current port is remembered when the window first opens, not again after the user
+    // removed it.
+    bool defaultRemembered_ = false;
     QString addPortPrompt_;
     PortRecords cells_;
 

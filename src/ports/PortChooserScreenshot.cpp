@@ -37,6 +37,7 @@ bool RenderPortChooser(const QString& path) {
     SorosKeres keres(registry);
     TFormComPort window(keres);
     window.SetDefaultDisplayName("FT232R USB UART - ttyUSB0 (COM33)");
+    window.SetNetworkPorts({"rfc2217://10.0.0.7:2217", "socket://ser2net-bench:4001"});
     window.show();
     window.FormActivate();
     const bool saved = window.grab().save(path, "PNG");

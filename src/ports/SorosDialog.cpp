@@ -35,9 +35,12 @@ bool TSorosDialog::Execute() {
     if (!hozzaadCimke_.isEmpty()) window.jporthozzadsa1->setText(hozzaadCimke_);
     window.SetAddPortPrompt(hozzaadSzoveg_.isEmpty() ? QString::fromUtf8("Adja meg a kívánt soros port sorszámát!")
                                                      : hozzaadSzoveg_);
+    window.SetNetworkPorts(networkPorts_);
     window.FollowDevices(portWatch_);
     emit WindowCreated(&window);
-    if (window.exec() != QDialog::Accepted) return false;
+    const bool accepted = window.exec() == QDialog::Accepted;
+    networkPorts_ = window.NetworkPorts();
+    if (!accepted) return false;
     portNev_ = FromWin1250(window.SelectedPort());
     portHNev_ = FromWin1250(window.SelectedDisplayName());
     portIndex_ = window.SelectedIndex();

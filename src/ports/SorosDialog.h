@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ports/RegistryReader.h"
 #include "ports/SorosKeres.h"
@@ -42,7 +44,8 @@ public:
 
     /// Shows the chooser modally. True when the user confirmed a port; PortNev, PortHNev and
     /// PortIndex then describe it, otherwise they keep their earlier values. Ports the user added
-    /// are forgotten when the window closes.
+    /// by number are forgotten when the window closes; NetworkPorts holds the network ports as
+    /// the user left them, confirmed or not.
     bool Execute();
 
     QString DefaultPort() const { return defaultPort_; }
@@ -61,6 +64,10 @@ public:
     QString HozzaadSzoveg() const { return hozzaadSzoveg_; }
     void SetHozzaadSzoveg(const QString& text) { hozzaadSzoveg_ = text; }
 
+    /// The network ports the chooser lists and remembers, most recent first (addresses).
+    const std::vector<std::string>& NetworkPorts() const { return networkPorts_; }
+    void SetNetworkPorts(std::vector<std::string> ports) { networkPorts_ = std::move(ports); }
+
     SorosKeres& Keres() { return *keres_; }
     /// The device reports the chooser follows while open; null (the default) for none.
     void SetPortWatch(PortWatch* watch) { portWatch_ = watch; }
@@ -75,6 +82,7 @@ private:
     SorosKeres* keres_;
     PortWatch* portWatch_ = nullptr;
     QString defaultPort_;
+    std::vector<std::string> networkPorts_;
     QString portNev_;
     QString portHNev_;
     int portIndex_ = 0;

@@ -131,6 +131,7 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
     // FormCreate: the remembered port; a missing or unreadable file leaves "COM1".
     try {
         LoadTableFile(advSave_, SettingsFilePath(kSettingsFileName));
+        networkPorts_ = NetworkPortsOf(advSave_);
         link_.ComPort1().SetPort(advSave_.Cell(0, 0));
     } catch (const std::exception& e) {
         qCDebug(lcMainForm) << "no port settings loaded:" << e.what();
@@ -175,6 +176,7 @@ void TMainForm::SetProductVariant() {
 
 void TMainForm::FormDestroy() {
     advSave_.SetCell(0, 0, link_.ComPort1().Port());
+    SetNetworkPorts(advSave_, networkPorts_);
     SaveTableFile(advSave_, SettingsFilePath(kSettingsFileName));
 }
 
@@ -251,7 +253,7 @@ void TMainForm::ButtonSelectSerialClick() {
     if (!Chooser) return;
     std::string portNev;
     QString portHNev;
-    if (!Chooser(panel1_->text(), portNev, portHNev)) return;
+    if (!Chooser(panel1_->text(), portNev, portHNev, networkPorts_)) return;
     ShowText(panel1_, portHNev);
     Announce(this, QString::fromUtf8("Kiválasztott soros port: %1").arg(portHNev));
     TComPort& port = link_.ComPort1();

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/Dispatcher.h"
 #include "shell/TableFile.h"
@@ -24,8 +25,11 @@ class TFormDetails;
 class TStateForm;
 
 /// The port chooser: given the default port text, returns true when the user confirmed and then
-/// fills the chosen port's name (PortNev) and display name (PortHNev).
-using PortChooser = std::function<bool(const QString& defaultPort, std::string& portNev, QString& portHNev)>;
+/// fills the chosen port's name (PortNev) and display name (PortHNev). networkPorts are the
+/// network ports the chooser remembers, most recent first; it gives back the list as the user
+/// left it, confirmed or not.
+using PortChooser = std::function<bool(const QString& defaultPort, std::string& portNev, QString& portHNev,
+                                       std::vector<std::string>& networkPorts)>;
 
 class TMainForm : public QWidget, public TextConsumer, public BlockReplyConsumer {
     Q_OBJECT
@@ -33,7 +37,8 @@ public:
     static constexpr int kVersionWindowIntervalMs = 50;
     static constexpr const char* kSettingsFileName = "ZenitSetup.ini";
 
-    /// Loads the port name from "ZenitSetup.ini" in the settings folder (errors ignored) and
+    /// Loads the port name and the remembered network ports from "ZenitSetup.ini" in the
+    /// settings folder (errors ignored) and
     /// plugs itself and the status window into the link's dispatcher. formDownload may be null.
     TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& formDetails, QWidget* formDownload,
               QWidget* parent = nullptr);
@@ -53,8 +58,8 @@ public:
     static QString DroppedParameterFile(const QList<QUrl>& urls);
 
     void SetProductVariant();
-    /// Stores the port name into "ZenitSetup.ini" in the settings folder and closes the port;
-    /// errors propagate.
+    /// Stores the port name and the remembered network ports into "ZenitSetup.ini" in the
+    /// settings folder and closes the port; errors propagate.
     void FormDestroy();
 
     void AppendLogText(LogPane pane, const std::string& text, bool force) override;
@@ -63,6 +68,8 @@ public:
     QString StatusText() const;
     QTimer& VersionWindowTimer() { return versionWindowTimer_; }
     const TextTable& advSave() const { return advSave_; }
+    /// The network ports the chooser remembers, most recent first.
+    const std::vector<std::string>& NetworkPorts() const { return networkPorts_; }
 
 public slots:
     void btConnectClick();
@@ -93,6 +100,7 @@ private:
     TFormDetails& formDetails_;
     QWidget* formDownload_;
     TextTable advSave_;
+    std::vector<std::string> networkPorts_;
     QTimer versionWindowTimer_;
 
     QPushButton* buttonSelectSerial_ = nullptr;

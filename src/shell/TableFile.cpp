@@ -6,6 +6,7 @@
 #include "base/Errors.h"
 #include "base/FileStore.h"
 #include "base/IntText.h"
+#include "link/NetworkPort.h"
 
 namespace orbiqa {
 
@@ -160,6 +161,31 @@ void LoadTableFile(TextTable& table, const std::string& fileName) {
         else
             ReadCellLine(table, lines[i]);
     }
+}
+
+namespace {
+constexpr int kNetworkPortColumn = 1;
+}  // namespace
+
+std::vector<std::string> NetworkPortsOf(const TextTable& table) {
+    std::vector<std::string> ports;
+    for (int row = 0; row < table.RowCount(); ++row) {
+        const auto address = ParseNetworkPort(table.Cell(kNetworkPortColumn, row));
+        if (!address) continue;
+        std::string text = address->Text();
+        if (std::find(ports.begin(), ports.end(), text) == ports.end()) ports.push_back(std::move(text));
+    }
+    return ports;
+}
+
+void SetNetworkPorts(TextTable& table, const std::vector<std::string>& ports) {
+    if (ports.empty() && table.ColumnCount() <= kNetworkPortColumn) return;
+    const int needed = static_cast<int>(std::min<std::size_t>(ports.size(), TextTable::kMaxExtent));
+    if (table.ColumnCount() <= kNetworkPortColumn || table.RowCount() < needed)
+        table.Resize(std::max(table.ColumnCount(), kNetworkPortColumn + 1), std::max(table.RowCount(), needed));
+    for (int row = 0; row < table.RowCount(); ++row)
+        table.SetCell(kNetworkPortColumn, row,
+                      row < needed ? ports[static_cast<std::size_t>(row)] : std::string());
 }
 
 }  // namespace orbiqa

@@ -41,6 +41,16 @@ private:
     std::map<std::pair<int, int>, std::string> cells_;  // (row, column): row by row when iterated
 };
 
+/// The network ports the port chooser remembers (rfc2217://HOST:PORT, socket://HOST:PORT), most
+/// recent first, as the table keeps them: column 1 beside the current port, one per row from
+/// row 0. Cells that hold no network port address are skipped, and a port given twice counts
+/// once, where it first appears; addresses come back in their canonical form.
+std::vector<std::string> NetworkPortsOf(const TextTable& table);
+/// Puts ports into column 1 from row 0 and empties the rest of that column, growing the table
+/// to two columns and as many rows as needed; it never shrinks it. An empty list leaves a table
+/// without network ports as it was.
+void SetNetworkPorts(TextTable& table, const std::vector<std::string>& ports);
+
 /// The file holds one port name; anything near this size is not a table this program wrote.
 inline constexpr std::size_t kMaxTableFileSize = 64 * 1024;
 

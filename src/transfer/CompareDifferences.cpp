@@ -1,14 +1,29 @@
 #include "transfer/CompareDifferences.h"
 
-#include <QStringList>
 #include <algorithm>
 
 #include "params/FieldCatalog.h"
 
 namespace orbiqa {
 
-QString CompareDifferenceText(const ModuleCopyBytes& expected, const ModuleCopyBytes& module,
-                              int blocksDone) {
+QString CompareDifferences::Line(const QString& lead, qsizetype shown) const {
+    if (IsEmpty()) return {};
+    shown = std::clamp<qsizetype>(shown, 1, items.size());
+    QString text = lead + items.mid(0, shown).join(QStringLiteral(", "));
+    if (shown < items.size()) text += QStringLiteral(" és még %1").arg(items.size() - shown);
+    return text;
+}
+
+QString CompareDifferences::ShortText(const std::function<bool(const QString&)>& fits) const {
+    // The whole list may fit where all but its last and the count would not.
+    if (fits(Line(shortLeadIn, items.size()))) return Line(shortLeadIn, items.size());
+    qsizetype shown = 1;
+    while (shown + 1 < items.size() && fits(Line(shortLeadIn, shown + 1))) ++shown;
+    return Line(shortLeadIn, shown);
+}
+
+CompareDifferences FindCompareDifferences(const ModuleCopyBytes& expected,
+                                          const ModuleCopyBytes& module, int blocksDone) {
     // The blocks that never arrived are taken as equal: the bar tells that the compare stopped.
     ParameterImage a, b;
     std::copy(expected.begin(), expected.end(), a.begin());
@@ -18,21 +33,24 @@ QString CompareDifferenceText(const ModuleCopyBytes& expected, const ModuleCopyB
     std::copy_n(module.begin(), arrived, b.begin());
     if (a == b) return {};
 
-    QStringList names;
+    CompareDifferences found;
     for (const std::string& name : DifferingFieldNames(a, b, true))
-        names << QString::fromStdString(name);
-    if (!names.isEmpty())
-        return QStringLiteral("Eltérő beállítások: ") + names.join(QStringLiteral(", "));
+        found.items << QString::fromStdString(FieldTitle(name));
+    if (!found.items.isEmpty()) {
+        found.leadIn = QStringLiteral("Eltérő beállítások: ");
+        found.shortLeadIn = QStringLiteral("Eltér: ");
+        return found;
+    }
     // Only bytes that no setting shows differ (the gaps of the memory map, a text's filler).
-    QStringList blocks;
+    found.leadIn = QStringLiteral("Beállításon kívüli bájtok térnek el: ");
+    found.shortLeadIn = QStringLiteral("Beállításon kívüli bájtok: ");
     for (std::size_t n = 0; n < kModuleBlockCount; ++n) {
         const auto first = a.begin() + static_cast<std::ptrdiff_t>(n * kBlockSize);
         if (!std::equal(first, first + kBlockSize,
                         b.begin() + static_cast<std::ptrdiff_t>(n * kBlockSize)))
-            blocks << QStringLiteral("%1. blokk").arg(n);
+            found.items << QStringLiteral("%1. blokk").arg(n);
     }
-    return QStringLiteral("Beállításon kívüli bájtok térnek el: ") +
-           blocks.join(QStringLiteral(", "));
+    return found;
 }
 
 }  // namespace orbiqa

@@ -1,6 +1,7 @@
 #include "transfer/DownloadForm.h"
 
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -180,13 +181,27 @@ void TFormDownload::BlockCompared(int block, const std::uint8_t* moduleBlock) {
 }
 
 void TFormDownload::ShowDifferences(const TransferResult& result) {
-    const QString text = result.firstDifferentBlock >= 0
-                             ? CompareDifferenceText(engine_.ModuleCopy(), compared_, result.blocksDone)
-                             : QString();
+    const CompareDifferences found =
+        result.firstDifferentBlock >= 0
+            ? FindCompareDifferences(engine_.ModuleCopy(), compared_, result.blocksDone)
+            : CompareDifferences{};
+    // One line: as many settings as fit, then how many more; a first caption too long for the
+    // line alone loses its end.
+    const QFontMetrics metrics(lbDifferences->font());
+    const int width = lbDifferences->contentsRect().width();
+    const auto fits = [&](const QString& line) { return metrics.horizontalAdvance(line) <= width; };
+    QString text = found.ShortText(fits);
+    if (!fits(text)) {
+        const QString& first = found.items.first();
+        const QString rest = text.mid(found.shortLeadIn.size() + first.size());
+        const int room = width - metrics.horizontalAdvance(found.shortLeadIn + rest);
+        text = found.shortLeadIn + metrics.elidedText(first, Qt::ElideRight, std::max(room, 0)) + rest;
+    }
     lbDifferences->setText(text);
-    // A long list does not fit the window's width; the whole of it stays readable.
-    lbDifferences->setToolTip(text);
-    lbDifferences->setAccessibleDescription(text);
+    // The whole list stays readable.
+    lbDifferences->setToolTip(found.FullText());
+    lbDifferences->setAccessibleDescription(found.FullText());
+    spokenDifferences_ = found.Text(kSpokenDifferences);
 }
 
 void TFormDownload::SayOutcome(TransferKind kind, const TransferResult& result) {
@@ -194,7 +209,7 @@ void TFormDownload::SayOutcome(TransferKind kind, const TransferResult& result) 
     if (outcome.isEmpty()) return;
     Progress->setAccessibleDescription(outcome);
     // After a compare the differing settings are part of the outcome a listener needs.
-    const QString differences = kind == TransferKind::Compare ? lbDifferences->text() : QString();
+    const QString differences = kind == TransferKind::Compare ? spokenDifferences_ : QString();
     Announce(this, differences.isEmpty() ? outcome : outcome + QStringLiteral(". ") + differences);
 }
 
@@ -275,6 +290,7 @@ void TFormDownload::TransferStarted() {
     // The last outcome no longer holds once a new transfer runs.
     Progress->setAccessibleDescription(QString());
     lbDifferences->clear();
+    spokenDifferences_.clear();
     lbDifferences->setToolTip(QString());
     lbDifferences->setAccessibleDescription(QString());
 }

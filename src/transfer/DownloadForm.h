@@ -123,6 +123,10 @@ private:
     QPushButton* btClose = nullptr;
     QLabel* lbDifferences = nullptr;
     ModuleCopyBytes compared_{};  // what the module sent in the last compare
+    // Said after the compare's outcome: a few captions, then how many more; the label's
+    // description holds them all for a listener who wants the rest.
+    static constexpr qsizetype kSpokenDifferences = 3;
+    QString spokenDifferences_;
 };
 
 /// Qt's filter form of "description|pattern|..." pairs ("Velmora 3 GPRS Data (*.VR3)").

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <random>
+#include <set>
 
 #include "params/EEAddr.h"
 #include "params/FieldCatalog.h"
@@ -284,6 +285,44 @@ TEST(SettingsForm, ControlsCarryTheirNamesAndAccessibleNames) {
     EXPECT_EQ(form.IPAddressControl[2]->accessibleName(), QStringLiteral("3. IP cím"));
     EXPECT_EQ(form.rgCallFilter->accessibleName(), QStringLiteral("Bejövő beszédhívás korlátozása"));
     EXPECT_EQ(form.btSettingCancel->accessibleName(), QStringLiteral("Beállítások Visszavonása"));
+}
+
+// The captions a compare names the settings by are the editor's own: each field's control is
+// called what the catalog calls the field, and no two fields read alike in a list.
+TEST(SettingsForm, EveryFieldIsCaptionedAsItsControl) {
+    ParameterImage image;
+    TSettingsForm form(image);
+    const std::map<std::string, QString> controls = {
+        {"CallFilter", "rgCallFilter"},      {"CallMax", "udCallMax"},
+        {"BELLOnlyListedNumbers", "rgBELLCallFilter"}, {"BELLCallback", "cbBELLcallback"},
+        {"VoiceCaller", "cbVoiceCaller"},    {"APN", "edAPN"},
+        {"UserName", "edUserName"},          {"PWD", "edPWD"},
+        {"GPRSmode", "cbGPRSmode"},          {"PanelID", "udPanelID"},
+        {"ServerID", "udServerID"}};
+    std::set<std::string> titles;
+    for (const FieldInfo& field : AllFields()) {
+        QString control = QStringLiteral("acg") + QString::fromStdString(field.name);
+        if (const auto it = controls.find(field.name); it != controls.end()) control = it->second;
+        else if (field.name.starts_with("SMS") && !field.name.starts_with("SMSFW"))
+            control = QStringLiteral("ed") + QString::fromStdString(field.name);
+        else if (field.name.starts_with("Receiver"))
+            control = QStringLiteral("IPAddressControl") + QString::fromStdString(field.name.substr(8));
+        const auto* widget = form.findChild<QWidget*>(control);
+        ASSERT_NE(widget, nullptr) << field.name;
+        const QString caption = QString::fromStdString(FieldCaption(field.name));
+        EXPECT_FALSE(caption.isEmpty()) << field.name;
+        EXPECT_EQ(widget->accessibleName().simplified(), caption.simplified()) << field.name;
+        EXPECT_TRUE(FieldPage(field.name).has_value()) << field.name;
+        EXPECT_TRUE(titles.insert(FieldTitle(field.name)).second) << FieldTitle(field.name);
+    }
+    // Same caption on two pages: the page tells them apart. Layout spaces do not reach a list.
+    EXPECT_EQ(FieldTitle("PhnrEnabled1"), "1. Engedélyezett hívószám (Híváskorlátozás)");
+    EXPECT_EQ(FieldTitle("bellphnrenabled1"), "1. Engedélyezett hívószám (Bell 103)");
+    EXPECT_EQ(FieldTitle("USER1"), "1. Felhasználó (#USER1)");
+    EXPECT_EQ(FieldTitle("Event10"), "10. eseménykód");
+    EXPECT_EQ(FieldTitle("NoSuchField"), "NoSuchField");
+    EXPECT_EQ(FieldCaption("NoSuchField"), "");
+    EXPECT_EQ(form.TabSheetBELL103->accessibleName(), QString::fromStdString(PageCaption(EditorPage::Bell103)));
 }
 
 TEST(SettingsForm, RenderedPagesHaveTheDialogSize) {

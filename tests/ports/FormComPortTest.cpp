@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPushButton>
@@ -63,9 +64,11 @@ std::shared_ptr<MemoryRegistry> TwentyPorts() {
 
 // The chooser shown without a modal loop, activated as it is when it opens.
 struct Chooser {
-    explicit Chooser(std::shared_ptr<MemoryRegistry> r, const std::string& defaultPort = {})
+    explicit Chooser(std::shared_ptr<MemoryRegistry> r, const std::string& defaultPort = {},
+                     const std::vector<std::string>& networkPorts = {})
         : registry(std::move(r)), keres(registry), window(keres) {
         window.SetDefaultDisplayName(defaultPort);
+        window.SetNetworkPorts(networkPorts);
         window.SetAddPortPrompt("prompt");
         window.show();
         // A real window system activates the window some time after showing it; that must be
@@ -667,4 +670,110 @@ TEST(PortChooser, NetworkPortIsAddedByAddressAndChosenAgainLater) {
     Chooser again(TwentyPorts(), "rfc2217://10.0.0.7:2217");
     EXPECT_EQ(again.window.SelectedPort(), "rfc2217://10.0.0.7:2217");
     EXPECT_EQ(again.window.StringGrid1->currentRow(), 0);
+}
+
+namespace {
+
+using Ports = std::vector<std::string>;
+
+// Answers the next network address box with text.
+void AddNetworkPort(TFormComPort& w, const char* text) {
+    QTimer::singleShot(0, [text] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        box->setTextValue(QString::fromUtf8(text));
+        box->accept();
+    });
+    w.jhalozatiport1Click();
+}
+
+void PressDelete(TFormComPort& w, int row) {
+    w.StringGrid1->setFocus();
+    w.StringGrid1->selectionModel()->setCurrentIndex(w.StringGrid1->model()->index(row, 0),
+                                                     QItemSelectionModel::NoUpdate);
+    QTest::keyClick(w.StringGrid1, Qt::Key_Delete);
+}
+
+}  // namespace
+
+TEST(PortChooser, RememberedNetworkPortsAreListedOnTopMostRecentFirst) {
+    // What a settings file may hold: junk, a port twice in different spellings, more than fit.
+    Ports given = {"socket://a:1", "COM3", "", "rfc2217://nohost", "SOCKET://a:1"};
+    for (int n = 2; n <= 9; ++n) given.push_back("socket://host" + std::to_string(n) + ":4001");
+    Chooser c(TwentyPorts(), {}, given);
+    TFormComPort& w = c.window;
+    Ports kept = {"socket://a:1"};
+    for (int n = 2; n <= 8; ++n) kept.push_back("socket://host" + std::to_string(n) + ":4001");
+    ASSERT_EQ(w.NetworkPorts(), kept);
+    for (int r = 0; r < 8; ++r) EXPECT_EQ(RecordName(w.Cell(r)), kept[static_cast<std::size_t>(r)]);
+    EXPECT_EQ(RecordName(w.Cell(8)), ComName(1));
+
+    // A new one goes on top and the least recent is forgotten; one given again moves up.
+    AddNetworkPort(w, "rfc2217://10.0.0.7:2217");
+    EXPECT_EQ(w.NetworkPorts().size(), TFormComPort::kRememberedNetworkPorts);
+    EXPECT_EQ(w.NetworkPorts().front(), "rfc2217://10.0.0.7:2217");
+    EXPECT_EQ(c.Row("socket://host8:4001"), -1);
+    AddNetworkPort(w, "SOCKET://host5:4001");
+    EXPECT_EQ(w.NetworkPorts().size(), TFormComPort::kRememberedNetworkPorts);
+    EXPECT_EQ(c.Row("socket://host5:4001"), 0);
+    EXPECT_EQ(c.Row("rfc2217://10.0.0.7:2217"), 1);
+    EXPECT_EQ(w.SelectedPort(), "socket://host5:4001");
+
+    // Confirming a network port makes it the most recent.
+    c.Click(c.Row("socket://host3:4001"));
+    w.Button1Click();
+    EXPECT_EQ(w.NetworkPorts().front(), "socket://host3:4001");
+}
+
+TEST(PortChooser, DeleteForgetsTheNetworkPortOfTheRow) {
+    Chooser c(TwentyPorts(), "socket://a:1", {"socket://b:2", "socket://c:3"});
+    TFormComPort& w = c.window;
+    // The current port is remembered when the chooser opens, on top and chosen.
+    ASSERT_EQ(w.NetworkPorts(), (Ports{"socket://a:1", "socket://b:2", "socket://c:3"}));
+    ASSERT_EQ(w.SelectedPort(), "socket://a:1");
+    EXPECT_EQ(w.jhalozatiporttorles1->objectName(), "jhalozatiporttorles1");
+    EXPECT_EQ(w.jhalozatiporttorles1->text(), QString::fromUtf8("Hálózati port eltávolítása"));
+    RecordingAnnouncer announcer;
+
+    // Another row's port goes; the chosen one stays chosen.
+    PressDelete(w, 1);
+    EXPECT_EQ(w.NetworkPorts(), (Ports{"socket://a:1", "socket://c:3"}));
+    EXPECT_EQ(w.SelectedPort(), "socket://a:1");
+    EXPECT_EQ(w.StringGrid1->currentRow(), 0);
+    EXPECT_EQ(announcer.Take(), QStringList{QString::fromUtf8("Hálózati port eltávolítva: socket://b:2")});
+
+    // A serial port's row is not the user's to forget: the menu offers nothing, Delete does nothing.
+    const int com3 = c.Row(ComName(3));
+    PressDelete(w, com3);
+    EXPECT_EQ(w.NetworkPorts().size(), 2u);
+    EXPECT_EQ(c.Row(ComName(3)), com3);
+    emit w.StringGrid1->customContextMenuRequested(QPoint(1, 1));
+    EXPECT_FALSE(w.jhalozatiporttorles1->isEnabled());
+    w.PopupMenu1->close();
+
+    // The chosen port itself: then nothing is chosen, and OK does not confirm.
+    PressDelete(w, 0);
+    EXPECT_EQ(w.NetworkPorts(), (Ports{"socket://c:3"}));
+    EXPECT_EQ(w.SelectedPort(), "");
+    EXPECT_EQ(w.Panel1->text(), "");
+    EXPECT_EQ(RecordName(w.Cell(w.StringGrid1->currentRow())), "socket://c:3");
+    EXPECT_FALSE(w.StringGrid1->selectionModel()->hasSelection());
+    w.FormActivate();  // a later activation does not bring the removed current port back
+    EXPECT_EQ(c.Row("socket://a:1"), -1);
+    w.Button1Click();
+    EXPECT_EQ(w.result(), QDialog::Rejected);
+}
+
+TEST(PortChooser, TheDialogGivesBackTheNetworkPortsAlsoWhenCancelled) {
+    TSorosDialog dialog(TwentyPorts());
+    dialog.SetNetworkPorts({"socket://a:1", "socket://b:2"});
+    QObject::connect(&dialog, &TSorosDialog::WindowCreated, [](TFormComPort* w) {
+        QTimer::singleShot(0, w, [w] {
+            (void)QTest::qWaitForWindowActive(w);
+            PressDelete(*w, 0);
+            w->close();
+        });
+    });
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(dialog.NetworkPorts(), (Ports{"socket://b:2"}));
 }

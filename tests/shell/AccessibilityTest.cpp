@@ -83,7 +83,7 @@ TEST_F(AccessibilityFixture, ControlsAreNamedAsAPersonCallsThemAndWindowsAreWind
 
 TEST_F(AccessibilityFixture, TheConnectionMessageAndTheChosenPortAreReadByTheirText) {
     StartProgram();
-    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev) {
+    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev, std::vector<std::string>&) {
         portNev = "COM33";
         portHNev = "FT232R USB UART - ttyUSB0 (COM33)";
         return true;
@@ -162,7 +162,7 @@ TEST_F(AccessibilityFixture, EscapeClosesTheStatusAndTrafficLogWindowsButNotTheM
 TEST_F(AccessibilityFixture, StatusMessagesAndTheChosenPortAreSaidEachTime) {
     RecordingAnnouncer announcer;
     StartProgram();
-    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev) {
+    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev, std::vector<std::string>&) {
         portNev = "COM33";
         portHNev = "FT232R USB UART - ttyUSB0 (COM33)";
         return true;

@@ -218,7 +218,7 @@ TEST_F(MainFormFixture, VersionQuerySendsTheBlockReadAndShowsTheInfoBoxOnce) {
 
 TEST_F(MainFormFixture, ThePortNameSurvivesARunAndTheCloseBoxEndsLikeKilepes) {
     StartProgram();
-    Main()->Chooser = [](const QString& defaultPort, std::string& portNev, QString& portHNev) {
+    Main()->Chooser = [](const QString& defaultPort, std::string& portNev, QString& portHNev, std::vector<std::string>&) {
         EXPECT_EQ(defaultPort, "");
         portNev = "COM3";
         portHNev = "Port (COM3)";
@@ -258,7 +258,7 @@ TEST_F(MainFormFixture, ThePortNameSurvivesARunAndTheCloseBoxEndsLikeKilepes) {
 
 TEST_F(MainFormFixture, ANetworkPortIsShownAndRememberedLikeACOMName) {
     StartProgram();
-    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev) {
+    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev, std::vector<std::string>&) {
         portNev = "rfc2217://10.0.0.7:2217";
         portHNev = "rfc2217://10.0.0.7:2217";
         return true;
@@ -294,7 +294,7 @@ TEST_F(MainFormFixture, ErrorsEscapingHandlersReachOneBoxAndTheProgramGoesOn) {
     // window no longer claims a connection.
     boxes.clear();
     Connect();
-    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev) {
+    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev, std::vector<std::string>&) {
         portNev = "COM9";
         portHNev = "COM9";
         return true;
@@ -323,6 +323,28 @@ TEST_F(MainFormFixture, TheSettingsFileLivesInTheChosenSettingsFolder) {
     UseSettingsFolder({});
     EXPECT_FALSE(QFile::exists("ZenitSetup.ini"));  // nothing in the working folder
     EXPECT_EQ(ReadFile(settings.filePath("ZenitSetup.ini")), "2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM105\r\n");
+}
+
+// The chooser's network ports come from the settings file and go back into it, also when the
+// user changed them and then cancelled the chooser.
+TEST_F(MainFormFixture, RememberedNetworkPortsSurviveARun) {
+    QFile ini("ZenitSetup.ini");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("2,3\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM4\r\n1,0,socket://old:4001\r\n1,1,nonsense\r\n"
+              "1,2,rfc2217://bench:2217\r\n");
+    ini.close();
+    StartProgram();
+    EXPECT_EQ(Main()->NetworkPorts(), (Names{"socket://old:4001", "rfc2217://bench:2217"}));
+    Main()->Chooser = [](const QString&, std::string&, QString&, std::vector<std::string>& networkPorts) {
+        EXPECT_EQ(networkPorts, (Names{"socket://old:4001", "rfc2217://bench:2217"}));
+        networkPorts = {"rfc2217://10.0.0.7:2217", "rfc2217://bench:2217"};
+        return false;
+    };
+    Control<QPushButton>("ButtonSelectSerial")->click();
+    EXPECT_EQ(link->ComPort1().Port(), "COM4");
+    EndProgram();
+    EXPECT_EQ(ReadFile("ZenitSetup.ini"), "2,3\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM4\r\n1,0,rfc2217://10.0.0.7:2217\r\n"
+                                          "1,1,rfc2217://bench:2217\r\n");
 }
 
 namespace {

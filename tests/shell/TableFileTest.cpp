@@ -110,3 +110,42 @@ TEST_F(TableFileFixture, MissingFileAndUncreatableFileRaiseTheirMessages) {
         EXPECT_EQ(std::string(e.what()), "Cannot Create " + nowhere);
     }
 }
+
+// The chooser's network ports sit in column 1 beside the port; what a hand-edited or damaged file
+// holds there is sorted out on reading, and a file without them is written as before.
+TEST_F(TableFileFixture, NetworkPortsBesideThePortRoundTrip) {
+    TextTable t(2, 1, 20);
+    t.SetCell(0, 0, "rfc2217://10.0.0.7:2217");
+    SetNetworkPorts(t, {});
+    SaveTableFile(t, file);
+    EXPECT_EQ(Read(), "2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,rfc2217://10.0.0.7:2217\r\n");
+
+    SetNetworkPorts(t, {"rfc2217://10.0.0.7:2217", "socket://bench:4001"});
+    SaveTableFile(t, file);
+    EXPECT_EQ(Read(), "2,2\r\ncw 0,20\r\ncw 1,20\r\n0,0,rfc2217://10.0.0.7:2217\r\n"
+                      "1,0,rfc2217://10.0.0.7:2217\r\n1,1,socket://bench:4001\r\n");
+    TextTable back(2, 1, 20);
+    LoadTableFile(back, file);
+    EXPECT_EQ(NetworkPortsOf(back), (std::vector<std::string>{"rfc2217://10.0.0.7:2217", "socket://bench:4001"}));
+
+    // Fewer ports empty the rest of the column; the table keeps its size.
+    SetNetworkPorts(back, {"socket://bench:4001"});
+    EXPECT_EQ(back.RowCount(), 2);
+    EXPECT_EQ(back.Cell(1, 1), "");
+    EXPECT_EQ(back.Cell(0, 0), "rfc2217://10.0.0.7:2217");
+}
+
+TEST_F(TableFileFixture, BadAndRepeatedNetworkPortsAreDropped) {
+    const TextTable t = Load("2,9\r\n1,0,RFC2217://Bench:2217\r\n1,1,COM3\r\n1,2,rfc2217://bench\r\n"
+                             "1,3,socket://:4001\r\n1,4,rfc2217://Bench:2217\r\n1,5,\x01\xff,,\r\n"
+                             "1,6,socket://[::1]:4001\r\n1,7,socket://host:99999\r\n1,99,socket://far:1\r\n");
+    EXPECT_EQ(NetworkPortsOf(t), (std::vector<std::string>{"rfc2217://Bench:2217", "socket://[::1]:4001"}));
+    // A one-column table grows a column for them; it stays as it is when there are none.
+    TextTable narrow(1, 1, 20);
+    SetNetworkPorts(narrow, {});
+    EXPECT_EQ(narrow.ColumnCount(), 1);
+    SetNetworkPorts(narrow, {"socket://a:1", "socket://b:2", "socket://c:3"});
+    EXPECT_EQ(narrow.ColumnCount(), 2);
+    EXPECT_EQ(narrow.RowCount(), 3);
+    EXPECT_EQ(NetworkPortsOf(narrow).size(), 3u);
+}

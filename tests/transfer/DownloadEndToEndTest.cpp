@@ -9,7 +9,10 @@
 #include <fstream>
 #include <iterator>
 
+#include <QLabel>
+
 #include "ModsimSession.h"
+#include "params/FieldCatalog.h"
 #include "transfer/DownloadForm.h"
 
 namespace orbiqa {
@@ -117,6 +120,31 @@ TEST_F(DownloadEndToEndTest, CompareWithADifferenceInBlockThreeTurnsRedAtFour) {
     EXPECT_EQ(r.blocksDone, 15);
     EXPECT_EQ(s.Engine().Colour(), BarColour::Red);
     EXPECT_EQ(s.Image(), before);  // a compare only checks
+}
+
+// The window's compare against the simulator names what another writer changed in the editor's
+// words, the setting a person knows, not the memory map's.
+TEST_F(DownloadEndToEndTest, CompareInTheWindowNamesTheChangedSettingsByTheirCaptions) {
+    LinkSession& s = Connect();
+    ParameterImage image;
+    TFormDownload form(s.Link(), ImageBytes(image.data(), kParameterImageSize));
+    form.btWriteClick();
+    ASSERT_EQ(form.Colour(), BarColour::Green);
+
+    ParameterImage other = image;
+    ASSERT_EQ(SetFieldValue(other, "CallMax", "12"), std::nullopt);
+    ASSERT_EQ(SetFieldValue(other, "BELLPhnrEnabled2", "301234567"), std::nullopt);
+    std::copy(other.begin(), other.end(), s.Image().begin());
+    ASSERT_EQ(s.Engine().Write().outcome, TransferOutcome::Completed);
+
+    form.btCompareClick();
+    EXPECT_EQ(form.Colour(), BarColour::Red);
+    const auto* label = form.findChild<QLabel*>(QStringLiteral("lbDifferences"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->accessibleDescription().toStdString(),
+              "Eltérő beállítások: Bejövő hívás idejének korlátozása (0-25 perc), "
+              "2. Engedélyezett hívószám (Bell 103)");
+    EXPECT_TRUE(label->text().startsWith(QString::fromUtf8("Eltér: Bejöv"))) << label->text().toStdString();
 }
 
 struct FaultCase {

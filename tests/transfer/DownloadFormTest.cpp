@@ -9,16 +9,19 @@
 #include <QImage>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
 
 #include "FakeModule.h"
+#include "support/RecordingAnnouncer.h"
 #include "base/Errors.h"
 #include "base/FileStore.h"
 #include "params/FieldCatalog.h"
 #include "params/ParameterText.h"
+#include "transfer/CompareDifferences.h"
 #include "transfer/DownloadForm.h"
 
 namespace orbiqa {
@@ -251,17 +254,84 @@ TEST_F(DownloadFormTest, ACompareThatDiffersNamesTheSettings) {
     module.memory[130] = 0x01;  // a byte no setting covers
     form->btCompareClick();
     EXPECT_EQ(form->Colour(), BarColour::Red);
-    EXPECT_EQ(label->text(), QStringLiteral("Eltérő beállítások: USER1, SMS1"));
-    EXPECT_EQ(label->accessibleDescription(), label->text());
+    // By the editor's captions; the label shows what fits its line, the description all of it.
+    const QString both = QString::fromUtf8("Eltérő beállítások: 1. Felhasználó (#USER1), 1. SMS üzenet szövege");
+    EXPECT_EQ(label->accessibleDescription(), both);
+    EXPECT_EQ(label->toolTip(), both);
+    EXPECT_THAT(label->text().toStdString(),
+                ::testing::AnyOf(QString::fromUtf8("Eltér: 1. Felhasználó (#USER1), 1. SMS üzenet szövege").toStdString(),
+                                 QString::fromUtf8("Eltér: 1. Felhasználó (#USER1) és még 1").toStdString()));
 
     std::fill_n(module.memory.begin() + 51, 3, 0);
     std::fill_n(module.memory.begin() + 309, 3, 0);
     form->btCompareClick();
-    EXPECT_EQ(label->text(), QStringLiteral("Beállításon kívüli bájtok térnek el: 2. blokk"));
+    EXPECT_EQ(label->text(), QString::fromUtf8("Beállításon kívüli bájtok: 2. blokk"));
+    EXPECT_EQ(label->accessibleDescription(), QString::fromUtf8("Beállításon kívüli bájtok térnek el: 2. blokk"));
     module.memory[130] = 0;
     form->btCompareClick();
     EXPECT_EQ(form->Colour(), BarColour::Green);
     EXPECT_EQ(label->text(), QString());
+}
+
+// Many differences: one line with as many captions as fit and the count of the rest, whatever
+// the font; the announcement names the first few.
+TEST_F(DownloadFormTest, ManyDifferencesKeepTheLabelToOneLine) {
+    image.fill(0);
+    form->btWriteClick();
+    ParameterImage edited;
+    std::copy_n(module.memory.begin(), kModuleMemorySize, edited.begin());
+    ASSERT_EQ(SetFieldValue(edited, "CallMax", "7"), std::nullopt);
+    ASSERT_EQ(SetFieldValue(edited, "USER1", "0630"), std::nullopt);
+    ASSERT_EQ(SetFieldValue(edited, "USER2", "0631"), std::nullopt);
+    ASSERT_EQ(SetFieldValue(edited, "SMS2", "Riasztás"), std::nullopt);
+    ASSERT_EQ(SetFieldValue(edited, "PhnrEnabled1", "201234567"), std::nullopt);
+    ASSERT_EQ(SetFieldValue(edited, "BELLPhnrEnabled1", "201234567"), std::nullopt);
+    ASSERT_EQ(SetFieldValue(edited, "SMSFW1", "0632"), std::nullopt);
+    std::copy_n(edited.begin(), kModuleMemorySize, module.memory.begin());
+    form->show();  // a hidden window says nothing
+    test::RecordingAnnouncer announcer;
+    form->btCompareClick();
+    const QStringList announced = announcer.Take();
+
+    auto* label = form->findChild<QLabel*>(QStringLiteral("lbDifferences"));
+    const QString text = label->text();
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("Eltér: SMS"))) << text.toStdString();
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(text), label->contentsRect().width()) << text.toStdString();
+    const QString all = label->accessibleDescription();
+    EXPECT_EQ(all.toStdString(), QString::fromUtf8("Eltérő beállítások: SMS továbbítás 1. (#SMSFW1), 1. Felhasználó (#USER1), "
+                                     "2. Felhasználó (#USER2), 1. Engedélyezett hívószám (Híváskorlátozás), "
+                                     "Bejövő hívás idejének korlátozása (0-25 perc), 2. SMS üzenet szövege, "
+                                     "1. Engedélyezett hívószám (Bell 103)").toStdString());
+    // The label names whole captions and counts the rest: shown + counted = all seven.
+    const QRegularExpression more(QString::fromUtf8(" és még (\\d+)$"));
+    const QRegularExpressionMatch m = more.match(text);
+    ASSERT_TRUE(m.hasMatch()) << text.toStdString();
+    if (!text.contains(QChar(0x2026))) {
+        const QString shown = text.left(m.capturedStart()).mid(7);
+        EXPECT_TRUE(all.mid(20).startsWith(shown)) << text.toStdString();
+        EXPECT_EQ(shown.count(QStringLiteral(", ")) + 1 + m.captured(1).toInt(), 7);
+    }
+    ASSERT_EQ(announced.size(), 1);
+    EXPECT_EQ(announced[0].toStdString(), QString::fromUtf8("Az adatok eltérnek (első eltérés: blokk 0). Eltérő beállítások: "
+                                              "SMS továbbítás 1. (#SMSFW1), 1. Felhasználó (#USER1), "
+                                              "2. Felhasználó (#USER2) és még 4").toStdString());
+}
+
+TEST(CompareDifferenceList, ShortTextCountsWhatDoesNotFit) {
+    CompareDifferences found{QStringLiteral("Eltérő: "), QStringLiteral("E: "),
+                             {QStringLiteral("aaaa"), QStringLiteral("bbbbbbbbbbbb"), QStringLiteral("c")}};
+    const auto upTo = [](qsizetype n) { return [n](const QString& line) { return line.size() <= n; }; };
+    const auto shortText = [&](qsizetype n) { return found.ShortText(upTo(n)).toStdString(); };
+    EXPECT_EQ(shortText(100), "E: aaaa, bbbbbbbbbbbb, c");
+    // "E: aaaa, bbbbbbbbbbbb és még 1" is longer than the whole list: the whole list it is.
+    EXPECT_EQ(shortText(24), "E: aaaa, bbbbbbbbbbbb, c");
+    EXPECT_EQ(shortText(23), "E: aaaa és még 2");
+    // The first always stands, however narrow the line.
+    EXPECT_EQ(shortText(0), "E: aaaa és még 2");
+    EXPECT_EQ(found.Text(1).toStdString(), "Eltérő: aaaa és még 2");
+    EXPECT_EQ(found.Text(9), found.FullText());
+    EXPECT_EQ(CompareDifferences{}.ShortText(upTo(100)), QString());
+    EXPECT_EQ(CompareDifferences{}.FullText(), QString());
 }
 
 TEST_F(DownloadFormTest, OpeningATextReadsItAndNeverTakesItForAnImage) {

@@ -131,7 +131,7 @@ std::vector<Renderer> Renderers() {
          [](Scene& s) { return s.welcomeForm.get(); }},
         {"main-window.png",
          [](Scene& s) {
-             s.mainForm->Chooser = [&s](const QString&, std::string& portNev, QString& portHNev) {
+             s.mainForm->Chooser = [&s](const QString&, std::string& portNev, QString& portHNev, std::vector<std::string>&) {
                  portNev = kSimulatorPort;
                  portHNev = s.simulatorPortName;
                  return true;
