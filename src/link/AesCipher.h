@@ -25,6 +25,12 @@ public:
     void EncryptBlock(Block16& block);
     void DecryptBlock(Block16& block);
 
+    /// Frees what the cipher library keeps for the calling thread. A worker thread that set up
+    /// ciphers calls it before it ends: the library frees that state only when the thread has
+    /// completely exited, which Qt's threads do after wait() has returned, so at process exit it
+    /// could still be alive and be lost. Harmless when the thread has none.
+    static void ReleaseThreadState();
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

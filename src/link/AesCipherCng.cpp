@@ -70,4 +70,8 @@ void AesCipher::DecryptBlock(Block16& block) {
     impl_->Run(block, false);
 }
 
+void AesCipher::ReleaseThreadState() {
+    // CNG keeps nothing per thread.
+}
+
 }  // namespace orbiqa

@@ -1,5 +1,6 @@
 #include "link/AesCipher.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include "base/Errors.h"
@@ -56,6 +57,10 @@ void AesCipher::EncryptBlock(Block16& block) {
 void AesCipher::DecryptBlock(Block16& block) {
     if (!impl_->keyed) throw OrbiqaError("AES: no key");
     RunBlock(impl_->dec, block, false);
+}
+
+void AesCipher::ReleaseThreadState() {
+    OPENSSL_thread_stop();
 }
 
 }  // namespace orbiqa

@@ -2,6 +2,7 @@
 // read back and compared, with one result line per module and a record for the workshop.
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -9,11 +10,11 @@
 #include <csignal>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
 #include <string_view>
-#include <thread>
 
 #include "Commands.h"
 #include "CsvText.h"
@@ -22,6 +23,7 @@
 #include "JsonText.h"
 #include "ModuleCheck.h"
 #include "ModuleSession.h"
+#include "link/AesCipher.h"
 
 namespace orbiqa::cli {
 
@@ -350,14 +352,11 @@ int RunProvision(const ParsedArgs& args, Io& io) {
         stop = true;
     };
 
-    // Joinable threads, not QThread: QThread::wait() returns before the thread has finished
-    // exiting, so the per-thread state that libraries free at thread exit (OpenSSL's error
-    // queue, on the thread that first set up a cipher) could still be alive when the process
-    // ends, and be lost. join() returns only after the thread is completely gone.
-    std::vector<std::thread> threads;
+    std::vector<std::unique_ptr<QThread>> threads;
     for (std::size_t i = 0; i < modules.size(); ++i) {
-        threads.emplace_back([&, i] {
+        threads.emplace_back(QThread::create([&, i] {
             Result r = ProvisionOne(modules[i], stop, SIGINT);
+            AesCipher::ReleaseThreadState();
             QMetaObject::invokeMethod(
                 &loop,
                 [&, i, r] {
@@ -367,10 +366,11 @@ int RunProvision(const ParsedArgs& args, Io& io) {
                     if (++finished == modules.size()) loop.quit();
                 },
                 Qt::QueuedConnection);
-        });
+        }));
+        threads.back()->start();
     }
     if (finished < modules.size()) loop.exec();
-    for (auto& t : threads) t.join();
+    for (auto& t : threads) t->wait();
 
     int complete = 0;
     int status = kExitOk;
