@@ -10,8 +10,8 @@
 ; The uninstaller removes exactly the files the installer put there (INSTALL_LIST and
 ; UNINSTALL_LIST are made from the staged program by package.sh), never by wildcard.
 ; A 64-bit installer for a 64-bit program (it also runs where only 64-bit Wine is present).
-; The component "PATH" (on unless /NoPath, or unless the installation it replaces was made
-; without it) adds the install folder to the user's or the machine's PATH, so that cmd.exe finds
+; The component "PATH" (on unless the installation it replaces was made without it; /Path or
+; /NoPath on a silent command line) adds the install folder to the user's or the machine's PATH, so that cmd.exe finds
 ; orbiqa-cli by name; the uninstaller takes out exactly that entry.
 Target amd64-unicode
 
@@ -297,6 +297,26 @@ Var PathKey
 !insertmacro PATH_FUNCTIONS ""
 !insertmacro PATH_FUNCTIONS "un."
 
+; $R5: the length in characters, expanded and with its final zero, of the PATH that programs
+; join to the one this installation changes (the user's for a per-machine installation, the
+; machine's for a per-user one); 0 when there is none.
+Function PathOtherLength
+    ${If} $MultiUser.InstallMode == "AllUsers"
+        StrCpy $R5 0x80000001  ; HKEY_CURRENT_USER
+        StrCpy $R7 "${USER_ENVIRONMENT_KEY}"
+    ${Else}
+        StrCpy $R5 0x80000002  ; HKEY_LOCAL_MACHINE
+        StrCpy $R7 "${MACHINE_ENVIRONMENT_KEY}"
+    ${EndIf}
+    ; RRF_RT_ANY; without a buffer the size is that of the expanded string (or more, never less).
+    System::Call 'advapi32::RegGetValueW(p R5, w R7, w "Path", i 0xFFFF, p 0, p 0, *i .R5) i .R7'
+    ${If} $R7 <> 0
+        StrCpy $R5 0
+    ${Else}
+        IntOp $R5 $R5 / 2
+    ${EndIf}
+FunctionEnd
+
 ; Appends $INSTDIR to PATH unless PATH has it already (with or without a final "\", in any case).
 ; Out: $R9 "added", "present", "long" (it would pass Windows' limit; nothing written) or an error
 ; number.
@@ -338,12 +358,15 @@ Function PathAdd
             StrCpy $R7 ";$INSTDIR"
         ${EndIf}
         System::Call 'kernel32::lstrcatW(p R1, w R7)'
-        ; The leading ";" counts as much as the final zero does in the limit.
-        System::Call 'kernel32::lstrlenW(p R1) i .R4'
+        ; A program's PATH is the machine's and then the user's, expanded, joined by ";" (which
+        ; counts as much as the final zero does here).
+        IntPtrOp $R6 $R1 + 2
+        System::Call 'kernel32::ExpandEnvironmentStringsW(p R6, p 0, i 0) i .R4'
+        Call PathOtherLength
+        IntOp $R4 $R4 + $R5
         ${If} $R4 > ${ENVIRONMENT_MAX_CHARS}
             StrCpy $R9 "long"
         ${Else}
-            IntPtrOp $R6 $R1 + 2
             Call PathWrite
             ${If} $R9 = 0
                 StrCpy $R9 "added"
@@ -436,7 +459,8 @@ SectionEnd
 
 Function .onInit
     !insertmacro MULTIUSER_INIT
-    ; The PATH component as the installation this one replaces had it, and off with /NoPath.
+    ; The PATH component as the installation this one replaces had it; /NoPath and /Path choose
+    ; on a silent command line.
     ClearErrors
     ReadRegDWORD $0 SHCTX "Software\Orbiqa" "${PATH_CHOICE_VALUE}"
     ${IfNot} ${Errors}
@@ -444,6 +468,11 @@ Function .onInit
         !insertmacro UnselectSection ${SecPath}
     ${EndIf}
     ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/Path" $1
+    ${IfNot} ${Errors}
+        !insertmacro SelectSection ${SecPath}
+    ${EndIf}
     ClearErrors
     ${GetOptions} $0 "/NoPath" $1
     ${IfNot} ${Errors}
