@@ -32,7 +32,7 @@ group_packages() {
         windows)
             echo cmake make xz-utils \
                 g++-mingw-w64-x86-64-posix qt6-base-dev-tools googletest \
-                wine wine64 fonts-wine xvfb xauth x11-utils nsis zip qt6-translations-l10n \
+                wine wine64 fonts-wine fonts-liberation2 xvfb xauth x11-utils nsis zip qt6-translations-l10n \
                 osslsigncode openssl ;;
         *)
             echo "unknown group: $1 (base, a11y, package, fuzz, checks, windows)" >&2

@@ -69,7 +69,9 @@ rm -f "$zip_file"
 (cd "$build/stage" && zip -qr -9 "$zip_file" "orbiqa-$version")
 
 setup=$build/orbiqa-$version-setup.exe
-(cd "$here" && makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DVERSION_COMMAS="${version//./,},0,0" \
+# -WX: NSIS fills a text missing from a language file with the English one and only warns; such a
+# page would come out in English in the Hungarian installer, so every warning stops the build.
+(cd "$here" && makensis -V2 -WX -INPUTCHARSET UTF8 -DVERSION="$version" -DVERSION_COMMAS="${version//./,},0,0" \
     -DSTAGE="$stage" -DOUTFILE="$setup" -DINSTALL_LIST="$lists/install.nsh" -DUNINSTALL_LIST="$lists/uninstall.nsh" \
     -DESTIMATED_SIZE_KB="$size_kb" -DMARKER="$(readlink -f "$here/../orbiqa.installed")" "${sign_define[@]}" orbiqa.nsi)
 [ -z "${SIGN_PFX:-}" ] || "$here/sign.sh" "$setup"

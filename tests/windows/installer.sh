@@ -13,7 +13,12 @@
 #   5. the uninstaller removes exactly what was installed, and its registrations, and keeps the
 #      files a user put into the install folder;
 #   6. per user (/CurrentUser): into %LOCALAPPDATA%\Programs\Orbiqa, registered under HKCU only,
-#      removed by the registered quiet uninstall command.
+#      removed by the registered quiet uninstall command;
+#   7. PATH: the install folder appended once to the machine's PATH (per machine) or the user's
+#      (per user), kept once by a reinstall, taken out by /NoPath and by the uninstaller, every
+#      other entry, separator and the value's type kept; cmd.exe started afresh finds orbiqa-cli
+#      by name; a PATH that would grow past Windows' limit, or that names the folder already,
+#      is left as it is, also by the uninstaller.
 # When the installer is signed (signing.sh ran first), the installed uninstaller's signature is
 # verified too.
 set -euo pipefail
@@ -41,11 +46,26 @@ expect_value() {  # expect_value KEY NAME EXPECTED
     got=$(reg_value "$1" "$2")
     [ "$got" = "$3" ] || fail "$1 ${2:-(default)} is '$got', not '$3'"
 }
+reg_type() {  # reg_type KEY NAME: the value's type (REG_SZ, REG_EXPAND_SZ, ...), empty when missing
+    wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -o 'REG_[A-Z_]*' | head -n 1 || true
+}
+machine_env='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
+user_env='HKCU\Environment'
+expect_path() {  # expect_path KEY EXPECTED TYPE: PATH under KEY is EXPECTED, letter for letter
+    expect_value "$1" Path "$2"
+    [ "$(reg_type "$1" Path)" = "$3" ] || fail "PATH under $1 is $(reg_type "$1" Path), not $3"
+}
+by_name() {  # the first line of `orbiqa-cli --version` typed at a new cmd.exe, outside the folder
+    (cd "$work" && wine cmd /c "orbiqa-cli --version" 2>&1 | tr -d '\r' | head -n 1)
+}
 # The files of the staged program, as the installer must put them and the uninstaller take them.
 stage=$(ls -d "$WIN_BUILD"/stage/orbiqa-* | head -n 1)
 staged_files=$(cd "$stage" && find . -type f | sed 's|^\./||' | sort)
 
 # 1. Per machine.
+machine_path=$(reg_value "$machine_env" Path)
+[ -n "$machine_path" ] || fail "the prefix has no machine PATH"
+wine reg add "$user_env" /v Path /t REG_EXPAND_SZ /d 'C:\Tools;%USERPROFILE%\bin' /f >/dev/null 2>&1
 wine "$setup" /S /AllUsers
 wineserver -w
 while read -r f; do
@@ -66,6 +86,9 @@ expect_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\orbiqa-cl
 expect_value 'HKLM\Software\Classes\.VR3' "" Orbiqa.VR3
 expect_value 'HKLM\Software\Classes\Orbiqa.VR3\DefaultIcon' "" '"C:\Program Files\Orbiqa\orbiqa.exe",0'
 expect_value 'HKLM\Software\Classes\Orbiqa.VR3\shell\open\command' "" '"C:\Program Files\Orbiqa\orbiqa.exe" "%1"'
+expect_path "$machine_env" "$machine_path;C:\Program Files\Orbiqa" REG_EXPAND_SZ
+expect_path "$user_env" 'C:\Tools;%USERPROFILE%\bin' REG_EXPAND_SZ
+[ "$(by_name)" = "orbiqa-cli $version" ] || fail "cmd.exe did not find orbiqa-cli on the PATH: $(by_name)"
 cert=$WIN_BUILD/test-signing/cert.pem
 if [ -f "$cert" ] && osslsigncode verify -CAfile "$cert" -in "$setup" >/dev/null 2>&1; then
     osslsigncode verify -CAfile "$cert" -in "$installed/uninstall.exe" >/dev/null ||
@@ -122,6 +145,7 @@ restart_wine_server
 wine "$setup" /S
 wineserver -w
 [ -f "$settings_folder/ZenitSetup.ini" ] || fail "the upgrade lost the settings"
+expect_path "$machine_env" "$machine_path;C:\Program Files\Orbiqa" REG_EXPAND_SZ
 
 # 5. Uninstall, with files of the user's own in the install folder.
 echo "mine" > "$installed/notes.txt"
@@ -140,9 +164,12 @@ for key in "$uninstall_key" 'HKLM\Software\Microsoft\Windows\CurrentVersion\App 
 done
 [ -z "$(reg_value 'HKLM\Software\Classes\.VR3' "")" ] || fail ".VR3 still names the program"
 [ -f "$settings_folder/ZenitSetup.ini" ] || fail "the uninstaller removed the settings"
+expect_path "$machine_env" "$machine_path" REG_EXPAND_SZ
 rm -rf "$installed"
 
-# 6. Per user.
+# 6. Per user, over a user's PATH that ends in a separator.
+user_path='C:\Tools;%USERPROFILE%\bin;'
+wine reg add "$user_env" /v Path /t REG_EXPAND_SZ /d "$user_path" /f >/dev/null 2>&1
 wine "$setup" /S /CurrentUser
 wineserver -w
 user_installed=$(ls -d "$drive"/users/*/AppData/Local/Programs/Orbiqa 2>/dev/null | head -n 1)
@@ -152,12 +179,55 @@ user_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Orbiqa'
 quiet=$(reg_value "$user_key" QuietUninstallString)
 [ -n "$quiet" ] || fail "the per-user installation is not registered under HKCU"
 ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "the per-user installation registered under HKLM"
-expect_value 'HKCU\Software\Classes\Orbiqa.VR3\shell\open\command' "" "\"$(reg_value "$user_key" InstallLocation)\\orbiqa.exe\" \"%1\""
+user_dir=$(reg_value "$user_key" InstallLocation)
+expect_value 'HKCU\Software\Classes\Orbiqa.VR3\shell\open\command' "" "\"$user_dir\\orbiqa.exe\" \"%1\""
+
+# 7. The user's PATH: the folder once, then a reinstall, /NoPath, an upgrade that keeps that
+# choice, /Path; the machine's PATH untouched throughout.
+setup_user() {  # setup_user [OPTION...]: a silent per-user (re)installation
+    wine "$setup" /S /CurrentUser "$@"
+    wineserver -w
+}
+expect_path "$user_env" "$user_path$user_dir;" REG_EXPAND_SZ
+expect_path "$machine_env" "$machine_path" REG_EXPAND_SZ
+[ "$(by_name)" = "orbiqa-cli $version" ] || fail "cmd.exe did not find the per-user orbiqa-cli: $(by_name)"
+setup_user
+expect_path "$user_env" "$user_path$user_dir;" REG_EXPAND_SZ
+setup_user /NoPath
+expect_path "$user_env" "$user_path" REG_EXPAND_SZ
+setup_user
+expect_path "$user_env" "$user_path" REG_EXPAND_SZ
+setup_user /Path
+expect_path "$user_env" "$user_path$user_dir;" REG_EXPAND_SZ
 # The registered quiet command, run in place so that it can be waited for.
 uninstaller=${quiet%% /S*}
 wine "${uninstaller//\"/}" /S /CurrentUser "_?=$(reg_value "$user_key" InstallLocation)"
 wineserver -w
 [ ! -e "$user_installed/orbiqa.exe" ] || fail "the per-user uninstall left orbiqa.exe"
 ! wine reg query "$user_key" >/dev/null 2>&1 || fail "the per-user uninstall left its registration"
+expect_path "$user_env" "$user_path" REG_EXPAND_SZ
 rm -rf "$user_installed"
-echo "installer.sh: per machine and per user installed, associated, upgraded and uninstalled"
+
+# A PATH that the folder would take past Windows' limit (machine's and user's together, 32767
+# characters) stays as it is, and so does one that names the folder already (in another case,
+# with a final "\"): the installer records no entry of its own, and the uninstaller takes none.
+machine_length=$(printf '%s' "$machine_path" | wc -c)
+long_path="C:\\$(head -c $((32767 - 1 - machine_length - 3 - 10)) /dev/zero | tr '\0' a)"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Environment]\r\n"Path"="%s"\r\n' \
+    "${long_path//\\/\\\\}" > "$work/long.reg"
+wine reg import "$(wine_path "$work/long.reg")" >/dev/null 2>&1 || fail "could not import the long PATH"
+expect_path "$user_env" "$long_path" REG_SZ
+setup_user
+expect_path "$user_env" "$long_path" REG_SZ
+[ -z "$(reg_value 'HKCU\Software\Orbiqa' PathEntry)" ] || fail "an entry was recorded for a PATH left as it was"
+own_path="${user_dir^^}\\;C:\\Tools"
+wine reg add "$user_env" /v Path /t REG_EXPAND_SZ /d "$own_path" /f >/dev/null 2>&1
+setup_user
+expect_path "$user_env" "$own_path" REG_EXPAND_SZ
+[ -z "$(reg_value 'HKCU\Software\Orbiqa' PathEntry)" ] || fail "the user's own entry was recorded as the installer's"
+wine "$user_dir\\uninstall.exe" /S /CurrentUser "_?=$user_dir"
+wineserver -w
+expect_path "$user_env" "$own_path" REG_EXPAND_SZ
+wine reg delete "$user_env" /v Path /f >/dev/null 2>&1
+rm -rf "$user_installed"
+echo "installer.sh: per machine and per user installed, associated, upgraded, put on the PATH and uninstalled"

@@ -33,6 +33,16 @@ ensure_wine_prefix() {
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
         touch "$WINEPREFIX/.orbiqa-unmanaged"
     fi
+    # The windows ask for "MS Sans Serif", then "Microsoft Sans Serif". Qt passes over the first,
+    # a bitmap font, on Windows and under Wine alike, and Windows has the second; Wine has neither
+    # as a scalable face, so Qt fell back to whatever the machine had first (a serif). Wine's
+    # font replacement gives "Microsoft Sans Serif" the faces of Liberation Sans (fonts-liberation2,
+    # the `windows` group), a sans of the same widths as Arial, whatever else the machine holds.
+    if [ ! -f "$WINEPREFIX/.orbiqa-window-font" ]; then
+        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft Sans Serif' /t REG_SZ \
+            /d 'Liberation Sans' /f >/dev/null 2>&1
+        touch "$WINEPREFIX/.orbiqa-window-font"
+    fi
     wineserver -w
 }
 
