@@ -14,6 +14,7 @@
 
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
+#include "link/EComPort.h"
 #include "platform/SystemSerialDevice.h"
 #include "ShellFixture.h"
 #include "status/State.h"
@@ -130,5 +131,13 @@ TEST_F(ModsimFixture, ConnectWatchQueryAndUnplug) {
     EXPECT_TRUE(Control<QPushButton>("btConnect")->isEnabled());
     EXPECT_FALSE(Control<QPushButton>("btGetVer")->isEnabled());
     EXPECT_EQ(QApplication::focusWidget(), Control<QPushButton>("btConnect"));
-    EXPECT_EQ(boxes.size(), 1u);
+    // The status window polls every 500 ms. A poll that goes out after the pull but before the
+    // loss has been handled fails as a write on an open port, and that failure has its box (a
+    // busy machine under Wine makes the window wide enough to hit). No other box may appear.
+    std::string shown;
+    for (const BoxRequest& b : boxes) shown += "\n  " + b.Caption.toStdString() + ": " + b.Text.toStdString();
+    const QString writeFailed = QString::fromStdString(ComPortErrorText(CError_WriteFailed));
+    for (std::size_t i = 1; i < boxes.size(); ++i)
+        EXPECT_TRUE(boxes[i].Text.startsWith(writeFailed)) << "boxes shown:" << shown;
+    EXPECT_LE(boxes.size(), 2u) << "boxes shown:" << shown;
 }
