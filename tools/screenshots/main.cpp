@@ -3,6 +3,7 @@
 // Windows of the shell are listed in Renderers() and share one scene; the other subsystems
 // bring their own render functions, called after them.
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -101,12 +102,20 @@ QString ChooserNameOfSimulatorPort(const QString& scratch) {
 
 // The save dialog of the transfer window's "Mentés fájlba", in Qt's Hungarian texts, over a
 // folder holding two parameter files.
-bool RenderFileDialog(const QString& path, const QString& scratch) {
-    const QString folder = scratch + "/parameterek";
+// The folder has a fixed name and the files a fixed date, so that the picture is the same on
+// every run (the dialog shows both).
+bool RenderFileDialog(const QString& path) {
+    QDir base(QDir::tempPath() + "/orbiqa-screenshots");
+    base.removeRecursively();
+    const QString folder = base.path() + "/parameterek";
     QDir().mkpath(folder);
+    const QDateTime fixedDate(QDate(2026, 1, 15), QTime(9, 30));
     for (const char* name : {"iroda.VR3", "raktar.VR3"}) {
         QFile file(folder + '/' + name);
-        if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(1088, '\xFF'));
+        if (!file.open(QIODevice::WriteOnly)) continue;
+        file.write(QByteArray(1088, '\xFF'));
+        file.flush();  // a write still buffered would set the time again when the file closes
+        file.setFileTime(fixedDate, QFileDevice::FileModificationTime);
     }
     QFileDialog dialog(nullptr);
     dialog.setObjectName("SaveDialog1");
@@ -122,7 +131,9 @@ bool RenderFileDialog(const QString& path, const QString& scratch) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(10);
     }
-    return dialog.grab().save(path);
+    const bool saved = dialog.grab().save(path);
+    base.removeRecursively();
+    return saved;
 }
 
 std::vector<Renderer> Renderers() {
@@ -207,7 +218,7 @@ int main(int argc, char** argv) {
     else
         ++failures;
     for (const QString& page : RenderSettingsPages(out)) std::printf("%s\n", qPrintable(page));
-    if (RenderFileDialog(out + "/file-dialog.png", scratch.path()))
+    if (RenderFileDialog(out + "/file-dialog.png"))
         std::printf("%s\n", qPrintable(out + "/file-dialog.png"));
     else
         ++failures;
