@@ -170,6 +170,13 @@ TEST_F(CliEndToEndTest, ModuleThatSendsNothingIsToldApartFromOneUnderAnotherKey)
     EXPECT_THAT(read.err, HasSubstr(note));
     EXPECT_THAT(read.err, ::testing::Not(HasSubstr("frames arrived")));
     EXPECT_FALSE(fs::exists(Path("x.VR3")));
+
+    // The status command polls by itself: five seconds of polls without one frame say the same.
+    const CliResult status = Cli({"status", "--port", port, "--count", "1"});
+    EXPECT_EQ(status.status, 4);
+    EXPECT_THAT(status.out, IsEmpty());
+    EXPECT_EQ(status.err, "orbiqa-cli: " + port + ": the module did not answer the status poll for 5 s" +
+                              note + "\n");
 }
 
 TEST_F(CliEndToEndTest, MonitorPrintsWholeLinesByChannel) {

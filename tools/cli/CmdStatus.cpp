@@ -113,7 +113,7 @@ int RunStatus(const ParsedArgs& args, Io& io) {
         throw CliFailure(kExitNoAnswer, session.PortName() +
                                             ": the module did not answer the status poll for " +
                                             std::to_string(kSilenceLimitMs / 1000) + " s" +
-                                            session.NoAnswerNote());
+                                            session.SilenceNote());
     return kExitOk;
 }
 

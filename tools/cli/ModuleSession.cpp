@@ -128,6 +128,10 @@ std::string LinkSession::ProbeNoAnswer() {
     }
     WaitForFlag(tally_.FrameArrived(), kProbeTicks);
     if (DeviceLost() || StopRequested()) return {};
+    return SilenceNote();
+}
+
+std::string LinkSession::SilenceNote() const {
     if (tally_.Frames() == 0)
         return "; nothing arrived from the module, not even an answer to the status poll (is it "
                "connected and powered?)";

@@ -77,6 +77,10 @@ public:
     /// (frames arrive, none deciphers) from one that sends nothing ("nothing arrived ...").
     /// Empty when the module answered the poll, or the wait was interrupted or lost its device.
     std::string ProbeNoAnswer();
+    /// What ProbeNoAnswer says once its poll has been waited for, for a caller that polled
+    /// itself (the status command): "nothing arrived ..." when not one frame came in this
+    /// session, else NoAnswerNote().
+    std::string SilenceNote() const;
     /// Closes the port; errors are ignored, as nothing is left to do about them.
     void Close() noexcept;
 
