@@ -77,6 +77,10 @@ bool TComPort::DeviceLost() const {
     return deviceLost_;
 }
 
+bool TComPort::DeviceGone() const {
+    return removed_.load() || DeviceLost();
+}
+
 void TComPort::Interrupt() noexcept {
     interrupted_ = true;
     device_->StopWaiting();
@@ -106,7 +110,14 @@ int TComPort::WriteBytes(const std::uint8_t* data, int count) {
     if (!connected_) throw EComPort(CError_WriteFailed, EBADF);
     int error = 0;
     const long n = device_->Write(data, static_cast<std::size_t>(count), error);
-    if (n < 0) throw EComPort(CError_WriteFailed, error, port_);
+    if (n < 0) {
+        // Some drivers never end the pending wait when their adapter is pulled, and the system's
+        // removal report may not name the port: then a failed write is the first sign. A device
+        // that cannot even say how many bytes wait is gone, and that is the loss, reported as
+        // the event thread reports it. The write's own error still goes to the caller.
+        if (DeviceUnusable()) DeviceRemoved();
+        throw EComPort(CError_WriteFailed, error, port_);
+    }
     return static_cast<int>(n);
 }
 

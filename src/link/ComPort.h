@@ -60,6 +60,10 @@ public:
     /// True from the moment the event thread found the device gone until the port is opened
     /// again (closing keeps it, so a caller can still tell why its transfer ended).
     bool DeviceLost() const;
+    /// DeviceLost, or a loss already known and on its way to OnDeviceLost (a removal report,
+    /// or a write that found the device gone): a caller whose write failed can tell that the
+    /// loss, not its own error, is what the user must hear about.
+    bool DeviceGone() const;
 
     /// Stops whatever waits on the device: a write waiting for room fails at once with
     /// EComPort 2 (and so does every later write that would have to wait) and the event thread

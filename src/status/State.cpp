@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "diag/LogMemoView.h"
+#include "link/EComPort.h"
 #include "link/ModuleLink.h"
 #include "status/ModuleStatusText.h"
 #include "widgets/Accessibility.h"
@@ -157,7 +158,15 @@ void TStateForm::SayChangedValues() {
     if (!changed.isEmpty()) Announce(this, changed.join(QStringLiteral(", ")));
 }
 
-void TStateForm::TimerStateTimer() { link_.SendTextLine(kPollLine); }
+void TStateForm::TimerStateTimer() {
+    try {
+        link_.SendTextLine(kPollLine);
+    } catch (const EComPort&) {
+        // A poll that found the adapter pulled out: the main window reports the loss and closes
+        // the port, so a box for this write would only say it again, once for every tick.
+        if (!link_.ComPort1().DeviceGone()) throw;
+    }
+}
 
 void TStateForm::btClearMsgClick() { memoState_->clear(); }
 

@@ -12,6 +12,7 @@
 
 #include "diag/LogMemoView.h"
 #include "FakeSerialDevice.h"
+#include "link/EComPort.h"
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
 #include "status/State.h"
@@ -94,6 +95,35 @@ TEST_F(StateFormFixture, PollingAClosedPortSendsNothingAndKeepsTheState) {
     EXPECT_EQ(Written(), "");
     EXPECT_TRUE(form->TimerState().isActive());
     EXPECT_EQ(Label("lbIN1")->text(), QString::fromUtf8("Rövidzár"));
+}
+
+// An adapter pulled out whose driver never ends the pending wait shows itself first as a failed
+// poll: that is the loss, said once by the main window, not an error box at every tick. A write
+// that fails while the device is still there keeps its error.
+TEST_F(StateFormFixture, APollThatFindsTheDeviceGoneIsTheLossNotAnError) {
+    TComPort& port = link->ComPort1();
+    int lost = 0;
+    port.OnDeviceLost = [&](TComPort& p) {
+        ++lost;
+        p.SetConnected(false);
+    };
+    port.SetConnected(true);
+    device->Fail().write = EIO;
+    EXPECT_THROW(form->TimerStateTimer(), EComPort);
+    EXPECT_FALSE(port.DeviceGone());
+
+    device->Fail().pending = EIO;
+    device->Fail().purge = EIO;
+    EXPECT_NO_THROW(form->TimerStateTimer());
+    EXPECT_TRUE(port.DeviceGone());
+    EXPECT_NO_THROW(form->TimerStateTimer());
+    QDeadlineTimer deadline(5000);
+    while (lost == 0 && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    Wait(50);
+    EXPECT_EQ(lost, 1);
+    EXPECT_FALSE(port.Connected());
+    EXPECT_NO_THROW(form->TimerStateTimer());  // closed now: the poll sends nothing
+    port.OnDeviceLost = nullptr;
 }
 
 TEST_F(StateFormFixture, StatusIsShownWhileHiddenWithTheTableColours) {
