@@ -228,7 +228,8 @@ TEST(CsvTest, HungarianSpreadsheetsSeparateBySemicolonsInTheWindowsCodePage) {
     EXPECT_THAT(rows[1].fields, ElementsAre("COM3", "Riaszt\xC3\xA1s, rakt\xC3\xA1r", "5"));
     const auto marked = ParseCsv("\xEF\xBB\xBFport;USER1\r\nCOM4;\"06;30\"\r\n");
     EXPECT_THAT(marked[1].fields, ElementsAre("COM4", "06;30"));
-    EXPECT_THROW(ParseCsv("\xFF\xFEp\0o\0"), CsvError);
+    // UTF-16 (a spreadsheet's "Unicode text"), whole: a literal would end at the first NUL.
+    EXPECT_THROW(ParseCsv(std::string("\xFF\xFEp\0o\0r\0t\0\r\0\n\0", 14)), CsvError);
     EXPECT_THROW(ParseCsv("port\nCOM3,\x81\x98"), CsvError);  // undefined in Windows-1250 too
 }
 

@@ -116,6 +116,13 @@ TEST_F(CliParameterModelTest, ARecordThatCannotBeSavedComesAfterTheResults) {
     EXPECT_THAT(r.out, ContainsRegex("COM55[^:]*: FAILED: cannot open: "));
     EXPECT_THAT(r.err, HasSubstr("provision: the report was not saved: /dev/full: No space left "
                                  "on device"));
+    // The same record as JSON is printed whole before the report fails.
+    const CliResult json = Cli({"provision", Path("template.VR3"), "-p", port, "-p", "COM55",
+                                "--report", "/dev/full", "--json"});
+    EXPECT_EQ(json.status, 3);
+    EXPECT_THAT(json.out, HasSubstr("\"complete\": 1,\n  \"total\": 2\n}\n"));
+    EXPECT_THAT(json.out, HasSubstr("\"port\": \"COM55\""));
+    EXPECT_THAT(json.err, HasSubstr("provision: the report was not saved: /dev/full"));
     EXPECT_THAT(Cli({"provision", "--help"}).out, HasSubstr("[--report CSV] [--json]"));
 }
 

@@ -306,11 +306,17 @@ TEST(ModsimPty, SilenceAndMissingAcknowledgementFromABlockOn) {
     EXPECT_EQ(ReadBlock(client, 6).Bytes(), Pattern(2));
 }
 
-TEST(ModsimPty, WrongKeyRepliesAreDroppedByTheFinder) {
+// A module made with another key cannot read the client's requests, but answers the status
+// poll, a plain text line, under its own key: frames arrive, none deciphers.
+TEST(ModsimPty, WrongKeyModuleIgnoresRequestsAndAnswersThePollUnderItsKey) {
     Sim sim(Fast({"--wrong-key"}));
     SimClient client(sim.process.DevicePath());
     EXPECT_FALSE(ReadBlock(client, 0, 500).headerBlock.has_value());
-    EXPECT_GE(client.RawBytes().size(), 7u * 18u);  // the answer did come, under another key
+    EXPECT_FALSE(WriteBlock(client, 1, Pattern(1), {}, 300));
+    EXPECT_TRUE(client.RawBytes().empty());
+    client.WriteBytes({'?', '?', '\r'});
+    EXPECT_TRUE(client.ReceiveFor(300).empty());
+    EXPECT_GE(client.RawBytes().size(), 18u);
 }
 
 TEST(ModsimPty, SilentModuleTakesEverythingAndSendsNothing) {

@@ -25,7 +25,10 @@ constexpr std::size_t kDataPerMessage = 12;
 constexpr std::size_t kDataMessages = 6;
 constexpr std::size_t kLastMessageData = 4;
 
-AesKey SendKey(bool wrongKey) {
+// A module made with another key enciphers what it sends under that key and deciphers what it
+// receives with it too, so a client's requests are noise to it; only the status poll, a plain
+// text line, still gets an answer (which the client cannot decipher).
+AesKey ModuleKeyOf(bool wrongKey) {
     AesKey key = kModuleKey;
     if (wrongKey)
         for (auto& b : key) b ^= 0xA5;
@@ -51,14 +54,14 @@ ModuleSimulator::ModuleSimulator(const Options& options, ModuleMemory& memory, L
       line_(line),
       log_(std::move(log)),
       stored_(std::move(stored)),
-      finder_(kModuleKey),
+      finder_(ModuleKeyOf(options.wrongKey)),
       frameTime_(options.fast ? Duration::zero() : Duration(kByteTime19200 * static_cast<long long>(kSecureFrameSize))),
       replyDelay_(std::chrono::milliseconds(options.replyDelayMs)),
       random_(options.seed),
       flags_(options.statusFlags.value_or(kStatusLineUp)),
       signal_(options.signal.value_or(kDefaultSignal)),
       lineState_(options.lineState.value_or(0)) {
-    sendCipher_.SetKey(SendKey(options.wrongKey));
+    sendCipher_.SetKey(ModuleKeyOf(options.wrongKey));
 }
 
 void ModuleSimulator::Start(Time now) {

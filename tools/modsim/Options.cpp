@@ -243,7 +243,9 @@ Faults (each can be combined with the others):
   --hangup-after N       after N bytes sent, close the terminal and end: the client sees a hang-up
   --noise                random bytes, many of them "{" and "}", between the frames it sends
   --flood                a status or text message every 20 ms, all the time
-  --wrong-key            encipher everything it sends under another key (the client must drop it)
+  --wrong-key            be a module made with another key: what it sends is enciphered under it
+                         (the client must drop it) and the client's requests mean nothing to it;
+                         only the status poll, a plain text line, is still answered
   --silent               send nothing at all, as a module that is switched off or not connected:
                          everything received is read and discarded, nothing is stored, and no
                          answer, status message or text is ever sent (unlike
