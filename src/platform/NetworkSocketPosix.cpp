@@ -8,12 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/NetworkLookup.h"
 #include "platform/NetworkSocket.h"
 
 namespace orbiqa {
@@ -32,67 +30,6 @@ constexpr int kKeepAliveIdleS = 10;
 constexpr int kKeepAliveIntervalS = 5;
 constexpr int kKeepAliveProbes = 4;
 
-struct Endpoint {
-    sockaddr_storage address{};
-    socklen_t length = 0;
-};
-
-struct Lookup {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    int result = 0;
-    std::vector<Endpoint> endpoints;
-};
-
-void RunLookup(const std::shared_ptr<Lookup>& lookup, const std::string& host,
-               const std::string& port, int flags) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | flags;
-    addrinfo* list = nullptr;
-    const int r = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-    std::vector<Endpoint> endpoints;
-    if (r == 0) {
-        for (const addrinfo* a = list; a; a = a->ai_next) {
-            Endpoint e;
-            e.length =
-                static_cast<socklen_t>(std::min<std::size_t>(a->ai_addrlen, sizeof e.address));
-            std::copy_n(reinterpret_cast<const std::uint8_t*>(a->ai_addr), e.length,
-                        reinterpret_cast<std::uint8_t*>(&e.address));
-            endpoints.push_back(e);
-        }
-        freeaddrinfo(list);
-    }
-    std::lock_guard lock(lookup->mutex);
-    lookup->result = r;
-    lookup->endpoints = std::move(endpoints);
-    lookup->finished = true;
-    lookup->done.notify_all();
-}
-
-int Resolve(const NetworkPortAddress& address, int timeoutMs, std::vector<Endpoint>& endpoints) {
-    auto lookup = std::make_shared<Lookup>();
-    const std::string port = std::to_string(address.port);
-    // An address in numbers needs no name server: looked up here, at once.
-    RunLookup(lookup, address.host, port, AI_NUMERICHOST);
-    if (lookup->result != 0) {
-        lookup = std::make_shared<Lookup>();
-        // A lookup that outlives its bound finishes unobserved.
-        std::thread(RunLookup, lookup, address.host, port, 0).detach();
-        std::unique_lock lock(lookup->mutex);
-        if (!lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                   [&] { return lookup->finished; }))
-            return kNetResolveTimedOut;
-    }
-    if (lookup->result == EAI_NONAME) return kNetNameNotFound;
-    if (lookup->result != 0) return kNetResolveFailed;
-    if (lookup->endpoints.empty()) return kNetNameNotFound;
-    endpoints = lookup->endpoints;
-    return 0;
-}
-
 int RemainingMs(NetworkSocket::Clock::time_point deadline) {
     if (deadline == NetworkSocket::Clock::time_point::max()) return -1;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -101,6 +38,29 @@ int RemainingMs(NetworkSocket::Clock::time_point deadline) {
 }
 
 }  // namespace
+
+static_assert(sizeof(sockaddr_storage) <= NetworkEndpoint::kCapacity &&
+              alignof(sockaddr_storage) <= 8);
+
+int LookUpHost(const std::string& host, const std::string& port, bool numbersOnly,
+               std::vector<NetworkEndpoint>& endpoints) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | (numbersOnly ? AI_NUMERICHOST : 0);
+    addrinfo* list = nullptr;
+    const int r = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+    if (r == EAI_NONAME) return kNetNameNotFound;
+    if (r != 0) return kNetResolveFailed;
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        NetworkEndpoint e;
+        e.length = static_cast<int>(std::min<std::size_t>(a->ai_addrlen, sizeof e.address));
+        std::copy_n(reinterpret_cast<const std::uint8_t*>(a->ai_addr), e.length, e.address);
+        endpoints.push_back(e);
+    }
+    freeaddrinfo(list);
+    return endpoints.empty() ? kNetNameNotFound : 0;
+}
 
 struct NetworkSocket::Os {
     int fd = -1;
@@ -120,12 +80,13 @@ NetworkSocket::~NetworkSocket() {
 int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeoutMs,
                            int connectTimeoutMs) {
     if (os_->fd >= 0) return EBUSY;
-    std::vector<Endpoint> endpoints;
-    if (const int e = Resolve(address, resolveTimeoutMs, endpoints)) return e;
+    std::vector<NetworkEndpoint> endpoints;
+    if (const int e = ResolveNetworkAddress(address, resolveTimeoutMs, endpoints)) return e;
     const auto deadline = Clock::now() + std::chrono::milliseconds(connectTimeoutMs);
     int error = ECONNREFUSED;
-    for (const Endpoint& endpoint : endpoints) {
-        const int fd = ::socket(endpoint.address.ss_family,
+    for (const NetworkEndpoint& endpoint : endpoints) {
+        const auto* target = reinterpret_cast<const sockaddr*>(endpoint.address);
+        const int fd = ::socket(target->sa_family,
                                 SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
         if (fd < 0) {
             error = errno;
@@ -133,7 +94,7 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
         }
         os_->fd = fd;
         int r =
-            ::connect(fd, reinterpret_cast<const sockaddr*>(&endpoint.address), endpoint.length);
+            ::connect(fd, target, static_cast<socklen_t>(endpoint.length));
         if (r != 0 && errno == EINPROGRESS) {
             const Wait w = WaitFor(true, deadline);
             if (w == Wait::Ready) {

@@ -4,12 +4,10 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/NetworkLookup.h"
 #include "platform/NetworkSocket.h"
 
 namespace orbiqa {
@@ -22,19 +20,6 @@ const int NetworkSocket::kNotOpen = ERROR_INVALID_HANDLE;
 
 namespace {
 
-struct Endpoint {
-    sockaddr_storage address{};
-    int length = 0;
-};
-
-struct Lookup {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    int result = 0;
-    std::vector<Endpoint> endpoints;
-};
-
 // Winsock is started once for the program and left running: it ends with the process.
 bool StartWinsock() {
     static const bool started = [] {
@@ -42,52 +27,6 @@ bool StartWinsock() {
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
     return started;
-}
-
-void RunLookup(const std::shared_ptr<Lookup>& lookup, const std::string& host,
-               const std::string& port, int flags) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | flags;
-    addrinfo* list = nullptr;
-    const int r = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-    std::vector<Endpoint> endpoints;
-    if (r == 0) {
-        for (const addrinfo* a = list; a; a = a->ai_next) {
-            Endpoint e;
-            e.length = static_cast<int>(std::min<std::size_t>(a->ai_addrlen, sizeof e.address));
-            std::copy_n(reinterpret_cast<const std::uint8_t*>(a->ai_addr), e.length,
-                        reinterpret_cast<std::uint8_t*>(&e.address));
-            endpoints.push_back(e);
-        }
-        freeaddrinfo(list);
-    }
-    std::lock_guard lock(lookup->mutex);
-    lookup->result = r;
-    lookup->endpoints = std::move(endpoints);
-    lookup->finished = true;
-    lookup->done.notify_all();
-}
-
-int Resolve(const NetworkPortAddress& address, int timeoutMs, std::vector<Endpoint>& endpoints) {
-    auto lookup = std::make_shared<Lookup>();
-    const std::string port = std::to_string(address.port);
-    RunLookup(lookup, address.host, port, AI_NUMERICHOST);
-    if (lookup->result != 0) {
-        lookup = std::make_shared<Lookup>();
-        std::thread(RunLookup, lookup, address.host, port, 0).detach();
-        std::unique_lock lock(lookup->mutex);
-        if (!lookup->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                   [&] { return lookup->finished; }))
-            return kNetResolveTimedOut;
-    }
-    if (lookup->result == WSAHOST_NOT_FOUND || lookup->result == WSANO_DATA)
-        return kNetNameNotFound;
-    if (lookup->result != 0) return kNetResolveFailed;
-    if (lookup->endpoints.empty()) return kNetNameNotFound;
-    endpoints = lookup->endpoints;
-    return 0;
 }
 
 DWORD RemainingMs(NetworkSocket::Clock::time_point deadline) {
@@ -98,6 +37,30 @@ DWORD RemainingMs(NetworkSocket::Clock::time_point deadline) {
 }
 
 }  // namespace
+
+static_assert(sizeof(sockaddr_storage) <= NetworkEndpoint::kCapacity &&
+              alignof(sockaddr_storage) <= 8);
+
+// Winsock must be started (Connect does that first).
+int LookUpHost(const std::string& host, const std::string& port, bool numbersOnly,
+               std::vector<NetworkEndpoint>& endpoints) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | (numbersOnly ? AI_NUMERICHOST : 0);
+    addrinfo* list = nullptr;
+    const int r = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+    if (r == WSAHOST_NOT_FOUND || r == WSANO_DATA) return kNetNameNotFound;
+    if (r != 0) return kNetResolveFailed;
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        NetworkEndpoint e;
+        e.length = static_cast<int>(std::min<std::size_t>(a->ai_addrlen, sizeof e.address));
+        std::copy_n(reinterpret_cast<const std::uint8_t*>(a->ai_addr), e.length, e.address);
+        endpoints.push_back(e);
+    }
+    freeaddrinfo(list);
+    return endpoints.empty() ? kNetNameNotFound : 0;
+}
 
 struct NetworkSocket::Os {
     SOCKET socket = INVALID_SOCKET;
@@ -119,12 +82,13 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
                            int connectTimeoutMs) {
     if (os_->socket != INVALID_SOCKET) return ERROR_BUSY;
     if (!StartWinsock()) return WSAGetLastError();
-    std::vector<Endpoint> endpoints;
-    if (const int e = Resolve(address, resolveTimeoutMs, endpoints)) return e;
+    std::vector<NetworkEndpoint> endpoints;
+    if (const int e = ResolveNetworkAddress(address, resolveTimeoutMs, endpoints)) return e;
     const auto deadline = Clock::now() + std::chrono::milliseconds(connectTimeoutMs);
     int error = WSAECONNREFUSED;
-    for (const Endpoint& endpoint : endpoints) {
-        const SOCKET s = ::socket(endpoint.address.ss_family, SOCK_STREAM, IPPROTO_TCP);
+    for (const NetworkEndpoint& endpoint : endpoints) {
+        const auto* target = reinterpret_cast<const sockaddr*>(endpoint.address);
+        const SOCKET s = ::socket(target->sa_family, SOCK_STREAM, IPPROTO_TCP);
         if (s == INVALID_SOCKET) {
             error = WSAGetLastError();
             continue;
@@ -140,7 +104,7 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
         }
         os_->socket = s;
         os_->socketEvent = event;
-        int r = ::connect(s, reinterpret_cast<const sockaddr*>(&endpoint.address), endpoint.length);
+        int r = ::connect(s, target, endpoint.length);
         if (r != 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
             // Writable means connected; in the error set means refused. Both wake the wait.
             const Wait w = WaitFor(true, deadline);
