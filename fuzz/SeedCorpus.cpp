@@ -256,13 +256,29 @@ void VersionSeeds() {
 // escaped 0xFF bytes; the first byte of each seed picks the size of the pieces.
 void TelnetSeeds() {
     const std::string greeting = "\x03\xFF\xFB\x03\xFF\xFD\x03\xFF\xFB\x01\xFF\xFD\x00\xFF\xFB\x00\xFF\xFD,";
-    const std::string answers =
+    // Sized by the array: the baud rate's zero bytes must not end the text.
+    static const char kAnswers[] =
         "\xFF\xFA,e\x00\x00\x4B\x00\xFF\xF0\xFF\xFA,f\x08\xFF\xF0\xFF\xFA,g\x01\xFF\xF0"
         "\xFF\xFA,h\x01\xFF\xF0\xFF\xFA,i\x01\xFF\xF0\xFF\xFA,i\x08\xFF\xF0\xFF\xFA,i\x0B\xFF\xF0";
+    const std::string answers(kAnswers, sizeof kAnswers - 1);
     Seed("telnet_receive", "ser2net-opening", greeting + answers);
     Seed("telnet_receive", "data-with-iac", std::string("\x02\x01\xFF\xFF\x02\xFF\xFF\xFF\xFF\x03", 10));
     Seed("telnet_receive", "refused", std::string("\x01\xFF\xFE,\xFF\xFC\x00", 7));
     Seed("telnet_receive", "address", "\x01rfc2217://[::1]:2217");
+
+    // network_flood: flags (bit 0: Telnet), repeats, a script of 16 steps, then the stream.
+    const std::string takeAll(16, '\xFC');  // large pieces, taken as fast as they come
+    const std::string slowReader("\x00\x06\x00\x06\x00\x00\x00\x07\x00\x00\x00\x06\x00\x00\x00\x07", 16);
+    std::string nops, asking;
+    for (int i = 0; i < 1000; ++i) {
+        nops += "\xFF\xF1";
+        asking += "\xFF\xFD\x63";
+    }
+    Seed("network_flood", "raw-blocks", std::string("\x00\x3F", 2) + takeAll + std::string(4000, 'm'));
+    Seed("network_flood", "nop-flood", "\x01\x3F" + slowReader + nops);
+    Seed("network_flood", "do-flood", "\x01\x3F" + slowReader + asking);
+    Seed("network_flood", "opening-and-data",
+         "\x01\x08" + takeAll + greeting + answers + "\x02\xFF\xFF\x03");
 }
 
 }  // namespace

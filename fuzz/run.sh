@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-fuzz}
 seconds=${2:-60}
 mode=${3:-keep}
-targets=(receive_path table_file parameter_file apn_presets int_text port_registry ipv4_text version_record parameter_text telnet_receive)
+targets=(receive_path table_file parameter_file apn_presets int_text port_registry ipv4_text version_record parameter_text telnet_receive network_flood)
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S fuzz -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -1,5 +1,6 @@
 #include "link/ComPort.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cctype>
 #include <vector>
@@ -150,6 +151,7 @@ bool TComPort::EventThreadRunning() const {
 void TComPort::StartEventThread() {
     device_->ResetStop();
     removed_ = false;
+    stopping_ = false;
     {
         std::lock_guard lock(mutex_);
         pending_ = Handover::None;
@@ -165,7 +167,13 @@ void TComPort::EventThreadMain() {
         const SerialDevice::WaitResult r = device_->WaitForEvent();
         if (r == SerialDevice::WaitResult::Arrival) {
             const Delivery d = HandOver();
-            if (d == Delivery::Done) continue;
+            // A device that always has more (a server that floods) would keep the thread
+            // delivering for ever: a stop is looked at between deliveries too.
+            if (d == Delivery::Done && !StopAsked()) continue;
+            if (d == Delivery::Done) {
+                if (removed_.load()) ReportLoss();
+                break;
+            }
             // The device failing between the arrival and its delivery (a hang-up just after the
             // bytes came) is a loss like any other; any other failed delivery only ends the
             // events until the port is reopened.
@@ -183,6 +191,10 @@ void TComPort::EventThreadMain() {
         threadEnded_ = true;
     }
     cv_.notify_all();
+}
+
+bool TComPort::StopAsked() const noexcept {
+    return stopping_.load() || interrupted_.load() || removed_.load();
 }
 
 void TComPort::DeviceRemoved() {
@@ -244,7 +256,7 @@ void TComPort::RunPendingHandover() {
     }
     Delivery outcome = Delivery::Done;
     try {
-        const int n = PendingInputCount();
+        const int n = std::min(PendingInputCount(), kRxCharLimit);
         if (n > 0) {
             if (OnRxChar) {
                 OnRxChar(*this, n);
@@ -269,6 +281,7 @@ void TComPort::RunPendingHandover() {
 
 void TComPort::StopEventThread() {
     if (!thread_.joinable()) return;
+    stopping_ = true;
     device_->StopWaiting();
     std::this_thread::yield();
     std::unique_lock lock(mutex_);

@@ -24,6 +24,9 @@ public:
     static constexpr int kOutputSize = 1024;
     static constexpr int kWriteTotalMultiplierMs = 100;
     static constexpr int kWriteTotalConstantMs = 1000;
+    /// The most bytes one received-character event announces; more waiting come with the next
+    /// event, so that a device that floods never holds the user-interface thread for long.
+    static constexpr int kRxCharLimit = 64 * 1024;
 
     explicit TComPort(std::unique_ptr<SerialDevice> device);
     ~TComPort();  // closes an open port first
@@ -49,7 +52,7 @@ public:
     int PendingInputCount();
 
     /// Received-character event, run on the user-interface thread with the number of waiting
-    /// bytes (at least 1).
+    /// bytes (1..kRxCharLimit).
     std::function<void(TComPort&, int)> OnRxChar;
     /// Run once on the user-interface thread when the device went away while open: the event
     /// thread's wait reported it, the wait itself failed, or the device failed while a
@@ -103,6 +106,7 @@ private:
     void EventThreadMain();
     Delivery HandOver();  // event thread
     void ReportLoss();    // event thread
+    bool StopAsked() const noexcept;
     bool DeviceUnusable();
 
     std::unique_ptr<SerialDevice> device_;
@@ -121,6 +125,7 @@ private:
     bool lostPending_ = false;
     std::atomic<bool> interrupted_{false};
     std::atomic<bool> removed_{false};
+    std::atomic<bool> stopping_{false};  // the owner is ending the event thread
 };
 
 }  // namespace orbiqa

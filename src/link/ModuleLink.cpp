@@ -1,8 +1,16 @@
 #include "link/ModuleLink.h"
 
+#include <algorithm>
+#include <array>
+
 #include "ModuleKey.h"
 
 namespace orbiqa {
+
+namespace {
+// Bytes taken from the port at a time: one lock and one copy per block, not per byte.
+constexpr int kReceiveBlock = 4096;
+}  // namespace
 
 ModuleLink::ModuleLink(std::unique_ptr<SerialDevice> device) : ModuleLink(std::move(device), kModuleKey) {}
 
@@ -33,19 +41,28 @@ void ModuleLink::SendTextLine(const std::string& text) {
 }
 
 void ModuleLink::ComPort1RxChar(int count) {
+    std::array<std::uint8_t, kReceiveBlock> block;
     try {
-        for (int i = 0; i < count; ++i) {
-            std::uint8_t b = 0;
-            if (port_.ReadBytes(&b, 1) != 1) break;
-            ReceiveByte(b);
+        while (count > 0) {
+            const int n = port_.ReadBytes(block.data(), std::min(count, kReceiveBlock));
+            if (n <= 0) break;
+            count -= n;
+            if (OnBytesReceived) OnBytesReceived(block.data(), n);
+            for (int i = 0; i < n; ++i) {
+                try {
+                    ReceiveByte(block[static_cast<std::size_t>(i)]);
+                } catch (...) {
+                    // The byte's message is lost, as it would be on a noisy line; the bytes
+                    // already read after it must not be.
+                }
+            }
         }
         if (OnLineErrors) {
             const LineErrorCounts errors = port_.TakeLineErrors();
             if (errors.Any()) OnLineErrors(errors);
         }
     } catch (...) {
-        // A failure while reading, deciphering or dispatching ends this event without a message;
-        // unread bytes come with the next event.
+        // A failed read ends this event without a message; unread bytes come with the next.
     }
 }
 

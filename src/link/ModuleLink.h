@@ -34,9 +34,14 @@ public:
     /// The text and a carriage return, unframed, when the port is open; otherwise nothing.
     void SendTextLine(const std::string& text);
 
-    /// The port's received-character event: reads count bytes one by one into ReceiveByte. Any
-    /// error ends the handling of this event silently.
+    /// The port's received-character event: reads count bytes, a block at a time, and feeds
+    /// them one by one to ReceiveByte. A failed read ends the handling of this event silently
+    /// (unread bytes come with the next); a failure while deciphering or dispatching one byte
+    /// loses nothing else: the bytes after it are still fed.
     void ComPort1RxChar(int count);
+    /// Told each block of received bytes before they are fed (a diagnosis that counts what
+    /// arrives).
+    std::function<void(const std::uint8_t* bytes, int count)> OnBytesReceived;
     /// Told after a received-character event when the device counted line errors since the
     /// last one (the traffic log shows them).
     std::function<void(const LineErrorCounts&)> OnLineErrors;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <vector>
+
+#include "link/TelnetComPort.h"
 
 namespace orbiqa {
 
@@ -22,6 +26,76 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 bool IsHostChar(char c) {
     const auto u = static_cast<unsigned char>(c);
     return std::isalnum(u) || c == '.' || c == '-' || c == '_';
+}
+
+// An IPv4 address as the system's numeric lookup reads it: one to four parts separated by dots,
+// each decimal, octal (a leading 0) or hexadecimal (0x); the last part fills the bytes the others
+// leave. Empty when the text is no such number, and is then a host name.
+std::optional<std::uint32_t> ParseIpv4Number(std::string_view text) {
+    std::vector<std::uint64_t> parts;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t dot = std::min(text.find('.', at), text.size());
+        std::string_view part = text.substr(at, dot - at);
+        if (part.empty()) return std::nullopt;
+        unsigned base = 10;
+        if (part.size() > 1 && part[0] == '0') {
+            base = 8;
+            part.remove_prefix(1);
+            if (part[0] == 'x' || part[0] == 'X') {
+                base = 16;
+                part.remove_prefix(1);
+            }
+        }
+        std::uint64_t value = 0;
+        for (char c : part) {
+            const auto u = static_cast<unsigned char>(c);
+            unsigned digit = 0;
+            if (std::isdigit(u))
+                digit = static_cast<unsigned>(c - '0');
+            else if (base == 16 && std::isxdigit(u))
+                digit = static_cast<unsigned>(std::tolower(u) - 'a' + 10);
+            else
+                return std::nullopt;
+            if (digit >= base) return std::nullopt;
+            value = value * base + digit;
+            if (value > 0xFFFFFFFFu) return std::nullopt;
+        }
+        parts.push_back(value);
+        if (dot == text.size()) break;
+        if (parts.size() == 4) return std::nullopt;
+        at = dot + 1;
+    }
+    std::uint32_t address = 0;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        if (parts[i] > 255) return std::nullopt;
+        address |= static_cast<std::uint32_t>(parts[i]) << (24 - 8 * i);
+    }
+    const std::uint64_t lastLimit = 0xFFFFFFFFull >> (8 * (parts.size() - 1));
+    if (parts.back() > lastLimit) return std::nullopt;
+    return address | static_cast<std::uint32_t>(parts.back());
+}
+
+std::string DottedQuad(std::uint32_t address) {
+    return std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 255) + "." +
+           std::to_string(address >> 8 & 255) + "." + std::to_string(address & 255);
+}
+
+std::string SettingsRefusedText(unsigned settings) {
+    using T = TelnetComPort;
+    static const std::pair<unsigned, const char*> kNames[] = {
+        {T::kSettingBaudRate, "19200 baud"},  {T::kSettingDataBits, "8 data bits"},
+        {T::kSettingParity, "no parity"},      {T::kSettingStopBits, "1 stop bit"},
+        {T::kSettingFlowControl, "no flow control"}, {T::kSettingDtr, "DTR on"},
+        {T::kSettingRts, "RTS on"}};
+    std::string list;
+    int count = 0;
+    for (const auto& [bit, name] : kNames) {
+        if (!(settings & bit)) continue;
+        list += (count++ ? ", " : "") + std::string(name);
+    }
+    return std::string("the server did not take the line setting") + (count > 1 ? "s " : " ") +
+           list + " (RFC 2217)";
 }
 
 }  // namespace
@@ -63,17 +137,23 @@ std::optional<NetworkPortAddress> ParseNetworkPort(std::string_view text) {
         host = text.substr(0, colon);
         port = text.substr(colon + 1);
         if (host.empty() || !std::all_of(host.begin(), host.end(), IsHostChar)) return std::nullopt;
+        if (const auto number = ParseIpv4Number(host)) {
+            a.host = DottedQuad(*number);
+            host = {};
+        }
     }
     if (port.empty() || port.size() > 5 ||
         !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     a.port = std::stoi(std::string(port));
     if (a.port < 1 || a.port > kMaxTcpPort) return std::nullopt;
-    a.host.assign(host);
+    if (!host.empty()) a.host.assign(host);
     return a;
 }
 
 std::string NetworkPortErrorText(int code) {
+    if (code > kNetSettingsRefused && code <= kNetSettingsRefused + 127)
+        return SettingsRefusedText(static_cast<unsigned>(code - kNetSettingsRefused));
     switch (code) {
         case kNetNameNotFound:
             return "the host name is not known";

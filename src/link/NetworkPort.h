@@ -20,7 +20,9 @@ struct NetworkPortAddress {
 
 /// Parses "rfc2217://HOST:PORT" or "socket://HOST:PORT" (scheme in any case; an IPv6 host in
 /// brackets). Empty for anything else, including a missing or out-of-range port, a path or an
-/// empty host.
+/// empty host. An IPv4 address in any of the forms the system's lookup takes as a number
+/// ("127.1", "0x7f.0.0.1", "0177.0.0.1", "2130706433") becomes the dotted-decimal address it
+/// reaches, so that every message names the address that was reached.
 std::optional<NetworkPortAddress> ParseNetworkPort(std::string_view text);
 
 /// Whether the text has the form of a network port (starts with a known scheme), valid or not:
@@ -38,7 +40,15 @@ enum NetworkPortError : int {
     kNetServerClosed = kNetErrorBase + 5,     // the server closed the connection while it opened
     kNetBadAddress = kNetErrorBase + 6,       // the text is no network port address
     kNetResolveFailed = kNetErrorBase + 7,    // name resolution failed otherwise
+    // The server answered line settings with other values than were asked: this number plus
+    // the settings' bits (TelnetComPort::Setting), 1..127.
+    kNetSettingsRefused = kNetErrorBase + 0x100,
 };
+
+/// The error of line settings the server did not take (bits of TelnetComPort::Setting).
+inline int SettingsRefusedError(unsigned settings) {
+    return kNetSettingsRefused + static_cast<int>(settings & 127u);
+}
 
 /// The text of one of the numbers above; empty for any other number.
 std::string NetworkPortErrorText(int code);

@@ -32,13 +32,14 @@ void TelnetComPort::Escape(const std::uint8_t* data, std::size_t count, Bytes& o
 
 TelnetComPort::Bytes TelnetComPort::PurgeRequest() {
     if (state_ != ComPortState::Accepted) return {};
-    SendComPort(kPurgeData, {kPurgeBoth}, false);
+    SendComPort(kPurgeData, {kPurgeBoth});
     return TakeOutput();
 }
 
 bool TelnetComPort::SettingsAcknowledged() const {
     return state_ == ComPortState::Accepted &&
-           std::all_of(awaited_.begin(), awaited_.end(), [](int n) { return n == 0; });
+           std::all_of(awaited_.begin(), awaited_.end(),
+                       [](const std::deque<Expected>& d) { return d.empty(); });
 }
 
 bool TelnetComPort::WeWill(std::uint8_t option) {
@@ -159,35 +160,50 @@ void TelnetComPort::Subnegotiation() {
     const std::uint8_t command = sub_[1];
     if (command < kServerOffset) return;  // only the server's answers concern us
     const std::uint8_t asked = static_cast<std::uint8_t>(command - kServerOffset);
-    if (asked < awaited_.size() && awaited_[asked] > 0) --awaited_[asked];
     if (asked == kSetBaudRate && sub_.size() >= 6)
         serverBaud_ = (std::uint32_t{sub_[2]} << 24) | (std::uint32_t{sub_[3]} << 16) |
                       (std::uint32_t{sub_[4]} << 8) | std::uint32_t{sub_[5]};
     if (asked == kSetStopSize && sub_.size() >= 3) serverStopSize_ = sub_[2];
+    if (asked < awaited_.size() && !awaited_[asked].empty()) CheckAnswer(asked);
+}
+
+void TelnetComPort::CheckAnswer(std::uint8_t asked) {
+    const Expected expected = awaited_[asked].front();
+    awaited_[asked].pop_front();
+    bool taken = false;
+    if (asked == kSetBaudRate)
+        taken = sub_.size() >= 6 && serverBaud_ == expected.value;
+    else
+        taken = sub_.size() >= 3 && sub_[2] == expected.value;
+    if (!taken) refused_ |= expected.setting;
 }
 
 void TelnetComPort::Send(std::uint8_t command, std::uint8_t option) {
     out_.insert(out_.end(), {kIac, command, option});
 }
 
-void TelnetComPort::SendComPort(std::uint8_t command, const Bytes& value, bool awaitAnswer) {
+void TelnetComPort::SendComPort(std::uint8_t command, const Bytes& value, unsigned setting) {
     out_.insert(out_.end(), {kIac, kSb, kOptComPort, command});
     Escape(value.data(), value.size(), out_);
     out_.insert(out_.end(), {kIac, kSe});
-    if (awaitAnswer && command < awaited_.size()) ++awaited_[command];
+    if (setting == 0 || command >= awaited_.size()) return;
+    std::uint32_t v = 0;
+    for (std::uint8_t b : value) v = v << 8 | b;
+    awaited_[command].push_back({v, setting});
 }
 
 void TelnetComPort::QueueLineSettings() {
     SendComPort(
         kSetBaudRate,
         {static_cast<std::uint8_t>(kBaudRate >> 24), static_cast<std::uint8_t>(kBaudRate >> 16),
-         static_cast<std::uint8_t>(kBaudRate >> 8), static_cast<std::uint8_t>(kBaudRate)});
-    SendComPort(kSetDataSize, {kDataBits});
-    SendComPort(kSetParity, {kParityNone});
-    SendComPort(kSetStopSize, {kOneStopBit});
-    SendComPort(kSetControl, {kControlNoFlow});
-    SendComPort(kSetControl, {kControlDtrOn});
-    SendComPort(kSetControl, {kControlRtsOn});
+         static_cast<std::uint8_t>(kBaudRate >> 8), static_cast<std::uint8_t>(kBaudRate)},
+        kSettingBaudRate);
+    SendComPort(kSetDataSize, {kDataBits}, kSettingDataBits);
+    SendComPort(kSetParity, {kParityNone}, kSettingParity);
+    SendComPort(kSetStopSize, {kOneStopBit}, kSettingStopBits);
+    SendComPort(kSetControl, {kControlNoFlow}, kSettingFlowControl);
+    SendComPort(kSetControl, {kControlDtrOn}, kSettingDtr);
+    SendComPort(kSetControl, {kControlRtsOn}, kSettingRts);
 }
 
 }  // namespace orbiqa

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace orbiqa {
@@ -45,6 +46,18 @@ public:
 
     enum class ComPortState { Pending, Accepted, Refused };
 
+    /// The line settings the client asks for, as bits of RefusedSettings().
+    enum Setting : unsigned {
+        kSettingBaudRate = 1,
+        kSettingDataBits = 2,
+        kSettingParity = 4,
+        kSettingStopBits = 8,
+        kSettingFlowControl = 16,
+        kSettingDtr = 32,
+        kSettingRts = 64,
+        kAllSettings = 127,
+    };
+
     /// The requests that open the negotiation: binary both ways, no go-ahead, the COM port
     /// option.
     Bytes Start();
@@ -67,6 +80,9 @@ public:
     ComPortState State() const { return state_; }
     /// The COM port option is accepted and every line setting has been acknowledged.
     bool SettingsAcknowledged() const;
+    /// The settings whose answer gave another value than was asked (a server answers with what
+    /// it set), or no value at all. 0 while every answer so far matched.
+    unsigned RefusedSettings() const { return refused_; }
     /// The baud rate the server reported in its answer; 0 until it answered.
     std::uint32_t ServerBaudRate() const { return serverBaud_; }
     std::uint8_t ServerStopSize() const { return serverStopSize_; }
@@ -79,7 +95,8 @@ private:
     void Negotiate(std::uint8_t command, std::uint8_t option);
     void Subnegotiation();
     void Send(std::uint8_t command, std::uint8_t option);
-    void SendComPort(std::uint8_t command, const Bytes& value, bool awaitAnswer = true);
+    void SendComPort(std::uint8_t command, const Bytes& value, unsigned setting = 0);
+    void CheckAnswer(std::uint8_t asked);
     void QueueLineSettings();
     static bool WeWill(std::uint8_t option);
     static bool WeAccept(std::uint8_t option);
@@ -92,7 +109,14 @@ private:
     std::array<Side, 256> us_{};
     std::array<Side, 256> him_{};
     ComPortState state_ = ComPortState::Pending;
-    std::array<int, kServerOffset> awaited_{};
+    struct Expected {
+        std::uint32_t value;
+        unsigned setting;
+    };
+    // What each awaited answer must say, in the order asked (three control requests share one
+    // command).
+    std::array<std::deque<Expected>, kSetControl + 1> awaited_{};
+    unsigned refused_ = 0;
     std::uint32_t serverBaud_ = 0;
     std::uint8_t serverStopSize_ = 0;
 };

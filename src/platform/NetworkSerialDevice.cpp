@@ -5,8 +5,18 @@
 namespace orbiqa {
 
 namespace {
-constexpr std::size_t kReadChunk = 4096;
 constexpr int kPurgeSendMs = 1000;
+// What the server said before it closed, kept to tell "in use" from other closes.
+constexpr std::size_t kClosingTextBytes = 256;
+
+using Interest = NetworkSocket::Interest;
+
+// What to wait for while nothing can be done: bytes to read while the queue has room, room to
+// send while answers wait. A full queue with nothing to send is not waited on at all.
+Interest InterestOf(const NetworkReceiveQueue& queue) {
+    if (queue.Room() == 0) return Interest::Write;
+    return queue.Answers().empty() ? Interest::Read : Interest::Either;
+}
 }  // namespace
 
 NetworkSerialDevice::NetworkSerialDevice() = default;
@@ -19,18 +29,16 @@ int NetworkSerialDevice::Open(const std::string& portName) {
     if (socket_.IsOpen()) return NetworkSocket::kBusy;
     const auto address = ParseNetworkPort(portName);
     if (!address) return kNetBadAddress;
+    rfc2217_ = address->protocol == NetworkPortAddress::Protocol::Rfc2217;
     // A stop left from an interrupted earlier session must not cancel this opening.
-    socket_.ResetStop();
+    ResetStop();
     {
         std::lock_guard lock(mutex_);
-        telnet_ = TelnetComPort();
-        rx_.clear();
-        control_.clear();
+        queue_.Reset(rfc2217_);
         closingText_.clear();
         lost_ = false;
         lostError_ = 0;
     }
-    rfc2217_ = address->protocol == NetworkPortAddress::Protocol::Rfc2217;
     if (const int e = socket_.Connect(*address, kResolveTimeoutMs, kConnectTimeoutMs)) return e;
     if (const int e = Negotiate()) {
         Close();
@@ -44,10 +52,10 @@ int NetworkSerialDevice::Negotiate() {
         Clock::now() + std::chrono::milliseconds(rfc2217_ ? kNegotiationTimeoutMs : kRawSettleMs);
     if (rfc2217_) {
         std::lock_guard lock(mutex_);
-        const auto start = telnet_.Start();
-        control_.insert(control_.end(), start.begin(), start.end());
+        queue_.PutAnswersLast(queue_.Telnet().Start());
     }
     for (;;) {
+        Interest interest = Interest::Read;
         {
             std::lock_guard lock(mutex_);
             DrainLocked();
@@ -55,13 +63,28 @@ int NetworkSerialDevice::Negotiate() {
             if (lost_) {
                 // ser2net tells a second client "Port already in use" before it closes.
                 if (closingText_.find("in use") != std::string::npos) return NetworkSocket::kBusy;
-                return lostError_ ? lostError_ : kNetServerClosed;
+                // A server that closes with the opening requests unread resets the connection:
+                // that is still the server closing, not a failure of the network.
+                return lostError_ == 0 || lostError_ == NetworkSocket::kBroken ? kNetServerClosed
+                                                                               : lostError_;
             }
-            if (rfc2217_ && telnet_.State() == TelnetComPort::ComPortState::Refused)
+            const TelnetComPort& telnet = queue_.Telnet();
+            if (rfc2217_ && telnet.State() == TelnetComPort::ComPortState::Refused)
                 return kNetOptionRefused;
-            if (rfc2217_ && telnet_.SettingsAcknowledged()) return 0;
+            if (rfc2217_ && telnet.SettingsAcknowledged())
+                return telnet.RefusedSettings() ? SettingsRefusedError(telnet.RefusedSettings())
+                                                : 0;
+            // Data before the port is open is never delivered (opening purges it); a raw server
+            // that sends from the start is simply there.
+            if (queue_.Pending() + NetworkReceiveQueue::kChunk > NetworkReceiveQueue::kDataLimit) {
+                if (!rfc2217_) return 0;
+                queue_.DiscardData();
+            }
+            interest = InterestOf(queue_);
         }
-        switch (socket_.WaitFor(false, deadline)) {
+        // Checked here too: a server that never stops sending keeps the socket ready.
+        if (Clock::now() >= deadline) return rfc2217_ ? kNetNoNegotiation : 0;
+        switch (socket_.WaitFor(interest, deadline)) {
             case NetworkSocket::Wait::Ready:
                 break;
             case NetworkSocket::Wait::TimedOut:
@@ -98,9 +121,9 @@ int NetworkSerialDevice::Purge() {
     {
         std::lock_guard lock(mutex_);
         DrainLocked();
-        rx_.clear();
+        queue_.DiscardData();
         if (lost_) return LostError();
-        if (rfc2217_) request = telnet_.PurgeRequest();
+        if (rfc2217_) request = queue_.Telnet().PurgeRequest();
     }
     if (request.empty()) return 0;
     std::size_t sent = 0;
@@ -111,8 +134,7 @@ void NetworkSerialDevice::Close() {
     std::lock_guard send(sendMutex_);
     std::lock_guard lock(mutex_);
     socket_.Close();
-    rx_.clear();
-    control_.clear();
+    queue_.Reset(rfc2217_);
 }
 
 long NetworkSerialDevice::Write(const std::uint8_t* data, std::size_t count, int& error) {
@@ -147,7 +169,8 @@ long NetworkSerialDevice::Write(const std::uint8_t* data, std::size_t count, int
     }
     if (sent > escaped) {
         std::lock_guard lock(mutex_);
-        control_.insert(control_.begin(), TelnetComPort::kIac);
+        const std::uint8_t rest = TelnetComPort::kIac;
+        queue_.PutAnswersFirst(&rest, 1);
         ++done;
     }
     return static_cast<long>(done);
@@ -160,7 +183,7 @@ int NetworkSerialDevice::SendAll(const std::vector<std::uint8_t>& bytes, std::si
     {
         std::lock_guard lock(mutex_);
         if (lost_) return LostError();
-        out.swap(control_);
+        out.swap(queue_.Answers());
     }
     // Answers to the server go first, so that they never land inside the data's escapes.
     const std::size_t lead = out.size();
@@ -181,7 +204,7 @@ int NetworkSerialDevice::SendAll(const std::vector<std::uint8_t>& bytes, std::si
             lostError_ = error;
             break;
         }
-        const NetworkSocket::Wait w = socket_.WaitFor(true, deadline);
+        const NetworkSocket::Wait w = socket_.WaitFor(Interest::Write, deadline);
         if (w == NetworkSocket::Wait::Ready) continue;
         result = w == NetworkSocket::Wait::TimedOut  ? NetworkSocket::kTimedOut
                  : w == NetworkSocket::Wait::Stopped ? NetworkSocket::kCancelled
@@ -191,8 +214,7 @@ int NetworkSerialDevice::SendAll(const std::vector<std::uint8_t>& bytes, std::si
     sent = done > lead ? done - lead : 0;
     if (done < lead) {
         std::lock_guard lock(mutex_);
-        control_.insert(control_.begin(), out.begin() + static_cast<std::ptrdiff_t>(done),
-                        out.begin() + static_cast<std::ptrdiff_t>(lead));
+        queue_.PutAnswersFirst(out.data() + done, lead - done);
     }
     return result;
 }
@@ -203,71 +225,70 @@ long NetworkSerialDevice::Read(std::uint8_t* data, std::size_t count, int& error
         error = NetworkSocket::kNotOpen;
         return -1;
     }
-    if (rx_.empty() && lost_) {
+    if (queue_.Pending() == 0 && lost_) {
         error = LostError();
         return -1;
     }
-    const std::size_t n = std::min(count, rx_.size());
-    std::copy_n(rx_.begin(), n, data);
-    rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
-    return static_cast<long>(n);
+    return static_cast<long>(queue_.Read(data, count));
 }
 
 long NetworkSerialDevice::PendingInput(int& error) {
     std::lock_guard lock(mutex_);
-    if (!socket_.IsOpen() || (rx_.empty() && lost_)) {
+    if (!socket_.IsOpen() || (queue_.Pending() == 0 && lost_)) {
         error = socket_.IsOpen() ? LostError() : NetworkSocket::kNotOpen;
         return -1;
     }
-    return static_cast<long>(rx_.size());
+    return static_cast<long>(queue_.Pending());
 }
 
 void NetworkSerialDevice::DrainLocked() {
     if (lost_ || !socket_.IsOpen()) return;
-    std::uint8_t buffer[kReadChunk];
-    std::vector<std::uint8_t> data;
-    for (;;) {
+    std::uint8_t buffer[NetworkReceiveQueue::kChunk];
+    for (std::size_t taken = 0; taken < NetworkReceiveQueue::kBurst;) {
+        const std::size_t room = queue_.Room();
+        if (room == 0) return;
         int error = 0;
-        const long n = socket_.Receive(buffer, sizeof buffer, error);
+        const long n = socket_.Receive(buffer, std::min(room, sizeof buffer), error);
         if (n == 0) return;
         if (n < 0) {
             // The server closed the connection (error 0) or it broke (reset, keep-alive gave up).
             lost_ = true;
             lostError_ = error;
-            closingText_.assign(rx_.begin(), rx_.end());
+            std::uint8_t text[kClosingTextBytes];
+            const std::size_t length = queue_.Peek(text, sizeof text);
+            closingText_.assign(reinterpret_cast<const char*>(text), length);
             return;
         }
-        if (rfc2217_) {
-            data.clear();
-            telnet_.Feed(buffer, static_cast<std::size_t>(n), data);
-            const auto answers = telnet_.TakeOutput();
-            control_.insert(control_.end(), answers.begin(), answers.end());
-            rx_.insert(rx_.end(), data.begin(), data.end());
-        } else {
-            rx_.insert(rx_.end(), buffer, buffer + n);
-        }
+        queue_.Take(buffer, static_cast<std::size_t>(n));
+        taken += static_cast<std::size_t>(n);
     }
 }
 
 void NetworkSerialDevice::FlushControlLocked() {
-    if (control_.empty() || !socket_.IsOpen() || lost_) return;
+    auto& answers = queue_.Answers();
+    if (answers.empty() || !socket_.IsOpen() || lost_) return;
     std::unique_lock send(sendMutex_, std::try_to_lock);
     if (!send.owns_lock()) return;  // a write is under way and sends them first
     int error = 0;
-    const long n = socket_.Send(control_.data(), control_.size(), error);
-    if (n > 0) control_.erase(control_.begin(), control_.begin() + n);
+    const long n = socket_.Send(answers.data(), answers.size(), error);
+    if (n > 0) answers.erase(answers.begin(), answers.begin() + n);
 }
 
 SerialDevice::WaitResult NetworkSerialDevice::WaitForEvent() {
     for (;;) {
+        Interest interest = Interest::Read;
         {
+            // A stop is looked at before the queue: a server that never stops sending must not
+            // keep the event thread delivering.
+            if (stopped_.load()) return WaitResult::Stopped;
             std::lock_guard lock(mutex_);
             DrainLocked();
             FlushControlLocked();
-            if (!rx_.empty()) return WaitResult::Arrival;
+            if (queue_.Pending() != 0) return WaitResult::Arrival;
             if (lost_) return WaitResult::Lost;
+            interest = InterestOf(queue_);
         }
-        switch (socket_.WaitFor(false, Clock::time_point::max())) {
+        switch (socket_.WaitFor(interest, Clock::time_point::max())) {
             case NetworkSocket::Wait::Ready:
             case NetworkSocket::Wait::TimedOut:
                 break;
@@ -280,21 +301,28 @@ SerialDevice::WaitResult NetworkSerialDevice::WaitForEvent() {
 }
 
 void NetworkSerialDevice::StopWaiting() {
+    stopped_.store(true);
     socket_.Stop();
 }
 
 void NetworkSerialDevice::ResetStop() {
     socket_.ResetStop();
+    stopped_.store(false);
 }
 
 std::uint32_t NetworkSerialDevice::ServerBaudRate() const {
     std::lock_guard lock(mutex_);
-    return telnet_.ServerBaudRate();
+    return queue_.Telnet().ServerBaudRate();
 }
 
 std::uint8_t NetworkSerialDevice::ServerStopSize() const {
     std::lock_guard lock(mutex_);
-    return telnet_.ServerStopSize();
+    return queue_.Telnet().ServerStopSize();
+}
+
+NetworkReceiveQueue::Peaks NetworkSerialDevice::QueuePeaks() const {
+    std::lock_guard lock(mutex_);
+    return queue_.HighWater();
 }
 
 }  // namespace orbiqa

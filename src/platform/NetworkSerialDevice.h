@@ -5,15 +5,16 @@
 // are bounded, the event thread wakes on arrival, on a stop and on the connection's end, and a
 // second client that the server turns away gets "busy". The same on every system: the socket
 // underneath is NetworkSocket.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "link/NetworkPort.h"
+#include "link/NetworkReceiveQueue.h"
 #include "link/SerialDevice.h"
 #include "link/TelnetComPort.h"
 #include "platform/NetworkSocket.h"
@@ -33,11 +34,14 @@ public:
     NetworkSerialDevice();
     ~NetworkSerialDevice() override;
 
-    /// Resolves, connects and (rfc2217) negotiates the COM port option and the line settings.
-    /// Errors: kNetBadAddress, kNetNameNotFound, kNetResolveTimedOut, kNetResolveFailed, the
-    /// system's connection errors (ECONNREFUSED, ETIMEDOUT...), EBUSY when the server says the
-    /// port is in use, kNetServerClosed when it closes for another reason, kNetOptionRefused
-    /// and kNetNoNegotiation; ECANCELED when StopWaiting is called meanwhile.
+    /// Resolves, connects and (rfc2217) negotiates the COM port option and the line settings;
+    /// each answer must give the value asked for. Errors: kNetBadAddress, kNetNameNotFound,
+    /// kNetResolveTimedOut, kNetResolveFailed, the system's connection errors (ECONNREFUSED,
+    /// ETIMEDOUT...), EBUSY when the server says the port is in use, kNetServerClosed when it
+    /// closes (or resets the connection) for another reason, kNetOptionRefused,
+    /// kNetNoNegotiation (also when the server keeps sending without ever answering), and
+    /// SettingsRefusedError(...) naming the settings the server answered otherwise;
+    /// ECANCELED when StopWaiting is called meanwhile.
     int Open(const std::string& portName) override;
     int SetupQueues(int inputSize, int outputSize) override;
     /// The settings were sent and acknowledged while opening; this only reports that.
@@ -58,12 +62,15 @@ public:
     /// The server's answer to the baud rate and stop bits (rfc2217; 0 before it answered).
     std::uint32_t ServerBaudRate() const;
     std::uint8_t ServerStopSize() const;
+    /// The most the receive queue and the answer queue have held since opening.
+    NetworkReceiveQueue::Peaks QueuePeaks() const;
 
 private:
     using Clock = NetworkSocket::Clock;
 
     int Negotiate();
-    /// Reads what the socket holds without waiting, decoding it into rx_. Caller holds mutex_.
+    /// Reads what the socket holds without waiting, decoding it into the queue, until the
+    /// queue is full, the socket is empty or one burst has been read. Caller holds mutex_.
     void DrainLocked();
     /// Sends control bytes the decoder produced, without waiting; the rest waits for the next
     /// write. Caller holds mutex_.
@@ -81,12 +88,11 @@ private:
 
     std::mutex sendMutex_;      // keeps one sender's bytes together
     mutable std::mutex mutex_;  // everything below
-    TelnetComPort telnet_;
-    std::deque<std::uint8_t> rx_;
-    std::vector<std::uint8_t> control_;  // answers to the server not yet sent
-    std::string closingText_;            // what the server said before it closed while opening
+    NetworkReceiveQueue queue_;
+    std::string closingText_;  // what the server said before it closed while opening
     bool lost_ = false;
     int lostError_ = 0;
+    std::atomic<bool> stopped_{false};  // lock-free: StopWaiting may run in a signal handler
 };
 
 }  // namespace orbiqa

@@ -16,6 +16,8 @@ class NetworkSocket {
 public:
     using Clock = std::chrono::steady_clock;
     enum class Wait { Ready, TimedOut, Stopped, Failed };
+    /// What a wait waits for: bytes to read, room to write, or whichever comes first.
+    enum class Interest { Read, Write, Either };
 
     /// The system's numbers for what the device reports in its own words.
     static const int kCancelled;  // a stop ended the operation
@@ -41,9 +43,10 @@ public:
     /// Receives without waiting: the count received, 0 when nothing is there, or -1 with error
     /// (0 when the peer closed the connection in order).
     long Receive(std::uint8_t* data, std::size_t count, int& error);
-    /// Waits until the socket can be read (or written, with forWriting), the stop is signalled,
-    /// or the deadline passes. A closed or broken connection counts as readable.
-    Wait WaitFor(bool forWriting, Clock::time_point deadline);
+    /// Waits until the socket can be read or written (as interest says), the stop is
+    /// signalled, or the deadline passes. The stop is looked at first. A closed or broken
+    /// connection counts as readable.
+    Wait WaitFor(Interest interest, Clock::time_point deadline);
 
     /// Signals the stop: safe from any thread and from a signal handler. Stays signalled until
     /// ResetStop.

@@ -96,7 +96,7 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
         int r =
             ::connect(fd, target, static_cast<socklen_t>(endpoint.length));
         if (r != 0 && errno == EINPROGRESS) {
-            const Wait w = WaitFor(true, deadline);
+            const Wait w = WaitFor(Interest::Write, deadline);
             if (w == Wait::Ready) {
                 socklen_t length = sizeof error;
                 if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
@@ -160,10 +160,12 @@ long NetworkSocket::Receive(std::uint8_t* data, std::size_t count, int& error) {
     }
 }
 
-NetworkSocket::Wait NetworkSocket::WaitFor(bool forWriting, Clock::time_point deadline) {
+NetworkSocket::Wait NetworkSocket::WaitFor(Interest interest, Clock::time_point deadline) {
+    const short events = interest == Interest::Read    ? POLLIN
+                         : interest == Interest::Write ? POLLOUT
+                                                       : POLLIN | POLLOUT;
     for (;;) {
-        pollfd p[2] = {{os_->stop[0], POLLIN, 0},
-                       {os_->fd, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0}};
+        pollfd p[2] = {{os_->stop[0], POLLIN, 0}, {os_->fd, events, 0}};
         const int r = poll(p, 2, RemainingMs(deadline));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return Wait::Failed;

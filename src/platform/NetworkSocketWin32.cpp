@@ -107,7 +107,7 @@ int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeout
         int r = ::connect(s, target, endpoint.length);
         if (r != 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
             // Writable means connected; in the error set means refused. Both wake the wait.
-            const Wait w = WaitFor(true, deadline);
+            const Wait w = WaitFor(Interest::Write, deadline);
             if (w == Wait::Ready) {
                 int length = sizeof error;
                 if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) !=
@@ -173,7 +173,9 @@ long NetworkSocket::Receive(std::uint8_t* data, std::size_t count, int& error) {
     return -1;
 }
 
-NetworkSocket::Wait NetworkSocket::WaitFor(bool forWriting, Clock::time_point deadline) {
+NetworkSocket::Wait NetworkSocket::WaitFor(Interest interest, Clock::time_point deadline) {
+    const bool reading = interest != Interest::Write;
+    const bool writing = interest != Interest::Read;
     // Winsock signals FD_READ and FD_WRITE once until the next receive or send, so each wait
     // asks the socket directly before it sleeps on the events.
     for (;;) {
@@ -181,15 +183,16 @@ NetworkSocket::Wait NetworkSocket::WaitFor(bool forWriting, Clock::time_point de
         // Cleared before the socket is asked, so that what arrives after the question still
         // wakes the wait below.
         WSAResetEvent(os_->socketEvent);
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(os_->socket, &set);
-        fd_set errors;
+        fd_set readable, writable, errors;
+        FD_ZERO(&readable);
+        FD_ZERO(&writable);
         FD_ZERO(&errors);
+        FD_SET(os_->socket, &readable);
+        FD_SET(os_->socket, &writable);
         FD_SET(os_->socket, &errors);
         timeval now{0, 0};
-        const int r =
-            ::select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, &errors, &now);
+        const int r = ::select(0, reading ? &readable : nullptr, writing ? &writable : nullptr,
+                               &errors, &now);
         if (r < 0) return Wait::Failed;
         if (r > 0) return Wait::Ready;
         const HANDLE handles[2] = {os_->stop, os_->socketEvent};

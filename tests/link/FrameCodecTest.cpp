@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -172,7 +174,7 @@ TEST(ReceivedCharacters, LineErrorsAreToldOnceAfterTheEventThatFoundThem) {
     EXPECT_EQ(LineErrorText({}), "");
 }
 
-TEST(ReceivedCharacters, AnErrorEndsTheEventAndTheRestWaitsForTheNext) {
+TEST(ReceivedCharacters, AFailingMessageLosesOnlyItselfAndAFailedReadEndsTheEvent) {
     auto dev = std::make_unique<FakeSerialDevice>();
     FakeSerialDevice* d = dev.get();
     ModuleLink link(std::move(dev));
@@ -194,11 +196,20 @@ TEST(ReceivedCharacters, AnErrorEndsTheEventAndTheRestWaitsForTheNext) {
     const auto second = Bytes(Frame(Text(0x31, "TWO")));
     stream.insert(stream.end(), second.begin(), second.end());
     d->Receive(stream);
-    link.ComPort1RxChar(36);  // showing the first message fails: no message, no further reading
-    EXPECT_EQ(link.LastMessage(), Text(0x31, "ONE"));
-    EXPECT_TRUE(consumer.texts.empty());
+    // Bytes are taken a block at a time: showing the first message fails, and the second,
+    // already read with it, is still shown.
+    link.ComPort1RxChar(36);
+    EXPECT_EQ(link.LastMessage(), Text(0x31, "TWO"));
+    EXPECT_EQ(consumer.texts, (std::vector<std::string>{"TWO", "TWO"}));
+    EXPECT_EQ(link.ComPort1().PendingInputCount(), 0);
+
+    // A read that fails ends the event quietly; what it could not read waits for the next.
+    d->Receive(Bytes(Frame(Text(0x31, "SIX"))));
+    d->Fail().read = EIO;
+    link.ComPort1RxChar(18);
+    d->Fail().read = 0;
     EXPECT_EQ(link.ComPort1().PendingInputCount(), 18);
     link.ComPort1RxChar(18);
-    EXPECT_EQ(consumer.texts, (std::vector<std::string>{"TWO", "TWO"}));
+    EXPECT_EQ(consumer.texts.back(), "SIX");
     link.ComPort1().SetConnected(false);
 }

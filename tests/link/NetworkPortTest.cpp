@@ -64,6 +64,28 @@ TEST(NetworkPortAddress, FormsAndCanonicalText) {
           "rfc2217://host:-1", "telnet://host:23", "socket://host:123456", "COM3"}) {
         EXPECT_FALSE(ParseNetworkPort(bad)) << bad;
     }
+    // Numbers the system's lookup reads as IPv4 addresses are named as the address they reach;
+    // what is no such number stays a host name.
+    const std::pair<const char*, const char*> numeric[] = {
+        {"socket://127.1:80", "socket://127.0.0.1:80"},
+        {"socket://0x7f.1:80", "socket://127.0.0.1:80"},
+        {"socket://2130706433:80", "socket://127.0.0.1:80"},
+        {"socket://0177.0.0.01:80", "socket://127.0.0.1:80"},
+        {"rfc2217://10.0x10.65535:2217", "rfc2217://10.16.255.255:2217"},
+        {"socket://0:80", "socket://0.0.0.0:80"},
+        {"socket://4294967296:80", "socket://4294967296:80"},
+        {"socket://1.256.0.0:80", "socket://1.256.0.0:80"},
+        {"socket://08.1:80", "socket://08.1:80"},
+        {"socket://1.2.3.4.5:80", "socket://1.2.3.4.5:80"},
+        {"socket://1..2:80", "socket://1..2:80"},
+        {"socket://0x:80", "socket://0.0.0.0:80"},
+        {"socket://1e3:80", "socket://1e3:80"},
+    };
+    for (auto [in, out] : numeric) {
+        const auto a = ParseNetworkPort(in);
+        ASSERT_TRUE(a) << in;
+        EXPECT_EQ(a->Text(), out) << in;
+    }
     EXPECT_TRUE(LooksLikeNetworkPort("socket://broken"));
     EXPECT_EQ(TComPort::NormalisePortName("socket://broken"), "COM1");
     EXPECT_EQ(TComPort::NormalisePortName("com5"), "COM5");
@@ -146,6 +168,37 @@ TEST(TelnetComPort, RefusalAndHostileInput) {
     Feed(t, Answer(12, {3}));
     Feed(t, Answer(5, {1}));
     EXPECT_FALSE(t.SettingsAcknowledged());
+}
+
+TEST(TelnetComPort, EachAnswerMustGiveTheValueAsked) {
+    const auto negotiate = [](const Bytes& answers) {
+        TelnetComPort t;
+        t.Start();
+        Feed(t, {IAC, DO, COM});
+        Feed(t, answers);
+        EXPECT_TRUE(t.SettingsAcknowledged());
+        return t.RefusedSettings();
+    };
+    EXPECT_EQ(negotiate(AllAnswers()), 0u);
+    // 300 baud, 5 data bits, 2 stop bits: counted as answers, but not what was asked.
+    Bytes liar;
+    for (const Bytes& a : {Answer(1, {0, 0, 1, 0x2C}), Answer(2, {5}), Answer(3, {1}),
+                           Answer(4, {2}), Answer(5, {1}), Answer(5, {8}), Answer(5, {11})})
+        liar.insert(liar.end(), a.begin(), a.end());
+    using T = TelnetComPort;
+    EXPECT_EQ(negotiate(liar), T::kSettingBaudRate | T::kSettingDataBits | T::kSettingStopBits);
+    // The three control answers are matched in the order asked; an answer without a value
+    // took nothing.
+    Bytes swapped;
+    for (const Bytes& a : {Answer(1, {0, 0, 0x4B, 0}), Answer(2, {8}), Answer(3, {}),
+                           Answer(4, {1}), Answer(5, {8}), Answer(5, {1}), Answer(5, {11})})
+        swapped.insert(swapped.end(), a.begin(), a.end());
+    EXPECT_EQ(negotiate(swapped), T::kSettingParity | T::kSettingFlowControl | T::kSettingDtr);
+    EXPECT_EQ(NetworkPortErrorText(SettingsRefusedError(T::kSettingBaudRate)),
+              "the server did not take the line setting 19200 baud (RFC 2217)");
+    EXPECT_EQ(NetworkPortErrorText(SettingsRefusedError(T::kAllSettings)),
+              "the server did not take the line settings 19200 baud, 8 data bits, no parity, "
+              "1 stop bit, no flow control, DTR on, RTS on (RFC 2217)");
 }
 
 TEST(PortFormDevice, ChoosesTheDeviceByTheName) {

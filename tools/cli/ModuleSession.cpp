@@ -19,6 +19,9 @@ namespace {
 const char* const kStatusPollLine = "??";
 // The module answers the status poll at once; a second is plenty even for a slow adapter.
 constexpr int kProbeTicks = 10;
+// A module under another key sends frames and little else; far more bytes than its frames
+// would make is noise or another device.
+constexpr long long kFrameBytesShare = 2 * static_cast<long long>(kSecureFrameSize);
 
 }  // namespace
 
@@ -28,6 +31,7 @@ const AesKey& FrameTally::LinkKey() {
 }
 
 void FrameTally::Feed(std::uint8_t b) {
+    ++bytes_;
     if (finder_.Window()[0] == kFrameOpen && b == kFrameClose) {
         ++frames_;
         frameArrived_ = 1;
@@ -62,7 +66,10 @@ LinkSession::LinkSession(const std::string& comName, const std::atomic<bool>* st
       channel_(link_) {
     TComPort& port = link_.ComPort1();
     port.SetPort(comName);
-    port.OnRxChar = [this](TComPort&, int count) { RxChar(count); };
+    // Every byte is also counted, for the diagnosis of a request nobody answered.
+    link_.OnBytesReceived = [this](const std::uint8_t* bytes, int count) {
+        for (int i = 0; i < count; ++i) tally_.Feed(bytes[i]);
+    };
     port.OnDeviceLost = [this](TComPort&) { deviceLost_ = true; };
     tick_.setInterval(kWaitTickMs);
     QObject::connect(&tick_, &QTimer::timeout, [this] {
@@ -81,21 +88,6 @@ LinkSession::~LinkSession() {
     Close();
 }
 
-void LinkSession::RxChar(int count) {
-    // The link's own handler, with each byte also counted for the wrong-key diagnosis.
-    TComPort& port = link_.ComPort1();
-    try {
-        for (int i = 0; i < count; ++i) {
-            std::uint8_t b = 0;
-            if (port.ReadBytes(&b, 1) != 1) break;
-            tally_.Feed(b);
-            link_.ReceiveByte(b);
-        }
-    } catch (...) {
-        // As in the window: a failure ends this event silently; unread bytes come with the next.
-    }
-}
-
 void LinkSession::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
     replyCountdown_ = ticks;
     while (replyCountdown_ > 0 && !DeviceLost() && !StopRequested() &&
@@ -111,7 +103,15 @@ void LinkSession::CheckDevice() const {
 }
 
 std::string LinkSession::NoAnswerNote() const {
-    if (tally_.Frames() == 0 || tally_.Valid() != 0) return {};
+    if (tally_.Bytes() == 0 || tally_.Valid() != 0) return {};
+    const std::string bytes = std::to_string(tally_.Bytes()) + " bytes arrived";
+    if (tally_.Frames() == 0)
+        return "; " + bytes +
+               " but not one of the module's frames (is another device on the line, or noise?)";
+    if (tally_.Bytes() > kFrameBytesShare * tally_.Frames())
+        return "; " + bytes + " with " + std::to_string(tally_.Frames()) +
+               " frame marks among them, none of which could be deciphered: that is noise or "
+               "another device rather than the module";
     return "; " + std::to_string(tally_.Frames()) +
            " frames arrived but none could be deciphered: the module probably uses another key "
            "(this program's key fingerprint is " +
@@ -132,7 +132,7 @@ std::string LinkSession::ProbeNoAnswer() {
 }
 
 std::string LinkSession::SilenceNote() const {
-    if (tally_.Frames() == 0)
+    if (tally_.Bytes() == 0)
         return "; nothing arrived from the module, not even an answer to the status poll (is it "
                "connected and powered?)";
     return NoAnswerNote();

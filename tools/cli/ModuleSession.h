@@ -19,11 +19,12 @@
 
 namespace orbiqa::cli {
 
-/// Counts the frames that arrive and the ones that decipher into a valid message, so that a
-/// module under another key is told apart from a silent one.
+/// Counts the bytes and frames that arrive and the frames that decipher into a valid message,
+/// so that a module under another key is told apart from a silent one and from noise.
 class FrameTally {
 public:
     void Feed(std::uint8_t b);
+    long long Bytes() const { return bytes_; }
     int Frames() const { return frames_; }
     int Valid() const { return valid_; }
     /// Non-zero once a frame has arrived: a flag to wait for.
@@ -31,6 +32,7 @@ public:
 
 private:
     FrameFinder finder_{LinkKey()};
+    long long bytes_ = 0;
     int frames_ = 0;
     int valid_ = 0;
     std::uint8_t frameArrived_ = 0;
@@ -69,8 +71,10 @@ public:
     bool StopRequested() const { return stop_ && stop_->load(); }
     /// CliFailure(kExitPort) when the device went away while open (an unplugged adapter).
     void CheckDevice() const;
-    /// "; N frames arrived but none could be deciphered: ..." when that is what happened, else
-    /// empty: appended to every "did not answer" message.
+    /// What arrived when nothing the module sends could be read: "; N frames arrived but none
+    /// could be deciphered: ..." (another key), "; N bytes arrived but not one of the module's
+    /// frames ..." or "; N bytes arrived, with M frame marks ..." (noise, another device). Empty
+    /// when nothing arrived or a frame deciphered: appended to every "did not answer" message.
     std::string NoAnswerNote() const;
     /// The same for a request that went unanswered while nothing at all arrived: the module
     /// answers the status poll whatever its key, so one poll tells a module under another key
@@ -78,15 +82,13 @@ public:
     /// Empty when the module answered the poll, or the wait was interrupted or lost its device.
     std::string ProbeNoAnswer();
     /// What ProbeNoAnswer says once its poll has been waited for, for a caller that polled
-    /// itself (the status command): "nothing arrived ..." when not one frame came in this
+    /// itself (the status command): "nothing arrived ..." when not one byte came in this
     /// session, else NoAnswerNote().
     std::string SilenceNote() const;
     /// Closes the port; errors are ignored, as nothing is left to do about them.
     void Close() noexcept;
 
 private:
-    void RxChar(int count);
-
     std::string portName_;
     std::string device_;  // resolved when opening: a link may go away with its device
     std::string portLabel_;

@@ -1,0 +1,114 @@
+// orbiqa-cli against servers that flood, lie or close: every command still ends within its
+// documented bound, with its exit status and a message that says what happened. Each run is
+// given a generous limit; a command still running after it fails the case.
+#include <signal.h>
+
+#include "HostileServers.h"
+#include "SerialServers.h"
+#include "cli/CliFixture.h"
+
+using namespace clitest;
+using namespace nettest;
+using ::testing::HasSubstr;
+using ::testing::Not;
+using T = orbiqa::TelnetComPort;
+
+namespace {
+
+// Far more than any bound of the program (5 s waits, 5 s opening steps, 1 s probe), far less
+// than the 120 s of the case.
+constexpr int kCommandLimitMs = 30000;
+
+class HostileServerTest : public CliEndToEndTest {
+protected:
+    CliResult Run(const std::vector<std::string>& args) {
+        CliProcess p(args, config.Path());
+        return p.Finish(kCommandLimitMs);
+    }
+};
+
+Wire Pattern(std::size_t size) {
+    // Every byte value, but never a frame: the frame marks are 2 bytes apart, not 17.
+    Wire w(size);
+    for (std::size_t i = 0; i < size; ++i) w[i] = static_cast<std::uint8_t>(i);
+    return w;
+}
+
+}  // namespace
+
+TEST_F(HostileServerTest, ADataFloodEndsTheWaitWithWhatArrivedAndAnInterruptStopsIt) {
+    // 64 KiB blocks without end, capped so that a program that hoards them cannot take the
+    // machine's memory.
+    HostileServer flood({.flood = Pattern(65536), .floodLimit = 1LL << 30});
+    const std::string port = Raw(flood.Port());
+    const CliResult version = Run({"version", "-p", port});
+    EXPECT_EQ(version.status, 4) << version.err;
+    EXPECT_THAT(version.err, HasSubstr("did not answer the version request"));
+    EXPECT_THAT(version.err, HasSubstr("bytes arrived but not one of the module's frames"));
+
+    CliProcess read({"read", Path("flood.VR3"), "-p", port}, config.Path());
+    ASSERT_TRUE(WaitUntil([&] { return flood.Clients() == 2 && flood.Sent() > (64 << 20); },
+                          kCommandLimitMs));
+    ::kill(read.Pid(), SIGINT);
+    const CliResult r = read.Finish(kCommandLimitMs);
+    EXPECT_EQ(r.status, 128 + SIGINT) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("interrupted"));
+    EXPECT_FALSE(fs::exists(Path("flood.VR3")));
+}
+
+TEST_F(HostileServerTest, RandomBytesAtSpeedAreReportedAsNoise) {
+    HostileServer noise({.flood = Wire(65536), .randomFlood = true, .bytesPerSecond = 8 << 20});
+    const CliResult r = Run({"version", "-p", Raw(noise.Port())});
+    EXPECT_EQ(r.status, 4) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("bytes arrived"));
+    EXPECT_THAT(r.err, Not(HasSubstr("nothing arrived")));
+    EXPECT_THAT(r.err, Not(HasSubstr("another key")));
+}
+
+TEST_F(HostileServerTest, TelnetCommandFloodsKeepTheFiveSecondBounds) {
+    // Accepts everything, then sends nothing but "no operation" commands.
+    HostileServer nops({.greeting = AcceptComPort(), .flood = Repeat({T::kIac, 241}, 32768)});
+    const std::string port = Rfc2217(nops.Port());
+    const CliResult status = Run({"status", "-p", port, "--count", "3"});
+    EXPECT_EQ(status.status, 4) << status.err;
+    EXPECT_THAT(status.err, HasSubstr("did not answer the status poll for 5 s"));
+    const CliResult read = Run({"read", Path("nop.VR3"), "-p", port});
+    EXPECT_EQ(read.status, 4) << read.err;
+    EXPECT_FALSE(fs::exists(Path("nop.VR3")));
+
+    // Asks for an option without end and never reads the refusals: they must not pile up.
+    HostileServer asking({.greeting = AcceptComPort(),
+                          .flood = Repeat({T::kIac, T::kDo, 99}, 16384),
+                          .readsClient = false});
+    const CliResult version = Run({"version", "-p", Rfc2217(asking.Port())});
+    EXPECT_EQ(version.status, 4) << version.err;
+}
+
+TEST_F(HostileServerTest, LineSettingsTheServerDidNotTakeAreNamed) {
+    HostileServer liar({.greeting = AcceptComPort(300, 5, 1, 2)});
+    const std::string port = Rfc2217(liar.Port());
+    const CliResult r = Run({"version", "-p", port});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_EQ(r.err, "orbiqa-cli: cannot open " + port +
+                         ": the server did not take the line settings 19200 baud, 8 data bits, "
+                         "1 stop bit (RFC 2217)\n");
+}
+
+TEST_F(HostileServerTest, AServerThatClosesAtOnceIsSaidToHaveClosed) {
+    HostileServer closing({.closeAtOnce = true});
+    const CliResult r = Run({"version", "-p", Rfc2217(closing.Port())});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("the server closed the connection at once"));
+    EXPECT_THAT(r.err, Not(HasSubstr("reset")));
+}
+
+TEST_F(HostileServerTest, NumericHostFormsAreShownAsTheAddressTheyReach) {
+    const int nobody = FreeTcpPort();
+    for (const char* host : {"127.1", "0x7f.1", "2130706433", "0177.0.0.1"}) {
+        const CliResult r =
+            Run({"version", "-p", "socket://" + std::string(host) + ":" + std::to_string(nobody)});
+        EXPECT_EQ(r.status, 3) << host;
+        EXPECT_EQ(r.err, "orbiqa-cli: cannot open " + Raw(nobody) + ": Connection refused\n")
+            << host;
+    }
+}
