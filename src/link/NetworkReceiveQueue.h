@@ -51,6 +51,7 @@ public:
 
     /// The answers to send, in order; the sender erases what left.
     Bytes& Answers() { return answers_; }
+    const Bytes& Answers() const { return answers_; }
     /// Adds bytes to the answers: at the front (a sender's leftover, which must go first) or
     /// at the back (requests of the port's own).
     void PutAnswersFirst(const std::uint8_t* bytes, std::size_t count);

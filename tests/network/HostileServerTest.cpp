@@ -6,6 +6,7 @@
 #include "HostileServers.h"
 #include "SerialServers.h"
 #include "cli/CliFixture.h"
+#include "platform/NetworkSerialDevice.h"
 
 using namespace clitest;
 using namespace nettest;
@@ -39,7 +40,10 @@ Wire Pattern(std::size_t size) {
 TEST_F(HostileServerTest, ADataFloodEndsTheWaitWithWhatArrivedAndAnInterruptStopsIt) {
     // 64 KiB blocks without end, capped so that a program that hoards them cannot take the
     // machine's memory.
-    HostileServer flood({.flood = Pattern(65536), .floodLimit = 1LL << 30});
+    HostileServer::Behaviour blocks;
+    blocks.flood = Pattern(65536);
+    blocks.floodLimit = 1LL << 30;
+    HostileServer flood(blocks);
     const std::string port = Raw(flood.Port());
     const CliResult version = Run({"version", "-p", port});
     EXPECT_EQ(version.status, 4) << version.err;
@@ -57,7 +61,11 @@ TEST_F(HostileServerTest, ADataFloodEndsTheWaitWithWhatArrivedAndAnInterruptStop
 }
 
 TEST_F(HostileServerTest, RandomBytesAtSpeedAreReportedAsNoise) {
-    HostileServer noise({.flood = Wire(65536), .randomFlood = true, .bytesPerSecond = 8 << 20});
+    HostileServer::Behaviour random;
+    random.flood = Wire(65536);
+    random.randomFlood = true;
+    random.bytesPerSecond = 8 << 20;
+    HostileServer noise(random);
     const CliResult r = Run({"version", "-p", Raw(noise.Port())});
     EXPECT_EQ(r.status, 4) << r.err;
     EXPECT_THAT(r.err, HasSubstr("bytes arrived"));
@@ -67,7 +75,10 @@ TEST_F(HostileServerTest, RandomBytesAtSpeedAreReportedAsNoise) {
 
 TEST_F(HostileServerTest, TelnetCommandFloodsKeepTheFiveSecondBounds) {
     // Accepts everything, then sends nothing but "no operation" commands.
-    HostileServer nops({.greeting = AcceptComPort(), .flood = Repeat({T::kIac, 241}, 32768)});
+    HostileServer::Behaviour nop;
+    nop.greeting = AcceptComPort();
+    nop.flood = Repeat({T::kIac, 241}, 32768);
+    HostileServer nops(nop);
     const std::string port = Rfc2217(nops.Port());
     const CliResult status = Run({"status", "-p", port, "--count", "3"});
     EXPECT_EQ(status.status, 4) << status.err;
@@ -77,15 +88,19 @@ TEST_F(HostileServerTest, TelnetCommandFloodsKeepTheFiveSecondBounds) {
     EXPECT_FALSE(fs::exists(Path("nop.VR3")));
 
     // Asks for an option without end and never reads the refusals: they must not pile up.
-    HostileServer asking({.greeting = AcceptComPort(),
-                          .flood = Repeat({T::kIac, T::kDo, 99}, 16384),
-                          .readsClient = false});
+    HostileServer::Behaviour ask;
+    ask.greeting = AcceptComPort();
+    ask.flood = Repeat({T::kIac, T::kDo, 99}, 16384);
+    ask.readsClient = false;
+    HostileServer asking(ask);
     const CliResult version = Run({"version", "-p", Rfc2217(asking.Port())});
     EXPECT_EQ(version.status, 4) << version.err;
 }
 
 TEST_F(HostileServerTest, LineSettingsTheServerDidNotTakeAreNamed) {
-    HostileServer liar({.greeting = AcceptComPort(300, 5, 1, 2)});
+    HostileServer::Behaviour lie;
+    lie.greeting = AcceptComPort(300, 5, 1, 2);
+    HostileServer liar(lie);
     const std::string port = Rfc2217(liar.Port());
     const CliResult r = Run({"version", "-p", port});
     EXPECT_EQ(r.status, 3) << r.err;
@@ -95,7 +110,9 @@ TEST_F(HostileServerTest, LineSettingsTheServerDidNotTakeAreNamed) {
 }
 
 TEST_F(HostileServerTest, AServerThatClosesAtOnceIsSaidToHaveClosed) {
-    HostileServer closing({.closeAtOnce = true});
+    HostileServer::Behaviour close;
+    close.closeAtOnce = true;
+    HostileServer closing(close);
     const CliResult r = Run({"version", "-p", Rfc2217(closing.Port())});
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_THAT(r.err, HasSubstr("the server closed the connection at once"));
@@ -110,5 +127,65 @@ TEST_F(HostileServerTest, NumericHostFormsAreShownAsTheAddressTheyReach) {
         EXPECT_EQ(r.status, 3) << host;
         EXPECT_EQ(r.err, "orbiqa-cli: cannot open " + Raw(nobody) + ": Connection refused\n")
             << host;
+    }
+}
+
+TEST(NetworkSerialDevice, FloodsStayWithinTheQueuesBoundsAndAStopEndsTheWait) {
+    using orbiqa::NetworkReceiveQueue;
+    using Result = orbiqa::SerialDevice::WaitResult;
+    int error = 0;
+    {
+        // Data without end, and a reader that takes little at a time.
+        HostileServer::Behaviour blocks;
+        blocks.flood = Pattern(65536);
+        HostileServer server(blocks);
+        orbiqa::NetworkSerialDevice device;
+        ASSERT_EQ(device.Open(Raw(server.Port())), 0);
+        std::uint8_t bytes[1000];
+        for (int i = 0; i < 300; ++i) {
+            ASSERT_EQ(device.WaitForEvent(), Result::Arrival);
+            ASSERT_GT(device.Read(bytes, sizeof bytes, error), 0);
+        }
+        EXPECT_LE(device.QueuePeaks().data, NetworkReceiveQueue::kDataLimit);
+        EXPECT_GT(device.QueuePeaks().data, NetworkReceiveQueue::kDataLimit / 2);
+        // Bytes still wait, and the stop still comes first.
+        device.StopWaiting();
+        EXPECT_EQ(device.WaitForEvent(), Result::Stopped);
+        EXPECT_GT(device.PendingInput(error), 0);
+    }
+    {
+        // Requests without end from a server that never reads the refusals.
+        HostileServer::Behaviour ask;
+        ask.greeting = AcceptComPort();
+        ask.flood = Repeat({T::kIac, T::kDo, 99}, 16384);
+        ask.readsClient = false;
+        HostileServer server(ask);
+        orbiqa::NetworkSerialDevice device;
+        ASSERT_EQ(device.Open(Rfc2217(server.Port())), 0);
+        bool filled = false;
+        std::thread watcher([&] {
+            filled = WaitUntil(
+                [&] {
+                    return device.QueuePeaks().answers > NetworkReceiveQueue::kAnswerLimit / 2;
+                },
+                20000);
+            device.StopWaiting();
+        });
+        Result r = Result::Arrival;
+        while (r == Result::Arrival) r = device.WaitForEvent();
+        watcher.join();
+        EXPECT_TRUE(filled);
+        EXPECT_EQ(r, Result::Stopped);
+        EXPECT_LE(device.QueuePeaks().answers, NetworkReceiveQueue::kAnswerLimit);
+    }
+    {
+        // Takes the option, then sends nothing but "no operation": the opening still ends at
+        // its bound.
+        HostileServer::Behaviour nop;
+        nop.greeting = {T::kIac, T::kDo, T::kOptComPort};
+        nop.flood = Repeat({T::kIac, 241}, 32768);
+        HostileServer server(nop);
+        orbiqa::NetworkSerialDevice device;
+        EXPECT_EQ(device.Open(Rfc2217(server.Port())), orbiqa::kNetNoNegotiation);
     }
 }
