@@ -3,9 +3,15 @@
 // given a generous limit; a command still running after it fails the case.
 #include <signal.h>
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
 #include "HostileServers.h"
 #include "SerialServers.h"
 #include "cli/CliFixture.h"
+#include "link/ModuleLink.h"
+#include "link/QtHandoverPump.h"
 #include "platform/NetworkSerialDevice.h"
 
 using namespace clitest;
@@ -188,4 +194,45 @@ TEST(NetworkSerialDevice, FloodsStayWithinTheQueuesBoundsAndAStopEndsTheWait) {
         orbiqa::NetworkSerialDevice device;
         EXPECT_EQ(device.Open(Rfc2217(server.Port())), orbiqa::kNetNoNegotiation);
     }
+}
+
+// The window's side: the link's own handler on the Qt event loop, as the main window runs it.
+// While a server floods, timers still fire, and closing the port from the loop ("Kilépés")
+// returns at once instead of serving the flood.
+TEST(NetworkLinkOnTheEventLoop, AFloodLeavesTheLoopAliveAndClosingReturns) {
+    int argc = 1;
+    char name[] = "network-tests";
+    char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+
+    HostileServer::Behaviour blocks;
+    blocks.flood = Pattern(65536);
+    HostileServer server(blocks);
+    auto owned = std::make_unique<orbiqa::NetworkSerialDevice>();
+    orbiqa::NetworkSerialDevice* device = owned.get();
+    orbiqa::ModuleLink link(std::move(owned));
+    orbiqa::QtHandoverPump pump(link.ComPort1());
+    long long received = 0;
+    link.OnBytesReceived = [&](const std::uint8_t*, int count) { received += count; };
+    link.ComPort1().SetPort(Raw(server.Port()));
+    link.ComPort1().SetConnected(true);
+
+    QEventLoop loop;
+    int ticks = 0;
+    bool closedByTheLoop = false;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        // The user's "Kilépés" once the flood has been running for a while.
+        if (++ticks < 20 || received < (32 << 20)) return;
+        link.ComPort1().SetConnected(false);
+        closedByTheLoop = true;
+        loop.quit();
+    });
+    tick.start(10);
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);  // a starved loop never gets here first
+    loop.exec();
+    EXPECT_TRUE(closedByTheLoop) << ticks << " ticks, " << received << " bytes";
+    EXPECT_FALSE(link.ComPort1().Connected());
+    EXPECT_LE(device->QueuePeaks().data, orbiqa::NetworkReceiveQueue::kDataLimit);
 }
