@@ -18,6 +18,7 @@ struct Outcome {
     TelnetComPort::ComPortState state;
     bool acknowledged;
     std::uint32_t baud;
+    unsigned refused;
 };
 
 Outcome Run(const std::uint8_t* bytes, std::size_t size, std::size_t piece) {
@@ -33,6 +34,7 @@ Outcome Run(const std::uint8_t* bytes, std::size_t size, std::size_t piece) {
     o.state = telnet.State();
     o.acknowledged = telnet.SettingsAcknowledged();
     o.baud = telnet.ServerBaudRate();
+    o.refused = telnet.RefusedSettings();
     return o;
 }
 
@@ -49,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(whole.data == cut.data);
     FUZZ_CHECK(whole.answers == cut.answers);
     FUZZ_CHECK(whole.state == cut.state && whole.acknowledged == cut.acknowledged &&
-               whole.baud == cut.baud);
+               whole.baud == cut.baud && whole.refused == cut.refused);
+    FUZZ_CHECK((whole.refused & ~unsigned{TelnetComPort::kAllSettings}) == 0);
     FUZZ_CHECK(whole.data.size() <= length);
     // Every answer is bounded by what asked for it: three bytes per request, plus the opening
     // requests and the line settings once.

@@ -127,7 +127,10 @@ std::optional<NetworkPortAddress> ParseNetworkPort(std::string_view text) {
             return std::nullopt;
         host = text.substr(1, close - 1);
         port = text.substr(close + 2);
-        if (host.empty() || !std::all_of(host.begin(), host.end(), [](char c) {
+        // Brackets hold an IPv6 address, which always has a colon; "[2]" would be read back as
+        // the IPv4 number 2.
+        if (host.find(':') == std::string_view::npos ||
+            !std::all_of(host.begin(), host.end(), [](char c) {
                 return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
             }))
             return std::nullopt;

@@ -61,7 +61,8 @@ TEST(NetworkPortAddress, FormsAndCanonicalText) {
     for (const char* bad :
          {"rfc2217://host", "rfc2217://:80", "rfc2217://host:0", "rfc2217://host:65536",
           "socket://host:80/x", "socket://ho st:80", "socket://[::1:80", "socket://[::1]80",
-          "rfc2217://host:-1", "telnet://host:23", "socket://host:123456", "COM3"}) {
+          "rfc2217://host:-1", "telnet://host:23", "socket://host:123456", "COM3",
+          "socket://[2]:80", "socket://[]:80"}) {
         EXPECT_FALSE(ParseNetworkPort(bad)) << bad;
     }
     // Numbers the system's lookup reads as IPv4 addresses are named as the address they reach;

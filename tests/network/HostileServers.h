@@ -22,6 +22,20 @@ namespace nettest {
 
 using Wire = std::vector<std::uint8_t>;
 
+/// A socket listening on a free loopback port; port receives the port's number.
+inline int ListenOnLoopback(int& port, int backlog = 4) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd, backlog);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
 /// The answers of a server that takes the COM port option; each line setting answered with
 /// the value given (19200 8N1, no flow control, DTR and RTS on: what the client asks for).
 inline Wire AcceptComPort(std::uint32_t baud = 19200, std::uint8_t dataBits = 8,
@@ -61,15 +75,7 @@ public:
     };
 
     explicit HostileServer(Behaviour behaviour) : b_(std::move(behaviour)) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof a;
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(listen_, 4);
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &length);
-        port_ = ntohs(a.sin_port);
+        listen_ = ListenOnLoopback(port_);
         thread_ = std::thread([this] { Serve(); });
     }
     ~HostileServer() {

@@ -49,15 +49,7 @@ protected:
 class ScriptedPeer {
 public:
     explicit ScriptedPeer(std::vector<std::uint8_t> answer) : answer_(std::move(answer)) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof a;
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(listen_, 1);
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &length);
-        port_ = ntohs(a.sin_port);
+        listen_ = ListenOnLoopback(port_, 1);
         thread_ = std::thread([this] {
             const int c = ::accept(listen_, nullptr, nullptr);
             if (c < 0) return;
