@@ -326,8 +326,10 @@ TEST(CompareDifferenceList, ShortTextCountsWhatDoesNotFit) {
     // "E: aaaa, bbbbbbbbbbbb és még 1" is longer than the whole list: the whole list it is.
     EXPECT_EQ(shortText(24), "E: aaaa, bbbbbbbbbbbb, c");
     EXPECT_EQ(shortText(23), "E: aaaa és még 2");
-    // The first always stands, however narrow the line.
-    EXPECT_EQ(shortText(0), "E: aaaa és még 2");
+    // The first always stands, cut to what the line leaves for it, however narrow.
+    EXPECT_EQ(shortText(16), "E: aaaa és még 2");
+    EXPECT_EQ(shortText(15), "E: aa… és még 2");
+    EXPECT_EQ(shortText(0), "E: … és még 2");
     EXPECT_EQ(found.Text(1).toStdString(), "Eltérő: aaaa és még 2");
     EXPECT_EQ(found.Text(9), found.FullText());
     EXPECT_EQ(CompareDifferences{}.ShortText(upTo(100)), QString());
