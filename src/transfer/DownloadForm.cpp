@@ -246,9 +246,7 @@ void TFormDownload::SayOutcome(TransferKind kind, const TransferResult& result) 
 }
 
 void TFormDownload::btOpenClick() {
-    SetBarColour(BarColour::Green);
-    SetBarPosition(0);
-    ClearDifferences();
+    StartFileOpen();
     const QString name = ChooseFile(FileDialogKind::Open);
     if (name.isEmpty()) return;
     LoadFile(name);
@@ -257,9 +255,7 @@ void TFormDownload::btOpenClick() {
 bool TFormDownload::CanOpenFile() const { return btOpen->isEnabled(); }
 
 void TFormDownload::OpenFile(const QString& name) {
-    SetBarColour(BarColour::Green);
-    SetBarPosition(0);
-    ClearDifferences();
+    StartFileOpen();
     lastOpenName_ = name;
     try {
         LoadFile(name);
@@ -274,9 +270,20 @@ QString TFormDownload::BusyText(const QString& name) {
     return QStringLiteral("Adatátvitel vagy szerkesztés folyik, ez a fájl nem nyílt meg: ") + ShownFileName(name);
 }
 
+void TFormDownload::StartFileOpen() {
+    SetBarColour(BarColour::Green);
+    SetBarPosition(0);
+    // The bar starts again: what it said of the last transfer no longer stands beside it.
+    Progress->setAccessibleDescription(QString());
+    ClearDifferences();
+}
+
 void TFormDownload::LoadFile(const QString& name) {
     const ParameterFileLoad load = LoadParameterFile(QFile::encodeName(name).toStdString(), image_);
     SetBarPosition(kProgressMaximum);
+    // The full bar says it by its length alone.
+    Progress->setAccessibleDescription(QStringLiteral("Fájl beolvasva"));
+    Announce(this, QStringLiteral("Fájl beolvasva: ") + QFileInfo(name).fileName());
     if (load.fieldsLeftOut.empty()) return;
     // The text was taken, but a setting it does not give must not pass unnoticed: it now holds
     // an erased module's value.

@@ -92,7 +92,10 @@ private:
     /// Puts the outcome, which the bar shows by colour, into the bar's accessible description.
     void SayOutcome(TransferKind kind, const TransferResult& result);
     QString ChooseFile(FileDialogKind kind);
-    /// Loads name into the image (the bar full once it has) and tells what a text left out.
+    /// The bar empty and green, and the last transfer's words gone, before a file is opened.
+    void StartFileOpen();
+    /// Loads name into the image (the bar full once it has, and said so) and tells what a text
+    /// left out.
     void LoadFile(const QString& name);
     /// The last compare's list no longer describes what the window shows.
     void ClearDifferences();

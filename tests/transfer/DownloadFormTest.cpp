@@ -406,11 +406,14 @@ TEST_F(DownloadFormTest, ATextThatLeavesSettingsOutSaysWhichAndTheCompareListGoe
     auto* label = form->findChild<QLabel*>(QStringLiteral("lbDifferences"));
     ASSERT_FALSE(label->text().isEmpty());
 
+    ASSERT_FALSE(Progress()->accessibleDescription().isEmpty());
+
     SaveFile((dir / "part.txt").string(), "# Orbiqa parameter set\nUSER1 = 0620\n");
     nextFile = QString::fromStdString((dir / "part.txt").string());
     form->btOpenClick();
     EXPECT_EQ(label->text(), QString());
     EXPECT_EQ(label->accessibleDescription(), QString());
+    EXPECT_EQ(Progress()->accessibleDescription(), QString::fromUtf8("Fájl beolvasva"));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8(
         "A szöveg 47 beállítást nem ad meg, ezek egy törölt modul értékét kapták: ")))
