@@ -74,8 +74,7 @@ int main(int argc, char** argv) {
         auto* download = static_cast<TFormDownload*>(program.FormDownload());
         // A file handed over during a transfer or an edit would change the data under it.
         if (!download->CanOpenFile() || editor->isVisible()) {
-            ShowPlainMessage(QString::fromUtf8("Adatátvitel vagy szerkesztés folyik, ez a fájl nem nyílt meg: ") +
-                             QDir::toNativeSeparators(fileName));
+            ShowPlainMessage(TFormDownload::BusyText(fileName));
             return;
         }
         download->show();

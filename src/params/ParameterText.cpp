@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -86,6 +87,48 @@ std::string Utf16ToUtf8(std::string_view bytes, bool little) {
     return out;
 }
 
+// Where the bytes stop being UTF-8 (a stray continuation byte, a cut or overlong sequence, a
+// surrogate or a code beyond U+10FFFF), or npos when they are UTF-8 throughout.
+std::size_t FirstNonUtf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<std::uint8_t>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t code = 0;
+        std::uint32_t least = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2, code = lead & 0x1F, least = 0x80;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3, code = lead & 0x0F, least = 0x800;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4, code = lead & 0x07, least = 0x10000;
+        } else {
+            return i;
+        }
+        if (i + length > text.size()) return i;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<std::uint8_t>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return i;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return i;
+        i += length;
+    }
+    return std::string_view::npos;
+}
+
+// The number of the line that holds offset: LF, CR LF and CR each end one line.
+std::size_t LineAt(std::string_view text, std::size_t offset) {
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < offset && i < text.size(); ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
+            ++line;
+    return line;
+}
+
 // The text as UTF-8 without a byte order mark.
 std::string Utf8Text(std::string_view text) {
     if (text.substr(0, 2) == kUtf16LittleMark) return Utf16ToUtf8(text.substr(2), true);
@@ -96,6 +139,12 @@ std::string Utf8Text(std::string_view text) {
         throw ImportError(
             "the text holds NUL bytes: it is not UTF-8 (UTF-16 is read when it starts with its "
             "byte order mark)");
+    // A text saved in Windows-1250 or another code page would otherwise be refused for its
+    // characters, which look wrong rather than being wrong.
+    if (const std::size_t bad = FirstNonUtf8(text); bad != std::string_view::npos)
+        Refuse(LineAt(text, bad),
+               "the text is not UTF-8 (perhaps Windows-1250 or another code page): save it as "
+               "UTF-8 in the editor and import it again");
     return std::string(text);
 }
 
@@ -117,9 +166,16 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 struct FieldLine {
     FieldInfo field;
     std::string value;
+    std::size_t lineNumber;
 };
 
-void ApplyByteLine(ParameterImage& image, std::vector<bool>& given, const std::string& head,
+// A value as a refusal names it: texts quoted, an empty number or code as "(empty)".
+std::string Shown(const FieldInfo& field, const std::string& value) {
+    if (value.empty() && field.kind != ValueKind::Text) return "(empty)";
+    return PlainValue({field.name, field.kind, value});
+}
+
+void ApplyByteLine(ParameterImage& image, std::vector<std::size_t>& givenBy, const std::string& head,
                    const std::string& rest, std::size_t lineNumber) {
     const auto offset = ParseRangedNumber(std::string_view(head).substr(1), 0,
                                           static_cast<long>(ParameterImage::Size - 1));
@@ -135,7 +191,7 @@ void ApplyByteLine(ParameterImage& image, std::vector<bool>& given, const std::s
             !std::isxdigit(static_cast<unsigned char>(pair[1])))
             Refuse(lineNumber, "bytes are two hexadecimal digits each, separated by blanks");
         if (at >= ParameterImage::Size) Refuse(lineNumber, "the bytes run past offset 1087");
-        given[at] = true;
+        givenBy[at] = lineNumber;
         image[at++] = static_cast<std::uint8_t>(std::stoi(pair, nullptr, kHexBase));
         pos += 2;
         any = true;
@@ -156,7 +212,39 @@ FieldLine ParseFieldLine(const std::string& name, const std::string& rest, std::
     ParameterImage scratch;
     if (const auto rule = SetFieldValue(scratch, field->name, value))
         Refuse(lineNumber, field->name + ": " + *rule);
-    return {*field, value};
+    return {*field, value, lineNumber};
+}
+
+// Byte lines that give a field the bytes of a value of its own, other than its line gives,
+// are two edits of one setting: one of them would be lost, so neither is taken. Bytes that no
+// value could have been stored as (the filler and unset bits an export lists for a field, an
+// erased module's bytes, a value the editor cannot write) are what an export carried before
+// its field line was edited; the line wins over them.
+void RefuseContradiction(const FieldLine& f, const ParameterImage& fields, const ParameterImage& image,
+                         const std::vector<std::size_t>& givenBy) {
+    const std::string byBytes = FieldValueText(image, f.field.name);
+    ParameterImage clean = fields;
+    if (SetFieldValue(clean, f.field.name, byBytes)) return;
+    const auto first = static_cast<std::ptrdiff_t>(f.field.offset);
+    const auto last = first + static_cast<std::ptrdiff_t>(f.field.stored);
+    if (!std::equal(image.begin() + first, image.begin() + last, clean.begin() + first)) return;
+
+    std::vector<std::size_t> lines;
+    std::size_t at = ParameterImage::Size;
+    const std::size_t end = f.field.offset + std::max(f.field.size, f.field.stored);
+    for (std::size_t i = f.field.offset; i < end && i < ParameterImage::Size; ++i) {
+        if (givenBy[i] == 0) continue;
+        if (at == ParameterImage::Size) at = i;
+        if (std::find(lines.begin(), lines.end(), givenBy[i]) == lines.end()) lines.push_back(givenBy[i]);
+    }
+    if (lines.empty()) return;
+    std::sort(lines.begin(), lines.end());
+    std::string also;
+    for (std::size_t k = 1; k < lines.size(); ++k) also += (k == 1 ? " (with line " : ", ") + std::to_string(lines[k]);
+    if (!also.empty()) also += ")";
+    Refuse(lines.front(), "@" + std::to_string(at) + also + " gives " + f.field.name + " the value " +
+                              Shown(f.field, byBytes) + ", but line " + std::to_string(f.lineNumber) +
+                              " sets it to " + Shown(f.field, f.value) + "; keep only one of the two");
 }
 
 }  // namespace
@@ -224,7 +312,8 @@ std::string ExportText(const ParameterImage& image) {
 ParameterImage ImportText(std::string_view raw, ImportNotes* notes) {
     const std::string text = Utf8Text(raw);
     ParameterImage bytes;  // the byte lines over an erased image
-    std::vector<bool> given(ParameterImage::Size, false);
+    // The line that last gave each byte; 0 where no byte line gives it.
+    std::vector<std::size_t> givenBy(ParameterImage::Size, 0);
     std::vector<FieldLine> fieldLines;
     std::size_t lineNumber = 0;
     for (const std::string_view rawLine : SplitLines(text)) {
@@ -237,10 +326,23 @@ ParameterImage ImportText(std::string_view raw, ImportNotes* notes) {
         const std::string head = Trim(std::string_view(line).substr(0, equals));
         const std::string rest = Trim(std::string_view(line).substr(equals + 1));
         if (!head.empty() && head[0] == '@')
-            ApplyByteLine(bytes, given, head, rest, lineNumber);
+            ApplyByteLine(bytes, givenBy, head, rest, lineNumber);
         else
             fieldLines.push_back(ParseFieldLine(head, rest, lineNumber));
     }
+    // A setting given twice would silently keep one of the two.
+    std::map<std::string, std::size_t> firstLine;
+    for (const FieldLine& f : fieldLines) {
+        const auto [earlier, first] = firstLine.emplace(f.field.name, f.lineNumber);
+        if (!first)
+            Refuse(f.lineNumber, f.field.name + " is set again; line " +
+                                     std::to_string(earlier->second) + " sets it already");
+    }
+    // Without a single field line the text is no parameter set (an empty or cut file, a header
+    // alone): importing it would give an erased module's settings and call that a success.
+    if (fieldLines.empty())
+        throw ImportError("the text sets no field (no FIELD = value line in " + std::to_string(lineNumber) +
+                          (lineNumber == 1 ? " line)" : " lines)"));
 
     // The field lines alone, in order, over an erased image.
     ParameterImage fields;
@@ -254,10 +356,11 @@ ParameterImage ImportText(std::string_view raw, ImportNotes* notes) {
     // field keeps the value its line gives.
     ParameterImage image = fields;
     for (std::size_t i = 0; i < ParameterImage::Size; ++i)
-        if (given[i]) image[i] = bytes[i];
+        if (givenBy[i] != 0) image[i] = bytes[i];
     for (const FieldLine& f : fieldLines) {
         const std::string now = FieldValueText(image, f.field.name);
         if (now == f.value || now == FieldValueText(fields, f.field.name)) continue;
+        RefuseContradiction(f, fields, image, givenBy);
         std::copy_n(fields.begin() + static_cast<std::ptrdiff_t>(f.field.offset), f.field.stored,
                     image.begin() + static_cast<std::ptrdiff_t>(f.field.offset));
     }
@@ -269,8 +372,8 @@ ParameterImage ImportText(std::string_view raw, ImportNotes* notes) {
             const auto last = first + static_cast<std::ptrdiff_t>(field.size);
             const bool byLine = std::any_of(stored.begin() + first, stored.begin() + last,
                                             [](bool b) { return b; });
-            const bool byBytes =
-                std::any_of(given.begin() + first, given.begin() + last, [](bool b) { return b; });
+            const bool byBytes = std::any_of(givenBy.begin() + first, givenBy.begin() + last,
+                                             [](std::size_t line) { return line != 0; });
             if (!byLine && !byBytes) notes->fieldsLeftOut.push_back(field.name);
         }
     }

@@ -42,7 +42,10 @@ struct ImportNotes {
 /// gives it (the filler behind a text, unused bits), so an edited value is never undone.
 /// LF, CR LF and CR end lines; UTF-8 (with or without a byte order mark) and UTF-16 with its
 /// byte order mark are read. Blank lines and lines starting with "#" are skipped. Throws
-/// ImportError for the first malformed line.
+/// ImportError for the first malformed line, and for a text that would import with an edit
+/// lost, naming the lines involved: a field set twice, byte lines that give a field a value of
+/// its own (bytes a store of that value writes) against its field line, and a text without a
+/// field line; also for a text that is not UTF-8, at its first such line.
 ParameterImage ImportText(std::string_view text, ImportNotes* notes = nullptr);
 
 }  // namespace orbiqa

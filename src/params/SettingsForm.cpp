@@ -148,6 +148,9 @@ TSettingsForm::TSettingsForm(ParameterImage& image, QWidget* parent)
     column->addLayout(buttons);
     connect(btSettingOK, &QPushButton::clicked, this, [this] { btSettingOKClick(); });
     connect(btSettingCancel, &QPushButton::clicked, this, [this] { btSettingCancelClick(); });
+    // As in the main and transfer windows, Enter presses the focused button (the pages' buttons
+    // included), as Windows buttons take it.
+    PressButtonsOnEnter(this);
 
     FormCreate();
 }

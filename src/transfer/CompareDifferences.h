@@ -26,7 +26,9 @@ struct CompareDifferences {
     /// are no items.
     QString Text(qsizetype shown) const { return Line(leadIn, shown); }
     /// The short lead-in and as many whole items as `fits` accepts, then "és még N" for the
-    /// rest. The first item is always there; `fits` is asked about whole lines. Empty when there
+    /// rest; `fits` is asked about whole lines. The first item is always there: when it does
+    /// not fit alone, it is cut after a word (after a character when not even its first word
+    /// fits), with an ellipsis, and a parenthesis is kept whole or left out. Empty when there
     /// are no items.
     QString ShortText(const std::function<bool(const QString&)>& fits) const;
     /// `lead` and the first `shown` items, then "és még N" for the rest; empty without items.

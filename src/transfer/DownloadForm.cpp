@@ -1,6 +1,8 @@
 #include "transfer/DownloadForm.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QGuiApplication>
@@ -12,6 +14,8 @@
 #include <algorithm>
 
 #include "base/ErrorText.h"
+#include "base/FileStore.h"
+#include "params/FieldCatalog.h"
 #include "transfer/CompareDifferences.h"
 #include "transfer/ParameterFile.h"
 #include "transfer/TransferOutcomeText.h"
@@ -52,7 +56,42 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     return b;
 }
 
+// Settings named in the note about a text that leaves some out; the rest are counted.
+constexpr qsizetype kListedLeftOut = 5;
+
+// Why a handed-over file did not load, in the user's language: the runtime's English texts
+// stay with "Beolvasás fájlból", whose user has just picked the file himself.
+QString FileFailureReason(const QString& name, const EFileError& e) {
+    const QString text = QString::fromStdString(e.what());
+    if (dynamic_cast<const EParameterTextError*>(&e))
+        return QStringLiteral("Paraméterkészlet szövege, de nem tölthető be (%1)").arg(text);
+    if (QFileInfo(name).isDir()) return QStringLiteral("Ez egy mappa, nem fájl");
+    if (text == QLatin1String(kNotRegularFileText))
+        return QStringLiteral("Nem közönséges fájl (csővezeték vagy eszköz)");
+    if (text == QLatin1String(kFileTooLargeText))
+        return QStringLiteral("Paraméterkészlet szövegeként túl hosszú (legfeljebb %1 bájt lehet)")
+            .arg(kMaxParameterTextBytes);
+    if (text == QLatin1String(kReadBeyondEndText))
+        return QStringLiteral("Rövidebb %1 bájtnál, így nem paraméterfájl").arg(kParameterImageSize);
+    if (text == QLatin1String("File not found")) return QStringLiteral("Nincs ilyen fájl");
+    if (text == QLatin1String("File access denied")) return QStringLiteral("Nincs jogosultság az olvasásához");
+    if (text == QLatin1String("Invalid filename")) return QStringLiteral("Érvénytelen fájlnév");
+    if (text == QLatin1String("Too many open files")) return QStringLiteral("Túl sok a megnyitott fájl");
+    if (text.startsWith(QLatin1String("I/O error "))) return QStringLiteral("Olvasási hiba (%1)").arg(text.mid(10));
+    return text;
+}
+
 }  // namespace
+
+QString ShownFileName(const QString& name) {
+    const QFileInfo info(name);
+    // Only the folder is resolved: the name is the one the user knows, even for a link.
+    const QString folder = info.absoluteDir().canonicalPath();
+    const QString shown = folder.isEmpty() || info.fileName().isEmpty()
+                              ? QDir::cleanPath(info.absoluteFilePath())
+                              : QDir(folder).filePath(info.fileName());
+    return QDir::toNativeSeparators(shown);
+}
 
 QString QtFileFilter(const QString& pairs) {
     const QStringList parts = pairs.split(QLatin1Char('|'));
@@ -189,15 +228,8 @@ void TFormDownload::ShowDifferences(const TransferResult& result) {
     // line alone loses its end.
     const QFontMetrics metrics(lbDifferences->font());
     const int width = lbDifferences->contentsRect().width();
-    const auto fits = [&](const QString& line) { return metrics.horizontalAdvance(line) <= width; };
-    QString text = found.ShortText(fits);
-    if (!fits(text)) {
-        const QString& first = found.items.first();
-        const QString rest = text.mid(found.shortLeadIn.size() + first.size());
-        const int room = width - metrics.horizontalAdvance(found.shortLeadIn + rest);
-        text = found.shortLeadIn + metrics.elidedText(first, Qt::ElideRight, std::max(room, 0)) + rest;
-    }
-    lbDifferences->setText(text);
+    lbDifferences->setText(
+        found.ShortText([&](const QString& line) { return metrics.horizontalAdvance(line) <= width; }));
     // The whole list stays readable.
     lbDifferences->setToolTip(found.FullText());
     lbDifferences->setAccessibleDescription(found.FullText());
@@ -214,22 +246,60 @@ void TFormDownload::SayOutcome(TransferKind kind, const TransferResult& result) 
 }
 
 void TFormDownload::btOpenClick() {
-    SetBarColour(BarColour::Green);
-    SetBarPosition(0);
+    StartFileOpen();
     const QString name = ChooseFile(FileDialogKind::Open);
     if (name.isEmpty()) return;
-    LoadParameterSetFile(QFile::encodeName(name).toStdString(), image_);
-    SetBarPosition(kProgressMaximum);
+    LoadFile(name);
 }
 
 bool TFormDownload::CanOpenFile() const { return btOpen->isEnabled(); }
 
 void TFormDownload::OpenFile(const QString& name) {
+    StartFileOpen();
+    lastOpenName_ = name;
+    try {
+        LoadFile(name);
+    } catch (const EFileError& e) {
+        throw EFileError(
+            (QStringLiteral("Ez a fájl nem nyílt meg: ") + ShownFileName(name) + QLatin1Char('\n') + FileFailureReason(name, e))
+                .toStdString());
+    }
+}
+
+QString TFormDownload::BusyText(const QString& name) {
+    return QStringLiteral("Adatátvitel vagy szerkesztés folyik, ez a fájl nem nyílt meg: ") + ShownFileName(name);
+}
+
+void TFormDownload::StartFileOpen() {
     SetBarColour(BarColour::Green);
     SetBarPosition(0);
-    lastOpenName_ = name;
-    LoadParameterFile(QFile::encodeName(name).toStdString(), image_);
+    // The bar starts again: what it said of the last transfer no longer stands beside it.
+    Progress->setAccessibleDescription(QString());
+    ClearDifferences();
+}
+
+void TFormDownload::LoadFile(const QString& name) {
+    const ParameterFileLoad load = LoadParameterFile(QFile::encodeName(name).toStdString(), image_);
     SetBarPosition(kProgressMaximum);
+    // The full bar says it by its length alone.
+    Progress->setAccessibleDescription(QStringLiteral("Fájl beolvasva"));
+    Announce(this, QStringLiteral("Fájl beolvasva: ") + QFileInfo(name).fileName());
+    if (load.fieldsLeftOut.empty()) return;
+    // The text was taken, but a setting it does not give must not pass unnoticed: it now holds
+    // an erased module's value.
+    QStringList titles;
+    for (const std::string& field : load.fieldsLeftOut) titles << QString::fromStdString(FieldTitle(field));
+    const CompareDifferences leftOut{{}, {}, titles};
+    ShowMessage(QStringLiteral("A szöveg %1 beállítást nem ad meg, ezek egy törölt modul értékét kapták: %2")
+                    .arg(titles.size())
+                    .arg(leftOut.Line({}, kListedLeftOut)));
+}
+
+void TFormDownload::ClearDifferences() {
+    lbDifferences->clear();
+    spokenDifferences_.clear();
+    lbDifferences->setToolTip(QString());
+    lbDifferences->setAccessibleDescription(QString());
 }
 
 void TFormDownload::btSaveClick() {
@@ -269,8 +339,9 @@ QString TFormDownload::RunFileDialog(FileDialogKind kind, const QString& lastNam
     return dialog.selectedFiles().constFirst();
 }
 
-void TFormDownload::NotConnected() {
-    const QString text = QStringLiteral(" Nincs soros kapcsolat.");
+void TFormDownload::NotConnected() { ShowMessage(QStringLiteral(" Nincs soros kapcsolat.")); }
+
+void TFormDownload::ShowMessage(const QString& text) {
     if (hooks_.showMessage) {
         hooks_.showMessage(text);
         return;
@@ -289,10 +360,7 @@ void TFormDownload::TransferStarted() {
     DisableButtons();
     // The last outcome no longer holds once a new transfer runs.
     Progress->setAccessibleDescription(QString());
-    lbDifferences->clear();
-    spokenDifferences_.clear();
-    lbDifferences->setToolTip(QString());
-    lbDifferences->setAccessibleDescription(QString());
+    ClearDifferences();
 }
 void TFormDownload::TransferFinished() noexcept {
     EnableButtons();

@@ -55,10 +55,14 @@ public:
     void btOpenClick();
     void btSaveClick();
     void btEditClick();
-    /// What "Beolvasás fájlból" does once a name is chosen, for a file named elsewhere (the
-    /// command line, a drop on the main window); the name becomes the open dialog's next offer.
-    /// File errors propagate.
+    /// What "Beolvasás fájlból" does once a name is chosen, for a file handed over from
+    /// elsewhere (the command line, a second start, a drop on the main window): the same
+    /// routine reads it, so a text is imported there too. The name becomes the open dialog's
+    /// next offer. A file that does not load raises EFileError with a Hungarian message that
+    /// names the file (ShownFileName) and says why, since its name was chosen outside this window.
     void OpenFile(const QString& name);
+    /// The box's text for a file handed over while a transfer or an edit runs.
+    static QString BusyText(const QString& name);
     /// False while a transfer runs: a file loaded then would change the data being written.
     bool CanOpenFile() const;
     void btCloseClick();
@@ -88,6 +92,14 @@ private:
     /// Puts the outcome, which the bar shows by colour, into the bar's accessible description.
     void SayOutcome(TransferKind kind, const TransferResult& result);
     QString ChooseFile(FileDialogKind kind);
+    /// The bar empty and green, and the last transfer's words gone, before a file is opened.
+    void StartFileOpen();
+    /// Loads name into the image (the bar full once it has, and said so) and tells what a text
+    /// left out.
+    void LoadFile(const QString& name);
+    /// The last compare's list no longer describes what the window shows.
+    void ClearDifferences();
+    void ShowMessage(const QString& text);
     QString RunFileDialog(FileDialogKind kind, const QString& lastName);
 
     void NotConnected() override;
@@ -128,6 +140,10 @@ private:
     static constexpr qsizetype kSpokenDifferences = 3;
     QString spokenDifferences_;
 };
+
+/// How a message names a file: absolute, with "." and ".." resolved in its folder (the file's
+/// own name is kept even when it is a link), in the system's separators.
+QString ShownFileName(const QString& name);
 
 /// Qt's filter form of "description|pattern|..." pairs ("Velmora 3 GPRS Data (*.VR3)").
 QString QtFileFilter(const QString& pairs);

@@ -12,31 +12,29 @@ void SaveParameterFile(const std::string& path, std::span<const std::uint8_t, kP
     SaveFile(path, std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
 }
 
-void LoadParameterFile(const std::string& path, ImageBytes image) {
-    // Read whole first: a short or failing file must not leave a half-loaded image.
-    const std::string content = ReadFileBounded(path, kParameterImageSize, false);
-    if (content.size() != kParameterImageSize) throw EFileError(kReadBeyondEndText);
-    std::copy(content.begin(), content.end(), image.begin());
-}
-
-namespace {
-// Far more than the longest export (about 4 KiB); a bound for what a text may cost to read.
-constexpr std::size_t kMaxParameterTextBytes = 1 << 20;
-}  // namespace
-
-void LoadParameterSetFile(const std::string& path, ImageBytes image) {
-    const std::string content = ReadFileBounded(path, kMaxParameterTextBytes, false);
+ParameterFileLoad LoadParameterFile(const std::string& path, ImageBytes image) {
+    // Read whole first: a short or failing file must not leave a half-loaded image. One byte
+    // past the bound tells a text that is too long from one that just fits; an image's tail is
+    // ignored however long the file is.
+    const std::string content = ReadFileBounded(path, kMaxParameterTextBytes + 1, false);
+    ParameterFileLoad load;
     if (IsParameterText(content)) {
+        if (content.size() > kMaxParameterTextBytes)
+            throw EFileStoreError(EFileStoreError::Kind::TooLarge, 0, false);
+        ImportNotes notes;
         try {
-            const ParameterImage imported = ImportText(content);
+            const ParameterImage imported = ImportText(content, &notes);
             std::copy(imported.begin(), imported.end(), image.begin());
         } catch (const ImportError& e) {
-            throw EFileError(e.what());
+            throw EParameterTextError(e.what());
         }
-        return;
+        load.text = true;
+        load.fieldsLeftOut = std::move(notes.fieldsLeftOut);
+        return load;
     }
     if (content.size() < kParameterImageSize) throw EFileError(kReadBeyondEndText);
     std::copy_n(content.begin(), kParameterImageSize, image.begin());
+    return load;
 }
 
 }  // namespace orbiqa

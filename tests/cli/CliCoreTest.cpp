@@ -119,6 +119,19 @@ std::string ValueOf(const std::vector<FieldValue>& fields, const std::string& na
     return {};
 }
 
+// Ten thousand failed modules still make a line a person reads; one left over is named, not
+// counted, since "and 1 more" would be no shorter.
+TEST(ImageReportTest, SummaryListsNameTheFirstAndCountTheRest) {
+    std::vector<std::string> ports;
+    for (int i = 1; i <= 10001; ++i) ports.push_back("COM" + std::to_string(i));
+    const std::string line = SummaryList(ports, 3);
+    EXPECT_EQ(line, "COM1, COM2, COM3 and 9998 more");
+    EXPECT_LT(SummaryList(ports).size(), 120u);
+    ports.resize(4);
+    EXPECT_EQ(SummaryList(ports, 3), "COM1, COM2, COM3, COM4");
+    EXPECT_EQ(SummaryList({}, 3), "");
+}
+
 TEST(ImageReportTest, ErasedImageLoadsAsTheEditorWould) {
     const auto fields = DecodeImage(ParameterImage());
     EXPECT_EQ(fields.size(), 7u + 4u + 2u + 20u + 2u + 3u + 4u + 1u + 4u + 1u);

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "CliFixture.h"
@@ -74,6 +75,47 @@ TEST_F(CliParameterModelTest, AnEditedExportKeepsTheEditAndAShortTextSaysWhatItL
     EXPECT_THAT(partial.err, HasSubstr("gives 47 of 48 fields neither by a field line nor by "
                                        "bytes; they hold what an erased module holds: AUTODIAL"));
     EXPECT_EQ(Cli({"get", Path("short.VR3"), "USER1"}).out, "0630\n");
+}
+
+// Each of these texts would import with an edit silently lost; each is refused with its lines,
+// and no file is written.
+TEST_F(CliParameterModelTest, AnImportThatWouldLoseAnEditIsRefusedWithItsLines) {
+    ParameterImage image;
+    ASSERT_EQ(orbiqa::SetFieldValue(image, "CallMax", "5"), std::nullopt);
+    SaveImage(Path("base.VR3"), image);
+    const std::string text = Cli({"export", Path("base.VR3")}).out;
+    const auto lineOf = [&](const std::string& start) {
+        return std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(text.find("\n" + start)), '\n') + 2;
+    };
+    const auto user1 = text.find("\nUSER1 =");
+    Put("twice.txt", text.substr(0, user1) + "\nUSER1 = 555" + text.substr(user1));
+    Put("byte.txt", text + "@282 = 07\n");
+    Put("header.txt", text.substr(0, text.find('\n') + 1));
+    Put("cp1250.txt", "SMS1 = \"Riaszt\xE1s\"\n");
+    const std::pair<const char*, std::string> cases[] = {
+        {"twice.txt", "line " + std::to_string(lineOf("USER1 =") + 1) + ": USER1 is set again; line " +
+                          std::to_string(lineOf("USER1 ="))},
+        {"byte.txt", "gives CallMax the value 7, but line " + std::to_string(lineOf("CallMax =")) + " sets it to 5"},
+        {"header.txt", "the text sets no field"},
+        {"cp1250.txt", "line 1: the text is not UTF-8"},
+    };
+    for (const auto& [name, message] : cases) {
+        const CliResult r = Cli({"import", Path(name), Path("out.VR3")});
+        EXPECT_EQ(r.status, 2) << name;
+        EXPECT_THAT(r.err, HasSubstr(message)) << name;
+        EXPECT_FALSE(fs::exists(Path("out.VR3"))) << name;
+    }
+}
+
+TEST_F(CliParameterModelTest, ABatchSummaryNamesTheFirstFailuresAndCountsTheRest) {
+    SaveImage(Path("template.VR3"), ParameterImage());
+    std::vector<std::string> args{"provision", Path("template.VR3")};
+    for (int n = 200; n < 213; ++n) args.insert(args.end(), {"-p", "COM" + std::to_string(n)});
+    const CliResult r = Cli(args);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_THAT(r.out, HasSubstr("provision: 0 of 13 modules written and verified; not complete: COM200, "
+                                 "COM201, COM202, COM203, COM204, COM205, COM206, COM207, COM208, COM209 "
+                                 "and 3 more\n"));
 }
 
 TEST_F(CliParameterModelTest, ASpreadsheetSavedTheHungarianWayProvisionsItsModules) {

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "params/EEAddr.h"
@@ -13,9 +14,11 @@
 namespace orbiqa {
 namespace {
 
+using ::testing::AllOf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 ParameterImage RandomImage(std::mt19937& random) {
     ParameterImage image;
@@ -170,6 +173,61 @@ TEST(ParameterTextTest, AnExportIsKnownByItsHeader) {
     ParameterImage image;
     EXPECT_FALSE(IsParameterText(std::string(image.begin(), image.end())));
     EXPECT_FALSE(IsParameterText("USER1 = 0620\n"));
+}
+
+std::string ImportRefusal(const std::string& text) {
+    try {
+        ImportText(text);
+    } catch (const ImportError& e) {
+        return e.what();
+    }
+    return "(imported)";
+}
+
+// Each of these would import with one of the user's edits silently lost.
+TEST(ParameterTextTest, EditsThatWouldBeLostAreRefusedWithTheirLines) {
+    ParameterImage image;
+    ASSERT_EQ(SetFieldValue(image, "USER1", "0620"), std::nullopt);
+    ASSERT_EQ(SetFieldValue(image, "CallMax", "5"), std::nullopt);
+    const std::string text = ExportText(image);
+    const auto lineOf = [&](const std::string& start) {
+        const auto at = text.find("\n" + start);
+        return std::to_string(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n') + 2);
+    };
+
+    // A second USER1 line above the exported one.
+    const auto user1 = text.find("\nUSER1 =");
+    const std::string twice = text.substr(0, user1) + "\nUSER1 = 555" + text.substr(user1);
+    EXPECT_EQ(ImportRefusal(twice), "line " + std::to_string(std::stoi(lineOf("USER1 =")) + 1) +
+                                        ": USER1 is set again; line " + lineOf("USER1 =") +
+                                        " sets it already");
+
+    // A byte line that gives CallMax a value of its own.
+    const std::string byte = text + "@" + std::to_string(EEAddr::CallMax) + " = 07\n";
+    const std::string byteLine = std::to_string(std::count(byte.begin(), byte.end(), '\n'));
+    EXPECT_EQ(ImportRefusal(byte), "line " + byteLine + ": @" + std::to_string(EEAddr::CallMax) +
+                                       " gives CallMax the value 7, but line " + lineOf("CallMax =") +
+                                       " sets it to 5; keep only one of the two");
+    // The same bytes that the line stores are no contradiction.
+    EXPECT_EQ(ImportText(text + "@" + std::to_string(EEAddr::CallMax) + " = 05\n"), image);
+
+    // Nothing but the header, comments and byte lines.
+    EXPECT_THAT(ImportRefusal(std::string(kParameterTextHeader) + "\n"), HasSubstr("sets no field"));
+    EXPECT_THAT(ImportRefusal("# a\n\n@0 = 01\n"), HasSubstr("sets no field (no FIELD = value line in 3 lines)"));
+    EXPECT_THAT(ImportRefusal(""), HasSubstr("sets no field"));
+}
+
+TEST(ParameterTextTest, ATextInAnotherCodePageIsRefusedAsNotUtf8) {
+    // "Riasztás" saved by a Windows editor in Windows-1250: 0xE1 is "á".
+    const std::string text = "USER1 = 0620\r\nSMS1 = \"Riaszt\xE1s\"\r\n";
+    EXPECT_THAT(ImportRefusal(text), AllOf(HasSubstr("line 2: the text is not UTF-8"), HasSubstr("save it as UTF-8")));
+    // Cut and overlong sequences and encoded surrogates are not UTF-8 either.
+    for (const char* bad : {"\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"})
+        EXPECT_THAT(ImportRefusal(std::string("USER1 = 0620\rSMS1 = \"") + bad + "\"\n"),
+                    HasSubstr("line 2: the text is not UTF-8"))
+            << bad;
+    // Four-byte characters are UTF-8, though no SMS can hold them.
+    EXPECT_THAT(ImportRefusal("USER1 = 0620\nSMS1 = \"\xF0\x9F\x94\xA5\"\n"), Not(HasSubstr("UTF-8")));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QKeyEvent>
 #include <QTabWidget>
 #include <cstring>
 #include <map>
@@ -224,6 +225,28 @@ TEST(SettingsForm, CancelAndCloseLeaveTheImageAlone) {
     EXPECT_EQ(form.result(), QDialog::Accepted);
     EXPECT_EQ(image[EEAddr::USER1], 3);
     EXPECT_EQ(image[EEAddr::VoiceCaller], 1);
+}
+
+// Enter on the focused button presses it, as in the program's other windows; keypad Enter too.
+TEST(SettingsForm, EnterPressesTheFocusedButton) {
+    ParameterImage image;
+    TSettingsForm form(image);
+    form.LoadImageToControls();
+    form.open();
+    Type(form.acgUSER1, QStringLiteral("123"));
+    const auto enter = [](QWidget* button, int key, Qt::KeyboardModifiers modifiers) {
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, QStringLiteral("\r"));
+        QApplication::sendEvent(button, &press);
+    };
+    enter(form.btSettingOK, Qt::Key_Return, Qt::NoModifier);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    EXPECT_EQ(image[EEAddr::USER1], 3);
+
+    form.open();
+    enter(form.btSettingCancel, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.result(), QDialog::Rejected);
 }
 
 TEST(SettingsForm, HiddenPagesStillCarryTheirFields) {

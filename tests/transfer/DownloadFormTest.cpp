@@ -326,8 +326,10 @@ TEST(CompareDifferenceList, ShortTextCountsWhatDoesNotFit) {
     // "E: aaaa, bbbbbbbbbbbb és még 1" is longer than the whole list: the whole list it is.
     EXPECT_EQ(shortText(24), "E: aaaa, bbbbbbbbbbbb, c");
     EXPECT_EQ(shortText(23), "E: aaaa és még 2");
-    // The first always stands, however narrow the line.
-    EXPECT_EQ(shortText(0), "E: aaaa és még 2");
+    // The first always stands, cut to what the line leaves for it, however narrow.
+    EXPECT_EQ(shortText(16), "E: aaaa és még 2");
+    EXPECT_EQ(shortText(15), "E: aa… és még 2");
+    EXPECT_EQ(shortText(0), "E: … és még 2");
     EXPECT_EQ(found.Text(1).toStdString(), "Eltérő: aaaa és még 2");
     EXPECT_EQ(found.Text(9), found.FullText());
     EXPECT_EQ(CompareDifferences{}.ShortText(upTo(100)), QString());
@@ -352,6 +354,85 @@ TEST_F(DownloadFormTest, OpeningATextReadsItAndNeverTakesItForAnImage) {
     EXPECT_THROW(form->btOpenClick(), EFileError);
     EXPECT_TRUE(std::equal(image.begin(), image.end(), set.begin()));
     fs::remove_all(dir);
+}
+
+// A file handed over by the command line, a second start or a drop is read as "Beolvasás
+// fájlból" reads it; what fails is told in Hungarian, naming the file as a person would write it.
+TEST_F(DownloadFormTest, AHandedOverFileIsReadAsTheOpenButtonReadsIt) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("orbiqa-form-hand-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "run");
+    ParameterImage set;
+    ASSERT_EQ(SetFieldValue(set, "SMS2", "Hálózati hiba"), std::nullopt);
+    SaveFile((dir / "out.VR3").string(), ExportText(set));
+    form->OpenFile(QString::fromStdString((dir / "out.VR3").string()));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), set.begin()));
+    EXPECT_EQ(Progress()->value(), 12);
+
+    const auto refusal = [&](const fs::path& path) -> std::string {
+        try {
+            form->OpenFile(QString::fromStdString(path.string()));
+        } catch (const EFileError& e) {
+            return e.what();
+        }
+        return "(opened)";
+    };
+    const std::string shown = (dir / "missing.VR3").string();
+    EXPECT_EQ(refusal(dir / "run" / ".." / "missing.VR3"), "Ez a fájl nem nyílt meg: " + shown + "\nNincs ilyen fájl");
+    EXPECT_EQ(refusal(dir / "run"), "Ez a fájl nem nyílt meg: " + (dir / "run").string() + "\nEz egy mappa, nem fájl");
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((dir / "pipe.VR3").c_str(), 0600), 0);
+    EXPECT_THAT(refusal(dir / "pipe.VR3"), ::testing::HasSubstr("csővezeték vagy eszköz"));
+#endif
+    SaveFile((dir / "twice.VR3").string(), "# Orbiqa parameter set\nUSER1 = 1\nUSER1 = 2\n");
+    EXPECT_THAT(refusal(dir / "twice.VR3"), ::testing::HasSubstr("line 3: USER1 is set again; line 2"));
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), set.begin()));
+    EXPECT_EQ(Progress()->value(), 0);
+
+    EXPECT_EQ(TFormDownload::BusyText(QString::fromStdString((dir / "run" / ".." / "out.VR3").string())),
+              QString::fromStdString("Adatátvitel vagy szerkesztés folyik, ez a fájl nem nyílt meg: " +
+                                     (dir / "out.VR3").string()));
+    fs::remove_all(dir);
+}
+
+TEST_F(DownloadFormTest, ATextThatLeavesSettingsOutSaysWhichAndTheCompareListGoesWithANewFile) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("orbiqa-form-left-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    image.fill(0);
+    form->btWriteClick();
+    module.memory[51] = 1;  // USER1 differs
+    form->btCompareClick();
+    auto* label = form->findChild<QLabel*>(QStringLiteral("lbDifferences"));
+    ASSERT_FALSE(label->text().isEmpty());
+
+    ASSERT_FALSE(Progress()->accessibleDescription().isEmpty());
+
+    SaveFile((dir / "part.txt").string(), "# Orbiqa parameter set\nUSER1 = 0620\n");
+    nextFile = QString::fromStdString((dir / "part.txt").string());
+    form->btOpenClick();
+    EXPECT_EQ(label->text(), QString());
+    EXPECT_EQ(label->accessibleDescription(), QString());
+    EXPECT_EQ(Progress()->accessibleDescription(), QString::fromUtf8("Fájl beolvasva"));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].startsWith(QString::fromUtf8(
+        "A szöveg 47 beállítást nem ad meg, ezek egy törölt modul értékét kapták: ")))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].endsWith(QString::fromUtf8(" és még 42"))) << messages[0].toStdString();
+    fs::remove_all(dir);
+}
+
+// A caption too long for the line alone is cut after a word, never inside its parenthesis.
+TEST(CompareDifferenceList, ACutCaptionLeavesNoOpenParenthesis) {
+    const CompareDifferences found{QString(), QStringLiteral("E: "),
+                                   {QStringLiteral("1. Felhasználó (#USER1)"), QStringLiteral("b")}};
+    const auto cut = [&](qsizetype n) {
+        return found.ShortText([n](const QString& line) { return line.size() <= n; }).toStdString();
+    };
+    EXPECT_EQ(cut(28), QString::fromUtf8("E: 1. Felhasználó… és még 1").toStdString());
+    EXPECT_EQ(cut(22), QString::fromUtf8("E: 1.… és még 1").toStdString());
+    EXPECT_EQ(cut(14), QString::fromUtf8("E: 1… és még 1").toStdString());
+    EXPECT_EQ(cut(0), QString::fromUtf8("E: … és még 1").toStdString());
 }
 
 TEST(RenderDownloadForm, WritesTheGreenAndTheRedPicture) {

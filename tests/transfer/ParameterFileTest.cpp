@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "base/Errors.h"
+#include "params/FieldCatalog.h"
+#include "params/ParameterText.h"
 #include "support/FileSizeLimit.h"
 #include "transfer/ParameterFile.h"
 
@@ -22,6 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 using ::testing::Each;
 using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
 
 class ParameterFileTest : public ::testing::Test {
 protected:
@@ -149,6 +152,38 @@ TEST_F(ParameterFileTest, LongNamesHardLinksAndPipesAreHandledAsFiles) {
     image.fill(0x12);
     EXPECT_EQ(LoadError(PathOf("pipe.VR3")), kNotRegularFileText);
     EXPECT_THAT(image, Each(0x12));
+}
+
+// Whoever names the file, a text is imported and never taken for the image it is not; a text
+// that cannot be taken whole is refused, leaving the image as it was.
+TEST_F(ParameterFileTest, ATextIsImportedWholeOrNotAtAll) {
+    ParameterImage set;
+    ASSERT_EQ(SetFieldValue(set, "USER1", "06209876543"), std::nullopt);
+    const std::string text = ExportText(set);
+    const std::string exported = PathOf("out.VR3");  // a text under an image's name
+    std::ofstream(exported, std::ios::binary) << text;
+    const ParameterFileLoad load = LoadParameterFile(exported, image);
+    EXPECT_TRUE(load.text);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), set.begin()));
+
+    // The last line comes after a megabyte of comments: cutting the text would cut the number.
+    const auto user1 = text.find("USER1 =");
+    const std::string padded = text.substr(0, user1) + std::string(kMaxParameterTextBytes, '#') +
+                               "\n" + text.substr(user1);
+    std::ofstream(PathOf("long.txt"), std::ios::binary) << padded;
+    image.fill(0x5A);
+    EXPECT_EQ(LoadError(PathOf("long.txt")), kFileTooLargeText);
+    EXPECT_THAT(image, Each(0x5A));
+
+    std::ofstream(PathOf("header.txt"), std::ios::binary) << kParameterTextHeader << "\n";
+    EXPECT_THAT(LoadError(PathOf("header.txt")), HasSubstr("sets no field"));
+    EXPECT_THAT(image, Each(0x5A));
+
+    // An image is an image however long the file: only texts have the bound.
+    std::ofstream(PathOf("big.VR3"), std::ios::binary)
+        << std::string(kParameterImageSize, '\x44') << std::string(2 * kMaxParameterTextBytes, '\x55');
+    EXPECT_FALSE(LoadParameterFile(PathOf("big.VR3"), image).text);
+    EXPECT_THAT(image, Each(0x44));
 }
 
 }  // namespace

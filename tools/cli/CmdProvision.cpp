@@ -374,11 +374,10 @@ int RunProvision(const ParsedArgs& args, Io& io) {
 
     int complete = 0;
     int status = kExitOk;
-    std::string completeList, failedList;
+    std::vector<std::string> completePorts, failedPorts;
     for (std::size_t i = 0; i < modules.size(); ++i) {
         const Result& r = results[i];
-        std::string& list = r.status == kExitOk ? completeList : failedList;
-        list += (list.empty() ? "" : ", ") + r.port;
+        (r.status == kExitOk ? completePorts : failedPorts).push_back(r.port);
         if (r.status == kExitOk)
             ++complete;
         else
@@ -390,12 +389,12 @@ int RunProvision(const ParsedArgs& args, Io& io) {
     } else {
         io.out << "provision: " << complete << " of " << modules.size()
                << " modules written and verified";
-        if (!failedList.empty()) io.out << "; not complete: " << failedList;
+        if (!failedPorts.empty()) io.out << "; not complete: " << SummaryList(failedPorts);
         io.out << "\n";
     }
     if (signal != 0)
         io.err << "orbiqa-cli: provision: interrupted; complete: "
-               << (completeList.empty() ? "none" : completeList) << "\n";
+               << (completePorts.empty() ? "none" : SummaryList(completePorts)) << "\n";
     // The results are out before the record is saved: a record that cannot be saved must not
     // take the batch's outcome with it.
     if (reportPath) {

@@ -70,4 +70,14 @@ std::string DiffJson(const std::vector<FieldDifference>& differences) {
     return out + "}\n";
 }
 
+std::string SummaryList(const std::vector<std::string>& names, std::size_t shown) {
+    // Counting a single name left would make the line no shorter.
+    if (names.size() <= shown + 1) shown = names.size();
+    std::string list;
+    for (std::size_t i = 0; i < shown; ++i) list += (i == 0 ? "" : ", ") + names[i];
+    if (shown < names.size())
+        list += (shown == 0 ? "" : " and ") + std::to_string(names.size() - shown) + " more";
+    return list;
+}
+
 }  // namespace orbiqa::cli

@@ -1,6 +1,7 @@
 #pragma once
 // The fields of a parameter image as the command line prints them (show, get, diff), in lines and
-// in JSON. The fields themselves and their rules are the parameter library's catalog. No Qt here.
+// in JSON, and the lists of its summary lines. The fields themselves and their rules are the parameter library's catalog. No Qt here.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -34,5 +35,12 @@ std::string ShowJson(const std::vector<FieldValue>& fields);
 std::string DiffPlain(const std::vector<FieldDifference>& differences);
 /// {"equal": ..., "differences": [{"field": ..., "a": ..., "b": ...}, ...]}
 std::string DiffJson(const std::vector<FieldDifference>& differences);
+
+/// How many names a summary line lists before it counts the rest.
+inline constexpr std::size_t kSummaryNames = 10;
+
+/// "a, b, c" for a summary line; past `shown` names, the rest are counted ("a, b and 9 more"),
+/// so that a batch of thousands still gives a line a person can read.
+std::string SummaryList(const std::vector<std::string>& names, std::size_t shown = kSummaryNames);
 
 }  // namespace orbiqa::cli
