@@ -126,6 +126,24 @@ StoreError::Kind KindOf(const QSqlError& e, Dialect dialect) {
 
 }  // namespace
 
+QStringList SplitSqlStatements(const QString& script) {
+    QStringList statements;
+    QString current;
+    bool inBody = false;  // between the $$ that quote a function's body
+    for (const QString& line : script.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (current.isEmpty() && (trimmed.isEmpty() || trimmed.startsWith(QLatin1String("--")))) continue;
+        current += line + QLatin1Char('\n');
+        if (line.count(QLatin1String("$$")) % 2 == 1) inBody = !inBody;
+        if (!inBody && trimmed.endsWith(QLatin1Char(';'))) {
+            statements << current.trimmed();
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty()) statements << current.trimmed();
+    return statements;
+}
+
 // A transaction that rolls back unless committed; SQLite takes its write lock at once, so that
 // two writers queue on the busy time-out instead of failing on a lock upgrade.
 class Transaction {
@@ -572,10 +590,13 @@ void InitializePostgres(const PostgresTarget& target) {
             throw StoreError(StoreError::Kind::Unreachable,
                              QStringLiteral("A közös adatbázis (%1) nem érhető el: %2")
                                  .arg(DescribeTarget(target), db.lastError().text().trimmed()));
-        QSqlQuery q(db);
-        if (!q.exec(PostgresSetupSql())) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            Throw(q.lastError(), Dialect::Postgres, QStringLiteral("A közös adatbázis nem hozható létre"));
+        // One statement at a time: the ODBC driver takes one per call.
+        for (const QString& statement : SplitSqlStatements(PostgresSetupSql())) {
+            QSqlQuery q(db);
+            if (!q.exec(statement)) {
+                QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+                Throw(q.lastError(), Dialect::Postgres, QStringLiteral("A közös adatbázis nem hozható létre"));
+            }
         }
     }
 }
