@@ -240,6 +240,21 @@ TEST_F(PostgresStoreTest, AnUnreachableServerIsGivenUpOnQuickly) {
     EXPECT_EQ(reg.PendingCount(), 3);
 }
 
+TEST_F(PostgresStoreTest, TlsIsUsedWhenOfferedAndRequiredWhenTheSettingSaysSo) {
+    // The test server offers no TLS: "prefer" goes on without it, "require" refuses to.
+    PostgresTarget t = As(QStringLiteral("tech1"));
+    t.host = QStringLiteral("127.0.0.1");
+    EXPECT_NO_THROW(OpenPostgresStore(t));
+    t.sslmode = QStringLiteral("require");
+    try {
+        OpenPostgresStore(t);
+        ADD_FAILURE() << "connected without TLS";
+    } catch (const StoreError& e) {
+        EXPECT_EQ(e.kind(), StoreError::Kind::Unreachable);
+        EXPECT_TRUE(e.text().contains(QLatin1String("SSL"))) << e.text().toStdString();
+    }
+}
+
 TEST_F(PostgresStoreTest, ADatabaseWithoutTheRegisterSaysHowToMakeIt) {
     ASSERT_EQ(server->Exec(QStringLiteral("CREATE DATABASE empty%1").arg(database)), QString());
     PostgresTarget t = As(QStringLiteral("tech1"));
