@@ -368,6 +368,18 @@ bool SqlSiteStore::AppendEntry(const HistoryEntry& entry) {
 
     if (HasEntry(entry.eventId)) return false;
 
+    // An event from before the site's erasure (made offline, sent afterwards) belongs to the
+    // erased data: it must not bring the site back.
+    if (!FindSite(entry.site)) {
+        QSqlQuery erased(Database());
+        erased.prepare(QStringLiteral("SELECT 1 FROM history WHERE kind = 'erase' AND site_name = ? AND time >= %1")
+                           .arg(cast));
+        erased.addBindValue(Text(entry.site));
+        erased.addBindValue(TimeText(entry.time));
+        if (!erased.exec()) Throw(erased.lastError(), dialect_, what);
+        if (erased.next()) return false;
+    }
+
     // The site, made on first record when nobody added it before.
     QSqlQuery ensure(Database());
     ensure.prepare(QStringLiteral("INSERT INTO sites (id, name, created, updated, search_text) VALUES (?, ?, %1, %1, ?) "

@@ -160,6 +160,18 @@ TEST_F(SqliteStoreTest, ErasureRemovesTheSiteAndItsHistoryAndIsRecorded) {
     EXPECT_EQ(store->History(QStringLiteral("Másik")).size(), 1u);
     EXPECT_THROW(store->EraseSite(s.name, NewEntry(s.name, HistoryKind::Erase, {})), StoreError);
 
+    // A record made before the erasure and sent after it does not bring the site back; a new
+    // site of the same name later is a new site.
+    HistoryEntry late = ReadEntry(s.name, SetWith({{"Phone1", "06301234567"}}));
+    late.time = erasure.time.addSecs(-60);
+    EXPECT_FALSE(store->AppendEntry(late));
+    EXPECT_FALSE(store->FindSite(s.name));
+    HistoryEntry later = ReadEntry(s.name, SetWith({}));
+    later.time = erasure.time.addSecs(60);
+    EXPECT_TRUE(store->AppendEntry(later));
+    EXPECT_EQ(store->History(s.name).size(), 1u);
+    store->EraseSite(s.name, NewEntry(s.name, HistoryKind::Erase, {}));
+
     store.reset();  // the last connection folds the journal into the file
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
