@@ -105,6 +105,19 @@ StoreError::Kind KindOf(const QSqlError& e, Dialect dialect) {
         }
         return StoreError::Kind::Failed;
     }
+    // Qt's ODBC driver gives the driver's own number, not the SQLSTATE: the server's text is
+    // all there is (English unless the server is set to another language; then "Failed").
+    if (code.size() != 5) {
+        const QString text = e.databaseText();
+        if (text.contains(QLatin1String("permission denied")) || text.contains(QLatin1String("append-only")))
+            return StoreError::Kind::Refused;
+        if (text.contains(QLatin1String("violates")) || text.contains(QLatin1String("duplicate key")) ||
+            text.contains(QLatin1String("no site named")))
+            return StoreError::Kind::Invalid;
+        if (text.contains(QLatin1String("connection")) || text.contains(QLatin1String("could not")))
+            return StoreError::Kind::Unreachable;
+        return StoreError::Kind::Failed;
+    }
     if (code == QLatin1String("42501")) return StoreError::Kind::Refused;
     if (code.startsWith(QLatin1String("23")) || code == QLatin1String("P0002")) return StoreError::Kind::Invalid;
     if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")) || code.isEmpty())
