@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 
 namespace orbiqa::sites {
@@ -275,17 +276,18 @@ std::vector<Site> SqlSiteStore::ListSites(const SiteQuery& query) {
     q.setForwardOnly(true);
     QString sql = QStringLiteral("SELECT %1 FROM sites").arg(kSiteColumns);
     const QString text = query.text.trimmed();
-    bool isNumber = false;
-    const int panel = text.toInt(&isNumber);
+    // Digits are also the start of a PanelID, as it is being typed.
+    const bool isNumber = !text.isEmpty() && text.size() <= 5 &&
+                          std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
     if (!text.isEmpty()) {
         sql += QStringLiteral(" WHERE search_text LIKE ? ESCAPE '!'");
-        if (isNumber) sql += QStringLiteral(" OR panel_id = ?");
+        if (isNumber) sql += QStringLiteral(" OR CAST(panel_id AS TEXT) LIKE ?");
     }
     sql += QStringLiteral(" ORDER BY name LIMIT %1").arg(std::clamp(query.limit, 1, kMaxListLimit));
     q.prepare(sql);
     if (!text.isEmpty()) {
         q.addBindValue(ContainsPattern(text));
-        if (isNumber) q.addBindValue(panel);
+        if (isNumber) q.addBindValue(text + QLatin1Char('%'));
     }
     if (!q.exec()) Throw(q.lastError(), dialect_, QStringLiteral("A telephelyek nem olvashatók"));
     std::vector<Site> sites;

@@ -74,6 +74,8 @@ TEST_F(SqliteStoreTest, SitesAreAddedFoundEditedAndSearched) {
     EXPECT_EQ(names(QStringLiteral("ÁRVÍZ")), QStringLiteral("Raktár Győr"));  // case folds accents too
     EXPECT_EQ(names(QStringLiteral("fő u")), QStringLiteral("Raktár Győr"));
     EXPECT_EQ(names(QStringLiteral("4711")), QStringLiteral("Raktár Győr"));  // PanelID
+    EXPECT_EQ(names(QStringLiteral("47")), QStringLiteral("Raktár Győr"));    // as it is typed
+    EXPECT_EQ(names(QStringLiteral("471")), QStringLiteral("Raktár Győr"));
     EXPECT_EQ(names(QStringLiteral("0%")), QStringLiteral("100% iroda"));      // % is a character
     EXPECT_EQ(names(QStringLiteral("_")), QString());
     EXPECT_EQ(names(QString()), QStringLiteral("100% iroda|1000 raktár|Raktár Győr"));
