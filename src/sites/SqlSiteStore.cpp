@@ -538,6 +538,9 @@ void SqlSiteStore::EraseSite(const QString& name, const HistoryEntry& erasure) {
     q.addBindValue(Text(erasure.keyFingerprint));
     if (!q.exec()) Throw(q.lastError(), dialect_, what);
     t.Commit(what);
+    // The erased pages still stand in the journal until it is folded into the file: fold it now.
+    // A reader that holds an old snapshot can delay that; the next checkpoint then finishes it.
+    QSqlQuery(Database()).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }
 
 std::vector<HistoryEntry> SqlSiteStore::UnsentEntries(int limit) {
