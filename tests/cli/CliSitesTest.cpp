@@ -77,6 +77,10 @@ protected:
 };
 
 TEST_F(CliSitesTest, SitesAreAddedEditedListedAndShown) {
+    // Looking makes no register file (a completion runs "site list" in any folder).
+    EXPECT_EQ(Cli({"site", "list", "--json"}).out, "[]\n");
+    EXPECT_EQ(Cli({"site", "show", "x"}).status, 2);
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("OrbiqaSites.sqlite"))));
     CliRun r = Cli({"site", "add", "Raktár", "--customer", "Kovács Kft.", "--address", "Győr, Fő u. 1",
                  "--contact", "+36 30 111 2222"});
     ASSERT_EQ(r.status, 0) << r.err;

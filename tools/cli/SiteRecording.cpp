@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <ostream>
 
 #include "base/SettingsLocation.h"
@@ -28,14 +29,16 @@ QByteArray SetBytes(const ParameterImage& image) {
     return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<int>(image.size()));
 }
 
-std::unique_ptr<sites::SiteRegister> OpenRegister(const ParsedArgs& args, Io& io) {
+std::unique_ptr<sites::SiteRegister> OpenRegister(const ParsedArgs& args, Io& io, bool onlyExisting) {
     if (SettingsFolder().empty())
         UseSettingsFolder(ChooseSettingsFolder(QCoreApplication::applicationDirPath().toStdString(),
                                                QDir::currentPath().toStdString()));
     const auto url = args.Value("--db");
     auto options = sites::ConfiguredOptions(url ? std::optional<QString>(Q(*url)) : std::nullopt);
     if (const auto* why = std::get_if<QString>(&options)) throw CliFailure(kExitUsage, "database: " + S(*why));
-    auto reg = std::make_unique<sites::SiteRegister>(std::get<sites::RegisterOptions>(options));
+    const auto& chosen = std::get<sites::RegisterOptions>(options);
+    if (onlyExisting && !chosen.shared && !QFileInfo::exists(chosen.localPath)) return nullptr;
+    auto reg = std::make_unique<sites::SiteRegister>(chosen);
     if (!reg->LocalProblem().isEmpty())
         io.err << "orbiqa-cli: local site database: " << S(reg->LocalProblem()) << "\n";
     if (!reg->SharedProblem().isEmpty())

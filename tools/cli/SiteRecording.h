@@ -19,7 +19,9 @@ OptionDef SiteOption();
 /// The register for this run: the local file in the settings folder (as the program chooses it)
 /// and the shared server --db, $ORBIQA_DB or the settings file names. CliFailure(kExitUsage) for
 /// a setting that cannot be used; a server or file that cannot be reached is said on io.err.
-std::unique_ptr<sites::SiteRegister> OpenRegister(const ParsedArgs& args, Io& io);
+/// With onlyExisting, a register that would have to be made first (no shared database, no local
+/// file yet) is not made: null comes back, and nothing is written (a listing, a completion).
+std::unique_ptr<sites::SiteRegister> OpenRegister(const ParsedArgs& args, Io& io, bool onlyExisting = false);
 
 /// Exit status for a store's failure: 2 for what the user gave (a name in use, an unknown site,
 /// a refused statement), 3 for a database that cannot be opened or reached.
