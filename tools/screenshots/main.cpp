@@ -36,6 +36,7 @@
 #include "shell/DesktopSetup.h"
 #include "shell/MainForm.h"
 #include "shell/Welcome.h"
+#include "sites/SitesForm.h"
 #include "status/State.h"
 #include "transfer/DownloadForm.h"
 
@@ -222,5 +223,12 @@ int main(int argc, char** argv) {
         std::printf("%s\n", qPrintable(out + "/file-dialog.png"));
     else
         ++failures;
+    // The report's page is drawn by poppler's pdftoppm from the PDF the program writes.
+    if (sites::RenderSitesForm(out + "/sites-window.png", out + "/service-report.png")) {
+        std::printf("%s\n%s\n", qPrintable(out + "/sites-window.png"), qPrintable(out + "/service-report.png"));
+    } else {
+        std::fprintf(stderr, "orbiqa-screenshots: the sites window or the report page failed (is pdftoppm installed?)\n");
+        ++failures;
+    }
     return failures ? 1 : 0;
 }
