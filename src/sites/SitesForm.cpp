@@ -206,6 +206,7 @@ void TSitesForm::BuildControls() {
     splitter->addWidget(left);
     splitter->addWidget(right);
     splitter->setStretchFactor(1, 2);
+    splitter->setSizes({340, 640});
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(lbStatus, 1);
