@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
     // After a read or a write: the offer to record it to a site. A write started from the sites
     // window offers that site.
     QString nextOfferSite;
+    std::unique_ptr<sites::TSitesForm> sitesForm;  // the sites window, made at its first opening
     transferHooks.transferDone = [&](TransferKind kind, const TransferResult& result) {
         sites::TransferRecord record;
         record.kind = kind == TransferKind::Write ? sites::HistoryKind::Write : sites::HistoryKind::Read;
@@ -121,8 +122,12 @@ int main(int argc, char** argv) {
                                       qsizetype(kParameterImageSize));
         record.module = LastModuleIdentity(link);
         record.signal = program.StateForm()->LastSignal();
-        sites::OfferRecording(siteRegister, std::move(record), std::exchange(nextOfferSite, {}),
-                              program.FormDownload());
+        sites::TRecordOffer* offer = sites::OfferRecording(siteRegister, std::move(record),
+                                                           std::exchange(nextOfferSite, {}), program.FormDownload());
+        // The sites window, when open, shows the site with its new entry.
+        QObject::connect(offer, &sites::TRecordOffer::Recorded, offer, [&](const QString& site) {
+            if (sitesForm && sitesForm->isVisible()) sitesForm->ShowSite(site);
+        });
     };
     program.AdoptFormDownload(std::make_unique<TFormDownload>(
         link, ImageBytes(TheParameterImage().data(), kParameterImageSize), transferHooks));
@@ -151,7 +156,6 @@ int main(int argc, char** argv) {
     for (const QString& file : files) program.OpenWhenShown(file);
 
     // The sites window, made at its first opening.
-    std::unique_ptr<sites::TSitesForm> sitesForm;
     program.OpenSites = [&] {
         if (!sitesForm) {
             sites::TSitesForm::Hooks hooks;
@@ -170,6 +174,7 @@ int main(int argc, char** argv) {
                 download->raise();
                 nextOfferSite = site;
                 download->WriteSet(setSpan(set));
+                nextOfferSite.clear();  // a write that never reached the module offered nothing
             };
             hooks.compareSet = [&, setSpan](const QByteArray& set, const QString&) {
                 auto* download = static_cast<TFormDownload*>(program.FormDownload());

@@ -194,7 +194,10 @@ void TRecordOffer::btRecordClick() {
         [this, name, result](const QString& error) {
             --pending_;
             if (!error.isEmpty()) *result = {RecordResult::State::Failed, error};
-            if (result->state != RecordResult::State::Failed) RememberSite(record_.port, name);
+            if (result->state != RecordResult::State::Failed) {
+                RememberSite(record_.port, name);
+                emit Recorded(name);
+            }
             switch (result->state) {
                 case RecordResult::State::Recorded:
                     Say(QStringLiteral("Rögzítve: %1").arg(name));

@@ -51,6 +51,10 @@ public:
     /// True while the site list or the record is on its way.
     bool Busy() const { return pending_ > 0; }
 
+signals:
+    /// The record is stored (or waits for the shared server) under site.
+    void Recorded(const QString& site);
+
 private:
     void Say(const QString& text);
 
