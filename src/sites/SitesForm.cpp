@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <memory>
+#include <utility>
 
 #include "params/FieldCatalog.h"
 #include "sites/ServiceReport.h"
@@ -310,7 +311,9 @@ void TSitesForm::ShowResults(const std::vector<Site>& sites, const QString& keep
     QString said = sites.empty() ? QStringLiteral("Nincs találat")
                                  : QStringLiteral("%1 telephely").arg(sites.size());
     if (int(sites.size()) >= kSearchLimit) said += QStringLiteral(" (az első %1)").arg(kSearchLimit);
-    Say(said);
+    // What led to this search (a site saved) is the news; a screen reader would drop it for
+    // the count that follows at once.
+    Say(sayAfterSearch_.isEmpty() ? said : std::exchange(sayAfterSearch_, QString()));
 }
 
 void TSitesForm::ShowSite(const QString& name) {
@@ -491,7 +494,7 @@ void TSitesForm::btSaveSiteClick() {
                 return;
             }
             creating_ = false;
-            Say(QStringLiteral("A telephely adatai mentve: %1").arg(edited.name));
+            sayAfterSearch_ = QStringLiteral("A telephely adatai mentve: %1").arg(edited.name);
             edSearch->setText(edited.name);
             searchTimer_.stop();
             StartSearch();

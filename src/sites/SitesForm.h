@@ -98,7 +98,8 @@ private:
     quint64 loadGeneration_ = 0;
     int pending_ = 0;
     bool creating_ = false;
-    QString saidProblem_;  // the record shows a new site not yet stored
+    QString saidProblem_;
+    QString sayAfterSearch_;  // said instead of the next search's count  // the record shows a new site not yet stored
     std::optional<Site> site_;
     std::vector<HistoryEntry> history_;
 
