@@ -115,7 +115,8 @@ int main(int argc, char** argv) {
         record.outcome = result.Succeeded() ? sites::Outcome::Ok
                          : result.outcome == TransferOutcome::DeviceLost ? sites::Outcome::Interrupted
                                                                           : sites::Outcome::Failed;
-        if (!result.Succeeded()) record.outcomeText = TransferOutcomeText(kind, result);
+        record.said = TransferOutcomeText(kind, result);
+        if (!result.Succeeded()) record.outcomeText = record.said;
         record.port = QString::fromStdString(link.ComPort1().Port());
         if (result.Succeeded())
             record.after = QByteArray(reinterpret_cast<const char*>(TheParameterImage().data()),

@@ -80,7 +80,10 @@ TRecordOffer::TRecordOffer(SiteRegisterThread& worker, TransferRecord record, co
     setAccessibleName(windowTitle());
 
     const QString what = record_.kind == HistoryKind::Write ? QStringLiteral("Az áttöltést") : QStringLiteral("A beolvasást");
-    lbQuestion = new QLabel(QStringLiteral("%1 melyik telephely előzményeihez rögzítsük?").arg(what), this);
+    // The offer takes the focus as the transfer ends, and a screen reader drops what the
+    // transfer window was saying for it: the outcome is said again as the offer's first words.
+    const QString question = QStringLiteral("%1 melyik telephely előzményeihez rögzítsük?").arg(what);
+    lbQuestion = new QLabel(record_.said.isEmpty() ? question : record_.said + QStringLiteral(". ") + question, this);
     lbQuestion->setObjectName(QStringLiteral("lbQuestion"));
     lbQuestion->setWordWrap(true);
     cbSite = new QComboBox(this);

@@ -24,6 +24,7 @@ struct TransferRecord {
     HistoryKind kind = HistoryKind::Read;
     Outcome outcome = Outcome::Ok;
     QString outcomeText;  ///< the transfer window's words for a failure
+    QString said;         ///< the outcome as the transfer window said it ("Beolvasás kész")
     QString port;
     QByteArray before;    ///< empty: the site's current set is taken
     QByteArray after;     ///< the set read or written; empty after a failed read
