@@ -100,6 +100,7 @@ TSitesForm::TSitesForm(SiteRegisterThread& worker, Hooks hooks, QWidget* parent)
     setObjectName(QStringLiteral("SitesForm"));
     setWindowTitle(QStringLiteral("Telephelyek"));
     setAccessibleName(windowTitle());
+    ExposeAsWindow(this);
     BuildControls();
     searchTimer_.setSingleShot(true);
     searchTimer_.setInterval(kSearchDelayMs);

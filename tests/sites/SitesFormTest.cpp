@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QSemaphore>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -221,6 +222,33 @@ TEST_F(SitesFormTest, ANewSiteIsSavedAndAnInvalidNameIsSaidNotStored) {
     // The saving is what is said last: the count of the search that follows would cut it off.
     EXPECT_EQ(announcer.said.last(), QStringLiteral("A telephely adatai mentve: Rába Hotel"));
     EXPECT_EQ(Column(Child<QTreeWidget>(form.get(), "tvSites"), 0), QStringList{QStringLiteral("Rába Hotel")});
+}
+
+TEST_F(SitesFormTest, ASlowRegisterHoldsNoWindowAndOnlyTheLastSearchIsShown) {
+    // The register is not there until the test lets it be: a shared server taking its time.
+    QSemaphore gate;
+    worker = std::make_unique<SiteRegisterThread>([this, &gate] {
+        gate.acquire();
+        RegisterOptions options;
+        options.localPath = database;
+        return std::make_unique<SiteRegister>(options);
+    });
+    TSitesForm form(*worker, {});
+    form.show();
+    auto* search = Child<QLineEdit>(&form, "edSearch");
+    auto* sitesList = Child<QTreeWidget>(&form, "tvSites");
+    form.Search(QStringLiteral("a"));
+    QTest::keyClicks(search, QStringLiteral("x"));  // the window takes keys while it waits
+    EXPECT_EQ(search->text(), QStringLiteral("ax"));
+    form.Search(QStringLiteral("tisza"));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form.Busy());
+    EXPECT_EQ(sitesList->topLevelItemCount(), 0);
+
+    gate.release();
+    ASSERT_TRUE(WaitFor([&] { return !form.Busy(); }));
+    EXPECT_EQ(Column(sitesList, 0), QStringList{QStringLiteral("Tisza Gyógyszertár")});
+    EXPECT_EQ(announcer.said, QStringList{QStringLiteral("1 telephely")});
 }
 
 // The transfer window over an in-memory module, its read offering the record as the program wires it.
