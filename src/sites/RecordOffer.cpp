@@ -216,7 +216,8 @@ void TRecordOffer::btRecordClick() {
             btSkip->setText(QStringLiteral("&Bezárás"));
             btSkip->setAccessibleName(QStringLiteral("Bezárás"));
             btSkip->setFocus(Qt::OtherFocusReason);
-        });
+        },
+        SiteRegisterThread::Kind::Record);
 }
 
 TRecordOffer* OfferRecording(SiteRegisterThread& worker, TransferRecord record, const QString& preferredSite,

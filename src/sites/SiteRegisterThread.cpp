@@ -17,9 +17,9 @@ SiteRegisterThread::SiteRegisterThread(Factory factory)
 }
 
 SiteRegisterThread::~SiteRegisterThread() {
-    // Jobs still queued are skipped; the one running ends first.
+    // The queries still queued are skipped, the records run; the thread ends after them.
     ending_->store(true);
-    thread_.quit();
+    QMetaObject::invokeMethod(context_, [this] { thread_.quit(); }, Qt::QueuedConnection);
     thread_.wait();
     delete context_;
 }
@@ -29,13 +29,13 @@ SiteRegister& SiteRegisterThread::Register() {
     return *register_;
 }
 
-void SiteRegisterThread::Run(QObject* receiver, Job job, Done done) {
+void SiteRegisterThread::Run(QObject* receiver, Job job, Done done, Kind kind) {
     QPointer<QObject> target(receiver);
     auto ending = ending_;
     QMetaObject::invokeMethod(
         context_,
-        [this, target, ending, job = std::move(job), done = std::move(done)] {
-            if (ending->load()) return;
+        [this, target, ending, kind, job = std::move(job), done = std::move(done)] {
+            if (kind == Kind::Query && ending->load()) return;
             QString error;
             try {
                 job(Register());

@@ -23,15 +23,21 @@ public:
 
     /// factory runs on the register's thread, at the first job.
     explicit SiteRegisterThread(Factory factory);
-    /// Lets the running job end, drops the jobs not started, then ends the thread.
+    /// Lets the running job end and the records still queued run (a record the user asked for
+    /// is never dropped), drops the queries not started, then ends the thread.
     ~SiteRegisterThread();
     SiteRegisterThread(const SiteRegisterThread&) = delete;
     SiteRegisterThread& operator=(const SiteRegisterThread&) = delete;
 
+    enum class Kind {
+        Query,   ///< dropped when the program ends before it starts
+        Record,  ///< runs even then
+    };
+
     /// Runs job on the register's thread, after the jobs posted before it; then done on
     /// receiver's thread, unless receiver is gone by then. A StoreError or other exception of
-    /// the job reaches done as its text.
-    void Run(QObject* receiver, Job job, Done done);
+    /// the job reaches done as its text. Receivers live on the thread that made this object.
+    void Run(QObject* receiver, Job job, Done done, Kind kind = Kind::Query);
 
     /// The register's thread (tests wait on it).
     QThread& Thread() { return thread_; }

@@ -248,12 +248,16 @@ void TSitesForm::Say(const QString& text) {
     Announce(this, text);
 }
 
-void TSitesForm::Run(std::function<void(SiteRegister&)> job, std::function<void(const QString& error)> done) {
+void TSitesForm::Run(std::function<void(SiteRegister&)> job, std::function<void(const QString& error)> done,
+                     bool record) {
     ++pending_;
-    worker_.Run(this, std::move(job), [this, done = std::move(done)](const QString& error) {
-        --pending_;
-        done(error);
-    });
+    worker_.Run(
+        this, std::move(job),
+        [this, done = std::move(done)](const QString& error) {
+            --pending_;
+            done(error);
+        },
+        record ? SiteRegisterThread::Kind::Record : SiteRegisterThread::Kind::Query);
 }
 
 void TSitesForm::Search(const QString& text) {
@@ -500,7 +504,8 @@ void TSitesForm::btSaveSiteClick() {
             searchTimer_.stop();
             StartSearch();
             LoadSite(edited.name);
-        });
+        },
+        true);
 }
 
 void TSitesForm::btOpenSetClick() {

@@ -85,7 +85,8 @@ private:
     void EntrySelected();
     void EnableRecordControls();
     void Say(const QString& text);
-    void Run(std::function<void(SiteRegister&)> job, std::function<void(const QString& error)> done);
+    void Run(std::function<void(SiteRegister&)> job, std::function<void(const QString& error)> done,
+             bool record = false);
     /// The set the open button uses: the selected entry's, else the site's current one.
     QByteArray ChosenSet() const;
     const HistoryEntry* SelectedEntry() const;

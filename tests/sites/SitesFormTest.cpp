@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <thread>
 
 #include "transfer/FakeModule.h"
 #include "support/RecordingAnnouncer.h"
@@ -249,6 +250,30 @@ TEST_F(SitesFormTest, ASlowRegisterHoldsNoWindowAndOnlyTheLastSearchIsShown) {
     ASSERT_TRUE(WaitFor([&] { return !form.Busy(); }));
     EXPECT_EQ(Column(sitesList, 0), QStringList{QStringLiteral("Tisza Gyógyszertár")});
     EXPECT_EQ(announcer.said, QStringList{QStringLiteral("1 telephely")});
+}
+
+TEST_F(SitesFormTest, ARecordQueuedWhenTheProgramEndsStillLandsAndQueriesDoNot) {
+    QSemaphore slowQuery;
+    bool queried = false;
+    QObject receiver;
+    worker->Run(&receiver, [&](SiteRegister&) { slowQuery.acquire(); }, {});
+    worker->Run(&receiver, [&](SiteRegister&) { queried = true; }, {});
+    worker->Run(
+        &receiver,
+        [](SiteRegister& reg) { reg.Record(NewEntry(QStringLiteral("Duna Pékség"), HistoryKind::Read, QStringLiteral("COM2"))); },
+        {}, SiteRegisterThread::Kind::Record);
+    // The program ends while the first query still holds the register's thread.
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        slowQuery.release();
+    });
+    worker.reset();
+    release.join();
+    EXPECT_FALSE(queried);
+    RegisterOptions options;
+    options.localPath = database;
+    SiteRegister reg(options);
+    EXPECT_EQ(reg.ReadStore().History(QStringLiteral("Duna Pékség")).size(), 1u);
 }
 
 // The transfer window over an in-memory module, its read offering the record as the program wires it.
