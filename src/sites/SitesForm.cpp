@@ -104,7 +104,7 @@ TSitesForm::TSitesForm(SiteRegisterThread& worker, Hooks hooks, QWidget* parent)
     BuildControls();
     searchTimer_.setSingleShot(true);
     searchTimer_.setInterval(kSearchDelayMs);
-    connect(&searchTimer_, &QTimer::timeout, this, &TSitesForm::StartSearch);
+    connect(&searchTimer_, &QTimer::timeout, this, [this] { StartSearch(); });
     connect(edSearch, &QLineEdit::textEdited, this, [this] { searchTimer_.start(); });
     EnableRecordControls();
 }
@@ -266,10 +266,12 @@ void TSitesForm::Search(const QString& text) {
     StartSearch();
 }
 
-void TSitesForm::StartSearch() {
+void TSitesForm::StartSearch(const QString& select) {
     const quint64 generation = ++searchGeneration_;
     const QString text = edSearch->text().trimmed();
-    const QString keep = tvSites->currentItem() ? tvSites->currentItem()->text(0) : QString();
+    const QString keep = !select.isEmpty()          ? select
+                         : tvSites->currentItem() ? tvSites->currentItem()->data(0, Qt::UserRole).toString()
+                                                  : QString();
     auto found = std::make_shared<std::vector<Site>>();
     auto problem = std::make_shared<QString>();
     Run(
@@ -322,7 +324,9 @@ void TSitesForm::ShowResults(const std::vector<Site>& sites, const QString& keep
 }
 
 void TSitesForm::ShowSite(const QString& name) {
-    Search(name);
+    edSearch->setText(name);
+    searchTimer_.stop();
+    StartSearch(name);
     LoadSite(name);
 }
 
@@ -500,10 +504,7 @@ void TSitesForm::btSaveSiteClick() {
             }
             creating_ = false;
             sayAfterSearch_ = QStringLiteral("A telephely adatai mentve: %1").arg(edited.name);
-            edSearch->setText(edited.name);
-            searchTimer_.stop();
-            StartSearch();
-            LoadSite(edited.name);
+            ShowSite(edited.name);
         },
         true);
 }

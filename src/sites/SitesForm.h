@@ -76,7 +76,9 @@ protected:
 
 private:
     void BuildControls();
-    void StartSearch();
+    /// Searches for the search field's text; select names the site to select among the results
+    /// (else the one selected now stays selected).
+    void StartSearch(const QString& select = {});
     void ShowResults(const std::vector<Site>& sites, const QString& keepName);
     void SiteSelected();
     void LoadSite(const QString& name);

@@ -222,7 +222,10 @@ TEST_F(SitesFormTest, ANewSiteIsSavedAndAnInvalidNameIsSaidNotStored) {
     EXPECT_EQ(form->CurrentSite()->contact, QStringLiteral("+36 96 000 111"));
     // The saving is what is said last: the count of the search that follows would cut it off.
     EXPECT_EQ(announcer.said.last(), QStringLiteral("A telephely adatai mentve: Rába Hotel"));
-    EXPECT_EQ(Column(Child<QTreeWidget>(form.get(), "tvSites"), 0), QStringList{QStringLiteral("Rába Hotel")});
+    auto* sitesList = Child<QTreeWidget>(form.get(), "tvSites");
+    EXPECT_EQ(Column(sitesList, 0), QStringList{QStringLiteral("Rába Hotel")});
+    ASSERT_NE(sitesList->currentItem(), nullptr);  // the saved site is the one selected
+    EXPECT_EQ(sitesList->currentItem()->text(0), QStringLiteral("Rába Hotel"));
 }
 
 TEST_F(SitesFormTest, ASlowRegisterHoldsNoWindowAndOnlyTheLastSearchIsShown) {
