@@ -38,7 +38,19 @@ void SiteRegisterThread::Run(QObject* receiver, Job job, Done done, Kind kind) {
             if (kind == Kind::Query && ending->load()) return;
             QString error;
             try {
-                job(Register());
+                try {
+                    job(Register());
+                } catch (const StoreError& e) {
+                    // A shared server that went away after it was reached leaves its connection
+                    // behind, and the register would keep reading through it. A query is asked
+                    // again of a fresh register, which finds the server gone and reads the local
+                    // copy. A record is never repeated.
+                    if (kind != Kind::Query || e.kind() != StoreError::Kind::Unreachable || !register_->HasShared())
+                        throw;
+                    qCInfo(lcSiteThread) << "the shared server went away; the register starts afresh:" << e.text();
+                    register_.reset();
+                    job(Register());
+                }
             } catch (const StoreError& e) {
                 error = e.text();
             } catch (const std::exception& e) {

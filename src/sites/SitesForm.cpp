@@ -276,16 +276,16 @@ void TSitesForm::StartSearch(const QString& select) {
     auto problem = std::make_shared<QString>();
     Run(
         [found, text, problem](SiteRegister& reg) {
+            SiteQuery query;
+            query.text = text;
+            query.limit = kSearchLimit;
+            *found = reg.ReadStore().ListSites(query);
             // A shared server that cannot be reached leaves the local copy to search in.
             const QString local = reg.LocalProblem();
             const QString shared = reg.SharedProblem();
             *problem = !local.isEmpty() ? QStringLiteral("A helyi adatbázis nem használható: %1").arg(local)
                        : !shared.isEmpty() ? QStringLiteral("A központi adatbázis nem érhető el, a helyi másolat látszik: %1").arg(shared)
                                            : QString();
-            SiteQuery query;
-            query.text = text;
-            query.limit = kSearchLimit;
-            *found = reg.ReadStore().ListSites(query);
         },
         [this, found, generation, keep, problem](const QString& error) {
             // An answer overtaken by further typing is dropped.
