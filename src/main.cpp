@@ -164,12 +164,22 @@ int main(int argc, char** argv) {
                 return std::span<const std::uint8_t, kParameterImageSize>(
                     reinterpret_cast<const std::uint8_t*>(set.constData()), kParameterImageSize);
             };
-            hooks.openSet = [&editor](const QByteArray& set) {
+            // A set handed over during a transfer or an edit would change the data under it,
+            // and a second transfer must not start inside the running one's wait.
+            const auto busy = [&program, &editor] {
+                auto* download = static_cast<TFormDownload*>(program.FormDownload());
+                if (download->CanOpenFile() && !editor->isVisible()) return false;
+                ShowPlainMessage(QString::fromUtf8("Adatátvitel vagy szerkesztés folyik, várja meg a végét."));
+                return true;
+            };
+            hooks.openSet = [&editor, busy](const QByteArray& set) {
+                if (busy()) return;
                 std::copy_n(set.constData(), kParameterImageSize, reinterpret_cast<char*>(TheParameterImage().data()));
                 editor->LoadImageToControls();
                 editor->exec();
             };
-            hooks.writeSet = [&, setSpan](const QByteArray& set, const QString& site) {
+            hooks.writeSet = [&, setSpan, busy](const QByteArray& set, const QString& site) {
+                if (busy()) return;
                 auto* download = static_cast<TFormDownload*>(program.FormDownload());
                 download->show();
                 download->raise();
@@ -177,7 +187,8 @@ int main(int argc, char** argv) {
                 download->WriteSet(setSpan(set));
                 nextOfferSite.clear();  // a write that never reached the module offered nothing
             };
-            hooks.compareSet = [&, setSpan](const QByteArray& set, const QString&) {
+            hooks.compareSet = [&, setSpan, busy](const QByteArray& set, const QString&) {
+                if (busy()) return QString();
                 auto* download = static_cast<TFormDownload*>(program.FormDownload());
                 download->show();
                 download->raise();
