@@ -292,6 +292,7 @@ protected:
             if (result.Succeeded()) record.after = QByteArray(reinterpret_cast<const char*>(image.data()), qsizetype(image.size()));
             offer = OfferRecording(*worker, record, {}, download.get());
         };
+        hooks.showMessage = [](const QString&) {};
         download = std::make_unique<TFormDownload>(module, image, hooks);
         module.onSend = [this] { QTimer::singleShot(0, download.get(), [this] { module.Deliver(); }); };
         download->show();
@@ -314,6 +315,12 @@ protected:
 };
 
 TEST_F(RecordOfferTest, AReadIsOfferedRecordedToTheChosenSiteAndThePortRemembersIt) {
+    // A read that never started (no connection) has nothing to record.
+    module.connected = false;
+    download->btReadClick();
+    EXPECT_FALSE(offer);
+    module.connected = true;
+
     download->btReadClick();
     ASSERT_TRUE(offer);
     ASSERT_TRUE(WaitFor([&] { return !offer->Busy(); }));
