@@ -105,6 +105,19 @@ StoreError::Kind KindOf(const QSqlError& e, Dialect dialect) {
         }
         return StoreError::Kind::Failed;
     }
+    // Qt's ODBC driver gives the driver's own number, not the SQLSTATE: the server's text is
+    // all there is (English unless the server is set to another language; then "Failed").
+    if (code.size() != 5) {
+        const QString text = e.databaseText();
+        if (text.contains(QLatin1String("permission denied")) || text.contains(QLatin1String("append-only")))
+            return StoreError::Kind::Refused;
+        if (text.contains(QLatin1String("violates")) || text.contains(QLatin1String("duplicate key")) ||
+            text.contains(QLatin1String("no site named")))
+            return StoreError::Kind::Invalid;
+        if (text.contains(QLatin1String("connection")) || text.contains(QLatin1String("could not")))
+            return StoreError::Kind::Unreachable;
+        return StoreError::Kind::Failed;
+    }
     if (code == QLatin1String("42501")) return StoreError::Kind::Refused;
     if (code.startsWith(QLatin1String("23")) || code == QLatin1String("P0002")) return StoreError::Kind::Invalid;
     if (code.startsWith(QLatin1String("08")) || code.startsWith(QLatin1String("57P")) || code.isEmpty())
@@ -125,6 +138,24 @@ StoreError::Kind KindOf(const QSqlError& e, Dialect dialect) {
 }
 
 }  // namespace
+
+QStringList SplitSqlStatements(const QString& script) {
+    QStringList statements;
+    QString current;
+    bool inBody = false;  // between the $$ that quote a function's body
+    for (const QString& line : script.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (current.isEmpty() && (trimmed.isEmpty() || trimmed.startsWith(QLatin1String("--")))) continue;
+        current += line + QLatin1Char('\n');
+        if (line.count(QLatin1String("$$")) % 2 == 1) inBody = !inBody;
+        if (!inBody && trimmed.endsWith(QLatin1Char(';'))) {
+            statements << current.trimmed();
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty()) statements << current.trimmed();
+    return statements;
+}
 
 // A transaction that rolls back unless committed; SQLite takes its write lock at once, so that
 // two writers queue on the busy time-out instead of failing on a lock upgrade.
@@ -350,6 +381,18 @@ bool SqlSiteStore::AppendEntry(const HistoryEntry& entry) {
 
     if (HasEntry(entry.eventId)) return false;
 
+    // An event from before the site's erasure (made offline, sent afterwards) belongs to the
+    // erased data: it must not bring the site back.
+    if (!FindSite(entry.site)) {
+        QSqlQuery erased(Database());
+        erased.prepare(QStringLiteral("SELECT 1 FROM history WHERE kind = 'erase' AND site_name = ? AND time >= %1")
+                           .arg(cast));
+        erased.addBindValue(Text(entry.site));
+        erased.addBindValue(TimeText(entry.time));
+        if (!erased.exec()) Throw(erased.lastError(), dialect_, what);
+        if (erased.next()) return false;
+    }
+
     // The site, made on first record when nobody added it before.
     QSqlQuery ensure(Database());
     ensure.prepare(QStringLiteral("INSERT INTO sites (id, name, created, updated, search_text) VALUES (?, ?, %1, %1, ?) "
@@ -572,10 +615,13 @@ void InitializePostgres(const PostgresTarget& target) {
             throw StoreError(StoreError::Kind::Unreachable,
                              QStringLiteral("A közös adatbázis (%1) nem érhető el: %2")
                                  .arg(DescribeTarget(target), db.lastError().text().trimmed()));
-        QSqlQuery q(db);
-        if (!q.exec(PostgresSetupSql())) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            Throw(q.lastError(), Dialect::Postgres, QStringLiteral("A közös adatbázis nem hozható létre"));
+        // One statement at a time: the ODBC driver takes one per call.
+        for (const QString& statement : SplitSqlStatements(PostgresSetupSql())) {
+            QSqlQuery q(db);
+            if (!q.exec(statement)) {
+                QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+                Throw(q.lastError(), Dialect::Postgres, QStringLiteral("A közös adatbázis nem hozható létre"));
+            }
         }
     }
 }

@@ -179,6 +179,9 @@ TEST_F(CliSitesTest, AFailedTransferIsRecordedAndKeepsItsStatus) {
     EXPECT_EQ(history[0].toObject()[QStringLiteral("outcome")].toString(), QStringLiteral("failed"));
     EXPECT_THAT(history[0].toObject()[QStringLiteral("outcomeText")].toString().toStdString(), HasSubstr("block 4"));
     EXPECT_EQ(Cli({"read", Path(QStringLiteral("x.VR3")), "-p", port, "--site", "Nincs"}).status, 2);
+    // A command line refused before the port is opened is not a visit to the site.
+    EXPECT_EQ(Cli({"write", Path(QStringLiteral("missing.VR3")), "-p", port, "--site", "Csendes"}).status, 2);
+    EXPECT_EQ(Json(Cli({"site", "history", "Csendes", "--json"}).out).array().size(), 1);
 }
 
 TEST_F(CliSitesTest, AnUnreachableSharedDatabaseLeavesTheRecordPendingAndTheTransferWhole) {
@@ -196,6 +199,22 @@ TEST_F(CliSitesTest, AnUnreachableSharedDatabaseLeavesTheRecordPendingAndTheTran
     EXPECT_EQ(Json(r.out).array().size(), 1);
     EXPECT_EQ(Cli({"site", "add", "Új"}, {db}).status, 3);  // edits wait for the office's database
     EXPECT_EQ(Cli({"site", "list", "--db", "postgresql://u:secret@h/d"}).status, 2);
+}
+
+TEST_F(CliSitesTest, ADamagedRegisterFileIsSaidAndTheTransferStillWorks) {
+    const QString memory = Path(QStringLiteral("module.VR3"));
+    SaveSet(memory, {});
+    const QString port = StartModule(memory.toStdString());
+    QFile damaged(Path(QStringLiteral("OrbiqaSites.sqlite")));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(4096, 'x'));
+    damaged.close();
+    const CliRun r = Cli({"read", Path(QStringLiteral("r.VR3")), "-p", port, "--site", "Bárhol"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("r.VR3"))));
+    EXPECT_THAT(r.err, HasSubstr("nem adatbázis"));
+    EXPECT_THAT(r.err, HasSubstr("failed"));
+    EXPECT_EQ(Cli({"site", "list"}).status, 3);
 }
 
 TEST_F(CliSitesTest, ProvisionRecordsEachModuleToTheSiteOfItsLine) {

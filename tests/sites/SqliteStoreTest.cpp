@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <atomic>
 #include <thread>
 
 #include "SitesTestSupport.h"
@@ -159,6 +160,18 @@ TEST_F(SqliteStoreTest, ErasureRemovesTheSiteAndItsHistoryAndIsRecorded) {
     EXPECT_EQ(store->History(QStringLiteral("Másik")).size(), 1u);
     EXPECT_THROW(store->EraseSite(s.name, NewEntry(s.name, HistoryKind::Erase, {})), StoreError);
 
+    // A record made before the erasure and sent after it does not bring the site back; a new
+    // site of the same name later is a new site.
+    HistoryEntry late = ReadEntry(s.name, SetWith({{"Phone1", "06301234567"}}));
+    late.time = erasure.time.addSecs(-60);
+    EXPECT_FALSE(store->AppendEntry(late));
+    EXPECT_FALSE(store->FindSite(s.name));
+    HistoryEntry later = ReadEntry(s.name, SetWith({}));
+    later.time = erasure.time.addSecs(60);
+    EXPECT_TRUE(store->AppendEntry(later));
+    EXPECT_EQ(store->History(s.name).size(), 1u);
+    store->EraseSite(s.name, NewEntry(s.name, HistoryKind::Erase, {}));
+
     store.reset();  // the last connection folds the journal into the file
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -286,6 +299,29 @@ TEST_F(SqliteStoreTest, TwoWritersAtOnceBothLandInOrder) {
         const int w = e.operatorName == QLatin1String("w1") ? 1 : 0;
         EXPECT_EQ(e.outcomeText.toInt(), next[w]--);
     }
+}
+
+TEST_F(SqliteStoreTest, AFileLockedForAMomentByAnotherProgramDelaysTheRecordOnly) {
+    SiteRegister reg({path, std::nullopt});
+    std::atomic<bool> locked{false};
+    std::thread other([&] {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        locked = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        q.exec(QStringLiteral("COMMIT"));
+        q = QSqlQuery();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    });
+    while (!locked) std::this_thread::yield();
+    const RecordResult r = reg.Record(ReadEntry(QStringLiteral("Zárolt"), SetWith({})));
+    other.join();
+    EXPECT_EQ(r.state, RecordResult::State::Recorded) << r.why.toStdString();
+    EXPECT_EQ(reg.ReadStore().History(QStringLiteral("Zárolt")).size(), 1u);
 }
 
 TEST_F(SqliteStoreTest, RegisterWithAnUnreachableServerKeepsRecordsPending) {

@@ -92,7 +92,10 @@ SiteRecording::~SiteRecording() {
     if (g_active == this) g_active = nullptr;
 }
 
-void SiteRecording::SetPort(const std::string& port) { entry_.port = Q(port); }
+void SiteRecording::SetPort(const std::string& port) {
+    entry_.port = Q(port);
+    reachedPort_ = true;
+}
 
 void SiteRecording::SetSets(const QByteArray& before, const QByteArray& after) {
     entry_.before = before;
@@ -110,6 +113,8 @@ QByteArray SiteRecording::ModuleSet(const ParameterImage& read) const {
 void SiteRecording::Finish(int status, const std::string& message, int okStatus) {
     if (finished_) return;
     finished_ = true;
+    // A command line the command refused before it reached the port is no event of the site.
+    if (!reachedPort_ && status == kExitUsage) return;
     using sites::Outcome;
     entry_.outcome = status == kExitOk || (okStatus != 0 && status == okStatus) ? Outcome::Ok
                      : status >= 128                                          ? Outcome::Interrupted

@@ -35,6 +35,7 @@ public:
 
     /// The site's current set (empty when unknown).
     const QByteArray& SiteSet() const { return siteSet_; }
+    /// The port the transfer opened (called once it is open).
     void SetPort(const std::string& port);
     /// The sets before and after the transfer.
     void SetSets(const QByteArray& before, const QByteArray& after);
@@ -50,6 +51,7 @@ private:
     sites::HistoryEntry entry_;
     QByteArray siteSet_;
     bool finished_ = false;
+    bool reachedPort_ = false;  ///< the transfer opened its port
 };
 
 /// The recording of the running command, or null (read, write and compare fill it in).
