@@ -188,11 +188,21 @@ int main(int argc, char** argv) {
                 nextOfferSite.clear();  // a write that never reached the module offered nothing
             };
             hooks.compareSet = [&, setSpan, busy](const QByteArray& set, const QString&) {
-                if (busy()) return QString();
+                sites::CompareOutcome compared;
+                if (busy()) return compared;
                 auto* download = static_cast<TFormDownload*>(program.FormDownload());
                 download->show();
                 download->raise();
-                return download->CompareWithSet(setSpan(set));
+                TransferResult result;
+                compared.said = download->CompareWithSet(setSpan(set), &result);
+                compared.reached = result.outcome != TransferOutcome::NotConnected;
+                compared.outcome = result.outcome == TransferOutcome::Completed ||
+                                           result.outcome == TransferOutcome::Different
+                                       ? sites::Outcome::Ok
+                                   : result.outcome == TransferOutcome::DeviceLost ? sites::Outcome::Interrupted
+                                                                                    : sites::Outcome::Failed;
+                compared.port = QString::fromStdString(link.ComPort1().Port());
+                return compared;
             };
             hooks.chooseReportFile = [&sitesForm](const QString& suggested) {
                 const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);

@@ -522,9 +522,26 @@ void TSitesForm::btWriteSetClick() {
 
 void TSitesForm::btCompareSetClick() {
     if (!site_ || site_->parameters.size() != kParameterSetBytes || !hooks_.compareSet) return;
-    const QString outcome = hooks_.compareSet(site_->parameters, site_->name);
+    const QString name = site_->name;
+    const CompareOutcome compared = hooks_.compareSet(site_->parameters, name);
     // The transfer window has said the outcome already; here it stays readable.
-    if (!outcome.isEmpty()) ShowText(lbStatus, outcome);
+    if (!compared.said.isEmpty()) ShowText(lbStatus, compared.said);
+    if (!compared.reached) return;
+    // The compare goes into the site's history, with what differed as its outcome's words.
+    HistoryEntry entry = NewEntry(name, HistoryKind::Compare, compared.port);
+    entry.outcome = compared.outcome;
+    entry.outcomeText = compared.said;
+    auto result = std::make_shared<RecordResult>();
+    Run([entry, result](SiteRegister& reg) { *result = reg.Record(entry); },
+        [this, result, name](const QString& error) {
+            if (!error.isEmpty()) *result = {RecordResult::State::Failed, error};
+            if (result->state == RecordResult::State::Failed)
+                Say(QStringLiteral("Az összehasonlítás bejegyzése nem rögzült: %1").arg(result->why));
+            else if (result->state == RecordResult::State::Pending)
+                Say(QStringLiteral("Az összehasonlítás bejegyzése függőben: %1").arg(result->why));
+            if (site_ && site_->name == name) LoadSite(name);
+        },
+        true);
 }
 
 void TSitesForm::btReportClick() {

@@ -25,6 +25,14 @@ namespace orbiqa::sites {
 class SiteRegister;
 class SiteRegisterThread;
 
+/// A compare of the module with a site's set, as the sites window records it.
+struct CompareOutcome {
+    QString said;          ///< "Az adatok eltérnek (…). Eltérő beállítások: APN"; empty: nothing ran
+    bool reached = false;  ///< the module was asked (false: no connection, nothing to record)
+    Outcome outcome = Outcome::Ok;  ///< Ok when the compare ran through, equal or not
+    QString port;
+};
+
 class TSitesForm : public QWidget {
     Q_OBJECT
 public:
@@ -39,9 +47,9 @@ public:
         std::function<void(const QByteArray& set)> openSet;
         /// Writes the set to the module through the transfer window; site is whose set it is.
         std::function<void(const QByteArray& set, const QString& site)> writeSet;
-        /// Compares the module with the set through the transfer window; returns the outcome
-        /// with the differing settings, as the transfer window says it.
-        std::function<QString(const QByteArray& set, const QString& site)> compareSet;
+        /// Compares the module with the set through the transfer window: the outcome with the
+        /// differing settings as the transfer window says it, and what the history records.
+        std::function<CompareOutcome(const QByteArray& set, const QString& site)> compareSet;
         /// The file name for a service report, offering suggested; empty means cancelled.
         std::function<QString(const QString& suggested)> chooseReportFile;
         /// The signal strength of the status window's last reading, if any.

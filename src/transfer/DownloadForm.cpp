@@ -181,17 +181,21 @@ void TFormDownload::WriteSet(std::span<const std::uint8_t, kParameterImageSize> 
     btWriteClick();
 }
 
-QString TFormDownload::CompareWithSet(std::span<const std::uint8_t, kParameterImageSize> set) {
+QString TFormDownload::CompareWithSet(std::span<const std::uint8_t, kParameterImageSize> set, TransferResult* result) {
     // The module is still taken to hold what it was last given; the set stands in for one compare.
     const ModuleCopyBytes given = engine_.ModuleCopy();
     std::copy_n(set.begin(), kModuleMemorySize, engine_.ModuleCopy().begin());
+    TransferResult found;
     try {
-        btCompareClick();
+        found = engine_.Compare();
     } catch (...) {
         engine_.ModuleCopy() = given;
         throw;
     }
+    ShowDifferences(found);
+    SayOutcome(TransferKind::Compare, found);
     engine_.ModuleCopy() = given;
+    if (result) *result = found;
     const QString outcome = Progress->accessibleDescription();
     const QString differences = lbDifferences->accessibleDescription();
     return differences.isEmpty() || outcome.isEmpty() ? outcome : outcome + QStringLiteral(". ") + differences;

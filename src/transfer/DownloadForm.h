@@ -69,8 +69,8 @@ public:
     /// áttöltése a modulba" writes it.
     void WriteSet(std::span<const std::uint8_t, kParameterImageSize> set);
     /// Compares the module with a stored set instead of what it was last given; returns the
-    /// outcome and the differing settings as the window says them.
-    QString CompareWithSet(std::span<const std::uint8_t, kParameterImageSize> set);
+    /// outcome and the differing settings as the window says them, and the result in result.
+    QString CompareWithSet(std::span<const std::uint8_t, kParameterImageSize> set, TransferResult* result = nullptr);
 
     void DisableButtons();
     void EnableButtons();

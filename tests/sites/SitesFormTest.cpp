@@ -183,7 +183,8 @@ TEST_F(SitesFormTest, StoredSetsGoToTheEditorAndTheModuleThroughTheHooks) {
     hooks.writeSet = [&](const QByteArray& set, const QString&) { written = set; };
     hooks.compareSet = [&](const QByteArray& set, const QString&) {
         compared = set;
-        return QStringLiteral("Az adatok eltérnek (első eltérés: blokk 9). Eltérő beállítások: APN");
+        return CompareOutcome{QStringLiteral("Az adatok eltérnek (első eltérés: blokk 9). Eltérő beállítások: APN"),
+                              true, Outcome::Ok, QStringLiteral("COM4")};
     };
     auto form = MakeForm(hooks);
     form->ShowSite(QStringLiteral("Kovács Bt. raktár"));
@@ -199,6 +200,14 @@ TEST_F(SitesFormTest, StoredSetsGoToTheEditorAndTheModuleThroughTheHooks) {
     EXPECT_EQ(written, second);
     EXPECT_EQ(compared, second);
     EXPECT_TRUE(form->StatusText().contains(QStringLiteral("APN")));
+    // The compare joins the site's history, what differed as its words.
+    ASSERT_TRUE(WaitFor([&] { return !form->Busy() && form->CurrentHistory().size() == 3; }));
+    const auto& entries = form->CurrentHistory();
+    const auto compare = std::find_if(entries.begin(), entries.end(),
+                                      [](const HistoryEntry& e) { return e.kind == HistoryKind::Compare; });
+    ASSERT_NE(compare, entries.end());
+    EXPECT_EQ(compare->port, QStringLiteral("COM4"));
+    EXPECT_TRUE(compare->outcomeText.endsWith(QStringLiteral("Eltérő beállítások: APN")));
 
     // A site without a set offers neither.
     form->ShowSite(QStringLiteral("Duna Pékség"));
