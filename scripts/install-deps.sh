@@ -19,6 +19,7 @@ group_packages() {
                 qt6-base-dev libgl-dev qt6-translations-l10n \
                 libssl-dev libudev-dev \
                 libgtest-dev libgmock-dev libbenchmark-dev \
+                poppler-utils \
                 xvfb xauth \
                 ser2net python3-serial iproute2 \
                 libqt6sql6-sqlite libqt6sql6-psql postgresql-15 libqt6sql6-odbc odbc-postgresql ;;

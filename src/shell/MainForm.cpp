@@ -34,7 +34,9 @@ namespace orbiqa {
 Q_LOGGING_CATEGORY(lcMainForm, "orbiqa.shell.main", QtInfoMsg)
 
 namespace {
-constexpr QSize kClientSize(232, 316);
+// The window of the original layout (232 x 316) grew by one button's row for "Telephelyek".
+constexpr int kSitesRow = 30;
+constexpr QSize kClientSize(232, 316 + kSitesRow);
 constexpr int kSaveColumnWidth = 20;
 constexpr int kFontPointSize = 8;
 const char* const kDesignCaption = "Velmora 3";
@@ -93,7 +95,8 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
     btParameterSetting_ = Button("btParameterSetting", QString::fromUtf8("Paraméterek beállítása"),
                                  QRect(16, 183, 200, 33), true);
     btGetVer_ = Button("btGetVer", QString::fromUtf8("Modul verzió lekérdezése"), QRect(16, 222, 200, 25), true);
-    btClose_ = Button("btClose", QString::fromUtf8("Kilépés"), QRect(16, 264, 200, 25), true);
+    btSites_ = Button("btSites", QString::fromUtf8("Telephelyek"), QRect(16, 264, 200, 25), true);
+    btClose_ = Button("btClose", QString::fromUtf8("Kilépés"), QRect(16, 264 + kSitesRow, 200, 25), true);
 
     statusBar1_ = new QStatusBar(this);
     statusBar1_->setObjectName("StatusBar1");
@@ -108,6 +111,7 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
     connect(btParameterSetting_, &QPushButton::clicked, this, &TMainForm::btParameterSettingClick);
     connect(btGetVer_, &QPushButton::clicked, this, &TMainForm::btGetVerClick);
     connect(btClose_, &QPushButton::clicked, this, &TMainForm::btCloseClick);
+    connect(btSites_, &QPushButton::clicked, this, &TMainForm::btSitesClick);
 
     // Ctrl+Alt+D must work whichever control has the focus.
     installEventFilter(this);
@@ -314,6 +318,10 @@ void TMainForm::AppendLogText(LogPane pane, const std::string& text, bool force)
 }
 
 void TMainForm::btCloseClick() { close(); }
+
+void TMainForm::btSitesClick() {
+    if (OpenSites) OpenSites();
+}
 
 void TMainForm::closeEvent(QCloseEvent* e) {
     QWidget::closeEvent(e);

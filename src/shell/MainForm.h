@@ -53,6 +53,8 @@ public:
     /// Run with the local file name of a parameter file (".VR3") dropped on the window; without
     /// it the window takes no drops.
     std::function<void(const QString& fileName)> OnParameterFileDropped;
+    /// Shows the sites window ("Telephelyek"); without it the button does nothing.
+    std::function<void()> OpenSites;
 
     /// The first local ".VR3" file (any letter case) among dropped URLs, or empty.
     static QString DroppedParameterFile(const QList<QUrl>& urls);
@@ -79,6 +81,7 @@ public slots:
     void btParameterSettingClick();
     void btGetVerClick();
     void btCloseClick();
+    void btSitesClick();
     void ShowVersionReply();
 
 protected:
@@ -111,6 +114,7 @@ private:
     QPushButton* btParameterSetting_ = nullptr;
     QPushButton* btGetVer_ = nullptr;
     QPushButton* btClose_ = nullptr;
+    QPushButton* btSites_ = nullptr;
     QStatusBar* statusBar1_ = nullptr;
 };
 

@@ -57,6 +57,7 @@ void Program::CreateMainForm() {
     mainForm_ = std::make_unique<TMainForm>(link_, *stateForm_, *formDetails_, formDownload_.get());
     mainForm_->DetachVariantPages = DetachVariantPages;
     mainForm_->Chooser = Chooser;
+    mainForm_->OpenSites = OpenSites;
     if (OpenParameterFile) mainForm_->OnParameterFileDropped = [this](const QString& name) { OpenNow(name); };
     mainForm_->OnClosed = [this] {
         if (welcomeForm_) welcomeForm_->close();

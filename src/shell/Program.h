@@ -50,6 +50,8 @@ public:
     /// Handed to the main window when it is created.
     std::function<void()> DetachVariantPages;
     PortChooser Chooser;
+    /// Shows the sites window (the main window's "Telephelyek").
+    std::function<void()> OpenSites;
     /// Loads a parameter file and shows it in the editor (a file named on the command line,
     /// handed over by a second start, or dropped on the main window).
     std::function<void(const QString& fileName)> OpenParameterFile;

@@ -198,4 +198,9 @@ void TStateForm::hideEvent(QHideEvent* e) {
     if (!e->spontaneous()) timerState_.stop();
 }
 
+std::optional<int> TStateForm::LastSignal() const {
+    if (!statusReceived_) return std::nullopt;
+    return ModuleStatusBytes[SignalStrength];
+}
+
 }  // namespace orbiqa

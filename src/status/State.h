@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "link/Dispatcher.h"
 
@@ -33,6 +34,8 @@ public:
     void ShowModuleStatus();
 
     std::array<std::uint8_t, 4> ModuleStatusBytes{};
+    /// The signal strength of the last status message, if one has arrived.
+    std::optional<int> LastSignal() const;
 
     LogMemoView* MemoState() { return memoState_; }
     QTimer& TimerState() { return timerState_; }

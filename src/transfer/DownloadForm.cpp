@@ -207,8 +207,38 @@ void TFormDownload::SetBarPosition(int position) {
     Progress->setValue(std::clamp(position, 0, kProgressMaximum));
 }
 
-void TFormDownload::btReadClick() { SayOutcome(TransferKind::Read, engine_.Read()); }
-void TFormDownload::btWriteClick() { SayOutcome(TransferKind::Write, engine_.Write()); }
+void TFormDownload::btReadClick() { Finished(TransferKind::Read, engine_.Read()); }
+void TFormDownload::btWriteClick() { Finished(TransferKind::Write, engine_.Write()); }
+
+void TFormDownload::Finished(TransferKind kind, const TransferResult& result) {
+    SayOutcome(kind, result);
+    if (hooks_.transferDone && result.outcome != TransferOutcome::NotConnected) hooks_.transferDone(kind, result);
+}
+
+void TFormDownload::WriteSet(std::span<const std::uint8_t, kParameterImageSize> set) {
+    std::copy(set.begin(), set.end(), image_.begin());
+    btWriteClick();
+}
+
+QString TFormDownload::CompareWithSet(std::span<const std::uint8_t, kParameterImageSize> set, TransferResult* result) {
+    // The module is still taken to hold what it was last given; the set stands in for one compare.
+    const ModuleCopyBytes given = engine_.ModuleCopy();
+    std::copy_n(set.begin(), kModuleMemorySize, engine_.ModuleCopy().begin());
+    TransferResult found;
+    try {
+        found = engine_.Compare();
+    } catch (...) {
+        engine_.ModuleCopy() = given;
+        throw;
+    }
+    ShowDifferences(found);
+    SayOutcome(TransferKind::Compare, found);
+    engine_.ModuleCopy() = given;
+    if (result) *result = found;
+    const QString outcome = Progress->accessibleDescription();
+    const QString differences = lbDifferences->accessibleDescription();
+    return differences.isEmpty() || outcome.isEmpty() ? outcome : outcome + QStringLiteral(". ") + differences;
+}
 void TFormDownload::btCompareClick() {
     const TransferResult result = engine_.Compare();
     ShowDifferences(result);

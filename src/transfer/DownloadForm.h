@@ -35,6 +35,9 @@ public:
         std::function<void(const QString& text)> showMessage;
         /// Asks for a file name, offering lastName; an empty result means cancelled.
         std::function<QString(FileDialogKind kind, const QString& lastName)> chooseFile;
+        /// After a read or a write that reached the module, whatever its outcome (the offer to
+        /// record it to a site). Runs after the outcome is shown and said.
+        std::function<void(TransferKind kind, const TransferResult& result)> transferDone;
     };
 
     /// The filter of both file dialogs as the program has always named it.
@@ -66,6 +69,12 @@ public:
     /// False while a transfer runs: a file loaded then would change the data being written.
     bool CanOpenFile() const;
     void btCloseClick();
+    /// A stored set (a site's) becomes the image and is written to the module, as "Adatok
+    /// áttöltése a modulba" writes it.
+    void WriteSet(std::span<const std::uint8_t, kParameterImageSize> set);
+    /// Compares the module with a stored set instead of what it was last given; returns the
+    /// outcome and the differing settings as the window says them, and the result in result.
+    QString CompareWithSet(std::span<const std::uint8_t, kParameterImageSize> set, TransferResult* result = nullptr);
 
     void DisableButtons();
     void EnableButtons();
@@ -91,6 +100,8 @@ private:
     void SetBarPosition(int position);
     /// Puts the outcome, which the bar shows by colour, into the bar's accessible description.
     void SayOutcome(TransferKind kind, const TransferResult& result);
+    /// Says a read's or write's outcome, then runs the transferDone hook.
+    void Finished(TransferKind kind, const TransferResult& result);
     QString ChooseFile(FileDialogKind kind);
     /// The bar empty and green, and the last transfer's words gone, before a file is opened.
     void StartFileOpen();

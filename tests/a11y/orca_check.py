@@ -221,6 +221,10 @@ def check(bin_dir, work, env, speech):
     speech.set_mark()
     key("Return")  # Enter presses the focused button
     speech.wait_for("the read's outcome", "Beolvasás kész")
+    # The offer to record the read to a site follows, with the focus; Escape declines it and
+    # gives the focus back to the read button.
+    speech.wait_for("the offer to record the read", "Rögzítés telephelyhez")
+    key("Escape")
     edit_numbers(speech)
     return speech
 

@@ -55,6 +55,7 @@ TEST_F(AccessibilityFixture, ControlsAreNamedAsAPersonCallsThemAndWindowsAreWind
     ExpectNamed(Main(), {
         {"ButtonSelectSerial", U("Soros port kiválasztása")},
         {"btConnect", U("Soros kapcsolat létrehozása")},
+        {"btSites", U("Telephelyek")},
         {"btClose", U("Kilépés")},
         {"StatusBar1", U("Állapotsor")},
     });

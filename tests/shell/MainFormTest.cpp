@@ -25,7 +25,7 @@ using namespace orbiqa::test;
 namespace {
 
 const char* const kButtons[] = {"ButtonSelectSerial", "btConnect", "btDisconnect", "btStatus",
-                                "btParameterSetting", "btGetVer",  "btClose"};
+                                "btParameterSetting", "btGetVer",  "btSites", "btClose"};
 
 QString ReadFile(const QString& name) {
     QFile f(name);
@@ -80,7 +80,7 @@ using Names = std::vector<std::string>;
 
 }  // namespace
 
-TEST_F(MainFormFixture, StartsWithoutSettingsFileOnComOneAndOnlyThreeButtons) {
+TEST_F(MainFormFixture, StartsWithoutSettingsFileOnComOneAndOnlyFourButtons) {
     ShowSpy spy;
     qApp->installEventFilter(&spy);
     StartProgram();
@@ -92,9 +92,9 @@ TEST_F(MainFormFixture, StartsWithoutSettingsFileOnComOneAndOnlyThreeButtons) {
     EXPECT_EQ(link->ComPort1().Port(), "COM1");
     EXPECT_EQ(Control<QLabel>("Panel1")->text(), "");
     EXPECT_EQ(Status(), "");
-    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btConnect", "btClose"}));
+    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btConnect", "btSites", "btClose"}));
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(Main()->size(), QSize(232, 316));
+    EXPECT_EQ(Main()->size(), QSize(232, 346));
 }
 
 TEST_F(MainFormFixture, ConnectAndDisconnectShowTheirTextsAndStates) {
@@ -102,12 +102,12 @@ TEST_F(MainFormFixture, ConnectAndDisconnectShowTheirTextsAndStates) {
     Connect();
     EXPECT_EQ(Status(), QString::fromUtf8(" Soros kapcsolat rendben."));
     EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btDisconnect", "btStatus", "btParameterSetting",
-                                       "btGetVer", "btClose"}));
+                                       "btGetVer", "btSites", "btClose"}));
 
     Control<QPushButton>("btDisconnect")->click();
     EXPECT_FALSE(link->ComPort1().Connected());
     EXPECT_EQ(Status(), QString::fromUtf8(" Nincs soros kapcsolat."));
-    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btConnect", "btClose"}));
+    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btConnect", "btSites", "btClose"}));
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -136,7 +136,7 @@ TEST_F(MainFormFixture, LosingTheDeviceClosesThePortWithoutADialog) {
     device->LoseDevice();
     ASSERT_TRUE(WaitFor([&] { return !link->ComPort1().Connected(); }));
     EXPECT_EQ(Status(), QString::fromUtf8(" Hiba: A COM port nem elérhető!"));
-    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btConnect", "btClose"}));
+    EXPECT_EQ(EnabledButtons(), (Names{"ButtonSelectSerial", "btConnect", "btSites", "btClose"}));
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -6,6 +6,7 @@
 #include "Commands.h"
 #include "FileAccess.h"
 #include "JsonText.h"
+#include "CmdSiteReport.h"
 #include "SiteRecording.h"
 #include "params/FieldCatalog.h"
 #include "sites/SiteChanges.h"
@@ -35,7 +36,7 @@ std::string LocalTime(const QDateTime& utc) {
 
 std::string UtcTime(const QDateTime& utc) { return S(utc.toUTC().toString(Qt::ISODateWithMs)); }
 
-const char* const kSubcommands = "list, show, add, edit, history, export, import, erase";
+const char* const kSubcommands = "list, show, add, edit, history, report, export, import, erase";
 
 void NeedName(const ParsedArgs& args, const std::string& sub) {
     if (args.positionals.size() < 2)
@@ -248,12 +249,19 @@ int Erase(sites::SiteRegister& reg, const ParsedArgs& args, Io& io) {
     return kExitOk;
 }
 
+int Report(sites::SiteRegister& reg, const ParsedArgs& args, Io& io) {
+    AllowOnly(args, "report", {"--output", "--entry"}, 2);
+    NeedName(args, "report");
+    return RunSiteReport(reg, args.positionals[1], args, io);
+}
+
 int RunSite(const ParsedArgs& args, Io& io) {
     const std::string& sub = args.positionals.at(0);
     using Run = int (*)(sites::SiteRegister&, const ParsedArgs&, Io&);
     const std::pair<const char*, Run> table[] = {
         {"list", List},     {"show", Show},     {"add", Add},       {"edit", Edit},
         {"history", History}, {"export", Export}, {"import", Import}, {"erase", Erase},
+        {"report", Report},
     };
     const auto it = std::find_if(std::begin(table), std::end(table), [&](const auto& e) { return sub == e.first; });
     if (it == std::end(table))
@@ -320,7 +328,7 @@ int RunDb(const ParsedArgs& args, Io& io) {
 CommandDef SiteCommand() {
     return {
         "site",
-        "site list|show|add|edit|history|export|import|erase [NAME] ...",
+        "site list|show|add|edit|history|report|export|import|erase [NAME] ...",
         "the site register: sites, their current sets and their history",
         "  site list [TEXT] [--json]       sites whose name, customer or address holds TEXT, or\n"
         "                                  whose PanelID is TEXT\n"
@@ -330,6 +338,9 @@ CommandDef SiteCommand() {
         "  site history NAME [--limit N] [--json]\n"
         "                                  newest first, local time, with the changed settings\n"
         "                                  (the GPRS password only as \"changed\")\n"
+        "  site report NAME -o FILE.pdf [--entry ID]\n"
+        "                                  the service report (PDF) of the newest visit, or of\n"
+        "                                  the entry's: one technician's entries of one day\n"
         "  site export NAME FILE.VR3       the site's current set as a parameter file\n"
         "  site import NAME FILE.VR3       a parameter file recorded as the site's set (a save)\n"
         "  site erase NAME --yes           the site, its personal data and history erased; the\n"
@@ -349,6 +360,8 @@ CommandDef SiteCommand() {
          {"--notes", "TEXT", "notes"},
          {"--from", "FILE.VR3", "the site's first set"},
          {"--yes", "", "confirm an erasure"},
+         SiteReportOptions()[0],
+         SiteReportOptions()[1],
          DbOption()},
         1,
         3,

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
@@ -36,6 +37,7 @@
 #include "shell/DesktopSetup.h"
 #include "shell/MainForm.h"
 #include "shell/Welcome.h"
+#include "sites/SitesForm.h"
 #include "status/State.h"
 #include "transfer/DownloadForm.h"
 
@@ -222,5 +224,16 @@ int main(int argc, char** argv) {
         std::printf("%s\n", qPrintable(out + "/file-dialog.png"));
     else
         ++failures;
+    // The report's page is drawn by poppler's pdftoppm from the PDF the program writes; where
+    // there is none (a Windows run) only the window is drawn.
+    const bool pdftoppm = !QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty();
+    const QString reportPage = pdftoppm ? out + "/service-report.png" : QString();
+    if (sites::RenderSitesForm(out + "/sites-window.png", reportPage)) {
+        std::printf("%s\n", qPrintable(out + "/sites-window.png"));
+        if (pdftoppm) std::printf("%s\n", qPrintable(reportPage));
+    } else {
+        std::fprintf(stderr, "orbiqa-screenshots: the sites window or the report's page failed\n");
+        ++failures;
+    }
     return failures ? 1 : 0;
 }
