@@ -10,6 +10,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "JsonText.h"
+#include "ModuleSession.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
 #include "base/IntText.h"
@@ -129,9 +130,15 @@ std::vector<std::string> NamedNetworkPorts(const ParsedArgs& args) {
                              "ports: -p names a network port to list, not '" + text + "'");
         add(ParsePortName(text));
     }
+    // Checked as every module command checks it, so that a malformed one is refused here too
+    // rather than silently left out of the list.
     const char* fromEnvironment = std::getenv("ORBIQA_PORT");
-    if (fromEnvironment && LooksLikeNetworkPort(fromEnvironment)) {
-        if (const auto address = ParseNetworkPort(fromEnvironment)) add(address->Text());
+    if (fromEnvironment && *fromEnvironment) {
+        const std::string text = fromEnvironment;
+        if (IsDevicePath(text))
+            ResolvePortArgument(text);
+        else if (const std::string port = ParsePortName(text); LooksLikeNetworkPort(text))
+            add(port);
     }
     return named;
 }
