@@ -48,14 +48,11 @@ bool SingleInstance::HandOverOrListen(const QStringList& fileNames,
     };
     // Two starts at the same moment: one of them listens, the other hands over on its second try.
     bool unanswered = false;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < 2 && !unanswered; ++attempt) {
         const HandOverResult result = channel_->HandOver(message);
         if (result == HandOverResult::Taken) return true;
-        if (result == HandOverResult::NoAnswer) {
-            unanswered = true;
-            continue;
-        }
-        if (channel_->Listen(receive)) return false;
+        unanswered = result == HandOverResult::NoAnswer;
+        if (!unanswered && channel_->Listen(receive)) return false;
     }
     if (unanswered) {
         // A second program would fight the first over its port: this start ends and says why.

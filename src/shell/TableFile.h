@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Errors.h"
+
 namespace orbiqa {
 
 class TextTable {
