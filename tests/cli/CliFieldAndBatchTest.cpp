@@ -84,11 +84,11 @@ TEST_F(CliFieldWorkTest, PortsRefusesAMalformedPortInTheEnvironment) {
         EXPECT_EQ(asked.status, 2) << malformed;
         EXPECT_THAT(listed.err, HasSubstr(std::string("'") + malformed + "'"));
     }
-    ::setenv("ORBIQA_PORT", "rfc2217://Bench:2217", 1);
+    ::setenv("ORBIQA_PORT", "RFC2217://Bench:2217", 1);
     const CliResult listed = Cli({"ports"});
     ::unsetenv("ORBIQA_PORT");
     EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_THAT(listed.out, HasSubstr("  rfc2217://bench:2217\t(network port)\n"));
+    EXPECT_THAT(listed.out, HasSubstr("  rfc2217://Bench:2217\t(network port)\n"));
 }
 
 TEST_F(CliFieldWorkTest, JsonAndTimestampsForScripts) {
