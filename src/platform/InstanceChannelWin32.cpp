@@ -129,7 +129,8 @@ bool Transfer(HANDLE pipe, bool write, void* data, DWORD size, Clock::time_point
 
 class Win32InstanceChannel : public InstanceChannel {
 public:
-    explicit Win32InstanceChannel(const std::string& name) : name_(PipeName(name)) {}
+    explicit Win32InstanceChannel(const std::string& name)
+        : name_(PipeName(name)), listeningName_(L"Local\\" + std::wstring(name.begin(), name.end())) {}
     ~Win32InstanceChannel() override {
         if (stop_) SetEvent(stop_);
         if (thread_.joinable()) thread_.join();
@@ -137,6 +138,7 @@ public:
         if (pipe_ != INVALID_HANDLE_VALUE) CloseHandle(pipe_);
         if (stop_) CloseHandle(stop_);
         if (running_) CloseHandle(running_);
+        if (listening_) CloseHandle(listening_);
     }
     Win32InstanceChannel(const Win32InstanceChannel&) = delete;
     Win32InstanceChannel& operator=(const Win32InstanceChannel&) = delete;
@@ -173,9 +175,21 @@ public:
     bool Listen(Receiver receiver) override {
         if (pipe_ != INVALID_HANDLE_VALUE) return true;
         if (!security_.Attributes()) return false;
+        // One listener per name: the channel's own mutex, held while listening, decides between
+        // two programs (Wine does not refuse a further pipe instance made as a first one).
+        listening_ = CreateMutexW(security_.Attributes(), FALSE, listeningName_.c_str());
+        if (!listening_ || GetLastError() == ERROR_ALREADY_EXISTS) {
+            if (listening_) CloseHandle(listening_);
+            listening_ = nullptr;
+            return false;
+        }
         // The first instance only: a second program's attempt fails, whoever made the first.
         pipe_ = NewInstance(FILE_FLAG_FIRST_PIPE_INSTANCE);
-        if (pipe_ == INVALID_HANDLE_VALUE) return false;
+        if (pipe_ == INVALID_HANDLE_VALUE) {
+            CloseHandle(listening_);
+            listening_ = nullptr;
+            return false;
+        }
         stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         if (!stop_) return false;
         running_ = CreateMutexW(nullptr, FALSE, kRunningMutex);
@@ -286,7 +300,9 @@ private:
     }
 
     std::wstring name_;
+    std::wstring listeningName_;
     PrivateSecurity security_;
+    HANDLE listening_ = nullptr;
     HANDLE pipe_ = INVALID_HANDLE_VALUE;
     HANDLE stop_ = nullptr;
     HANDLE running_ = nullptr;
