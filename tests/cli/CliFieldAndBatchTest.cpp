@@ -79,7 +79,10 @@ TEST_F(CliFieldWorkTest, PortsRefusesAMalformedPortInTheEnvironment) {
         ::setenv("ORBIQA_PORT", malformed, 1);
         const CliResult listed = Cli({"ports"});
         const CliResult asked = Cli({"version"});
+        CliProcess followed({"ports", "--watch"}, config.Path());
+        const int followedStatus = followed.Finish(10000).status;
         ::unsetenv("ORBIQA_PORT");
+        EXPECT_EQ(followedStatus, 2) << malformed;
         EXPECT_EQ(listed.status, 2) << malformed << ": " << listed.out;
         EXPECT_EQ(asked.status, 2) << malformed;
         EXPECT_THAT(listed.err, HasSubstr(std::string("'") + malformed + "'"));

@@ -145,6 +145,8 @@ std::vector<std::string> NamedNetworkPorts(const ParsedArgs& args) {
 
 int RunPorts(const ParsedArgs& args, Io& io) {
     const bool json = args.Flag("--json");
+    // Checked before anything is listed, followed or not.
+    const std::vector<std::string> named = NamedNetworkPorts(args);
     if (args.Flag("--watch")) return WatchPorts(json, io);
     PortRecords records;
     try {
@@ -156,7 +158,7 @@ int RunPorts(const ParsedArgs& args, Io& io) {
     if (json) io.out << "[";
     bool first = true;
     // Network ports are not discovered: those the user names are listed first, unopened.
-    for (const std::string& address : NamedNetworkPorts(args)) {
+    for (const std::string& address : named) {
         if (!json) {
             io.out << "  " << address << '\t' << kNetworkDescription << '\n';
             continue;
