@@ -79,11 +79,15 @@ WIN_JOBS  ?= 2
 windows:
 	@scripts/install-deps.sh windows
 	@scripts/windows-qt.sh $(WIN_BUILD)
-	@cmake -S . -B $(WIN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
-	    -DORBIQA_QT_MINGW_PREFIX=$(CURDIR)/$(WIN_BUILD)/qt6-mingw \
+	@# Every path resolved (pwd -P), and CMake told so through PWD: reached through a symbolic
+	@# link, CMake would otherwise rewrite the folders into the spelling typed in the shell while
+	@# the Qt prefix stays resolved, and Qt would not be found.
+	@root=$$(pwd -P) && build=$$(cd $(WIN_BUILD) && pwd -P) && \
+	PWD="$$root" cmake -S "$$root" -B "$$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_TOOLCHAIN_FILE="$$root/cmake/mingw-w64-x86_64.cmake" \
+	    -DORBIQA_QT_MINGW_PREFIX="$$build/qt6-mingw" \
 	    $(CMAKE_ARGS) > $(WIN_BUILD)-configure.log 2>&1 || { cat $(WIN_BUILD)-configure.log; exit 1; }
-	cmake --build $(WIN_BUILD) -j $(WIN_JOBS)
+	PWD="$$(pwd -P)" cmake --build $(WIN_BUILD) -j $(WIN_JOBS)
 
 # $(WIN_BUILD)/orbiqa-<version>-setup.exe and the portable orbiqa-<version>-win64.zip. Signed with
 # SIGN_PFX=FILE SIGN_PASSWORD=... (SIGN_TIMESTAMP_URL=... optional); unsigned without SIGN_PFX.

@@ -1,5 +1,7 @@
-// The channel as a Unix domain socket in the user's runtime folder ($XDG_RUNTIME_DIR, else /tmp
-// with the user's number in the name), private to the user.
+// The channel as a Unix domain socket in a folder only the user can write ($XDG_RUNTIME_DIR, or
+// a folder of the user's own in /tmp). Both ends check the other's user with SO_PEERCRED, and a
+// start checks the socket's owner before connecting: a name in /tmp can be guessed, so another
+// local user could otherwise bind it first, answer, and learn the files handed over.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -9,45 +11,84 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "platform/InstanceChannel.h"
 
 namespace orbiqa {
 namespace {
 
-constexpr std::size_t kMaxMessage = 64 * 1024;
-// How long a start waits for the running program to take its file, and how long the running
-// program waits for the rest of a message; neither ever blocks the user-interface thread.
-constexpr int kAnswerWaitMs = 5000;
-constexpr int kMessageWaitMs = 2000;
+using Clock = std::chrono::steady_clock;
 
-std::string SocketPath(const std::string& name) {
+constexpr std::size_t kMaxMessage = 64 * 1024;
+// How long a start waits for the running program to take its file; it never blocks the running
+// program's user-interface thread.
+constexpr int kAnswerWaitMs = 5000;
+// How long a start waits for another start that is deciding at the same moment.
+constexpr int kLockWaitMs = 3000;
+constexpr int kLockPollMs = 20;
+constexpr mode_t kPrivateModeBits = 077;
+
+// A folder of this user that nobody else may write or enter: not a link, owned by the user,
+// with no rights for group or others.
+bool IsPrivateFolder(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+           (st.st_mode & kPrivateModeBits) == 0;
+}
+
+std::string PrivateFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && runtime[0] == '/') return std::string(runtime) + "/" + name + ".sock";
-    return "/tmp/" + name + "-" + std::to_string(getuid()) + ".sock";
+    if (runtime && runtime[0] == '/' && IsPrivateFolder(runtime)) return runtime;
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string base = tmp && tmp[0] == '/' ? tmp : "/tmp";
+    const std::string folder = base + "/orbiqa-" + std::to_string(geteuid());
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    // Made by another user before us, or opened up: in doubt, no channel at all.
+    return IsPrivateFolder(folder) ? folder : std::string();
 }
 
 bool Address(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) return false;
+    if (path.empty() || path.size() >= sizeof address.sun_path) return false;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     return true;
 }
 
-int Connect(const std::string& path) {
+bool PeerIsThisUser(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
+           peer.uid == geteuid();
+}
+
+enum class Found { Nothing, Listener, Stranger };
+
+// Connects to the socket at path when it is this user's and this user's program listens on it.
+Found Connect(const std::string& path, int& fd) {
+    fd = -1;
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return Found::Nothing;
+    if (!S_ISSOCK(st.st_mode) || st.st_uid != geteuid()) return Found::Stranger;
     sockaddr_un address;
-    if (!Address(path, address)) return -1;
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
+    if (!Address(path, address)) return Found::Nothing;
+    const int s = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (s < 0) return Found::Nothing;
+    if (connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(s);
+        return Found::Nothing;  // left by a program that ended
     }
-    return fd;
+    if (!PeerIsThisUser(s)) {
+        close(s);
+        return Found::Stranger;
+    }
+    fd = s;
+    return Found::Listener;
 }
 
 bool WaitReadable(int fd, int timeoutMs) {
@@ -70,11 +111,16 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 }
 
 // Serialises the decision between two programs started at once: one listens, the other hands
-// over.
+// over. A start that holds it for long (stopped in a debugger) does not hold the next one for
+// ever: after kLockWaitMs it goes on without.
 class FolderLock {
 public:
-    explicit FolderLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-        if (fd_ >= 0) flock(fd_, LOCK_EX);
+    explicit FolderLock(const std::string& path)
+        : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
+        if (fd_ < 0) return;
+        const auto giveUp = Clock::now() + std::chrono::milliseconds(kLockWaitMs);
+        while (flock(fd_, LOCK_EX | LOCK_NB) != 0 && Clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(kLockPollMs));
     }
     ~FolderLock() {
         if (fd_ >= 0) close(fd_);  // releases the lock
@@ -88,7 +134,7 @@ private:
 
 class PosixInstanceChannel : public InstanceChannel {
 public:
-    explicit PosixInstanceChannel(const std::string& name) : path_(SocketPath(name)) {}
+    explicit PosixInstanceChannel(const std::string& name) : name_(name) {}
     ~PosixInstanceChannel() override {
         if (stop_[1] >= 0) {
             const char stop = 's';
@@ -105,23 +151,27 @@ public:
     PosixInstanceChannel(const PosixInstanceChannel&) = delete;
     PosixInstanceChannel& operator=(const PosixInstanceChannel&) = delete;
 
-    bool HandOver(const std::string& message) override {
-        FolderLock lock(path_ + ".lock");
-        const int fd = Connect(path_);
-        if (fd < 0) return false;
+    HandOverResult HandOver(const std::string& message) override {
+        const std::string path = InstanceSocketPath(name_);
+        if (path.empty()) return HandOverResult::NobodyListens;
+        FolderLock lock(path + ".lock");
+        int fd = -1;
+        if (Connect(path, fd) != Found::Listener) return HandOverResult::NobodyListens;
         bool taken = WriteAll(fd, message.data(), message.size()) && shutdown(fd, SHUT_WR) == 0 &&
                      WaitReadable(fd, kAnswerWaitMs);
         char answer = 0;
         taken = taken && recv(fd, &answer, 1, 0) == 1 && answer == '1';
         close(fd);
-        return taken;
+        return taken ? HandOverResult::Taken : HandOverResult::NoAnswer;
     }
 
     bool Listen(Receiver receiver) override {
         if (listener_ >= 0) return true;
+        path_ = InstanceSocketPath(name_);
+        if (path_.empty()) return false;
         FolderLock lock(path_ + ".lock");
-        const int other = Connect(path_);
-        if (other >= 0) {
+        int other = -1;
+        if (Connect(path_, other) == Found::Listener) {
             close(other);
             return false;
         }
@@ -129,10 +179,11 @@ public:
         if (!Address(path_, address)) return false;
         const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0) return false;
-        // Nobody answers on a socket that is left: a program that ended without removing it.
+        // What is left is a socket nobody answers on (a program that ended without removing it)
+        // or one that is not to be trusted; the folder is the user's, so it may go.
         unlink(path_.c_str());
-        if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || chmod(path_.c_str(), 0600) != 0 ||
-            listen(fd, 8) != 0 || pipe2(stop_, O_CLOEXEC) != 0) {
+        if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            chmod(path_.c_str(), 0600) != 0 || listen(fd, kMaxClients) != 0 || pipe2(stop_, O_CLOEXEC) != 0) {
             close(fd);
             return false;
         }
@@ -143,39 +194,76 @@ public:
     }
 
 private:
+    struct Client {
+        int fd;
+        Clock::time_point deadline;
+        std::string message;
+    };
+
+    // Every client is read as its bytes arrive, each within its own deadline, so a client that
+    // connects and stays silent delays nobody.
     void Serve() {
+        std::vector<Client> clients;
         for (;;) {
-            pollfd p[2] = {{listener_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
-            if (poll(p, 2, -1) < 0) {
+            std::vector<pollfd> p = {{listener_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+            int timeoutMs = -1;
+            const auto now = Clock::now();
+            for (const Client& c : clients) {
+                p.push_back({c.fd, POLLIN, 0});
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(c.deadline - now).count();
+                const int ms = left < 0 ? 0 : static_cast<int>(left) + 1;
+                if (timeoutMs < 0 || ms < timeoutMs) timeoutMs = ms;
+            }
+            if (poll(p.data(), p.size(), timeoutMs) < 0) {
                 if (errno == EINTR) continue;
-                return;
+                break;
             }
-            if (p[1].revents) return;
-            if (!(p[0].revents & POLLIN)) continue;
-            const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0) continue;
-            std::string message;
-            bool whole = false;
-            char buffer[4096];
-            while (message.size() <= kMaxMessage && WaitReadable(client, kMessageWaitMs)) {
-                const ssize_t n = recv(client, buffer, sizeof buffer, 0);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) {
-                    whole = n == 0;
-                    break;
-                }
-                message.append(buffer, static_cast<std::size_t>(n));
+            if (p[1].revents) break;
+            for (std::size_t i = clients.size(); i-- > 0;) {
+                if (!(p[i + 2].revents & (POLLIN | POLLHUP | POLLERR)) && Clock::now() < clients[i].deadline) continue;
+                if (ReadClient(clients[i])) continue;
+                close(clients[i].fd);
+                clients.erase(clients.begin() + static_cast<std::ptrdiff_t>(i));
             }
-            if (whole) {
-                const char answer = '1';
-                WriteAll(client, &answer, 1);
-            }
-            close(client);
-            // An empty message is another start looking whether one listens.
-            if (whole && !message.empty() && receiver_) receiver_(message);
+            if (p[0].revents & POLLIN) Accept(clients);
         }
+        for (const Client& c : clients) close(c.fd);
     }
 
+    void Accept(std::vector<Client>& clients) {
+        const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) return;
+        if (!PeerIsThisUser(fd) || static_cast<int>(clients.size()) >= kMaxClients) {
+            close(fd);
+            return;
+        }
+        clients.push_back({fd, Clock::now() + std::chrono::milliseconds(kClientDeadlineMs), {}});
+    }
+
+    // Takes what the client sent; false once the client is done with (its whole message taken
+    // and answered, or dropped).
+    bool ReadClient(Client& client) {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = recv(client.fd, buffer, sizeof buffer, 0);
+            if (n > 0) {
+                client.message.append(buffer, static_cast<std::size_t>(n));
+                if (client.message.size() > kMaxMessage) return false;
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Clock::now() < client.deadline;
+            if (n < 0) return false;
+            break;  // the whole message
+        }
+        const char answer = '1';
+        WriteAll(client.fd, &answer, 1);
+        // An empty message is another start looking whether one listens.
+        if (!client.message.empty() && receiver_) receiver_(client.message);
+        return false;
+    }
+
+    std::string name_;
     std::string path_;
     int listener_ = -1;
     int stop_[2] = {-1, -1};
@@ -184,6 +272,14 @@ private:
 };
 
 }  // namespace
+
+std::string InstanceSocketPath(const std::string& name) {
+    const std::string folder = PrivateFolder();
+    if (folder.empty()) return {};
+    const std::string path = folder + "/" + name + ".sock";
+    sockaddr_un address;
+    return Address(path, address) ? path : std::string();
+}
 
 std::unique_ptr<InstanceChannel> CreateInstanceChannel(const std::string& name) {
     return std::make_unique<PosixInstanceChannel>(name);

@@ -14,8 +14,8 @@ namespace {
 
 constexpr std::size_t kMaxRecordBytes = 4096;
 // /proc/<pid>/stat: the start time is field 22; the fields are counted after the command name's
-// closing bracket (field 2, which may itself hold blanks and brackets), so 19 (fields 3 to 21)
-// come before it.
+// closing bracket (field 2, which may itself hold blanks and brackets), so 19 (fields 3 to 21,
+// the first of them the process state) come before it.
 constexpr int kFieldsBeforeStartTime = 19;
 
 struct OwnerRecord {
@@ -62,8 +62,12 @@ std::optional<unsigned long long> ProcessStartTime(long pid) {
     if (close == std::string::npos) return std::nullopt;
     std::istringstream fields(text.substr(close + 1));
     std::string field;
-    for (int i = 0; i < kFieldsBeforeStartTime; ++i)
+    for (int i = 0; i < kFieldsBeforeStartTime; ++i) {
         if (!(fields >> field)) return std::nullopt;
+        // A zombie (killed, not yet reaped by its parent) keeps its entry and start time, but it
+        // runs no more and holds no terminal.
+        if (i == 0 && (field == "Z" || field == "X" || field == "x")) return std::nullopt;
+    }
     unsigned long long start = 0;
     if (!(fields >> start)) return std::nullopt;
     return start;

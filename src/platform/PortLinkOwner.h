@@ -29,7 +29,8 @@ void RemovePortLinkOwner(const std::string& linkPath);
 /// live maker, a link without a record, a record about another target, or a malformed record.
 std::optional<long> EndedPortLinkMaker(const std::string& linkPath);
 
-/// A process's start time in clock ticks since boot, or nothing when it does not run.
+/// A process's start time in clock ticks since boot, or nothing when it does not run (also when
+/// it has ended and only its entry waits for its parent: a zombie).
 std::optional<unsigned long long> ProcessStartTime(long pid);
 
 }  // namespace orbiqa

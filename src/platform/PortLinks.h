@@ -20,6 +20,13 @@ std::optional<std::string> FixedDeviceForPort(const std::string& comName);
 /// The COM name of a device by the fixed rule ("/dev/ttyUSB0" -> "COM33"), or nothing.
 std::optional<std::string> FixedPortForDevice(const std::string& devicePath);
 
+/// Whether path (links followed) is a terminal device a port can be: a character device that a
+/// terminal driver of the kernel serves (a serial port, a USB adapter, a pseudo-terminal), not
+/// /dev/null or /dev/zero, nor the controlling terminal /dev/tty, the console or /dev/ptmx.
+/// Told from /proc/tty/drivers without opening the device; where that list cannot be read,
+/// every character device counts.
+bool IsTerminalDevice(const std::string& path);
+
 /// The device path a COM name opens: the port-link folder's link when one exists (whether or not
 /// its target exists), else the fixed rule. Nothing for a link whose maker has ended
 /// (PortLinkOwner.h). On Windows, where only this function is built (in

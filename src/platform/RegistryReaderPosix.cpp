@@ -166,10 +166,9 @@ std::vector<RegistryReaderPosix::PortLink> RegistryReaderPosix::ReadPortLinks() 
         PortLink link;
         link.comName = name;
         link.target = target.lexically_normal().string();
-        std::error_code statError;
-        // A link whose maker has ended may lead to another program's terminal.
-        link.present = fs::is_character_file(fs::status(it->path(), statError)) &&
-                       !EndedPortLinkMaker(it->path().string());
+        // Only a terminal is a port (a link to /dev/zero is not); a link whose maker has ended
+        // may lead to another program's terminal.
+        link.present = IsTerminalDevice(it->path().string()) && !EndedPortLinkMaker(it->path().string());
         links.push_back(std::move(link));
     }
     std::sort(links.begin(), links.end(),

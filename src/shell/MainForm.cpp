@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QDropEvent>
 #include <QFrame>
 #include <QKeyEvent>
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "base/Errors.h"
 #include "base/SettingsLocation.h"
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
@@ -22,6 +24,7 @@
 #include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
 #include "shell/MessageBoxes.h"
+#include "shell/PortPanelText.h"
 #include "shell/VersionRecord.h"
 #include "status/State.h"
 #include "widgets/Accessibility.h"
@@ -39,6 +42,7 @@ constexpr int kSitesRow = 30;
 constexpr QSize kClientSize(232, 316 + kSitesRow);
 constexpr int kSaveColumnWidth = 20;
 constexpr int kFontPointSize = 8;
+constexpr int kPanelTextPadding = 4;
 const char* const kDesignCaption = "Velmora 3";
 const char* const kVariantCaption = " Orbiqa v1.05";
 
@@ -137,9 +141,14 @@ TMainForm::TMainForm(ModuleLink& link, TStateForm& stateForm, TFormDetails& form
         LoadTableFile(advSave_, SettingsFilePath(kSettingsFileName));
         networkPorts_ = NetworkPortsOf(advSave_);
         link_.ComPort1().SetPort(advSave_.Cell(0, 0));
+    } catch (const ETableFileError& e) {
+        qCDebug(lcMainForm) << "no port settings loaded:" << e.what();
+        settingsUnread_ = !e.Missing();
     } catch (const std::exception& e) {
         qCDebug(lcMainForm) << "no port settings loaded:" << e.what();
     }
+    portAtStart_ = link_.ComPort1().Port();
+    networkPortsAtStart_ = networkPorts_;
 
     if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 }
@@ -179,9 +188,24 @@ void TMainForm::SetProductVariant() {
 }
 
 void TMainForm::FormDestroy() {
-    advSave_.SetCell(0, 0, link_.ComPort1().Port());
+    const std::string port = link_.ComPort1().Port();
+    const std::string path = SettingsFilePath(kSettingsFileName);
+    // A file that is there but was not read (too long, unreadable) would be replaced by a table
+    // that lacks everything it holds: it stays as it is. Only a choice made in this run is then
+    // lost, and the user is told so.
+    if (settingsUnread_) {
+        qCWarning(lcMainForm) << "the settings file was not read at start and is left as it is";
+        if (port == portAtStart_ && networkPorts_ == networkPortsAtStart_) return;
+        const QString text = QString::fromUtf8("A(z) %1 fájlt a program induláskor nem tudta beolvasni, ezért nem "
+                                               "írta felül: a most választott port (%2) nem maradt meg");
+        const QString fullPath = QDir::toNativeSeparators(QString::fromLocal8Bit(path));
+        const auto message = ToWin1250(text.arg(fullPath, QString::fromStdString(port)));
+        throw EFileError(message.value_or(ToWin1250(text.arg(kSettingsFileName, QString::fromStdString(port)))
+                                              .value_or(std::string(kSettingsFileName))));
+    }
+    advSave_.SetCell(0, 0, port);
     SetNetworkPorts(advSave_, networkPorts_);
-    SaveTableFile(advSave_, SettingsFilePath(kSettingsFileName));
+    SaveTableFile(advSave_, path);
 }
 
 void TMainForm::EnterConnected(bool connected) {
@@ -253,12 +277,21 @@ void TMainForm::ComPortLost() {
     EnterConnected(false);
 }
 
+void TMainForm::ShowPortName(const QString& name) {
+    portName_ = name;
+    // The panel is narrow: what is shown may be shortened, what is told and hinted is whole.
+    panel1_->setToolTip(name);
+    panel1_->setAccessibleName(name);
+    const int room = panel1_->contentsRect().width() - 2 * panel1_->margin() - kPanelTextPadding;
+    ShowText(panel1_, ElidedPortName(name, panel1_->fontMetrics(), room));
+}
+
 void TMainForm::ButtonSelectSerialClick() {
     if (!Chooser) return;
     std::string portNev;
     QString portHNev;
-    if (!Chooser(panel1_->text(), portNev, portHNev, networkPorts_)) return;
-    ShowText(panel1_, portHNev);
+    if (!Chooser(portName_, portNev, portHNev, networkPorts_)) return;
+    ShowPortName(portHNev);
     Announce(this, QString::fromUtf8("Kiválasztott soros port: %1").arg(portHNev));
     TComPort& port = link_.ComPort1();
     const bool wasConnected = port.Connected();

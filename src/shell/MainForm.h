@@ -61,13 +61,17 @@ public:
 
     void SetProductVariant();
     /// Stores the port name and the remembered network ports into "ZenitSetup.ini" in the
-    /// settings folder and closes the port; errors propagate.
+    /// settings folder; errors propagate. A file that was there at start but could not be read
+    /// whole (over kMaxTableFileSize, unreadable) is left as it is; when the port or the network
+    /// ports changed in this run, an EFileError then says that they were not kept.
     void FormDestroy();
 
     void AppendLogText(LogPane pane, const std::string& text, bool force) override;
     void BlockReplyCompleted() override;
 
     QString StatusText() const;
+    /// The chosen port's whole display name; the panel may show it shortened.
+    const QString& PortName() const { return portName_; }
     QTimer& VersionWindowTimer() { return versionWindowTimer_; }
     const TextTable& advSave() const { return advSave_; }
     /// The network ports the chooser remembers, most recent first.
@@ -95,6 +99,7 @@ private:
     void EnterConnected(bool connected);
     void ShowStatus(const QString& text, const QString& toolTip = {});
     void ComPortLost();
+    void ShowPortName(const QString& name);
     QString PermissionHint() const;
     bool IsDetailsShortcut(const QEvent* event) const;
 
@@ -104,6 +109,11 @@ private:
     QWidget* formDownload_;
     TextTable advSave_;
     std::vector<std::string> networkPorts_;
+    QString portName_;
+    // "ZenitSetup.ini" was there but could not be read whole: it must not be overwritten.
+    bool settingsUnread_ = false;
+    std::string portAtStart_;
+    std::vector<std::string> networkPortsAtStart_;
     QTimer versionWindowTimer_;
 
     QPushButton* buttonSelectSerial_ = nullptr;

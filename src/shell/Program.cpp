@@ -1,6 +1,7 @@
 #include "shell/Program.h"
 
 #include <QApplication>
+#include <QDir>
 #include <exception>
 #include <utility>
 
@@ -10,6 +11,12 @@
 #include "status/State.h"
 
 namespace orbiqa {
+
+QString ModalWindowOpenText(const QString& windowTitle, const QString& fileName) {
+    return QString::fromUtf8("A(z) „%1” ablak nyitva van, ez a fájl nem nyílt meg: %2. Zárja be az ablakot, "
+                             "majd nyissa meg újra a fájlt.")
+        .arg(windowTitle.trimmed(), QDir::toNativeSeparators(QDir::cleanPath(fileName)));
+}
 
 Program::Program(ModuleLink& link) : link_(link) {}
 
@@ -76,6 +83,15 @@ void Program::OpenWhenShown(const QString& fileName) {
 
 void Program::OpenNow(const QString& fileName) {
     if (!mainForm_) return;
+    // A modal window (the port chooser, the editor, a box) waits for the user: bringing the
+    // main window or the editor above it would hide the window that holds the input. It comes
+    // forward instead, and the file is refused with a box that says why.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+        if (!fileName.isEmpty()) ShowPlainMessage(ModalWindowOpenText(modal->windowTitle(), fileName));
+        return;
+    }
     mainForm_->showNormal();
     mainForm_->raise();
     mainForm_->activateWindow();

@@ -17,6 +17,9 @@ class TFormDetails;
 class TStateForm;
 class TWelcomeForm;
 
+/// The box of a file handed over or dropped while a modal window is open.
+QString ModalWindowOpenText(const QString& windowTitle, const QString& fileName);
+
 class Program {
 public:
     explicit Program(ModuleLink& link);
@@ -57,7 +60,8 @@ public:
     std::function<void(const QString& fileName)> OpenParameterFile;
 
     /// Opens fileName with OpenParameterFile once the main window is shown, or at once when it
-    /// is; brings the main window forward. An empty name only brings it forward.
+    /// is; brings the main window forward. An empty name only brings it forward. While a modal
+    /// window is open, that window comes forward instead and the file is refused with a box.
     void OpenWhenShown(const QString& fileName);
 
 private:

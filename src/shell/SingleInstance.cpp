@@ -1,11 +1,13 @@
 #include "shell/SingleInstance.h"
 
+#include <QDir>
 #include <QLoggingCategory>
 #include <QMetaObject>
 #include <QString>
 #include <vector>
 
 #include "platform/InstanceChannel.h"
+#include "shell/MessageBoxes.h"
 
 namespace orbiqa {
 namespace {
@@ -19,6 +21,14 @@ std::vector<std::string> Utf8Names(const QStringList& names) {
 }
 
 }  // namespace
+
+QString NotTakenText(const QStringList& fileNames) {
+    QString text = QString::fromUtf8("Az Orbiqa már fut, de nem válaszol; ez az indítás kilép.");
+    if (!fileNames.isEmpty())
+        text += QString::fromUtf8(" Nem nyílt meg: ") +
+                QDir::toNativeSeparators(fileNames.join(QStringLiteral(", ")));
+    return text;
+}
 
 SingleInstance::SingleInstance(const std::string& settingsFolder, QObject* parent)
     : QObject(parent), channel_(CreateInstanceChannel(InstanceChannelName(settingsFolder))) {}
@@ -37,9 +47,18 @@ bool SingleInstance::HandOverOrListen(const QStringList& fileNames,
         QMetaObject::invokeMethod(this, [onFiles, files] { onFiles(files); }, Qt::QueuedConnection);
     };
     // Two starts at the same moment: one of them listens, the other hands over on its second try.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (channel_->HandOver(message)) return true;
-        if (channel_->Listen(receive)) return false;
+    bool unanswered = false;
+    for (int attempt = 0; attempt < 2 && !unanswered; ++attempt) {
+        const HandOverResult result = channel_->HandOver(message);
+        if (result == HandOverResult::Taken) return true;
+        unanswered = result == HandOverResult::NoAnswer;
+        if (!unanswered && channel_->Listen(receive)) return false;
+    }
+    if (unanswered) {
+        // A second program would fight the first over its port: this start ends and says why.
+        qCWarning(lcInstance) << "the running program did not take the files in time";
+        ShowPlainMessage(NotTakenText(fileNames));
+        return true;
     }
     qCWarning(lcInstance) << "no single-instance channel; this program runs on its own";
     return false;

@@ -1,6 +1,7 @@
 #include "shell/TableFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <string_view>
 
 #include "base/Errors.h"
@@ -143,7 +144,8 @@ void LoadTableFile(TextTable& table, const std::string& fileName) {
         content = ReadFileBounded(fileName, kMaxTableFileSize, true);
     } catch (const EFileStoreError& e) {
         const bool plainFailure = e.FaultKind() == EFileStoreError::Kind::System;
-        throw EFileError("Cannot open file " + fileName + (plainFailure ? std::string() : ": " + std::string(e.what())));
+        throw ETableFileError("Cannot open file " + fileName + (plainFailure ? std::string() : ": " + std::string(e.what())),
+                              plainFailure && e.SystemError() == ENOENT);
     }
 
     const std::vector<std::string> lines = SplitLines(content);

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Errors.h"
+
 namespace orbiqa {
 
 class TextTable {
@@ -51,8 +53,22 @@ std::vector<std::string> NetworkPortsOf(const TextTable& table);
 /// without network ports as it was.
 void SetNetworkPorts(TextTable& table, const std::vector<std::string>& ports);
 
-/// The file holds one port name; anything near this size is not a table this program wrote.
-inline constexpr std::size_t kMaxTableFileSize = 64 * 1024;
+/// The file holds a port name and a few addresses. The bound admits a whole table of the
+/// largest size (kMaxExtent squared) with short texts, so that everything this program may have
+/// written is read back whole, while a hostile file still costs at most a few megabytes.
+inline constexpr std::size_t kMaxTableFileSize = 1024 * 1024;
+
+/// The failure of LoadTableFile. Missing() is true when there is no file at all; any other
+/// failure means a file is there that could not be read whole, and a save would lose what it
+/// holds.
+class ETableFileError : public EFileError {
+public:
+    ETableFileError(const std::string& message, bool missing) : EFileError(message), missing_(missing) {}
+    bool Missing() const { return missing_; }
+
+private:
+    bool missing_;
+};
 
 /// Writes the table into fileName (Windows-1250 text, CR LF) through SaveFile, so a failure
 /// leaves the old file as it was. Raises EFileError "Cannot Create <fileName>" when the file
@@ -60,7 +76,7 @@ inline constexpr std::size_t kMaxTableFileSize = 64 * 1024;
 /// failure while writing.
 void SaveTableFile(const TextTable& table, const std::string& fileName);
 
-/// Reads such a file into the table, resizing it. Raises EFileError "Cannot open file
+/// Reads such a file into the table, resizing it. Raises ETableFileError "Cannot open file
 /// <fileName>" when the file cannot be opened, followed by ": Not a regular file" or
 /// ": File too large" for a pipe or device and for a file over kMaxTableFileSize; it never
 /// blocks. Lines it cannot place are skipped.

@@ -369,11 +369,16 @@ TEST_F(CliEndToEndTest, PortsListsThePublishedSimulatorAsPresent) {
 TEST_F(CliEndToEndTest, PortsWatchFollowsArrivalsAndRemovalsAndRefusesADeadMakersLink) {
     const std::string links = config.Path() + "/orbiqa/ports";
     fs::create_directories(links);
-    fs::create_symlink("/dev/null", links + "/COM3");
+    // A link made by hand to a terminal of the test's own.
+    const int bench = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(bench >= 0 && ::grantpt(bench) == 0 && ::unlockpt(bench) == 0);
+    const std::string benchTerminal = ::ptsname(bench);
+    const std::string com3 = "Pseudo terminal - " + benchTerminal.substr(5) + " (COM3)\t(Orbiqa port link)\n";
+    fs::create_symlink(benchTerminal, links + "/COM3");
     CliProcess watch({"ports", "--watch"}, config.Path());
     CliProcess json({"ports", "--watch", "--json"}, config.Path());
     // The starting list: the watch is running once it is printed.
-    ASSERT_TRUE(watch.WaitForOutput("+ Port link - null (COM3)\t(Orbiqa port link)\n", 20000));
+    ASSERT_TRUE(watch.WaitForOutput("+ " + com3, 20000));
     ASSERT_TRUE(json.WaitForOutput(
         "{\"event\": \"arrived\", \"port\": \"COM3\", \"device\": \"" + links + "/COM3\", \"present\": true", 20000));
 
@@ -405,7 +410,8 @@ TEST_F(CliEndToEndTest, PortsWatchFollowsArrivalsAndRemovalsAndRefusesADeadMaker
     for (int fd : terminals) ::close(fd);
 
     fs::remove(links + "/COM3");
-    ASSERT_TRUE(watch.WaitForOutput("- Port link - null (COM3)\t(Orbiqa port link)\n", 20000));
+    ::close(bench);
+    ASSERT_TRUE(watch.WaitForOutput("- " + com3, 20000));
     ASSERT_TRUE(json.WaitForOutput("{\"event\": \"removed\", \"port\": \"COM3\"", 20000));
     ::kill(watch.Pid(), SIGINT);
     ::kill(json.Pid(), SIGTERM);

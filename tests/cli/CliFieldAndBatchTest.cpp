@@ -72,6 +72,28 @@ TEST_F(CliFieldWorkTest, PortBeforeOrAfterTheCommandFromTheEnvironmentOrAsADevic
                 MatchesRegex("orbiqa-cli [0-9.]+\nmodule key fingerprint [0-9a-f]{8}.*\n"));
 }
 
+// A malformed port in the environment is refused by `ports` as by every module command, instead
+// of being left out of the list unnoticed.
+TEST_F(CliFieldWorkTest, PortsRefusesAMalformedPortInTheEnvironment) {
+    for (const char* malformed : {"COMX", "COM999", "rfc2217://no-port", "socket://host:99999"}) {
+        ::setenv("ORBIQA_PORT", malformed, 1);
+        const CliResult listed = Cli({"ports"});
+        const CliResult asked = Cli({"version"});
+        CliProcess followed({"ports", "--watch"}, config.Path());
+        const int followedStatus = followed.Finish(10000).status;
+        ::unsetenv("ORBIQA_PORT");
+        EXPECT_EQ(followedStatus, 2) << malformed;
+        EXPECT_EQ(listed.status, 2) << malformed << ": " << listed.out;
+        EXPECT_EQ(asked.status, 2) << malformed;
+        EXPECT_THAT(listed.err, HasSubstr(std::string("'") + malformed + "'"));
+    }
+    ::setenv("ORBIQA_PORT", "RFC2217://Bench:2217", 1);
+    const CliResult listed = Cli({"ports"});
+    ::unsetenv("ORBIQA_PORT");
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_THAT(listed.out, HasSubstr("  rfc2217://Bench:2217\t(network port)\n"));
+}
+
 TEST_F(CliFieldWorkTest, JsonAndTimestampsForScripts) {
     const std::string port =
         StartModule({"--texts", "demo", "--text-interval", "40", "--signal", "17"});

@@ -58,6 +58,13 @@ protected:
         terminals_.push_back(fd);
         return ptsname(fd);
     }
+    // A terminal that stays open for the test, and the name the list gives its link to COM<n>.
+    std::string Terminal(int n, std::string& record) {
+        int fd = -1;
+        const std::string path = OpenTerminal(fd);
+        record = "Pseudo terminal - " + path.substr(5) + " (COM" + std::to_string(n) + ");(Orbiqa port link)";
+        return path;
+    }
     void CloseTerminal(int fd) {
         std::erase(terminals_, fd);
         close(fd);
@@ -109,7 +116,8 @@ TEST_F(LinuxReader, PortLinksComeAndGo) {
     const std::string terminal = OpenTerminal(fd);
     const std::string linuxName = terminal.substr(5);  // "pts/N"
     Link("COM7", terminal);
-    Link("COM8", "/dev/null");
+    Link("COM8", "/dev/null");  // character devices, but no terminals: no ports
+    Link("COM10", "/dev/zero");
     Link("COM9", "/dev/orbiqa-no-such-device");  // known, but its device is not there
     Link("COM07", terminal);                      // not a name a port is opened by
     Link("COM257", terminal);                     // beyond the port numbers
@@ -117,19 +125,23 @@ TEST_F(LinuxReader, PortLinksComeAndGo) {
     const std::string com7 = "Pseudo terminal - " + linuxName + " (COM7);(Orbiqa port link)";
     const std::string com8 = "Port link - null (COM8);(Orbiqa port link)";
     const std::string com9 = "Port link - orbiqa-no-such-device (COM9);(Orbiqa port link)";
-    EXPECT_EQ(List(), (PortRecords{"+" + com7, "+" + com8, "-" + com9}));
+    const std::string com10 = "Port link - zero (COM10);(Orbiqa port link)";
+    EXPECT_EQ(List(), (PortRecords{"+" + com7, "-" + com8, "-" + com9, "-" + com10}));
+    EXPECT_TRUE(IsTerminalDevice(terminal));
+    EXPECT_FALSE(IsTerminalDevice("/dev/null"));
 
     // The simulator ends: its terminal goes, its link may stay; then the link goes too.
     CloseTerminal(fd);
-    EXPECT_EQ(List(), (PortRecords{"-" + com7, "+" + com8, "-" + com9}));
-    fs::remove(links_ / "COM8");
-    EXPECT_EQ(List(), (PortRecords{"-" + com7, "-" + com8, "-" + com9}));
+    EXPECT_EQ(List(), (PortRecords{"-" + com7, "-" + com8, "-" + com9, "-" + com10}));
+    fs::remove(links_ / "COM7");
+    EXPECT_EQ(List(), (PortRecords{"-" + com7, "-" + com8, "-" + com9, "-" + com10}));
 }
 
 TEST_F(LinuxReader, LinksGiveTheNumbersAboveTheFixedRule) {
-    Link("COM105", "/dev/null");
+    std::string com105;
+    Link("COM105", Terminal(105, com105));
     Link("COM256", "/dev/orbiqa-no-such-device");
-    EXPECT_EQ(List(), (PortRecords{"+Port link - null (COM105);(Orbiqa port link)",
+    EXPECT_EQ(List(), (PortRecords{"+" + com105,
                                    "-Port link - orbiqa-no-such-device (COM256);(Orbiqa port link)"}));
     EXPECT_EQ(ResolvePortDevice("COM105"), (links_ / "COM105").string());
     EXPECT_FALSE(FixedDeviceForPort("COM105"));
@@ -138,17 +150,18 @@ TEST_F(LinuxReader, LinksGiveTheNumbersAboveTheFixedRule) {
 TEST_F(LinuxReader, ALinkTakesTheNumberOfTheDeviceItReplaces) {
     devices_ = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}, {"/dev/ttyUSB1", "CP2102", "Silicon Labs"}};
     EXPECT_EQ(List().size(), 2u);
-    Link("COM33", "/dev/null");
+    std::string com33;
+    Link("COM33", Terminal(33, com33));
     keres_->RescanDevices();
-    EXPECT_EQ(List(), (PortRecords{"+Port link - null (COM33);(Orbiqa port link)",
+    EXPECT_EQ(List(), (PortRecords{"+" + com33,
                                    "+CP2102 - ttyUSB1 (COM34);Silicon Labs"}));
 }
 
 TEST_F(LinuxReader, OneRowPerPortNumberDescribingWhatItOpensNow) {
     devices_ = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}};
     const std::string device = "FT232R USB UART - ttyUSB0 (COM33);FTDI";
-    const std::string link = "Port link - null (COM33);(Orbiqa port link)";
-    Link("COM33", "/dev/null");
+    std::string link;
+    Link("COM33", Terminal(33, link));
     keres_->RescanDevices();
     EXPECT_EQ(List(), (PortRecords{"+" + link}));
     // The link goes: COM33 opens the adapter again, and only the adapter is listed.
@@ -196,8 +209,9 @@ TEST_F(LinuxReader, APulledAdapterNoScanSawIsListedAbsent) {
 // another process took its number, as the terminal's number may have been given away since.
 TEST_F(LinuxReader, ALinkWhoseMakerEndedIsAbsentAndOpensNothing) {
     const std::string link = (links_ / "COM7").string();
-    const std::string record = "Port link - null (COM7);(Orbiqa port link)";
-    Link("COM7", "/dev/null");
+    std::string record;
+    const std::string terminal = Terminal(7, record);
+    Link("COM7", terminal);
     auto writeRecord = [&](long pid, unsigned long long start, const std::string& target) {
         SaveFile(PortLinkOwnerPath(link), "pid " + std::to_string(pid) + "\nstart " + std::to_string(start) +
                                               "\ntarget " + target + "\n");
@@ -210,11 +224,11 @@ TEST_F(LinuxReader, ALinkWhoseMakerEndedIsAbsentAndOpensNothing) {
         EXPECT_EQ(ProcessStartTime(self), started) << grown[grown.size() / 2];
     }
 
-    RecordPortLinkOwner(link, "/dev/null");
+    RecordPortLinkOwner(link, terminal);
     EXPECT_EQ(List(), (PortRecords{"+" + record}));
     EXPECT_EQ(ResolvePortDevice("COM7"), link);
 
-    writeRecord(self, started + 1, "/dev/null");  // another process under our number
+    writeRecord(self, started + 1, terminal);  // another process under our number
     EXPECT_EQ(EndedPortLinkMaker(link), self);
     EXPECT_EQ(List(), (PortRecords{"-" + record}));
     EXPECT_EQ(ResolvePortDevice("COM7"), std::nullopt);
@@ -223,15 +237,39 @@ TEST_F(LinuxReader, ALinkWhoseMakerEndedIsAbsentAndOpensNothing) {
     if (child == 0) _exit(0);
     ASSERT_GT(child, 0);
     ASSERT_EQ(waitpid(child, nullptr, 0), child);
-    writeRecord(child, started, "/dev/null");  // no such process any more
+    writeRecord(child, started, terminal);  // no such process any more
     EXPECT_EQ(EndedPortLinkMaker(link), child);
     EXPECT_EQ(List(), (PortRecords{"-" + record}));
+
+    // Killed but not yet reaped by its parent, a maker keeps its entry and its start time; a
+    // zombie holds no terminal any more, so it has ended too.
+    int hold[2];
+    ASSERT_EQ(pipe(hold), 0);
+    const pid_t zombie = fork();
+    if (zombie == 0) {
+        close(hold[1]);
+        char c;
+        _exit(static_cast<int>(read(hold[0], &c, 1)));
+    }
+    ASSERT_GT(zombie, 0);
+    close(hold[0]);
+    writeRecord(zombie, ProcessStartTime(zombie).value(), terminal);
+    EXPECT_EQ(EndedPortLinkMaker(link), std::nullopt);
+    EXPECT_EQ(List(), (PortRecords{"+" + record}));
+    close(hold[1]);
+    siginfo_t ended{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(zombie), &ended, WEXITED | WNOWAIT), 0);  // not reaped
+    EXPECT_EQ(ProcessStartTime(zombie), std::nullopt);
+    EXPECT_EQ(EndedPortLinkMaker(link), zombie);
+    EXPECT_EQ(List(), (PortRecords{"-" + record}));
+    EXPECT_EQ(ResolvePortDevice("COM7"), std::nullopt);
+    ASSERT_EQ(waitpid(zombie, nullptr, 0), zombie);
 
     // A record about another target is left over from an earlier link: it says nothing.
     writeRecord(child, started, "/dev/pts/9999");
     EXPECT_EQ(List(), (PortRecords{"+" + record}));
     // Neither does a malformed one, nor none.
-    SaveFile(PortLinkOwnerPath(link), "pid x\nstart 1\ntarget /dev/null\n");
+    SaveFile(PortLinkOwnerPath(link), "pid x\nstart 1\ntarget " + terminal + "\n");
     EXPECT_EQ(EndedPortLinkMaker(link), std::nullopt);
     RemovePortLinkOwner(link);
     EXPECT_EQ(ResolvePortDevice("COM7"), link);

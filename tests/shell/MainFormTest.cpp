@@ -1,3 +1,5 @@
+#include <QApplication>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -272,6 +274,80 @@ TEST_F(MainFormFixture, ANetworkPortIsShownAndRememberedLikeACOMName) {
     EndProgram();
 }
 
+// A long file (a hand-edited one, or one with many width lines) is read whole and keeps its port
+// and network ports; one beyond what the program reads is never overwritten by a table that
+// lacks its content, and a port chosen in such a run is reported as not kept.
+TEST_F(MainFormFixture, ALongSettingsFileIsReadWholeOrLeftAlone) {
+    const std::string head = "2,3\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM33\r\n1,0,socket://old:4001\r\n"
+                             "1,1,rfc2217://bench:2217\r\n";
+    auto writeWithPadding = [&](std::size_t size) {
+        std::string content = head;
+        while (content.size() < size) content += "cw 9,1\r\n";  // a column outside: skipped
+        QFile ini("ZenitSetup.ini");
+        EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(content.data(), static_cast<qint64>(content.size()));
+        return QString::fromLatin1(content);
+    };
+    writeWithPadding(74 * 1000);
+    StartProgram();
+    EXPECT_EQ(link->ComPort1().Port(), "COM33");
+    EXPECT_EQ(Main()->NetworkPorts(), (Names{"socket://old:4001", "rfc2217://bench:2217"}));
+    EndProgram();
+    EXPECT_EQ(ReadFile("ZenitSetup.ini"), "2,3\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM33\r\n1,0,socket://old:4001\r\n"
+                                          "1,1,rfc2217://bench:2217\r\n");
+
+    const QString tooLong = writeWithPadding(kMaxTableFileSize + 1);
+    StartProgram();
+    EXPECT_TRUE(Main()->NetworkPorts().empty());  // not read
+    EndProgram();
+    EXPECT_EQ(ReadFile("ZenitSetup.ini"), tooLong);
+    EXPECT_TRUE(boxes.empty());
+
+    StartProgram();
+    Main()->Chooser = [](const QString&, std::string& portNev, QString& portHNev, std::vector<std::string>&) {
+        portNev = "COM5";
+        portHNev = "Port (COM5)";
+        return true;
+    };
+    Control<QPushButton>("ButtonSelectSerial")->click();
+    EndProgram();
+    EXPECT_EQ(ReadFile("ZenitSetup.ini"), tooLong);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].Text.contains("ZenitSetup.ini")) << boxes[0].Text.toStdString();
+    EXPECT_TRUE(boxes[0].Text.contains("(COM5) nem maradt meg.")) << boxes[0].Text.toStdString();
+}
+
+// The panel is narrow: a long name gives way in its description, never in what tells the port
+// apart, and is told whole to the screen reader, to the hint and to the next chooser.
+TEST_F(MainFormFixture, TheChosenPortKeepsWhatIdentifiesItInTheNarrowPanel) {
+    StartProgram();
+    QLabel* panel = Control<QLabel>("Panel1");
+    const int room = panel->contentsRect().width() - 2 * panel->margin();
+    for (const QString& name : {QStringLiteral("Communications Port Extended Multiport Card - ttyS0 (COM1)"),
+                                QStringLiteral("rfc2217://modulszerver.telephely-kozpont.example.com:2217")}) {
+        Main()->Chooser = [&name](const QString&, std::string& portNev, QString& portHNev, std::vector<std::string>&) {
+            portNev = "COM1";
+            portHNev = name;
+            return true;
+        };
+        Control<QPushButton>("ButtonSelectSerial")->click();
+        const QString shown = panel->text();
+        EXPECT_LE(panel->fontMetrics().horizontalAdvance(shown), room) << shown.toStdString();
+        EXPECT_NE(shown, name);
+        EXPECT_TRUE(shown.endsWith(name.endsWith(')') ? " (COM1)" : ".com:2217")) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+        EXPECT_EQ(panel->toolTip(), name);
+        EXPECT_EQ(panel->accessibleName(), name);
+        QString askedWith;
+        Main()->Chooser = [&askedWith](const QString& defaultPort, std::string&, QString&, std::vector<std::string>&) {
+            askedWith = defaultPort;
+            return false;
+        };
+        Control<QPushButton>("ButtonSelectSerial")->click();
+        EXPECT_EQ(askedWith, name);
+    }
+}
+
 TEST_F(MainFormFixture, AFailedSaveReachesTheStandardErrorBox) {
     StartProgram();
     QFile::remove("ZenitSetup.ini");
@@ -387,4 +463,24 @@ TEST_F(OpenFileFixture, FilesOpenOnceTheMainWindowShowsAndByDrop) {
     program->OpenWhenShown(QStringLiteral("/data/second.VR3"));
     EXPECT_EQ(opened.back(), "/data/second.VR3");
     EXPECT_TRUE(boxes.empty());
+}
+
+// While a modal window (here as the port chooser) waits for the user, a handed-over file would
+// put the editor above it: it is refused with a box naming the window and the file.
+TEST_F(OpenFileFixture, AFileHandedOverWhileAModalWindowIsOpenIsRefused) {
+    StartProgram();
+    ASSERT_TRUE(WaitFor([this] { return !opened.isEmpty(); }));
+    QDialog chooser(Main());
+    chooser.setWindowTitle(QStringLiteral("Soros portok"));
+    chooser.setModal(true);
+    chooser.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &chooser);
+    program->OpenWhenShown(QStringLiteral("/data/run/../third.VR3"));
+    EXPECT_EQ(opened, QStringList{"/data/first.VR3"});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, ModalWindowOpenText(QStringLiteral("Soros portok"), QStringLiteral("/data/third.VR3")));
+    EXPECT_TRUE(boxes[0].Text.contains(QDir::toNativeSeparators(QStringLiteral("/data/third.VR3"))));
+    chooser.close();
+    program->OpenWhenShown(QStringLiteral("/data/third.VR3"));
+    EXPECT_EQ(opened.back(), "/data/third.VR3");
 }

@@ -10,6 +10,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "JsonText.h"
+#include "ModuleSession.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
 #include "base/IntText.h"
@@ -129,15 +130,23 @@ std::vector<std::string> NamedNetworkPorts(const ParsedArgs& args) {
                              "ports: -p names a network port to list, not '" + text + "'");
         add(ParsePortName(text));
     }
+    // Checked as every module command checks it, so that a malformed one is refused here too
+    // rather than silently left out of the list.
     const char* fromEnvironment = std::getenv("ORBIQA_PORT");
-    if (fromEnvironment && LooksLikeNetworkPort(fromEnvironment)) {
-        if (const auto address = ParseNetworkPort(fromEnvironment)) add(address->Text());
+    if (fromEnvironment && *fromEnvironment) {
+        const std::string text = fromEnvironment;
+        if (IsDevicePath(text))
+            ResolvePortArgument(text);
+        else if (const std::string port = ParsePortName(text); LooksLikeNetworkPort(text))
+            add(port);
     }
     return named;
 }
 
 int RunPorts(const ParsedArgs& args, Io& io) {
     const bool json = args.Flag("--json");
+    // Checked before anything is listed, followed or not.
+    const std::vector<std::string> named = NamedNetworkPorts(args);
     if (args.Flag("--watch")) return WatchPorts(json, io);
     PortRecords records;
     try {
@@ -149,7 +158,7 @@ int RunPorts(const ParsedArgs& args, Io& io) {
     if (json) io.out << "[";
     bool first = true;
     // Network ports are not discovered: those the user names are listed first, unopened.
-    for (const std::string& address : NamedNetworkPorts(args)) {
+    for (const std::string& address : named) {
         if (!json) {
             io.out << "  " << address << '\t' << kNetworkDescription << '\n';
             continue;

@@ -96,10 +96,13 @@ QString ChooserNameOfSimulatorPort(const QString& scratch) {
             return QString::fromLocal8Bit(chooser.SelectedDisplayName());
         }
     chooser.FormClose();
-#else
-    (void)scratch;
-#endif
     return {};
+#else
+    // No pseudo-terminal for the chooser to list: the port as Device Manager names a USB
+    // adapter's, so that the picture shows a chosen, connected port as on a technician's PC.
+    (void)scratch;
+    return QStringLiteral("USB Serial Port (%1)").arg(QLatin1String(kSimulatorPort));
+#endif
 }
 
 // The save dialog of the transfer window's "Mentés fájlba", in Qt's Hungarian texts, over a
