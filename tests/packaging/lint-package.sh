@@ -26,7 +26,11 @@ grep -qx 'MimeType=application/x-orbiqa-parameters;' "$work/root/usr/share/appli
 grep -q '<glob pattern="\*.vr3"/>' "$work/root/usr/share/mime/packages/orbiqa.xml" || fail "no MIME type for .VR3"
 [ -f "$work/root/usr/share/orbiqa/orbiqa.installed" ] || fail "no marker of an installed copy"
 
-# Every tag counts, down to pedantic ones; the package carries no overrides.
-lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb" \
+# Every tag counts, down to pedantic ones; the package carries no overrides. One tag is left out:
+# lintian's spelling check of binaries reads the Hungarian texts cut at every accented letter
+# ("mentése" becomes "ment") and runs of machine code as English words, so what it reports there
+# depends on the compiler's output, not on a misspelling.
+lintian --pedantic --display-info --fail-on error,warning,info,pedantic \
+    --suppress-tags spelling-error-in-binary "$deb" \
     || fail "lintian reports tags"
 echo "lintian and desktop-file-validate: clean"

@@ -147,15 +147,10 @@ void LinkSession::Close() noexcept {
     }
 }
 
-ModuleSession::ModuleSession(const std::string& comName) : LinkSession(comName, &stop_) {
-    interrupts_.onInterrupt = [this](int signal) {
-        signal_ = signal;
-        stop_ = true;
-    };
-}
+ModuleSession::ModuleSession(const std::string& comName) : LinkSession(comName, &stop) {}
 
 void ModuleSession::CheckInterrupt(const std::string& what) const {
-    if (signal_ != 0) throw CliFailure(128 + signal_, what + ": interrupted");
+    if (signal != 0) throw CliFailure(128 + signal, what + ": interrupted");
 }
 
 }  // namespace orbiqa::cli

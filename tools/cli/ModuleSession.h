@@ -102,24 +102,34 @@ private:
     bool deviceLost_ = false;
 };
 
+/// What an interrupt leaves for a ModuleSession. It is a base that comes before the LinkSession,
+/// so that the signals are watched before the port opens: a Ctrl+C while a flooding server keeps
+/// the open busy must end the command with its message, not with the signal's default action.
+struct SessionInterrupts {
+    SessionInterrupts() {
+        watch.onInterrupt = [this](int s) {
+            signal = s;
+            stop = true;
+        };
+    }
+    std::atomic<bool> stop{false};
+    int signal = 0;
+    InterruptWatch watch;
+};
+
 /// A LinkSession of a command run from the terminal: an interrupt (Ctrl+C) ends the running
 /// wait, and the command reports how far it came and exits with 128 + the signal.
-class ModuleSession : public LinkSession {
+class ModuleSession : private SessionInterrupts, public LinkSession {
 public:
     explicit ModuleSession(const std::string& comName);
 
     void OnInterrupt(std::function<void(int signal)> handler) {
-        interrupts_.onInterrupt = std::move(handler);
+        watch.onInterrupt = std::move(handler);
     }
     /// The signal that interrupted the command, or 0.
-    int Interrupted() const { return signal_; }
+    int Interrupted() const { return signal; }
     /// CliFailure(128 + signal, "what: interrupted ...") when interrupted.
     void CheckInterrupt(const std::string& what) const;
-
-private:
-    std::atomic<bool> stop_{false};
-    int signal_ = 0;
-    InterruptWatch interrupts_;
 };
 
 /// A port argument as the user gave it (COMn, n, \\.\COMn, or a device path) turned into the
