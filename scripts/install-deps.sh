@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages that a target needs, and only those that are missing.
 #   scripts/install-deps.sh [GROUP...]     (no group: base)
 # Groups:
-#   base     build the programs and run the suite (make run, make test, make test-asan)
+#   base     build the programs and run the suite (make run, make test, make test-asan); the
+#            suite starts its own PostgreSQL 15 server for the site register's tests
 #   a11y     the screen-reader tests on a virtual display (AT-SPI bus, Python bindings, Orca)
 #   package  the Debian package, its manual pages and its checks (lintian, desktop-file-validate)
 #   fuzz     clang and LLVM with libFuzzer (make fuzz, make fuzz-ci)
@@ -19,7 +20,8 @@ group_packages() {
                 libssl-dev libudev-dev \
                 libgtest-dev libgmock-dev libbenchmark-dev \
                 xvfb xauth \
-                ser2net python3-serial iproute2 ;;
+                ser2net python3-serial iproute2 \
+                libqt6sql6-sqlite libqt6sql6-psql postgresql-15 ;;
         a11y)
             echo at-spi2-core dbus-daemon python3-gi gir1.2-atspi-2.0 xvfb xauth \
                 orca speech-dispatcher speech-dispatcher-espeak-ng xdotool ;;

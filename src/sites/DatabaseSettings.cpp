@@ -111,7 +111,11 @@ QString DescribeTarget(const PostgresTarget& t) {
     if (!t.service.isEmpty()) query.addQueryItem(QStringLiteral("service"), t.service);
     if (t.sslmode != QLatin1String("prefer")) query.addQueryItem(QStringLiteral("sslmode"), t.sslmode);
     url.setQuery(query);
-    return url.toString();
+    QString text = url.toString(QUrl::FullyEncoded);
+    // QUrl leaves out an empty authority ("postgresql:/db"); the form people know keeps it.
+    if (url.host().isEmpty() && url.userName().isEmpty())
+        text.replace(0, int(qstrlen("postgresql:")), QStringLiteral("postgresql://"));
+    return text;
 }
 
 QString PsqlConnectOptions(const PostgresTarget& t) {

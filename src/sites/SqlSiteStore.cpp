@@ -41,6 +41,11 @@ QDateTime TimeFrom(const QVariant& v) {
     return t.toUTC();
 }
 
+// A null QString binds as SQL NULL; the texts are NOT NULL columns, so an absent text is ''.
+QVariant Text(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
 QVariant OptionalInt(const std::optional<int>& v) {
     return v ? QVariant(*v) : QVariant(QMetaType::fromType<int>());
 }
@@ -260,7 +265,7 @@ std::vector<Site> SqlSiteStore::ListSites(const SiteQuery& query) {
 std::optional<Site> SqlSiteStore::FindSite(const QString& name) {
     QSqlQuery q(Database());
     q.prepare(QStringLiteral("SELECT %1 FROM sites WHERE name = ?").arg(kSiteColumns));
-    q.addBindValue(name);
+    q.addBindValue(Text(name));
     if (!q.exec()) Throw(q.lastError(), dialect_, QStringLiteral("A telephely nem olvasható"));
     if (!q.next()) return std::nullopt;
     return SiteFrom(q);
@@ -284,16 +289,16 @@ Site SqlSiteStore::AddSite(const Site& site) {
     q.prepare(QStringLiteral("INSERT INTO sites (%1, search_text) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, %2, %2, ?)")
                   .arg(kSiteColumns, cast));
     q.addBindValue(s.id.toString(QUuid::WithoutBraces));
-    q.addBindValue(s.name);
-    q.addBindValue(s.customer);
-    q.addBindValue(s.address);
-    q.addBindValue(s.contact);
-    q.addBindValue(s.notes);
-    q.addBindValue(s.module.versionText);
+    q.addBindValue(Text(s.name));
+    q.addBindValue(Text(s.customer));
+    q.addBindValue(Text(s.address));
+    q.addBindValue(Text(s.contact));
+    q.addBindValue(Text(s.notes));
+    q.addBindValue(Text(s.module.versionText));
     q.addBindValue(OptionalInt(s.module.dataVersion));
     q.addBindValue(OptionalInt(s.panelId));
     q.addBindValue(OptionalInt(s.serverId));
-    q.addBindValue(s.lastPort);
+    q.addBindValue(Text(s.lastPort));
     q.addBindValue(Blob(s.parameters));
     q.addBindValue(TimeText(s.created));
     q.addBindValue(TimeText(s.updated));
@@ -323,11 +328,11 @@ Site SqlSiteStore::EditSite(const QString& name, const Site& changed) {
     q.prepare(QStringLiteral("UPDATE sites SET name = ?, customer = ?, address = ?, contact = ?, notes = ?, "
                              "search_text = ?, updated = %1 WHERE id = ?")
                   .arg(cast));
-    q.addBindValue(s.name);
-    q.addBindValue(s.customer);
-    q.addBindValue(s.address);
-    q.addBindValue(s.contact);
-    q.addBindValue(s.notes);
+    q.addBindValue(Text(s.name));
+    q.addBindValue(Text(s.customer));
+    q.addBindValue(Text(s.address));
+    q.addBindValue(Text(s.contact));
+    q.addBindValue(Text(s.notes));
     q.addBindValue(SearchTextOf(s.name, s.customer, s.address));
     q.addBindValue(TimeText(s.updated));
     q.addBindValue(s.id.toString(QUuid::WithoutBraces));
@@ -351,14 +356,14 @@ bool SqlSiteStore::AppendEntry(const HistoryEntry& entry) {
                                   "ON CONFLICT (name) DO NOTHING")
                        .arg(cast));
     ensure.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
-    ensure.addBindValue(entry.site);
+    ensure.addBindValue(Text(entry.site));
     ensure.addBindValue(TimeText(entry.time));
     ensure.addBindValue(TimeText(entry.time));
     ensure.addBindValue(SearchTextOf(entry.site, {}, {}));
     if (!ensure.exec()) Throw(ensure.lastError(), dialect_, what);
     QSqlQuery find(Database());
     find.prepare(QStringLiteral("SELECT id FROM sites WHERE name = ?"));
-    find.addBindValue(entry.site);
+    find.addBindValue(Text(entry.site));
     if (!find.exec() || !find.next()) Throw(find.lastError(), dialect_, what);
     const QString siteId = find.value(0).toString();
 
@@ -368,20 +373,20 @@ bool SqlSiteStore::AppendEntry(const HistoryEntry& entry) {
                   .arg(kHistoryColumns, cast));
     q.addBindValue(siteId);
     q.addBindValue(id);
-    q.addBindValue(entry.site);
+    q.addBindValue(Text(entry.site));
     q.addBindValue(KindName(entry.kind));
     q.addBindValue(TimeText(entry.time));
-    q.addBindValue(entry.operatorName);
-    q.addBindValue(entry.computer);
-    q.addBindValue(entry.programVersion);
-    q.addBindValue(entry.keyFingerprint);
-    q.addBindValue(entry.port);
+    q.addBindValue(Text(entry.operatorName));
+    q.addBindValue(Text(entry.computer));
+    q.addBindValue(Text(entry.programVersion));
+    q.addBindValue(Text(entry.keyFingerprint));
+    q.addBindValue(Text(entry.port));
     q.addBindValue(OutcomeName(entry.outcome));
-    q.addBindValue(entry.outcomeText);
+    q.addBindValue(Text(entry.outcomeText));
     q.addBindValue(Blob(entry.before));
     q.addBindValue(Blob(entry.after));
     q.addBindValue(ChangesJson(entry.changes));
-    q.addBindValue(entry.module.versionText);
+    q.addBindValue(Text(entry.module.versionText));
     q.addBindValue(OptionalInt(entry.module.dataVersion));
     q.addBindValue(OptionalInt(entry.signal));
     if (!q.exec()) Throw(q.lastError(), dialect_, what);
@@ -395,7 +400,7 @@ bool SqlSiteStore::AppendEntry(const HistoryEntry& entry) {
         if (newSet) set += QStringLiteral(", parameters = ?, panel_id = ?, server_id = ?");
         if (identity) set += QStringLiteral(", module_version = ?, data_version = ?");
         u.prepare(QStringLiteral("UPDATE sites SET %1 WHERE id = ?").arg(set));
-        u.addBindValue(entry.port);
+        u.addBindValue(Text(entry.port));
         u.addBindValue(TimeText(entry.time));
         if (newSet) {
             u.addBindValue(entry.after);
@@ -403,7 +408,7 @@ bool SqlSiteStore::AppendEntry(const HistoryEntry& entry) {
             u.addBindValue(OptionalInt(ServerIdOf(entry.after)));
         }
         if (identity) {
-            u.addBindValue(entry.module.versionText);
+            u.addBindValue(Text(entry.module.versionText));
             u.addBindValue(OptionalInt(entry.module.dataVersion));
         }
         u.addBindValue(siteId);
@@ -426,7 +431,7 @@ std::vector<HistoryEntry> SqlSiteStore::History(const QString& name, int limit) 
                              "ORDER BY time DESC, seq DESC LIMIT %2")
                   .arg(kHistoryColumns)
                   .arg(std::clamp(limit, 1, 1000000)));
-    q.addBindValue(name);
+    q.addBindValue(Text(name));
     if (!q.exec()) Throw(q.lastError(), dialect_, QStringLiteral("Az előzmények nem olvashatók"));
     std::vector<HistoryEntry> entries;
     while (q.next()) entries.push_back(EntryFrom(q));
@@ -447,13 +452,13 @@ void SqlSiteStore::EraseSite(const QString& name, const HistoryEntry& erasure) {
     if (dialect_ == Dialect::Postgres) {
         QSqlQuery q(Database());
         q.prepare(QStringLiteral("SELECT orbiqa_erase_site(?, ?, CAST(? AS timestamptz), ?, ?, ?, ?)"));
-        q.addBindValue(name);
+        q.addBindValue(Text(name));
         q.addBindValue(erasure.eventId.toString(QUuid::WithoutBraces));
         q.addBindValue(TimeText(erasure.time));
-        q.addBindValue(erasure.operatorName);
-        q.addBindValue(erasure.computer);
-        q.addBindValue(erasure.programVersion);
-        q.addBindValue(erasure.keyFingerprint);
+        q.addBindValue(Text(erasure.operatorName));
+        q.addBindValue(Text(erasure.computer));
+        q.addBindValue(Text(erasure.programVersion));
+        q.addBindValue(Text(erasure.keyFingerprint));
         if (!q.exec()) Throw(q.lastError(), dialect_, what);
         return;
     }
@@ -480,12 +485,12 @@ void SqlSiteStore::EraseSite(const QString& name, const HistoryEntry& erasure) {
                   .arg(kHistoryColumns));
     q.addBindValue(siteId);
     q.addBindValue(erasure.eventId.toString(QUuid::WithoutBraces));
-    q.addBindValue(name);
+    q.addBindValue(Text(name));
     q.addBindValue(TimeText(erasure.time));
-    q.addBindValue(erasure.operatorName);
-    q.addBindValue(erasure.computer);
-    q.addBindValue(erasure.programVersion);
-    q.addBindValue(erasure.keyFingerprint);
+    q.addBindValue(Text(erasure.operatorName));
+    q.addBindValue(Text(erasure.computer));
+    q.addBindValue(Text(erasure.programVersion));
+    q.addBindValue(Text(erasure.keyFingerprint));
     if (!q.exec()) Throw(q.lastError(), dialect_, what);
     t.Commit(what);
 }
@@ -533,7 +538,9 @@ std::unique_ptr<SiteStore> OpenSqliteStore(const QString& path) {
     if (!db.open()) Throw(db.lastError(), Dialect::Sqlite, QStringLiteral("Az adatbázis nem nyitható meg (%1)").arg(path));
     // The schema check comes first: a file that is not a database fails here with a clear error.
     MigrateSchema(db, Dialect::Sqlite);
-    for (const char* pragma : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = FULL", "PRAGMA foreign_keys = ON"}) {
+    for (const char* pragma : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = FULL", "PRAGMA foreign_keys = ON",
+                              // an erased customer's data must not linger in freed pages
+                              "PRAGMA secure_delete = ON"}) {
         QSqlQuery q(db);
         if (!q.exec(QString::fromLatin1(pragma)))
             Throw(q.lastError(), Dialect::Sqlite, QStringLiteral("Az adatbázis nem állítható be (%1)").arg(path));

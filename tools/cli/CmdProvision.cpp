@@ -18,6 +18,7 @@
 
 #include "Commands.h"
 #include "CsvText.h"
+#include "SiteRecording.h"
 #include "FileAccess.h"
 #include "ImageReport.h"
 #include "JsonText.h"
@@ -30,6 +31,7 @@ namespace orbiqa::cli {
 namespace {
 
 const char* const kPortColumn = "port";
+const char* const kSiteColumn = "site";
 
 using FieldValues = std::vector<std::pair<std::string, std::string>>;
 
@@ -38,6 +40,7 @@ struct Module {
     std::string port;  ///< COM name
     ParameterImage image;
     FieldValues values;  ///< field, value (--set and CSV)
+    std::string site;    ///< the site the provision is recorded to, or empty
 };
 
 struct Result {
@@ -55,6 +58,7 @@ struct Result {
 struct EachLine {
     std::string where;  ///< "modules.csv line 3"
     FieldValues values;
+    std::string site;
 };
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -64,8 +68,8 @@ bool SameName(std::string_view a, std::string_view b) {
            });
 }
 
-/// The header's columns, checked: the port column found whatever its letter case, every other
-/// column a field named once. Empty columns at the end, which spreadsheets leave behind a
+/// The header's columns, checked: the port column (and a site column) found whatever its letter
+/// case, every other column a field named once. Empty columns at the end, which spreadsheets leave behind a
 /// trailing separator, are dropped when no line fills them. Returns the port column.
 std::size_t CheckHeader(const std::string& path, std::vector<std::string>& header,
                         const std::vector<CsvRow>& rows) {
@@ -86,6 +90,8 @@ std::size_t CheckHeader(const std::string& path, std::vector<std::string>& heade
         if (SameName(name, kPortColumn)) {
             name = kPortColumn;
             if (!port) port = c;
+        } else if (SameName(name, kSiteColumn)) {
+            name = header[c] = kSiteColumn;
         } else if (const auto field = FindField(name)) {
             name = header[c] = field->name;
         } else {
@@ -129,7 +135,12 @@ std::map<std::string, EachLine> ReadEach(const std::string& path) {
                                              std::to_string(header.size()));
         FieldValues values;
         std::string port;
+        std::string site;
         for (std::size_t c = 0; c < header.size(); ++c) {
+            if (header[c] == kSiteColumn) {
+                site = row.fields[c];
+                continue;
+            }
             if (c != portColumn) {
                 values.emplace_back(header[c], row.fields[c]);
                 continue;
@@ -140,7 +151,7 @@ std::map<std::string, EachLine> ReadEach(const std::string& path) {
                 throw CliFailure(f.Status(), where + ": " + f.what());
             }
         }
-        if (!each.emplace(port, EachLine{where, values}).second)
+        if (!each.emplace(port, EachLine{where, values, site}).second)
             throw CliFailure(kExitUsage, where + ": " + port + " has a line already");
     }
     return each;
@@ -247,13 +258,17 @@ std::string ValueOf(const Module& m, const std::string& field) {
 
 std::string ReportCsv(const std::vector<Module>& modules, const std::vector<Result>& results) {
     const auto columns = FieldColumns(modules);
+    // The site column only where a site was named: earlier reports keep their columns.
+    const bool sites = std::any_of(modules.begin(), modules.end(), [](const Module& m) { return !m.site.empty(); });
     std::vector<std::string> header{"port", "device"};
+    if (sites) header.push_back("site");
     header.insert(header.end(), columns.begin(), columns.end());
     header.insert(header.end(), {"outcome", "status", "failed_block", "seconds", "finished"});
     std::string csv = CsvLine(header);
     for (std::size_t i = 0; i < modules.size(); ++i) {
         const Result& r = results[i];
         std::vector<std::string> line{r.port, r.device};
+        if (sites) line.push_back(modules[i].site);
         for (const auto& c : columns) line.push_back(ValueOf(modules[i], c));
         line.insert(line.end(), {r.status == kExitOk ? "ok" : r.text, std::to_string(r.status),
                                  r.failedBlock >= 0 ? std::to_string(r.failedBlock) : "",
@@ -270,6 +285,7 @@ std::string ReportJson(const std::vector<Module>& modules, const std::vector<Res
         const Result& r = results[i];
         json += i ? ",\n" : "\n";
         json += "    {\"port\": " + JsonQuote(r.port) + ", \"device\": " + JsonQuote(r.device) +
+                (modules[i].site.empty() ? std::string() : ", \"site\": " + JsonQuote(modules[i].site)) +
                 ", \"set\": {";
         for (std::size_t k = 0; k < modules[i].values.size(); ++k)
             json += (k ? ", " : "") + JsonQuote(modules[i].values[k].first) + ": " +
@@ -319,12 +335,18 @@ std::vector<Module> PlanModules(const ParsedArgs& args) {
         throw CliFailure(kExitUsage,
                          "provision: no module: give -p PORT (one per module) or --each");
 
+    const auto site = args.Value("--site");
+    if (site && ports.size() != 1)
+        throw CliFailure(kExitUsage, "provision: --site names the site of one module; give a \"site\" "
+                                     "column in --each for several");
+
     // Every value is checked before any port is opened: a batch starts whole or not at all.
     std::vector<Module> modules;
     for (const auto& port : ports) {
-        Module m{port, base, setValues};
+        Module m{port, base, setValues, site.value_or("")};
         if (eachPath) {
             const EachLine& line = each.at(port);
+            if (!line.site.empty()) m.site = line.site;
             ApplyAssignments(m.image, Assignments(line.values), line.where, true);
             for (const auto& [field, value] : line.values)
                 m.values.emplace_back(FindField(field)->name, value);
@@ -332,6 +354,37 @@ std::vector<Module> PlanModules(const ParsedArgs& args) {
         modules.push_back(std::move(m));
     }
     return modules;
+}
+
+/// Records each module that names a site, after the batch: the register is not touched while
+/// the modules are written, so recording adds nothing to their time.
+void RecordToSites(const ParsedArgs& args, const std::vector<Module>& modules, const std::vector<Result>& results,
+                   Io& io) {
+    if (std::none_of(modules.begin(), modules.end(), [](const Module& m) { return !m.site.empty(); })) return;
+    std::unique_ptr<sites::SiteRegister> reg;
+    try {
+        reg = OpenRegister(args, io);
+    } catch (const CliFailure& f) {
+        io.err << "orbiqa-cli: provision: not recorded to the sites: " << f.what() << "\n";
+        return;
+    }
+    for (std::size_t i = 0; i < modules.size(); ++i) {
+        const Module& m = modules[i];
+        if (m.site.empty()) continue;
+        const QString name = QString::fromStdString(m.site);
+        sites::HistoryEntry e = sites::NewEntry(name, sites::HistoryKind::Provision, QString::fromStdString(m.port));
+        try {
+            if (const auto known = reg->ReadStore().FindSite(name)) e.before = known->parameters;
+        } catch (const sites::StoreError&) {
+        }
+        e.after = SetBytes(m.image);
+        const Result& r = results[i];
+        e.outcome = r.status == kExitOk ? sites::Outcome::Ok
+                    : r.status >= 128   ? sites::Outcome::Interrupted
+                                        : sites::Outcome::Failed;
+        if (r.status != kExitOk) e.outcomeText = QString::fromStdString(r.text);
+        ReportRecord(reg->Record(e), m.site, io);
+    }
 }
 
 int RunProvision(const ParsedArgs& args, Io& io) {
@@ -396,6 +449,7 @@ int RunProvision(const ParsedArgs& args, Io& io) {
     if (signal != 0)
         io.err << "orbiqa-cli: provision: interrupted; complete: "
                << (completeList.empty() ? "none" : completeList) << "\n";
+    RecordToSites(args, modules, results, io);
     // The results are out before the record is saved: a record that cannot be saved must not
     // take the batch's outcome with it.
     if (reportPath) {
@@ -415,7 +469,7 @@ int RunProvision(const ParsedArgs& args, Io& io) {
 CommandDef ProvisionCommand() {
     return {
         "provision",
-        "provision TEMPLATE.VR3 -p PORT... [--set F=V]... [--each CSV] [--report CSV] [--json]",
+        "provision TEMPLATE.VR3 -p PORT... [--set F=V]... [--each CSV] [--report CSV] [--json] [--site NAME]",
         "write a template to many modules at once, each verified",
         "Writes TEMPLATE's blocks 0..14 to every module at the same time, each on its own port,\n"
         "then reads each back and compares it. --set FIELD=VALUE changes a field for all "
@@ -436,6 +490,9 @@ CommandDef ProvisionCommand() {
         "    provision: 1 of 2 modules written and verified; not complete: COM34\n"
         "--report FILE.csv keeps a record: port, the values set, outcome, status, failed block,\n"
         "seconds and the time it finished. --json prints the record as JSON instead of the lines.\n"
+        "A \"site\" column in MODULES.csv (or --site NAME for one module) records each module's\n"
+        "provision to that site's history in the site register after the batch; a record that is\n"
+        "pending or failed is said on standard error and never changes the exit status.\n"
         "One module's failure does not stop the others. Ctrl+C stops every module at once and "
         "says\n"
         "which were complete (exit status 130). Exit status 0 only when every module was written\n"
@@ -445,7 +502,9 @@ CommandDef ProvisionCommand() {
          {"--set", "FIELD=VALUE", "change a field for every module", "", true},
          {"--each", "MODULES.csv", "fields per module"},
          {"--report", "FILE.csv", "keep a record of the batch"},
-         JsonOption()},
+         JsonOption(),
+         SiteOption(),
+         DbOption()},
         1,
         1,
         RunProvision};

@@ -11,6 +11,7 @@
 #include "ModuleCheck.h"
 #include "ModuleSession.h"
 #include "ProgressBar.h"
+#include "SiteRecording.h"
 #include "link/EComPort.h"
 #include "transfer/TransferEngine.h"
 
@@ -71,11 +72,14 @@ int RunRead(const ParsedArgs& args, Io& io) {
     // A file that cannot be saved is found out before fifteen blocks are read for nothing.
     CheckWritable(path);
     Transfer t(RequiredPort(args), "read", io);
+    SiteRecording* recording = ActiveRecording();
+    if (recording) recording->SetPort(t.session.PortName());
     const TransferResult r = t.engine.Read();
     if (!r.Succeeded()) t.Stopped("read", r, "read", "; " + path + " not written");
     ParameterImage image;
     // The engine leaves bytes 960..1087 at zero, as after a read in the window.
     std::copy(t.image.begin(), t.image.end(), image.begin());
+    if (recording) recording->SetSets(recording->SiteSet(), recording->ModuleSet(image));
     SaveImageFile(path, image);
     io.out << "read: " << kModuleBlockCount << " blocks from " << t.session.PortName()
            << " saved to " << path << "\n";
@@ -87,6 +91,10 @@ int RunWrite(const ParsedArgs& args, Io& io) {
     const std::string port = RequiredPort(args);
     const ParameterImage file = LoadImageFile(path, true);
     Transfer t(port, "write", io);
+    if (SiteRecording* recording = ActiveRecording()) {
+        recording->SetPort(t.session.PortName());
+        recording->SetSets(recording->SiteSet(), SetBytes(file));
+    }
     std::copy(file.begin(), file.end(), t.image.begin());
     const TransferResult r = t.Guarded([&] { return t.engine.Write(); }, "write", "written");
     if (!r.Succeeded()) t.Stopped("write", r, "written");
@@ -113,6 +121,14 @@ int RunCompare(const ParsedArgs& args, Io& io) {
     Transfer t(port, "compare", io);
     const ModuleComparison c = CompareWithModule(t.engine, file);
     const std::string module = t.session.PortName();
+    if (SiteRecording* recording = ActiveRecording()) {
+        recording->SetPort(module);
+        // What the module holds over the file's own bytes 960..1087, which never reach it: the
+        // record names only the settings a compare can see. A stopped read leaves it unknown.
+        ParameterImage seen = file;
+        std::copy(t.image.begin(), t.image.begin() + kModuleMemorySize, seen.begin());
+        if (c.read.Succeeded()) recording->SetSets(SetBytes(file), SetBytes(seen));
+    }
     if (!c.differingBlocks.empty()) {
         std::string message =
             "compare: " + module + " differs from " + path + " " + DifferenceText(c);
@@ -144,7 +160,7 @@ const char* const kProgressNote =
 }  // namespace
 
 CommandDef ReadCommand() {
-    return {
+    return WithSiteRecording({
         "read",
         "read FILE.VR3 -p PORT",
         "read the module's parameter memory into a parameter file",
@@ -159,11 +175,11 @@ CommandDef ReadCommand() {
         {PortOption()},
         1,
         1,
-        RunRead};
+        RunRead}, sites::HistoryKind::Read);
 }
 
 CommandDef WriteCommand() {
-    return {
+    return WithSiteRecording({
         "write",
         "write FILE.VR3 -p PORT [--verify]",
         "write a parameter file's blocks 0..14 to the module",
@@ -182,11 +198,11 @@ CommandDef WriteCommand() {
         {PortOption(), kVerifyOption},
         1,
         1,
-        RunWrite};
+        RunWrite}, sites::HistoryKind::Write);
 }
 
 CommandDef CompareCommand() {
-    return {
+    return WithSiteRecording({
         "compare",
         "compare FILE.VR3 -p PORT",
         "compare the module's parameter memory with a parameter file",
@@ -200,7 +216,7 @@ CommandDef CompareCommand() {
         {PortOption()},
         1,
         1,
-        RunCompare};
+        RunCompare}, sites::HistoryKind::Compare, kExitDiffers);
 }
 
 }  // namespace orbiqa::cli

@@ -56,6 +56,7 @@ const std::vector<CommandDef>& AllCommands() {
         PortsCommand(), VersionCommand(), StatusCommand(),    MonitorCommand(), ReadCommand(),
         WriteCommand(), CompareCommand(), ProvisionCommand(), ShowCommand(),    DiffCommand(),
         GetCommand(),   SetCommand(),     ExportCommand(),    ImportCommand(),
+        SiteCommand(),  DbCommand(),
     };
     return commands;
 }

@@ -44,6 +44,8 @@ CommandDef SetCommand();
 CommandDef ExportCommand();
 CommandDef ImportCommand();
 CommandDef ProvisionCommand();
+CommandDef SiteCommand();
+CommandDef DbCommand();
 
 /// The option every module command takes: -p/--port.
 OptionDef PortOption();
