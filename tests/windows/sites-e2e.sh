@@ -7,6 +7,11 @@
 # forbidden UPDATE, DELETE and TRUNCATE refused by the database, uses TLS as the setting says and
 # finds a closed port unreachable; every case must run, none may skip. The Windows program's
 # time zone differs from the server's.
+# Then orbiqa-cli.exe as it is shipped (a copy of the staged package, with nothing on its path, so
+# that it must find Qt6Sql.dll and sqldrivers/ beside itself): sites and history in its own SQLite
+# file, the GPRS password only as changed; on the server `db init` as the owner, a site added by
+# the office, history recorded by a technician and read back, and the technician's edit and
+# erasure refused with exit status 2.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 WIN_BUILD=$(readlink -f "$1")
@@ -37,4 +42,60 @@ TZ=$kProgramTimeZone ORBIQA_TEST_POSTGRES="postgresql://orbiqa_owner@127.0.0.1:$
     ORBIQA_TEST_POSTGRES_CLOSED_PORT=$PG_CLOSED_PORT \
     wine "$tests" --gtest_output="xml:$(wine_path "$work")\\odbc.xml"
 expect_all_passed "$work/odbc.xml" 4
+
+stage=$(ls -d "$WIN_BUILD"/stage/orbiqa-* 2>/dev/null | head -n 1)
+[ -n "$stage" ] || { echo "sites-e2e.sh: no staged package in $WIN_BUILD/stage (make windows-package)" >&2; exit 1; }
+# A portable copy keeps its settings and its site database beside itself: a copy, so that the
+# staged files the installer's test compares stay as they are.
+cp -r "$stage" "$work/program"
+program=$work/program/orbiqa-cli.exe
+files=$(wine_path "$work")
+cli() {  # cli COMMAND...: the shipped orbiqa-cli.exe, its output in $work/out; its status
+    (unset WINEPATH WINEQT_PLUGIN_PATH; cd "$work" && TZ=$kProgramTimeZone wine "$program" "$@") >"$work/out" 2>&1
+}
+expect() {  # expect STATUS COMMAND...
+    local want=$1 got=0; shift
+    cli "$@" || got=$?
+    [ "$got" -eq "$want" ] || { echo "sites-e2e.sh: status $got, expected $want: $*" >&2; cat "$work/out" >&2; exit 1; }
+}
+holds() { grep -qF -- "$1" "$work/out" || { echo "sites-e2e.sh: no '$1' in:" >&2; cat "$work/out" >&2; exit 1; }; }
+
+head -c 1088 /dev/zero | tr '\0' '\377' >"$work/first.VR3"
+cp "$work/first.VR3" "$work/second.VR3"
+expect 0 set "$files\\second.VR3" APN=net.telekom.hu PWD=titok123
+
+echo "--- orbiqa-cli.exe as shipped, its own SQLite file"
+expect 0 site add "Raktár Győr" --customer "Árvíztűrő Kft." --contact "+36 30 123 4567"
+expect 0 site import "Raktár Győr" "$files\\first.VR3"
+expect 0 site import "Raktár Győr" "$files\\second.VR3"
+[ -f "$work/program/OrbiqaSites.sqlite" ] || { echo "sites-e2e.sh: no site database beside the portable program" >&2; ls "$work/program" >&2; exit 1; }
+expect 0 site history "Raktár Győr" --json
+holds '"kind": "save"'
+holds '"new": "net.telekom.hu"'
+holds '{"field": "PWD", "changed": true}'
+! grep -q titok123 "$work/out" || { echo "sites-e2e.sh: the GPRS password stands in the history" >&2; exit 1; }
+expect 0 site list győr --json
+holds '"customer": "Árvíztűrő Kft."'
+
+echo "--- orbiqa-cli.exe and the PostgreSQL server through ODBC"
+server="postgresql://%s@127.0.0.1:$PG_PORT/orbiqa_sites"
+owner_db=$(printf "$server" orbiqa_owner)
+office_db=$(printf "$server" orbiqa_test_office)
+tech_db=$(printf "$server" orbiqa_test_tech)
+expect 0 db init --db "$owner_db"
+holds "orbiqa_technician"
+psql -X -q -v ON_ERROR_STOP=1 -h "$PG_WORK/pg" -p "$PG_PORT" -U postgres_admin -d orbiqa_sites \
+    -c "GRANT orbiqa_technician TO orbiqa_test_tech" -c "GRANT orbiqa_office TO orbiqa_test_office"
+expect 0 site add "Iroda Pécs" --customer "Pécsi Őrség Bt." --db "$office_db"
+expect 0 site import "Iroda Pécs" "$files\\second.VR3" --db "$tech_db"
+expect 0 site history "Iroda Pécs" --json --db "$office_db"
+holds '"site": "Iroda Pécs"'
+holds '{"field": "PWD", "changed": true}'
+[ "$(psql -X -At -h "$PG_WORK/pg" -p "$PG_PORT" -U postgres_admin -d orbiqa_sites \
+      -c "SELECT db_user FROM history WHERE site_name = 'Iroda Pécs'")" = orbiqa_test_tech ] ||
+    { echo "sites-e2e.sh: the history entry was not written as the technician" >&2; exit 1; }
+expect 2 site edit "Iroda Pécs" --customer "Más Kft." --db "$tech_db"
+expect 2 site erase "Iroda Pécs" --yes --db "$tech_db"
+expect 0 site show "Iroda Pécs" --json --db "$office_db"
+holds '"customer": "Pécsi Őrség Bt."'
 echo "sites-e2e.sh: all steps passed"
