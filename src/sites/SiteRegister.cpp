@@ -1,6 +1,7 @@
 #include "sites/SiteRegister.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 
 #include "base/SettingsLocation.h"
@@ -13,6 +14,9 @@ Q_LOGGING_CATEGORY(lcSites, "orbiqa.sites")
 
 namespace {
 constexpr int kSendBatch = 500;
+/// After the shared server could not be reached, records go on locally for this long before the
+/// next attempt: a dead network must not add a connect time-out to every transfer.
+constexpr qint64 kRetryAfterMs = 30000;
 }
 
 struct SiteRegister::Impl {
@@ -21,6 +25,7 @@ struct SiteRegister::Impl {
     std::unique_ptr<SiteStore> shared;
     QString localProblem;
     QString sharedProblem;
+    QElapsedTimer sinceFailure;  ///< running while the server is taken as out of reach
 
     SqlSiteStore* Local() { return static_cast<SqlSiteStore*>(local.get()); }
 
@@ -37,15 +42,19 @@ struct SiteRegister::Impl {
 
     // Connects to the shared server when it is configured and not connected; false when it
     // cannot be reached (sharedProblem says why).
-    bool ConnectShared() {
+    // A recent failure is believed without trying again, unless force.
+    bool ConnectShared(bool force = false) {
         if (!options.shared) return false;
         if (shared) return true;
+        if (!force && sinceFailure.isValid() && sinceFailure.elapsed() < kRetryAfterMs) return false;
         try {
             shared = OpenPostgresStore(*options.shared);
             sharedProblem.clear();
+            sinceFailure.invalidate();
             return true;
         } catch (const StoreError& e) {
             sharedProblem = e.text();
+            sinceFailure.start();
             qCWarning(lcSites) << "shared store:" << e.text();
             return false;
         }
@@ -54,12 +63,15 @@ struct SiteRegister::Impl {
     // After a failure the connection may be gone: the next use connects afresh.
     void DropShared(const StoreError& e) {
         sharedProblem = e.text();
-        if (e.kind() == StoreError::Kind::Unreachable || e.kind() == StoreError::Kind::Failed) shared.reset();
+        if (e.kind() == StoreError::Kind::Unreachable || e.kind() == StoreError::Kind::Failed) {
+            shared.reset();
+            sinceFailure.start();
+        }
     }
 
     // Sends the outbox in the order the entries were made; stops at the first failure.
-    int Send() {
-        if (!local || !ConnectShared()) return 0;
+    int Send(bool force = false) {
+        if (!local || !ConnectShared(force)) return 0;
         int sent = 0;
         for (;;) {
             const auto batch = Local()->UnsentEntries(kSendBatch);
@@ -99,7 +111,7 @@ bool SiteRegister::HasShared() const { return d->options.shared.has_value(); }
 
 SiteStore& SiteRegister::Sites() {
     if (d->options.shared) {
-        if (d->ConnectShared()) return *d->shared;
+        if (d->ConnectShared(true)) return *d->shared;
         throw StoreError(StoreError::Kind::Unreachable, d->sharedProblem);
     }
     if (!d->local) d->OpenLocal();
@@ -158,8 +170,8 @@ RecordResult SiteRegister::Record(HistoryEntry entry) {
 int SiteRegister::SendPending() {
     if (!d->options.shared) return 0;
     if (!d->local) throw StoreError(StoreError::Kind::Unreachable, d->localProblem);
-    if (!d->ConnectShared()) throw StoreError(StoreError::Kind::Unreachable, d->sharedProblem);
-    return d->Send();
+    if (!d->ConnectShared(true)) throw StoreError(StoreError::Kind::Unreachable, d->sharedProblem);
+    return d->Send(true);
 }
 
 int SiteRegister::PendingCount() {

@@ -195,6 +195,7 @@ void MigrateSchema(QSqlDatabase& db, Dialect dialect) {
 QString PostgresSetupSql() {
     return QStringLiteral(R"SQL(-- Orbiqa site register: schema, append-only history, erasure and roles.
 -- Run as the database's owner; running it again changes nothing.
+SET client_min_messages = warning;
 BEGIN;
 CREATE EXTENSION IF NOT EXISTS pg_trgm;
 
