@@ -577,7 +577,7 @@ std::unique_ptr<SiteStore> OpenPostgresStore(const PostgresTarget& target) {
     auto store = std::make_unique<SqlSiteStore>(name, Dialect::Postgres, QStringLiteral("PostgreSQL ") + DescribeTarget(target));
 #ifdef _WIN32
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-    db.setDatabaseName(OdbcConnectionString(target));
+    db.setDatabaseName(OdbcConnectionString(target, PostgresOdbcDriver()));
     db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(kConnectTimeoutSeconds));
 #else
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
@@ -604,7 +604,7 @@ void InitializePostgres(const PostgresTarget& target) {
         SqlSiteStore owner(name, Dialect::Postgres, {});
 #ifdef _WIN32
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-        db.setDatabaseName(OdbcConnectionString(target));
+        db.setDatabaseName(OdbcConnectionString(target, PostgresOdbcDriver()));
 #else
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
         db.setHostName(target.host);

@@ -49,7 +49,7 @@ public:
         static int counter = 0;
         name_ = QStringLiteral("raw-%1").arg(++counter);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
-        db.setDatabaseName(OdbcConnectionString(target));
+        db.setDatabaseName(OdbcConnectionString(target, PostgresOdbcDriver()));
         opened_ = db.open();
         if (!opened_) error_ = db.lastError().text();
     }
@@ -103,6 +103,34 @@ QByteArray EveryByte(char first) {
     QByteArray set(kParameterSetBytes, '\0');
     for (int i = 0; i < set.size(); ++i) set[i] = static_cast<char>(first + i);
     return set;
+}
+
+// The 64-bit psqlODBC on Windows is installed as "PostgreSQL Unicode(x64)": asking for the plain
+// name finds no driver there.
+TEST(PostgresOdbcDriver, TheNameTheDriverIsInstalledUnderIsAskedFor) {
+    EXPECT_EQ(ChoosePostgresOdbcDriver({QStringLiteral("SQL Server"), QStringLiteral("PostgreSQL ANSI(x64)"),
+                                        QStringLiteral("PostgreSQL Unicode(x64)")}),
+              QStringLiteral("PostgreSQL Unicode(x64)"));
+    EXPECT_EQ(ChoosePostgresOdbcDriver({QStringLiteral("PostgreSQL Unicode(x64)"), QStringLiteral("PostgreSQL Unicode")}),
+              QStringLiteral("PostgreSQL Unicode(x64)"));
+    EXPECT_EQ(ChoosePostgresOdbcDriver({QStringLiteral("PostgreSQL ANSI"), QStringLiteral("postgresql unicode")}),
+              QStringLiteral("postgresql unicode"));
+    EXPECT_EQ(ChoosePostgresOdbcDriver({QStringLiteral("PostgreSQL Unicode 13")}), QStringLiteral("PostgreSQL Unicode 13"));
+    EXPECT_EQ(ChoosePostgresOdbcDriver({QStringLiteral("PostgreSQL ANSI(x64)")}), QStringLiteral("PostgreSQL Unicode"));
+    EXPECT_TRUE(OdbcConnectionString(PostgresTarget{QStringLiteral("db"), 5432, QStringLiteral("sites")},
+                                     QStringLiteral("PostgreSQL Unicode(x64)"))
+                    .startsWith(QLatin1String("Driver={PostgreSQL Unicode(x64)};Server=db;")));
+}
+
+// A URL that names a service names the office's ODBC data source, which keeps the server, its TLS
+// mode and the password; only what the URL itself says is added.
+TEST(PostgresOdbcDriver, AServiceIsTheOfficesDataSource) {
+    const auto parsed = ParseDatabaseUrl(QStringLiteral("postgresql:///?service=Orbiqa%20iroda&user=kovacs"));
+    ASSERT_TRUE(std::holds_alternative<PostgresTarget>(parsed)) << std::get<QString>(parsed).toStdString();
+    EXPECT_EQ(OdbcConnectionString(std::get<PostgresTarget>(parsed)), QStringLiteral("DSN=Orbiqa iroda;Uid=kovacs;"));
+    const auto required = ParseDatabaseUrl(QStringLiteral("postgresql:///?service=x;y&sslmode=require"));
+    ASSERT_TRUE(std::holds_alternative<PostgresTarget>(required)) << std::get<QString>(required).toStdString();
+    EXPECT_EQ(OdbcConnectionString(std::get<PostgresTarget>(required)), QStringLiteral("DSN={x;y};SSLmode=require;"));
 }
 
 class SitesPostgresOdbcTest : public ::testing::Test {

@@ -8,7 +8,8 @@
 # database orbiqa_sites owned by orbiqa_owner (no superuser; it may create roles, which `db init`
 # needs for the two roles of the register) and the login roles
 # orbiqa_test_tech and orbiqa_test_office; their passwords stand only in libpq's password file
-# WORK/pgpass. unixODBC gets a driver list of its own in WORK/odbc, never /etc's.
+# WORK/pgpass. unixODBC gets a driver list of its own in WORK/odbc, never /etc's, naming the
+# driver PG_ODBC_DRIVER (default "PostgreSQL Unicode"), and an empty list of data sources.
 # Sets PG_PORT, PG_CLOSED_PORT (a port nobody listens on) and exports ODBCSYSINI, ODBCINI and
 # PGPASSFILE. stop_postgres ends it.
 readonly kPgBin=/usr/lib/postgresql/15/bin
@@ -59,8 +60,8 @@ CONF
         "$PG_PORT" orbiqa_test_office:office-pw >"$PG_WORK/pgpass"
     chmod 600 "$PG_WORK/pgpass"
     mkdir -p "$PG_WORK/odbc"
-    printf '[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver (Unicode version)\nDriver=%s\n' \
-        "$kOdbcDriver" >"$PG_WORK/odbc/odbcinst.ini"
+    printf '[%s]\nDescription=PostgreSQL ODBC driver (Unicode version)\nDriver=%s\n' \
+        "${PG_ODBC_DRIVER:-PostgreSQL Unicode}" "$kOdbcDriver" >"$PG_WORK/odbc/odbcinst.ini"
     : >"$PG_WORK/odbc/odbc.ini"
     export ODBCSYSINI=$PG_WORK/odbc ODBCINI=$PG_WORK/odbc/odbc.ini PGPASSFILE=$PG_WORK/pgpass
 }

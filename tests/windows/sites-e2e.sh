@@ -10,8 +10,8 @@
 # Then orbiqa-cli.exe as it is shipped (a copy of the staged package, with nothing on its path, so
 # that it must find Qt6Sql.dll and sqldrivers/ beside itself): sites and history in its own SQLite
 # file, the GPRS password only as changed; on the server `db init` as the owner, a site added by
-# the office, history recorded by a technician and read back, and the technician's edit and
-# erasure refused with exit status 2.
+# the office, history recorded by a technician and read back, the technician's edit and erasure
+# refused with exit status 2, and the sites listed through an ODBC data source named in the URL.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 WIN_BUILD=$(readlink -f "$1")
@@ -26,7 +26,12 @@ work=$(mktemp -d)
 cleanup() { stop_postgres; rm -rf "$work"; }
 trap cleanup EXIT
 ensure_wine_prefix
-start_postgres "$work"
+# As on a real Windows, where the 64-bit psqlODBC is installed as "PostgreSQL Unicode(x64)": the
+# prefix's registry lists the driver under that name, and so does unixODBC's list, so the
+# program reaches the server only by asking for the name the driver is installed under.
+readonly kDriverName="PostgreSQL Unicode(x64)"
+wine reg add 'HKLM\Software\ODBC\ODBCINST.INI\ODBC Drivers' /v "$kDriverName" /t REG_SZ /d Installed /f >/dev/null 2>&1
+PG_ODBC_DRIVER=$kDriverName start_postgres "$work"
 echo "--- PostgreSQL 15 on 127.0.0.1:$PG_PORT (time zone $kServerTimeZone), ODBC driver list in $ODBCSYSINI"
 
 expect_all_passed() {  # expect_all_passed XML COUNT: COUNT cases ran, none failed or skipped
@@ -41,7 +46,7 @@ echo "--- the register's store through ODBC: orbiqa_windows_sites_tests.exe"
 TZ=$kProgramTimeZone ORBIQA_TEST_POSTGRES="postgresql://orbiqa_owner@127.0.0.1:$PG_PORT/orbiqa_sites" \
     ORBIQA_TEST_POSTGRES_CLOSED_PORT=$PG_CLOSED_PORT \
     wine "$tests" --gtest_output="xml:$(wine_path "$work")\\odbc.xml"
-expect_all_passed "$work/odbc.xml" 4
+expect_all_passed "$work/odbc.xml" 6
 
 stage=$(ls -d "$WIN_BUILD"/stage/orbiqa-* 2>/dev/null | head -n 1)
 [ -n "$stage" ] || { echo "sites-e2e.sh: no staged package in $WIN_BUILD/stage (make windows-package)" >&2; exit 1; }
@@ -98,4 +103,10 @@ expect 2 site edit "Iroda Pécs" --customer "Más Kft." --db "$tech_db"
 expect 2 site erase "Iroda Pécs" --yes --db "$tech_db"
 expect 0 site show "Iroda Pécs" --json --db "$office_db"
 holds '"customer": "Pécsi Őrség Bt."'
+
+echo "--- the office's ODBC data source, named as the URL's service"
+printf '[Orbiqa iroda]\nDriver=%s\nServername=127.0.0.1\nPort=%s\nDatabase=orbiqa_sites\nUsername=orbiqa_test_office\nSSLmode=require\n' \
+    "$kDriverName" "$PG_PORT" >"$ODBCINI"
+expect 0 site list pécs --json --db "postgresql:///?service=Orbiqa%20iroda"
+holds '"name": "Iroda Pécs"'
 echo "sites-e2e.sh: all steps passed"
