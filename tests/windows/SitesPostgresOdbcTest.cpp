@@ -117,8 +117,10 @@ TEST(PostgresOdbcDriver, TheNameTheDriverIsInstalledUnderIsAskedFor) {
               QStringLiteral("postgresql unicode"));
     EXPECT_EQ(ChoosePostgresOdbcDriver({QStringLiteral("PostgreSQL Unicode 13")}), QStringLiteral("PostgreSQL Unicode 13"));
     EXPECT_EQ(ChoosePostgresOdbcDriver({QStringLiteral("PostgreSQL ANSI(x64)")}), QStringLiteral("PostgreSQL Unicode"));
-    EXPECT_TRUE(OdbcConnectionString(PostgresTarget{QStringLiteral("db"), 5432, QStringLiteral("sites")},
-                                     QStringLiteral("PostgreSQL Unicode(x64)"))
+    PostgresTarget target;
+    target.host = QStringLiteral("db");
+    target.database = QStringLiteral("sites");
+    EXPECT_TRUE(OdbcConnectionString(target, QStringLiteral("PostgreSQL Unicode(x64)"))
                     .startsWith(QLatin1String("Driver={PostgreSQL Unicode(x64)};Server=db;")));
 }
 

@@ -90,23 +90,24 @@ tech_db=$(printf "$server" orbiqa_test_tech)
 expect 0 db init --db "$owner_db"
 holds "orbiqa_technician"
 psql -X -q -v ON_ERROR_STOP=1 -h "$PG_WORK/pg" -p "$PG_PORT" -U postgres_admin -d orbiqa_sites \
-    -c "GRANT orbiqa_technician TO orbiqa_test_tech" -c "GRANT orbiqa_office TO orbiqa_test_office"
-expect 0 site add "Iroda Pécs" --customer "Pécsi Őrség Bt." --db "$office_db"
-expect 0 site import "Iroda Pécs" "$files\\second.VR3" --db "$tech_db"
-expect 0 site history "Iroda Pécs" --json --db "$office_db"
-holds '"site": "Iroda Pécs"'
+    -c "SET client_min_messages = warning" -c "GRANT orbiqa_technician TO orbiqa_test_tech" \
+    -c "GRANT orbiqa_office TO orbiqa_test_office"
+expect 0 site add "Iroda Szeged" --customer "Szegedi Őrség Bt." --from "$files\\first.VR3" --db "$office_db"
+expect 0 site import "Iroda Szeged" "$files\\second.VR3" --db "$tech_db"
+expect 0 site history "Iroda Szeged" --json --db "$office_db"
+holds '"site": "Iroda Szeged"'
 holds '{"field": "PWD", "changed": true}'
 [ "$(psql -X -At -h "$PG_WORK/pg" -p "$PG_PORT" -U postgres_admin -d orbiqa_sites \
-      -c "SELECT db_user FROM history WHERE site_name = 'Iroda Pécs'")" = orbiqa_test_tech ] ||
+      -c "SELECT db_user FROM history WHERE site_name = 'Iroda Szeged'")" = orbiqa_test_tech ] ||
     { echo "sites-e2e.sh: the history entry was not written as the technician" >&2; exit 1; }
-expect 2 site edit "Iroda Pécs" --customer "Más Kft." --db "$tech_db"
-expect 2 site erase "Iroda Pécs" --yes --db "$tech_db"
-expect 0 site show "Iroda Pécs" --json --db "$office_db"
-holds '"customer": "Pécsi Őrség Bt."'
+expect 2 site edit "Iroda Szeged" --customer "Más Kft." --db "$tech_db"
+expect 2 site erase "Iroda Szeged" --yes --db "$tech_db"
+expect 0 site show "Iroda Szeged" --json --db "$office_db"
+holds '"customer": "Szegedi Őrség Bt."'
 
 echo "--- the office's ODBC data source, named as the URL's service"
 printf '[Orbiqa iroda]\nDriver=%s\nServername=127.0.0.1\nPort=%s\nDatabase=orbiqa_sites\nUsername=orbiqa_test_office\nSSLmode=require\n' \
     "$kDriverName" "$PG_PORT" >"$ODBCINI"
-expect 0 site list pécs --json --db "postgresql:///?service=Orbiqa%20iroda"
-holds '"name": "Iroda Pécs"'
+expect 0 site list szeged --json --db "postgresql:///?service=Orbiqa%20iroda"
+holds '"name": "Iroda Szeged"'
 echo "sites-e2e.sh: all steps passed"
