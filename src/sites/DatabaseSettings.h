@@ -54,8 +54,8 @@ QString OdbcConnectionString(const PostgresTarget& target,
 /// 32-bit one as "PostgreSQL Unicode". Without any, "PostgreSQL Unicode" (the driver manager then
 /// says that no such driver is installed).
 QString ChoosePostgresOdbcDriver(const QStringList& installed);
-/// ChoosePostgresOdbcDriver over the ODBC drivers installed on this computer (Windows: the
-/// registry's list of ODBC drivers).
+/// ChoosePostgresOdbcDriver over the ODBC drivers installed on this computer, from Windows'
+/// list of ODBC drivers (Windows only: elsewhere Qt's PostgreSQL driver serves).
 QString PostgresOdbcDriver();
 
 /// The first non-empty of the command line's value, the environment's and the settings file's;

@@ -575,18 +575,7 @@ std::unique_ptr<SiteStore> OpenSqliteStore(const QString& path) {
 std::unique_ptr<SiteStore> OpenPostgresStore(const PostgresTarget& target) {
     const QString name = NewConnectionName();
     auto store = std::make_unique<SqlSiteStore>(name, Dialect::Postgres, QStringLiteral("PostgreSQL ") + DescribeTarget(target));
-#ifdef _WIN32
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-    db.setDatabaseName(OdbcConnectionString(target, PostgresOdbcDriver()));
-    db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(kConnectTimeoutSeconds));
-#else
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-    db.setHostName(target.host);
-    db.setPort(target.port);
-    db.setDatabaseName(target.database);
-    db.setUserName(target.user);
-    db.setConnectOptions(PsqlConnectOptions(target));
-#endif
+    QSqlDatabase db = AddPostgresConnection(name, target);
     if (!db.isValid())
         throw StoreError(StoreError::Kind::Failed,
                          QStringLiteral("A Qt PostgreSQL-meghajtója hiányzik (%1).").arg(db.driverName()));
@@ -601,18 +590,8 @@ std::unique_ptr<SiteStore> OpenPostgresStore(const PostgresTarget& target) {
 void InitializePostgres(const PostgresTarget& target) {
     const QString name = NewConnectionName();
     {
-        SqlSiteStore owner(name, Dialect::Postgres, {});
-#ifdef _WIN32
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
-        db.setDatabaseName(OdbcConnectionString(target, PostgresOdbcDriver()));
-#else
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(target.host);
-        db.setPort(target.port);
-        db.setDatabaseName(target.database);
-        db.setUserName(target.user);
-        db.setConnectOptions(PsqlConnectOptions(target));
-#endif
+        SqlSiteStore owner(name, Dialect::Postgres, {});  // removes the connection on the way out
+        QSqlDatabase db = AddPostgresConnection(name, target);
         if (!db.open())
             throw StoreError(StoreError::Kind::Unreachable,
                              QStringLiteral("A közös adatbázis (%1) nem érhető el: %2")

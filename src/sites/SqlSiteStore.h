@@ -45,6 +45,11 @@ private:
     bool queueing_ = false;
 };
 
+/// A connection to the shared server under the name, not yet opened: Qt's PostgreSQL driver
+/// (QPSQL) on Linux, its ODBC driver (QODBC) with the "PostgreSQL Unicode" driver on Windows.
+/// One file per system (PostgresConnectionPosix.cpp, PostgresConnectionWin32.cpp).
+QSqlDatabase AddPostgresConnection(const QString& connectionName, const PostgresTarget& target);
+
 /// The schema of the dialect brought to the newest version (created when empty); throws
 /// StoreError(Corrupt) for a database that is not ours or is newer than this program.
 void MigrateSchema(QSqlDatabase& db, Dialect dialect);

@@ -198,6 +198,22 @@ TEST_F(CliSitesTest, AnUnreachableSharedDatabaseLeavesTheRecordPendingAndTheTran
     EXPECT_EQ(Cli({"site", "list", "--db", "postgresql://u:secret@h/d"}).status, 2);
 }
 
+TEST_F(CliSitesTest, ADamagedRegisterFileIsSaidAndTheTransferStillWorks) {
+    const QString memory = Path(QStringLiteral("module.VR3"));
+    SaveSet(memory, {});
+    const QString port = StartModule(memory.toStdString());
+    QFile damaged(Path(QStringLiteral("OrbiqaSites.sqlite")));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(4096, 'x'));
+    damaged.close();
+    const CliRun r = Cli({"read", Path(QStringLiteral("r.VR3")), "-p", port, "--site", "Bárhol"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("r.VR3"))));
+    EXPECT_THAT(r.err, HasSubstr("nem adatbázis"));
+    EXPECT_THAT(r.err, HasSubstr("failed"));
+    EXPECT_EQ(Cli({"site", "list"}).status, 3);
+}
+
 TEST_F(CliSitesTest, ProvisionRecordsEachModuleToTheSiteOfItsLine) {
     const QString memory = Path(QStringLiteral("module.VR3"));
     SaveSet(memory, {});

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <atomic>
 #include <thread>
 
 #include "SitesTestSupport.h"
@@ -286,6 +287,29 @@ TEST_F(SqliteStoreTest, TwoWritersAtOnceBothLandInOrder) {
         const int w = e.operatorName == QLatin1String("w1") ? 1 : 0;
         EXPECT_EQ(e.outcomeText.toInt(), next[w]--);
     }
+}
+
+TEST_F(SqliteStoreTest, AFileLockedForAMomentByAnotherProgramDelaysTheRecordOnly) {
+    SiteRegister reg({path, std::nullopt});
+    std::atomic<bool> locked{false};
+    std::thread other([&] {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        locked = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        q.exec(QStringLiteral("COMMIT"));
+        q = QSqlQuery();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    });
+    while (!locked) std::this_thread::yield();
+    const RecordResult r = reg.Record(ReadEntry(QStringLiteral("Zárolt"), SetWith({})));
+    other.join();
+    EXPECT_EQ(r.state, RecordResult::State::Recorded) << r.why.toStdString();
+    EXPECT_EQ(reg.ReadStore().History(QStringLiteral("Zárolt")).size(), 1u);
 }
 
 TEST_F(SqliteStoreTest, RegisterWithAnUnreachableServerKeepsRecordsPending) {

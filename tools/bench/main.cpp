@@ -16,6 +16,7 @@
 #include "ModsimSession.h"
 #include "NetworkBench.h"
 #include "ProvisionBench.h"
+#include "SitesBench.h"
 #include "base/IntText.h"
 
 namespace {
@@ -130,6 +131,7 @@ int main(int argc, char** argv) {
     int runs = kDefaultRuns;
     bool fastOnly = false;
     bool provisionOnly = false;
+    bool sitesOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--runs" && i + 1 < argc) {
@@ -143,12 +145,16 @@ int main(int argc, char** argv) {
             fastOnly = true;
         } else if (a == "--provision-only") {
             provisionOnly = true;
+        } else if (a == "--sites-only") {
+            sitesOnly = true;
         } else {
             std::printf(
-                "Usage: orbiqa-bench [--runs N] [--fast-only | --provision-only]\n"
+                "Usage: orbiqa-bench [--runs N] [--fast-only | --provision-only | --sites-only]\n"
                 "Reads, writes and compares 15 blocks against orbiqa-modsim, line-timed and fast;\n"
                 "then orbiqa-cli provision of 8 line-timed modules against one; then the\n"
-                "read and the provision through ser2net's RFC 2217 ports against local ports.\n");
+                "read and the provision through ser2net's RFC 2217 ports against local ports; then\n"
+                "the site register: a read's record, and search and history in 10,000 sites and\n"
+                "1,000,000 entries on SQLite and PostgreSQL.\n");
             return a == "--help" || a == "-h" ? 0 : 2;
         }
     }
@@ -163,6 +169,7 @@ int main(int argc, char** argv) {
         kBytesPerBlock, kLineBaud, kLineLimitSeconds, kRatioTarget, kCpuTargetPercent);
     try {
         bool ok = true;
+        if (sitesOnly) return bench::RunSitesBench(true) ? 0 : 1;
         if (!provisionOnly) {
             if (!fastOnly) ok &= RunMode(false, runs);
             ok &= RunMode(true, runs);
@@ -170,6 +177,7 @@ int main(int argc, char** argv) {
         if (!fastOnly) ok &= bench::RunProvisionBench(std::min(runs, kMaxProvisionRuns));
         if (!fastOnly && !provisionOnly) ok &= bench::RunNetworkReadBench(runs);
         if (!fastOnly) ok &= bench::RunNetworkProvisionBench(std::min(runs, kMaxProvisionRuns));
+        if (!fastOnly && !provisionOnly) ok &= bench::RunSitesBench(true);
         return ok ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "orbiqa-bench: %s\n", e.what());

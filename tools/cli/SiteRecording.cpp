@@ -125,7 +125,6 @@ SiteRecording* ActiveRecording() { return g_active; }
 CommandDef WithSiteRecording(CommandDef command, sites::HistoryKind kind, int okStatus) {
     command.options.push_back(SiteOption());
     command.options.push_back(DbOption());
-    command.synopsis += " [--site NAME]";
     command.details += "\n--site NAME records the transfer (also a failed or interrupted one) to the site's history\n"
                        "in the site register (see \"site --help\"); the transfer's exit status stays its own, and\n"
                        "a record that could not reach the shared database is kept and said on standard error.\n";
