@@ -107,13 +107,15 @@ set(CPACK_STRIP_FILES ON)
 # without it, the libraries they link are named plainly.
 # The window-system plugins (xcb, wayland) and Qt's Hungarian texts (qtbase_hu.qm) are loaded at
 # run time, so no library dependency names them; without the plugins the program cannot open a
-# window on a desktop, and without the texts Qt's dialogs speak English.
+# window on a desktop, and without the texts Qt's dialogs speak English. The site register's
+# SQLite driver is a plugin too; the PostgreSQL driver serves only an office's shared database.
 find_program(ORBIQA_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(ORBIQA_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, libqt6sql6-sqlite")
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6widgets6, libqt6gui6, libqt6core6, qt6-qpa-plugins, qt6-translations-l10n, libssl3, libudev1, libc6, libstdc++6, libgcc-s1")
+        "libqt6widgets6, libqt6gui6, libqt6core6, libqt6sql6, libqt6sql6-sqlite, qt6-qpa-plugins, qt6-translations-l10n, libssl3, libudev1, libc6, libstdc++6, libgcc-s1")
 endif()
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 include(CPack)

@@ -22,7 +22,7 @@ group_packages() {
                 libgtest-dev libgmock-dev libbenchmark-dev \
                 xvfb xauth \
                 ser2net python3-serial iproute2 \
-                libqt6sql6-sqlite libqt6sql6-psql postgresql-15 ;;
+                libqt6sql6-sqlite libqt6sql6-psql postgresql-15 libqt6sql6-odbc odbc-postgresql ;;
         a11y)
             echo at-spi2-core dbus-daemon python3-gi gir1.2-atspi-2.0 xvfb xauth \
                 orca speech-dispatcher speech-dispatcher-espeak-ng xdotool ;;

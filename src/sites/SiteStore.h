@@ -59,7 +59,8 @@ public:
     /// Appends the entry and, for a successful event with a set after, makes that set, the
     /// identity and the port the site's current ones; in one transaction. The site is found by
     /// the entry's name and created when missing. False when an entry with the same event id is
-    /// already there (nothing changes then): sending an entry twice lands it once.
+    /// already there (nothing changes then): sending an entry twice lands it once. False too for
+    /// an entry of a site erased after the entry's time: an erasure is not undone by a late record.
     virtual bool AppendEntry(const HistoryEntry& entry) = 0;
     /// The site's entries, newest first, at most limit.
     virtual std::vector<HistoryEntry> History(const QString& name, int limit = 1000) = 0;

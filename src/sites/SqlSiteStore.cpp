@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 
 namespace orbiqa::sites {
@@ -120,14 +121,18 @@ StoreError::Kind KindOf(const QSqlError& e, Dialect dialect) {
         }
         return StoreError::Kind::Failed;
     }
-    // Qt's ODBC driver gives the ODBC driver's own error number, not the server's SQLSTATE: the
-    // server's words are all there is (refusals of rights and of the history's trigger).
+    // Qt's ODBC driver gives the driver's own number, not the SQLSTATE: the server's text is
+    // all there is (English unless the server is set to another language; then "Failed").
     if (code.size() != 5) {
         const QString text = e.databaseText();
         if (text.contains(QLatin1String("permission denied")) || text.contains(QLatin1String("append-only")))
             return StoreError::Kind::Refused;
-        if (text.contains(QLatin1String("violates")) || text.contains(QLatin1String("no site named")))
+        if (text.contains(QLatin1String("violates")) || text.contains(QLatin1String("duplicate key")) ||
+            text.contains(QLatin1String("no site named")))
             return StoreError::Kind::Invalid;
+        if (text.contains(QLatin1String("connection")) || text.contains(QLatin1String("could not")))
+            return StoreError::Kind::Unreachable;
+        return StoreError::Kind::Failed;
     }
     if (code == QLatin1String("42501")) return StoreError::Kind::Refused;
     if (code.startsWith(QLatin1String("23")) || code == QLatin1String("P0002")) return StoreError::Kind::Invalid;
@@ -149,6 +154,24 @@ StoreError::Kind KindOf(const QSqlError& e, Dialect dialect) {
 }
 
 }  // namespace
+
+QStringList SplitSqlStatements(const QString& script) {
+    QStringList statements;
+    QString current;
+    bool inBody = false;  // between the $$ that quote a function's body
+    for (const QString& line : script.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.trimmed();
+        if (current.isEmpty() && (trimmed.isEmpty() || trimmed.startsWith(QLatin1String("--")))) continue;
+        current += line + QLatin1Char('\n');
+        if (line.count(QLatin1String("$$")) % 2 == 1) inBody = !inBody;
+        if (!inBody && trimmed.endsWith(QLatin1Char(';'))) {
+            statements << current.trimmed();
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty()) statements << current.trimmed();
+    return statements;
+}
 
 // A transaction that rolls back unless committed; SQLite takes its write lock at once, so that
 // two writers queue on the busy time-out instead of failing on a lock upgrade.
@@ -268,17 +291,18 @@ std::vector<Site> SqlSiteStore::ListSites(const SiteQuery& query) {
     q.setForwardOnly(true);
     QString sql = QStringLiteral("SELECT %1 FROM sites").arg(Selected(kSiteColumns, dialect_));
     const QString text = query.text.trimmed();
-    bool isNumber = false;
-    const int panel = text.toInt(&isNumber);
+    // Digits are also the start of a PanelID, as it is being typed.
+    const bool isNumber = !text.isEmpty() && text.size() <= 5 &&
+                          std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; });
     if (!text.isEmpty()) {
         sql += QStringLiteral(" WHERE search_text LIKE ? ESCAPE '!'");
-        if (isNumber) sql += QStringLiteral(" OR panel_id = ?");
+        if (isNumber) sql += QStringLiteral(" OR CAST(panel_id AS TEXT) LIKE ?");
     }
     sql += QStringLiteral(" ORDER BY name LIMIT %1").arg(std::clamp(query.limit, 1, kMaxListLimit));
     q.prepare(sql);
     if (!text.isEmpty()) {
         q.addBindValue(ContainsPattern(text));
-        if (isNumber) q.addBindValue(panel);
+        if (isNumber) q.addBindValue(text + QLatin1Char('%'));
     }
     if (!q.exec()) Throw(q.lastError(), dialect_, QStringLiteral("A telephelyek nem olvashatók"));
     std::vector<Site> sites;
@@ -373,6 +397,18 @@ bool SqlSiteStore::AppendEntry(const HistoryEntry& entry) {
     Transaction t(Database(), dialect_, what);
 
     if (HasEntry(entry.eventId)) return false;
+
+    // An event from before the site's erasure (made offline, sent afterwards) belongs to the
+    // erased data: it must not bring the site back.
+    if (!FindSite(entry.site)) {
+        QSqlQuery erased(Database());
+        erased.prepare(QStringLiteral("SELECT 1 FROM history WHERE kind = 'erase' AND site_name = ? AND time >= %1")
+                           .arg(cast));
+        erased.addBindValue(Text(entry.site));
+        erased.addBindValue(TimeText(entry.time));
+        if (!erased.exec()) Throw(erased.lastError(), dialect_, what);
+        if (erased.next()) return false;
+    }
 
     // The site, made on first record when nobody added it before.
     QSqlQuery ensure(Database());
@@ -517,6 +553,9 @@ void SqlSiteStore::EraseSite(const QString& name, const HistoryEntry& erasure) {
     q.addBindValue(Text(erasure.keyFingerprint));
     if (!q.exec()) Throw(q.lastError(), dialect_, what);
     t.Commit(what);
+    // The erased pages still stand in the journal until it is folded into the file: fold it now.
+    // A reader that holds an old snapshot can delay that; the next checkpoint then finishes it.
+    QSqlQuery(Database()).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
 }
 
 std::vector<HistoryEntry> SqlSiteStore::UnsentEntries(int limit) {
@@ -596,10 +635,13 @@ void InitializePostgres(const PostgresTarget& target) {
             throw StoreError(StoreError::Kind::Unreachable,
                              QStringLiteral("A közös adatbázis (%1) nem érhető el: %2")
                                  .arg(DescribeTarget(target), db.lastError().text().trimmed()));
-        QSqlQuery q(db);
-        if (!q.exec(PostgresSetupSql())) {
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            Throw(q.lastError(), Dialect::Postgres, QStringLiteral("A közös adatbázis nem hozható létre"));
+        // One statement at a time: the ODBC driver takes one per call.
+        for (const QString& statement : SplitSqlStatements(PostgresSetupSql())) {
+            QSqlQuery q(db);
+            if (!q.exec(statement)) {
+                QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+                Throw(q.lastError(), Dialect::Postgres, QStringLiteral("A közös adatbázis nem hozható létre"));
+            }
         }
     }
 }

@@ -3,6 +3,7 @@
 // Internal to the register: callers use SiteStore.h and SiteRegister.h.
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 #include "sites/SiteStore.h"
 
@@ -49,6 +50,10 @@ private:
 /// (QPSQL) on Linux, its ODBC driver (QODBC) with the "PostgreSQL Unicode" driver on Windows.
 /// One file per system (PostgresConnectionPosix.cpp, PostgresConnectionWin32.cpp).
 QSqlDatabase AddPostgresConnection(const QString& connectionName, const PostgresTarget& target);
+
+/// An SQL script split into its statements (each with its ';'), a function body quoted in $$
+/// kept whole; blank lines and comment lines between statements dropped.
+QStringList SplitSqlStatements(const QString& script);
 
 /// The schema of the dialect brought to the newest version (created when empty); throws
 /// StoreError(Corrupt) for a database that is not ours or is newer than this program.

@@ -77,6 +77,10 @@ protected:
 };
 
 TEST_F(CliSitesTest, SitesAreAddedEditedListedAndShown) {
+    // Looking makes no register file (a completion runs "site list" in any folder).
+    EXPECT_EQ(Cli({"site", "list", "--json"}).out, "[]\n");
+    EXPECT_EQ(Cli({"site", "show", "x"}).status, 2);
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("OrbiqaSites.sqlite"))));
     CliRun r = Cli({"site", "add", "Raktár", "--customer", "Kovács Kft.", "--address", "Győr, Fő u. 1",
                  "--contact", "+36 30 111 2222"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -179,6 +183,9 @@ TEST_F(CliSitesTest, AFailedTransferIsRecordedAndKeepsItsStatus) {
     EXPECT_EQ(history[0].toObject()[QStringLiteral("outcome")].toString(), QStringLiteral("failed"));
     EXPECT_THAT(history[0].toObject()[QStringLiteral("outcomeText")].toString().toStdString(), HasSubstr("block 4"));
     EXPECT_EQ(Cli({"read", Path(QStringLiteral("x.VR3")), "-p", port, "--site", "Nincs"}).status, 2);
+    // A command line refused before the port is opened is not a visit to the site.
+    EXPECT_EQ(Cli({"write", Path(QStringLiteral("missing.VR3")), "-p", port, "--site", "Csendes"}).status, 2);
+    EXPECT_EQ(Json(Cli({"site", "history", "Csendes", "--json"}).out).array().size(), 1);
 }
 
 TEST_F(CliSitesTest, AnUnreachableSharedDatabaseLeavesTheRecordPendingAndTheTransferWhole) {

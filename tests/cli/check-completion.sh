@@ -35,11 +35,13 @@ expect() {
 }
 
 expect "provision" orbiqa-cli prov
-expect "status show set" orbiqa-cli s
+expect "status show set site" orbiqa-cli s
+expect "history" orbiqa-cli site hi
+expect "init" orbiqa-cli db i
 expect "USER1 USER2" orbiqa-cli get x.VR3 US
 expect "CallMax=" orbiqa-cli set x.VR3 CallM
 expect "--set" orbiqa-cli provision t.VR3 --se
 expect "--verify" orbiqa-cli -p COM5 write x.VR3 --ve
-expect "-p --port -h --help" orbiqa-cli read x.VR3 -
+expect "-p --port --site --db -h --help" orbiqa-cli read x.VR3 -
 [ "$failures" -eq 0 ] && echo "completion OK"
 exit "$failures"

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTcpServer>
@@ -14,6 +15,7 @@
 #include "SitesTestSupport.h"
 #include "sites/SiteRegister.h"
 #include "sites/SiteStore.h"
+#include "sites/SqlSiteStore.h"
 #include "support/PostgresServer.h"
 
 using namespace orbiqa::sites;
@@ -238,6 +240,74 @@ TEST_F(PostgresStoreTest, AnUnreachableServerIsGivenUpOnQuickly) {
         EXPECT_EQ(reg.Record(ReadEntry(QStringLiteral("x"), SetWith({}))).state, RecordResult::State::Pending);
     EXPECT_LT(timer.elapsed(), kConnectTimeoutSeconds * 1000);
     EXPECT_EQ(reg.PendingCount(), 3);
+}
+
+TEST_F(PostgresStoreTest, TlsIsUsedWhenOfferedAndRequiredWhenTheSettingSaysSo) {
+    // The test server offers no TLS: "prefer" goes on without it, "require" refuses to.
+    PostgresTarget t = As(QStringLiteral("tech1"));
+    t.host = QStringLiteral("127.0.0.1");
+    EXPECT_NO_THROW(OpenPostgresStore(t));
+    t.sslmode = QStringLiteral("require");
+    try {
+        OpenPostgresStore(t);
+        ADD_FAILURE() << "connected without TLS";
+    } catch (const StoreError& e) {
+        EXPECT_EQ(e.kind(), StoreError::Kind::Unreachable);
+        EXPECT_TRUE(e.text().contains(QLatin1String("SSL"))) << e.text().toStdString();
+    }
+}
+
+// The Windows build reaches the server through Qt's ODBC driver and the PostgreSQL Unicode driver;
+// the same pair exists on Linux (unixODBC, odbc-postgresql, libqt6sql6-odbc), so the connection
+// string, the set-up one statement at a time and the store's statements are tried here too.
+TEST_F(PostgresStoreTest, TheOdbcPathCreatesTheRegisterAndRecords) {
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QODBC")))
+        GTEST_SKIP() << "Qt's ODBC driver is not installed (libqt6sql6-odbc)";
+    ASSERT_EQ(server->Exec(QStringLiteral("CREATE DATABASE odbc%1").arg(database)), QString());
+    const auto connect = [&](const QString& name, const QString& user) {
+        PostgresTarget t = As(user);
+        t.host = QStringLiteral("127.0.0.1");
+        t.database = QStringLiteral("odbc%1").arg(database);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        db.setDatabaseName(OdbcConnectionString(t));
+        return db.open() ? QString() : db.lastError().text();
+    };
+    {
+        const QString why = connect(QStringLiteral("odbc-owner"), QString::fromLatin1(PostgresServer::kSuperuser));
+        if (why.contains(QLatin1String("not found")) || why.contains(QLatin1String("Can't open lib")))
+            GTEST_SKIP() << "no PostgreSQL Unicode ODBC driver: " << why.toStdString();
+        ASSERT_EQ(why, QString());
+        QSqlDatabase owner = QSqlDatabase::database(QStringLiteral("odbc-owner"));
+        for (const QString& statement : SplitSqlStatements(PostgresSetupSql())) {
+            QSqlQuery q(owner);
+            ASSERT_TRUE(q.exec(statement)) << statement.toStdString() << ": " << q.lastError().text().toStdString();
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("odbc-owner"));
+
+    ASSERT_EQ(connect(QStringLiteral("odbc-tech"), QStringLiteral("tech1")), QString());
+    SqlSiteStore store(QStringLiteral("odbc-tech"), Dialect::Postgres, QStringLiteral("ODBC"));
+    QSqlDatabase tech = store.Database();
+    MigrateSchema(tech, Dialect::Postgres);  // the schema check the store's opening makes
+    const QByteArray set = SetWith({{"PanelID", "77"}, {"APN", "odbc"}});
+    HistoryEntry e = ReadEntry(QStringLiteral("ODBC telephely"), set);
+    e.signal = 21;
+    EXPECT_TRUE(store.AppendEntry(e));
+    EXPECT_FALSE(store.AppendEntry(e));
+    const auto history = store.History(QStringLiteral("ODBC telephely"), 10);
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history[0], e);
+    EXPECT_EQ(store.FindSite(QStringLiteral("ODBC telephely"))->parameters, set);
+    EXPECT_EQ(store.ListSites({QStringLiteral("odbc tele"), 10}).size(), 1u);
+    Site refused = *store.FindSite(QStringLiteral("ODBC telephely"));
+    refused.customer = QStringLiteral("x");
+    try {
+        store.EditSite(refused.name, refused);
+        ADD_FAILURE() << "a technician edited a site";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.kind(), StoreError::Kind::Refused) << error.text().toStdString();
+    }
+    EXPECT_FALSE(QSqlQuery(tech).exec(QStringLiteral("DELETE FROM history")));
 }
 
 TEST_F(PostgresStoreTest, ADatabaseWithoutTheRegisterSaysHowToMakeIt) {

@@ -8,6 +8,7 @@
 #include "base/FileStore.h"
 #include "sites/DatabaseSettings.h"
 #include "sites/SiteChanges.h"
+#include "sites/SqlSiteStore.h"
 
 using namespace orbiqa::sites;
 using namespace orbiqa::sites::test;
@@ -123,4 +124,17 @@ TEST(DatabaseSettings, PrecedenceAndTheSettingsFile) {
     EXPECT_FALSE(SaveDatabaseSetting(path, QString()));
     EXPECT_TRUE(DatabaseSettingFromFile(path).isEmpty());
     EXPECT_EQ(orbiqa::ReadFileBounded(path.toStdString(), 1000, true), "Other=1\n");
+}
+
+TEST(DatabaseSettings, TheSetUpScriptSplitsIntoWholeStatements) {
+    const QStringList statements = SplitSqlStatements(PostgresSetupSql());
+    for (const QString& s : statements) {
+        EXPECT_TRUE(s.endsWith(QLatin1Char(';'))) << s.toStdString();
+        EXPECT_EQ(s.count(QLatin1String("$$")) % 2, 0) << s.toStdString();  // a body stays whole
+    }
+    EXPECT_EQ(statements.first(), QStringLiteral("SET client_min_messages = warning;"));
+    EXPECT_EQ(statements.last(), QStringLiteral("COMMIT;"));
+    EXPECT_EQ(SplitSqlStatements(QStringLiteral("-- c\nA;\n\nCREATE F() AS $$\nBEGIN x; y;\nEND $$;\nB")),
+              (QStringList{QStringLiteral("A;"), QStringLiteral("CREATE F() AS $$\nBEGIN x; y;\nEND $$;"),
+                           QStringLiteral("B")}));
 }

@@ -356,36 +356,44 @@ std::vector<Module> PlanModules(const ParsedArgs& args) {
     return modules;
 }
 
-/// Records each module that names a site, after the batch: the register is not touched while
-/// the modules are written, so recording adds nothing to their time.
-void RecordToSites(const ParsedArgs& args, const std::vector<Module>& modules, const std::vector<Result>& results,
-                   Io& io) {
-    if (std::none_of(modules.begin(), modules.end(), [](const Module& m) { return !m.site.empty(); })) return;
-    std::unique_ptr<sites::SiteRegister> reg;
-    try {
-        reg = OpenRegister(args, io);
-    } catch (const CliFailure& f) {
-        io.err << "orbiqa-cli: provision: not recorded to the sites: " << f.what() << "\n";
-        return;
-    }
-    for (std::size_t i = 0; i < modules.size(); ++i) {
-        const Module& m = modules[i];
-        if (m.site.empty()) continue;
+/// Records each module that names a site as soon as it finishes, while the others are still on
+/// the line, so that recording adds nothing to the batch but the last module's record. The
+/// register is opened at the first record, never before the modules start.
+class ProvisionRecorder {
+public:
+    ProvisionRecorder(const ParsedArgs& args, Io& io) : args_(args), io_(io) {}
+
+    void Record(const Module& m, const Result& r) {
+        if (m.site.empty() || unusable_) return;
+        if (!register_) {
+            try {
+                register_ = OpenRegister(args_, io_);
+            } catch (const CliFailure& f) {
+                io_.err << "orbiqa-cli: provision: not recorded to the sites: " << f.what() << "\n";
+                unusable_ = true;
+                return;
+            }
+        }
         const QString name = QString::fromStdString(m.site);
         sites::HistoryEntry e = sites::NewEntry(name, sites::HistoryKind::Provision, QString::fromStdString(m.port));
         try {
-            if (const auto known = reg->ReadStore().FindSite(name)) e.before = known->parameters;
+            if (const auto known = register_->ReadStore().FindSite(name)) e.before = known->parameters;
         } catch (const sites::StoreError&) {
         }
         e.after = SetBytes(m.image);
-        const Result& r = results[i];
         e.outcome = r.status == kExitOk ? sites::Outcome::Ok
                     : r.status >= 128   ? sites::Outcome::Interrupted
                                         : sites::Outcome::Failed;
         if (r.status != kExitOk) e.outcomeText = QString::fromStdString(r.text);
-        ReportRecord(reg->Record(e), m.site, io);
+        ReportRecord(register_->Record(e), m.site, io_);
     }
-}
+
+private:
+    const ParsedArgs& args_;
+    Io& io_;
+    std::unique_ptr<sites::SiteRegister> register_;
+    bool unusable_ = false;
+};
 
 int RunProvision(const ParsedArgs& args, Io& io) {
     const std::vector<Module> modules = PlanModules(args);
@@ -396,6 +404,7 @@ int RunProvision(const ParsedArgs& args, Io& io) {
     std::atomic<bool> stop{false};
     int signal = 0;
     std::vector<Result> results(modules.size());
+    ProvisionRecorder recorder(args, io);
     std::size_t finished = 0;
     QEventLoop loop;
     InterruptWatch interrupts;
@@ -416,6 +425,7 @@ int RunProvision(const ParsedArgs& args, Io& io) {
                     results[i] = r;
                     if (r.status >= 128) results[i].status = 128 + (signal ? signal : SIGINT);
                     if (!json) io.out << ResultLine(results[i]) << std::endl;
+                    recorder.Record(modules[i], results[i]);
                     if (++finished == modules.size()) loop.quit();
                 },
                 Qt::QueuedConnection);
@@ -449,7 +459,6 @@ int RunProvision(const ParsedArgs& args, Io& io) {
     if (signal != 0)
         io.err << "orbiqa-cli: provision: interrupted; complete: "
                << (completeList.empty() ? "none" : completeList) << "\n";
-    RecordToSites(args, modules, results, io);
     // The results are out before the record is saved: a record that cannot be saved must not
     // take the batch's outcome with it.
     if (reportPath) {
@@ -491,7 +500,7 @@ CommandDef ProvisionCommand() {
         "--report FILE.csv keeps a record: port, the values set, outcome, status, failed block,\n"
         "seconds and the time it finished. --json prints the record as JSON instead of the lines.\n"
         "A \"site\" column in MODULES.csv (or --site NAME for one module) records each module's\n"
-        "provision to that site's history in the site register after the batch; a record that is\n"
+        "provision to that site's history in the site register as it finishes; a record that is\n"
         "pending or failed is said on standard error and never changes the exit status.\n"
         "One module's failure does not stop the others. Ctrl+C stops every module at once and "
         "says\n"

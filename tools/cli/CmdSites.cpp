@@ -258,7 +258,18 @@ int RunSite(const ParsedArgs& args, Io& io) {
     const auto it = std::find_if(std::begin(table), std::end(table), [&](const auto& e) { return sub == e.first; });
     if (it == std::end(table))
         throw CliFailure(kExitUsage, "site: unknown subcommand '" + sub + "' (" + kSubcommands + ")");
-    auto reg = OpenRegister(args, io);
+    // Looking needs no register file: without one there is nothing to see, and none is made.
+    const bool looks = sub == "list" || sub == "show" || sub == "history" || sub == "export";
+    auto reg = OpenRegister(args, io, looks);
+    if (!reg) {
+        if (sub != "list") {
+            if (args.positionals.size() < 2) NeedName(args, sub);
+            throw CliFailure(kExitUsage, "site " + sub + ": no site named '" + args.positionals[1] + "'");
+        }
+        AllowOnly(args, "list", {"--json", "--limit"}, 2);
+        if (args.Flag("--json")) io.out << "[]\n";
+        return kExitOk;
+    }
     try {
         return it->second(*reg, args, io);
     } catch (const StoreError& e) {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <ostream>
 
 #include "base/SettingsLocation.h"
@@ -28,14 +29,16 @@ QByteArray SetBytes(const ParameterImage& image) {
     return QByteArray(reinterpret_cast<const char*>(image.data()), static_cast<int>(image.size()));
 }
 
-std::unique_ptr<sites::SiteRegister> OpenRegister(const ParsedArgs& args, Io& io) {
+std::unique_ptr<sites::SiteRegister> OpenRegister(const ParsedArgs& args, Io& io, bool onlyExisting) {
     if (SettingsFolder().empty())
         UseSettingsFolder(ChooseSettingsFolder(QCoreApplication::applicationDirPath().toStdString(),
                                                QDir::currentPath().toStdString()));
     const auto url = args.Value("--db");
     auto options = sites::ConfiguredOptions(url ? std::optional<QString>(Q(*url)) : std::nullopt);
     if (const auto* why = std::get_if<QString>(&options)) throw CliFailure(kExitUsage, "database: " + S(*why));
-    auto reg = std::make_unique<sites::SiteRegister>(std::get<sites::RegisterOptions>(options));
+    const auto& chosen = std::get<sites::RegisterOptions>(options);
+    if (onlyExisting && !chosen.shared && !QFileInfo::exists(chosen.localPath)) return nullptr;
+    auto reg = std::make_unique<sites::SiteRegister>(chosen);
     if (!reg->LocalProblem().isEmpty())
         io.err << "orbiqa-cli: local site database: " << S(reg->LocalProblem()) << "\n";
     if (!reg->SharedProblem().isEmpty())
@@ -92,7 +95,10 @@ SiteRecording::~SiteRecording() {
     if (g_active == this) g_active = nullptr;
 }
 
-void SiteRecording::SetPort(const std::string& port) { entry_.port = Q(port); }
+void SiteRecording::SetPort(const std::string& port) {
+    entry_.port = Q(port);
+    reachedPort_ = true;
+}
 
 void SiteRecording::SetSets(const QByteArray& before, const QByteArray& after) {
     entry_.before = before;
@@ -110,6 +116,8 @@ QByteArray SiteRecording::ModuleSet(const ParameterImage& read) const {
 void SiteRecording::Finish(int status, const std::string& message, int okStatus) {
     if (finished_) return;
     finished_ = true;
+    // A command line the command refused before it reached the port is no event of the site.
+    if (!reachedPort_ && status == kExitUsage) return;
     using sites::Outcome;
     entry_.outcome = status == kExitOk || (okStatus != 0 && status == okStatus) ? Outcome::Ok
                      : status >= 128                                          ? Outcome::Interrupted

@@ -19,7 +19,9 @@ OptionDef SiteOption();
 /// The register for this run: the local file in the settings folder (as the program chooses it)
 /// and the shared server --db, $ORBIQA_DB or the settings file names. CliFailure(kExitUsage) for
 /// a setting that cannot be used; a server or file that cannot be reached is said on io.err.
-std::unique_ptr<sites::SiteRegister> OpenRegister(const ParsedArgs& args, Io& io);
+/// With onlyExisting, a register that would have to be made first (no shared database, no local
+/// file yet) is not made: null comes back, and nothing is written (a listing, a completion).
+std::unique_ptr<sites::SiteRegister> OpenRegister(const ParsedArgs& args, Io& io, bool onlyExisting = false);
 
 /// Exit status for a store's failure: 2 for what the user gave (a name in use, an unknown site,
 /// a refused statement), 3 for a database that cannot be opened or reached.
@@ -35,6 +37,7 @@ public:
 
     /// The site's current set (empty when unknown).
     const QByteArray& SiteSet() const { return siteSet_; }
+    /// The port the transfer opened (called once it is open).
     void SetPort(const std::string& port);
     /// The sets before and after the transfer.
     void SetSets(const QByteArray& before, const QByteArray& after);
@@ -50,6 +53,7 @@ private:
     sites::HistoryEntry entry_;
     QByteArray siteSet_;
     bool finished_ = false;
+    bool reachedPort_ = false;  ///< the transfer opened its port
 };
 
 /// The recording of the running command, or null (read, write and compare fill it in).
