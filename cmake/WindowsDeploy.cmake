@@ -31,6 +31,11 @@ install(FILES ${ORBIQA_QT_BIN_DIR}/Qt6Core.dll ${ORBIQA_QT_BIN_DIR}/Qt6Gui.dll $
         DESTINATION .)
 install(FILES ${ORBIQA_QT_PLUGIN_DIR}/platforms/qwindows.dll DESTINATION platforms)
 install(FILES ${ORBIQA_QT_PLUGIN_DIR}/styles/qwindowsvistastyle.dll DESTINATION styles)
+# The site register's databases: the SQLite file (the driver carries SQLite itself) and, through
+# ODBC and the driver an office installs, its PostgreSQL server.
+install(FILES ${ORBIQA_QT_BIN_DIR}/Qt6Sql.dll DESTINATION .)
+install(FILES ${ORBIQA_QT_PLUGIN_DIR}/sqldrivers/qsqlite.dll ${ORBIQA_QT_PLUGIN_DIR}/sqldrivers/qsqlodbc.dll
+        DESTINATION sqldrivers)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/windows/orbiqa.ico DESTINATION .)
 
 # Qt's own texts in Hungarian (file dialogs, standard buttons), which the program loads from

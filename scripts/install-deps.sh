@@ -9,7 +9,8 @@
 #   fuzz     clang and LLVM with libFuzzer (make fuzz, make fuzz-ci)
 #   checks   what the suite's own checks run: the MinGW-w64 compiler that checks the Windows
 #            sources, the bash-completion framework that the completion test drives
-#   windows  the Windows cross build
+#   windows  the Windows cross build, and what its tests under Wine start on the Linux side (the
+#            PostgreSQL server that the Windows program reaches through ODBC and unixODBC)
 set -euo pipefail
 
 group_packages() {
@@ -36,7 +37,8 @@ group_packages() {
             echo cmake make xz-utils \
                 g++-mingw-w64-x86-64-posix qt6-base-dev-tools googletest \
                 wine wine64 fonts-wine fonts-liberation2 xvfb xauth x11-utils nsis zip qt6-translations-l10n \
-                osslsigncode openssl ;;
+                osslsigncode openssl \
+                unixodbc odbc-postgresql postgresql-15 ;;
         *)
             echo "unknown group: $1 (base, a11y, package, fuzz, checks, windows)" >&2
             return 1 ;;

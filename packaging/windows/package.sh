@@ -13,10 +13,20 @@ cmake --install "$build" --prefix "$stage" --strip >/dev/null
 # The libraries come with their symbols, which a user's machine does not need.
 find "$stage" -name '*.dll' -exec x86_64-w64-mingw32-strip --strip-unneeded {} +
 # Nothing beside the programs may be missing on a clean Windows.
-for f in orbiqa.exe orbiqa-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll platforms/qwindows.dll \
-         styles/qwindowsvistastyle.dll translations/qtbase_hu.qm libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+for f in orbiqa.exe orbiqa-cli.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll Qt6Sql.dll platforms/qwindows.dll \
+         styles/qwindowsvistastyle.dll sqldrivers/qsqlite.dll sqldrivers/qsqlodbc.dll translations/qtbase_hu.qm \
+         libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     [ -f "$stage/$f" ] || { echo "package.sh: $f missing from the staged program" >&2; exit 1; }
 done
+# Every library a staged program or plugin imports is Windows' own or staged beside the programs
+# (a Qt module newly linked, such as Qt Sql, must come with it).
+while read -r binary; do
+    for dll in $(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr -d '\r'); do
+        case $dll in Qt6*|lib*) [ -f "$stage/$dll" ] ||
+            { echo "package.sh: ${binary#"$stage"/} needs $dll, which is not staged" >&2; exit 1; } ;;
+        esac
+    done
+done < <(find "$stage" -name '*.exe' -o -name '*.dll')
 
 # grep reads to the end: with pipefail, one that stops at its first match could fail the pipe.
 # Each program carries its manifest (no elevation, DPI awareness) and version.

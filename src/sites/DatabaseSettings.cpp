@@ -126,8 +126,20 @@ QString PsqlConnectOptions(const PostgresTarget& t) {
     return options.join(QLatin1Char(';'));
 }
 
-QString OdbcConnectionString(const PostgresTarget& t) {
-    QString s = QStringLiteral("Driver={PostgreSQL Unicode};");
+QString OdbcConnectionString(const PostgresTarget& t, const QString& driver) {
+    QString s;
+    if (!t.service.isEmpty()) {
+        // A data source the office set up (ODBC Data Sources) holds the server, its TLS mode and
+        // the password; the URL only names it, and what else it names wins over the source's.
+        s = QStringLiteral("DSN=%1;").arg(OdbcValue(t.service));
+        if (!t.database.isEmpty()) s += QStringLiteral("Database=%1;").arg(OdbcValue(t.database));
+        if (!t.user.isEmpty()) s += QStringLiteral("Uid=%1;").arg(OdbcValue(t.user));
+        if (t.sslmode != PostgresTarget().sslmode) s += QStringLiteral("SSLmode=%1;").arg(t.sslmode);
+        return s;
+    }
+    QString name = driver;
+    name.replace(QLatin1String("}"), QLatin1String("}}"));
+    s = QStringLiteral("Driver={%1};").arg(name);
     if (!t.host.isEmpty()) s += QStringLiteral("Server=%1;").arg(OdbcValue(t.host));
     s += QStringLiteral("Port=%1;").arg(t.port);
     if (!t.database.isEmpty()) s += QStringLiteral("Database=%1;").arg(OdbcValue(t.database));
@@ -135,6 +147,16 @@ QString OdbcConnectionString(const PostgresTarget& t) {
     s += QStringLiteral("SSLmode=%1;").arg(t.sslmode);
     s += QStringLiteral("ConnSettings={SET application_name='orbiqa'};");
     return s;
+}
+
+QString ChoosePostgresOdbcDriver(const QStringList& installed) {
+    const QString plain = QStringLiteral("PostgreSQL Unicode");
+    for (const QString& preferred : {QStringLiteral("PostgreSQL Unicode(x64)"), plain})
+        for (const QString& name : installed)
+            if (name.compare(preferred, Qt::CaseInsensitive) == 0) return name;
+    for (const QString& name : installed)
+        if (name.startsWith(plain, Qt::CaseInsensitive)) return name;
+    return plain;
 }
 
 QString ChooseDatabaseUrl(const std::optional<QString>& commandLine, const QString& environment,

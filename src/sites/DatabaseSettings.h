@@ -8,6 +8,7 @@
 // A password in the URL is refused: passwords live in ~/.pgpass, PGPASSFILE, a service file or
 // the ODBC data source, never in a file of ours.
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <variant>
 
@@ -43,8 +44,19 @@ QString PsqlConnectOptions(const PostgresTarget& target);
 
 /// The ODBC connection string for the PostgreSQL Unicode driver (Windows, QODBC):
 /// "Driver={PostgreSQL Unicode};Server=…;Port=…;Database=…;Uid=…;SSLmode=…;" — values with
-/// ';', '{' or '}' braced as ODBC wants.
-QString OdbcConnectionString(const PostgresTarget& target);
+/// ';', '{' or '}' braced as ODBC wants. driver is the name the driver is installed under
+/// (PostgresOdbcDriver() on Windows).
+QString OdbcConnectionString(const PostgresTarget& target,
+                             const QString& driver = QStringLiteral("PostgreSQL Unicode"));
+
+/// The name to ask ODBC for the PostgreSQL Unicode driver by, from the names of the installed
+/// drivers: the 64-bit psqlODBC registers itself as "PostgreSQL Unicode(x64)", unixODBC and the
+/// 32-bit one as "PostgreSQL Unicode". Without any, "PostgreSQL Unicode" (the driver manager then
+/// says that no such driver is installed).
+QString ChoosePostgresOdbcDriver(const QStringList& installed);
+/// ChoosePostgresOdbcDriver over the ODBC drivers installed on this computer, from Windows'
+/// list of ODBC drivers (Windows only: elsewhere Qt's PostgreSQL driver serves).
+QString PostgresOdbcDriver();
 
 /// The first non-empty of the command line's value, the environment's and the settings file's;
 /// empty when none names one (the local SQLite file alone).

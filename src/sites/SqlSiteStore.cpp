@@ -26,6 +26,21 @@ const QString kHistoryColumns = QStringLiteral(
     "event_id, site_name, kind, time, operator, computer, program_version, key_fingerprint, port, "
     "outcome, outcome_text, before, after, changes, module_version, data_version, signal");
 
+// The columns as a SELECT reads them. Times leave PostgreSQL as UTC text: through ODBC a
+// timestamptz arrives as a bare date and time in the session's time zone, which the program would
+// take for its own local time (hours off whenever the server's zone is not the computer's).
+QString Selected(const QString& columns, Dialect dialect) {
+    if (dialect != Dialect::Postgres) return columns;
+    QStringList out;
+    for (const QString& column : columns.split(QLatin1Char(','))) {
+        const QString c = column.trimmed();
+        out << (c == QLatin1String("time") || c == QLatin1String("created") || c == QLatin1String("updated")
+                    ? QStringLiteral("to_char(%1 AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')").arg(c)
+                    : c);
+    }
+    return out.join(QLatin1String(", "));
+}
+
 QString NewConnectionName() {
     static std::atomic<int> counter{0};
     return QStringLiteral("orbiqa-sites-%1").arg(++counter);
@@ -274,7 +289,7 @@ int SqlSiteStore::SchemaVersion() {
 std::vector<Site> SqlSiteStore::ListSites(const SiteQuery& query) {
     QSqlQuery q(Database());
     q.setForwardOnly(true);
-    QString sql = QStringLiteral("SELECT %1 FROM sites").arg(kSiteColumns);
+    QString sql = QStringLiteral("SELECT %1 FROM sites").arg(Selected(kSiteColumns, dialect_));
     const QString text = query.text.trimmed();
     // Digits are also the start of a PanelID, as it is being typed.
     const bool isNumber = !text.isEmpty() && text.size() <= 5 &&
@@ -297,7 +312,7 @@ std::vector<Site> SqlSiteStore::ListSites(const SiteQuery& query) {
 
 std::optional<Site> SqlSiteStore::FindSite(const QString& name) {
     QSqlQuery q(Database());
-    q.prepare(QStringLiteral("SELECT %1 FROM sites WHERE name = ?").arg(kSiteColumns));
+    q.prepare(QStringLiteral("SELECT %1 FROM sites WHERE name = ?").arg(Selected(kSiteColumns, dialect_)));
     q.addBindValue(Text(name));
     if (!q.exec()) Throw(q.lastError(), dialect_, QStringLiteral("A telephely nem olvasható"));
     if (!q.next()) return std::nullopt;
@@ -474,7 +489,7 @@ std::vector<HistoryEntry> SqlSiteStore::History(const QString& name, int limit) 
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM history WHERE site_id = (SELECT id FROM sites WHERE name = ?) "
                              "ORDER BY time DESC, seq DESC LIMIT %2")
-                  .arg(kHistoryColumns)
+                  .arg(Selected(kHistoryColumns, dialect_))
                   .arg(std::clamp(limit, 1, 1000000)));
     q.addBindValue(Text(name));
     if (!q.exec()) Throw(q.lastError(), dialect_, QStringLiteral("Az előzmények nem olvashatók"));
@@ -548,7 +563,7 @@ std::vector<HistoryEntry> SqlSiteStore::UnsentEntries(int limit) {
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM history WHERE event_id IN (SELECT event_id FROM outbox) "
                              "ORDER BY seq LIMIT %2")
-                  .arg(kHistoryColumns)
+                  .arg(Selected(kHistoryColumns, dialect_))
                   .arg(std::max(1, limit)));
     if (!q.exec()) Throw(q.lastError(), dialect_, QStringLiteral("A küldésre váró események nem olvashatók"));
     std::vector<HistoryEntry> entries;

@@ -157,6 +157,10 @@ while read -r f; do
 done <<< "$staged_files"
 [ ! -e "$installed/orbiqa.installed" ] || fail "the marker was left behind"
 [ -f "$installed/notes.txt" ] && [ -f "$installed/platforms/my-plugin.txt" ] || fail "the uninstaller removed a user's files"
+# Nothing else is left: every folder the installer made (sqldrivers, styles, ...) is gone unless
+# a user's file keeps it.
+left=$(cd "$installed" && find . -mindepth 1 | sed 's|^\./||' | sort | tr '\n' ' ')
+[ "$left" = "notes.txt platforms platforms/my-plugin.txt " ] || fail "the uninstaller left behind: $left"
 [ ! -e "$shortcut" ] || fail "the shortcut was left behind"
 for key in "$uninstall_key" 'HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\orbiqa-cli.exe' \
            'HKLM\Software\Classes\Orbiqa.VR3'; do

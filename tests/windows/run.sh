@@ -4,6 +4,8 @@
 #   2. the serial device against a pseudo-terminal peer mapped as a COM port (wine/device-tests.sh);
 #   3. orbiqa-cli.exe reading, writing and comparing against the Linux orbiqa-modsim (cli-e2e.sh);
 #   3b. orbiqa-cli.exe through network ports, ser2net on the Linux side (network-e2e.sh);
+#   3c. the site register: its store through ODBC against a PostgreSQL server started on the Linux
+#      side, and the shipped orbiqa-cli.exe with its SQLite file and with that server (sites-e2e.sh);
 #   4. the packaged orbiqa.exe showing its main window (program-starts.sh), and the window
 #      program's end-to-end test through a COM port against orbiqa-modsim (window-e2e.sh);
 #   5. the package signed with a throw-away certificate (signing.sh);
@@ -50,6 +52,7 @@ skipped_count=$(printf '%s' "$skipped" | grep -c . || true)
 part "serial device against a pseudo-terminal" "$here/wine/device-tests.sh" "$WIN_BUILD" "$WINEPREFIX"
 part "orbiqa-cli.exe against orbiqa-modsim" "$here/cli-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
 part "orbiqa-cli.exe through ser2net's network ports" "$here/network-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
+part "the site register: SQLite, and PostgreSQL through ODBC" "$here/sites-e2e.sh" "$WIN_BUILD"
 part "orbiqa.exe shows its main window" "$here/program-starts.sh" "$WIN_BUILD"
 part "the window against orbiqa-modsim through a COM port" "$here/window-e2e.sh" "$WIN_BUILD" "$LINUX_BUILD"
 part "the package is signed" "$here/signing.sh" "$WIN_BUILD"
