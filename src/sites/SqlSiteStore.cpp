@@ -109,8 +109,16 @@ QString ContainsPattern(const QString& text) {
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
+// SQLITE_FULL, whichever call met it (a commit reports it as a connection error).
+bool DiskFull(const QSqlError& e, Dialect dialect) {
+    return dialect == Dialect::Sqlite &&
+           (e.nativeErrorCode() == QLatin1String("13") ||
+            e.databaseText().contains(QLatin1String("database or disk is full")));
+}
+
 StoreError::Kind KindOf(const QSqlError& e, Dialect dialect) {
     const QString code = e.nativeErrorCode();
+    if (DiskFull(e, dialect)) return StoreError::Kind::Failed;
     if (e.type() == QSqlError::ConnectionError) return StoreError::Kind::Unreachable;
     if (dialect == Dialect::Sqlite) {
         if (code == QLatin1String("5") || code == QLatin1String("6")) return StoreError::Kind::Busy;
@@ -148,6 +156,8 @@ StoreError::Kind KindOf(const QSqlError& e, Dialect dialect) {
         reason = QStringLiteral("az előzmények nem módosíthatók és nem törölhetők");
     else if (kind == StoreError::Kind::Refused)
         reason = QStringLiteral("nincs hozzá jogosultsága (%1)").arg(reason.trimmed());
+    else if (DiskFull(e, dialect))
+        reason = QStringLiteral("nincs elég hely a lemezen (%1)").arg(reason.trimmed());
     else if (kind == StoreError::Kind::Unreachable)
         reason = QStringLiteral("az adatbázis nem érhető el (%1)").arg(reason.trimmed());
     throw StoreError(kind, what + QStringLiteral(": ") + reason.trimmed());
