@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "params/EntryRules.h"
 #include "params/FieldCatalog.h"
@@ -45,23 +44,13 @@ QLabel* Note(const QString& text, QWidget* parent) {
 
 // The captions and sizes live with the fields, where the lists that name a field for a person
 // and the command line read them.
-const FieldInfo& CatalogField(const std::string& name) {
-    const auto& fields = AllFields();
-    return *std::find_if(fields.begin(), fields.end(),
-                         [&](const FieldInfo& f) { return f.name == name; });
-}
-
 QString Caption(const std::string& field) {
-    return QString::fromStdString(CatalogField(field).caption);
+    return QString::fromStdString(FieldCaption(field));
 }
 
-int Capacity(const std::string& field) {
-    return static_cast<int>(CatalogField(field).capacity);
-}
+int Capacity(const std::string& field) { return static_cast<int>(FindField(field)->capacity); }
 
-int Maximum(const std::string& field) {
-    return static_cast<int>(CatalogField(field).maximum);
-}
+int Maximum(const std::string& field) { return static_cast<int>(FindField(field)->maximum); }
 
 QWidget* NewPage(QTabWidget* pages, const char* name, EditorPage which) {
     const QString caption = QString::fromStdString(PageCaption(which));
