@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "base/SettingsLocation.h"
 #include "params/ApnPresets.h"
@@ -178,69 +179,71 @@ void TSettingsForm::Bind(const std::string& field, FieldBinding binding) {
     bindings_[field] = std::move(binding);
 }
 
+namespace {
+
+// A control's binding to a field: the catalog's load and store of the field's value, and how the
+// control shows the value and gives it back.
+template <class Load, class Store, class Show, class Read>
+auto Through(Load load, Store store, Show show, Read read) {
+    return std::pair{[=](const ParameterImage& im, const FieldInfo& f) { show(load(im, f)); },
+                     [=](ParameterImage& im, const FieldInfo& f) { store(im, f, read()); }};
+}
+
+}  // namespace
+
 void TSettingsForm::Bind(const std::string& field, TDigitGrid* grid) {
-    Bind(field, {[grid](const ParameterImage& im, const FieldInfo& f) {
-                     grid->SetCells(LoadFieldCells(im, f));
-                 },
-                 [grid](ParameterImage& im, const FieldInfo& f) {
-                     StoreFieldCells(im, f, grid->Cells());
-                 }});
+    auto [load, store] = Through(LoadFieldCells, StoreFieldCells,
+                                 [grid](const GridCells& cells) { grid->SetCells(cells); },
+                                 [grid] { return grid->Cells(); });
+    Bind(field, {load, store});
 }
 
 void TSettingsForm::Bind(const std::string& field, QLineEdit* edit) {
-    Bind(field, {[edit](const ParameterImage& im, const FieldInfo& f) {
-                     edit->setText(EditText(LoadFieldText(im, f)));
-                 },
-                 [edit](ParameterImage& im, const FieldInfo& f) {
-                     StoreFieldText(im, f, EditBytes(edit));
-                 }});
+    auto [load, store] = Through(LoadFieldText, StoreFieldText,
+                                 [edit](const std::string& text) { edit->setText(EditText(text)); },
+                                 [edit] { return EditBytes(edit); });
+    Bind(field, {load, store});
 }
 
 // The up-down clamps what it cannot show (an erased module gives 255 minutes) to its range.
 void TSettingsForm::Bind(const std::string& field, TUpDownEdit* upDown) {
-    Bind(field, {[upDown](const ParameterImage& im, const FieldInfo& f) {
-                     upDown->SetPosition(static_cast<int>(LoadFieldNumber(im, f)));
-                 },
-                 [upDown](ParameterImage& im, const FieldInfo& f) {
-                     StoreFieldNumber(im, f, upDown->Position());
-                 }});
+    auto [load, store] = Through(LoadFieldNumber, StoreFieldNumber,
+                                 [upDown](long n) { upDown->SetPosition(static_cast<int>(n)); },
+                                 [upDown] { return static_cast<long>(upDown->Position()); });
+    Bind(field, {load, store});
 }
 
 void TSettingsForm::Bind(const std::string& field, QCheckBox* box) {
-    Bind(field, {[box](const ParameterImage& im, const FieldInfo& f) {
-                     box->setChecked(LoadFieldFlag(im, f));
-                 },
-                 [box](ParameterImage& im, const FieldInfo& f) {
-                     StoreFieldFlag(im, f, box->isChecked());
-                 }});
+    auto [load, store] = Through(LoadFieldFlag, StoreFieldFlag,
+                                 [box](bool on) { box->setChecked(on); },
+                                 [box] { return box->isChecked(); });
+    Bind(field, {load, store});
 }
 
 // A flag shown as two choices: the second is on.
 void TSettingsForm::Bind(const std::string& field, TRadioGroup* group) {
-    Bind(field, {[group](const ParameterImage& im, const FieldInfo& f) {
-                     group->SetItemIndex(LoadFieldFlag(im, f) ? 1 : 0);
-                 },
-                 [group](ParameterImage& im, const FieldInfo& f) {
-                     StoreFieldFlag(im, f, group->ItemIndex() == 1);
-                 }});
+    auto [load, store] = Through(LoadFieldFlag, StoreFieldFlag,
+                                 [group](bool on) { group->SetItemIndex(on ? 1 : 0); },
+                                 [group] { return group->ItemIndex() == 1; });
+    Bind(field, {load, store});
 }
 
 // Octets are 0..255 and the address fields' ranges are never narrowed, so no range error.
 void TSettingsForm::Bind(const std::string& field, TIPAddressControl* address, TUpDownEdit* port) {
-    Bind(field, {[address, port](const ParameterImage& im, const FieldInfo& f) {
-                     const Receiver receiver = LoadFieldReceiver(im, f);
-                     for (int k = 0; k < IPAddressFieldCount; ++k)
-                         address->SetField(k, receiver.address[static_cast<std::size_t>(k)]);
-                     port->SetPosition(receiver.port);
-                 },
-                 [address, port](ParameterImage& im, const FieldInfo& f) {
-                     Receiver receiver;
-                     for (int k = 0; k < IPAddressFieldCount; ++k)
-                         receiver.address[static_cast<std::size_t>(k)] =
-                             static_cast<std::uint8_t>(address->Field(k));
-                     receiver.port = static_cast<std::uint16_t>(port->Position());
-                     StoreFieldReceiver(im, f, receiver);
-                 }});
+    const auto show = [address, port](const Receiver& receiver) {
+        for (int k = 0; k < IPAddressFieldCount; ++k)
+            address->SetField(k, receiver.address[static_cast<std::size_t>(k)]);
+        port->SetPosition(receiver.port);
+    };
+    const auto read = [address, port] {
+        Receiver receiver;
+        for (int k = 0; k < IPAddressFieldCount; ++k)
+            receiver.address[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(address->Field(k));
+        receiver.port = static_cast<std::uint16_t>(port->Position());
+        return receiver;
+    };
+    auto [load, store] = Through(LoadFieldReceiver, StoreFieldReceiver, show, read);
+    Bind(field, {load, store});
 }
 
 void TSettingsForm::LoadImageToControls() {
