@@ -2,7 +2,8 @@
 // The field catalog: every field of the parameter image by name, with where it lives and how its
 // value is read (through the editor's load routines) and set (through the editor's entry rules
 // and store routines). It is the one table of fields in the program: the command line's show,
-// get, set, diff and provision, the text form and the transfer window's compare all read it.
+// get, set, diff and provision, the text form, the editor's controls and the image difference
+// all read it.
 // Names are the memory map's; values are UTF-8. No Qt here.
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "params/EntryRules.h"
+#include "params/ImageFields.h"
 #include "params/ParameterImage.h"
 
 namespace orbiqa {
@@ -32,21 +34,43 @@ struct FieldValue {
     bool operator==(const FieldValue&) const = default;
 };
 
-/// Where a field lives in the image.
+/// The pages of the parameter editor, in the order it shows them.
+enum class EditorPage { Phone, Sms, CallFilter, Bell103, Gprs, Novik };
+
+/// How a field's bytes hold its value: the store routine that writes it.
+enum class FieldStorage {
+    DigitField,      ///< a count byte and digit pairs
+    EventCode,       ///< four symbols in two bytes
+    SmsText,         ///< a text padded to its full length
+    PlainText,       ///< a length byte and the text
+    Byte,            ///< a number in one byte
+    Word,            ///< a number in two bytes, high byte first
+    FlagByte,        ///< a byte of its own, on at 1
+    CallFilter,      ///< the call filter's byte: any value but 0 is its second choice
+    BellOnlyListed,  ///< one bit of BELLFlags
+    BellCallback,    ///< the other bit of BELLFlags
+    Receiver,        ///< an address, a port word and two zero bytes
+};
+
+/// A field: where it lives in the image, how it is stored, and how the editor shows it.
 struct FieldInfo {
     std::string name;
     std::size_t offset;
     std::size_t size;    ///< the bytes its value is read from
     std::size_t stored;  ///< the bytes its store writes, from offset (a receiver's two zero bytes)
     ValueKind kind;
+    FieldStorage storage;
+    std::size_t capacity;  ///< the digits, code symbols or characters it holds; 0 for the rest
+    long maximum;          ///< the largest number (a receiver's port); 0 for the rest
+    EditorPage page;
+    std::string caption;   ///< as the editor shows it (UTF-8); see FieldCaption
+    std::string ruleNote;  ///< added to a number's entry rule, " (0: no limit)"
 };
 
 /// Every field, in a fixed order: numbers and prefixes, restriction, event codes each followed by
 /// its SMS text, Bell 103, GPRS, monitoring.
 const std::vector<FieldInfo>& AllFields();
 
-/// The pages of the parameter editor, in the order it shows them.
-enum class EditorPage { Phone, Sms, CallFilter, Bell103, Gprs, Novik };
 /// The page's tab caption (UTF-8).
 const std::string& PageCaption(EditorPage page);
 /// The heading of the SMS page's event code column; each code is known by its number and it.
@@ -71,29 +95,31 @@ bool InModuleMemory(const FieldInfo& field);
 std::vector<FieldValue> DecodeImage(const ParameterImage& image);
 /// The field's value (unquoted), or empty for an unknown name.
 std::string FieldValueText(const ParameterImage& image, std::string_view name);
+std::string FieldValueText(const ParameterImage& image, const FieldInfo& field);
 /// Sets a field from a value in the catalog's form (UTF-8, texts unquoted) through the editor's
 /// entry rule and store routine. Returns the rule the value breaks; the image is then untouched.
 RuleBreak SetFieldValue(ParameterImage& image, std::string_view name, const std::string& utf8);
 
+// The field's value as the editor's controls hold it, through the same load and store routines
+// as the text form. Each pair serves the storages named; a field of another storage is left
+// alone (the load gives an empty or zero value).
+/// Digit fields and event codes: one cell per digit or symbol.
+GridCells LoadFieldCells(const ParameterImage& image, const FieldInfo& field);
+void StoreFieldCells(ParameterImage& image, const FieldInfo& field, const GridCells& cells);
+/// Texts, in Windows-1250.
+std::string LoadFieldText(const ParameterImage& image, const FieldInfo& field);
+void StoreFieldText(ParameterImage& image, const FieldInfo& field, const std::string& text);
+/// Numbers in a byte or a word.
+long LoadFieldNumber(const ParameterImage& image, const FieldInfo& field);
+void StoreFieldNumber(ParameterImage& image, const FieldInfo& field, long number);
+/// Flags: a flag byte, the call filter's choice, a bit of BELLFlags (the other bit is kept).
+bool LoadFieldFlag(const ParameterImage& image, const FieldInfo& field);
+void StoreFieldFlag(ParameterImage& image, const FieldInfo& field, bool on);
+/// Receivers.
+Receiver LoadFieldReceiver(const ParameterImage& image, const FieldInfo& field);
+void StoreFieldReceiver(ParameterImage& image, const FieldInfo& field, const Receiver& receiver);
+
 /// The value as a line of text shows it: texts quoted with JSON escapes, everything else as is.
 std::string PlainValue(const FieldValue& value);
-
-/// The 64-byte block an image offset belongs to (15 and above lie beyond the module's memory).
-std::size_t BlockOf(std::size_t offset);
-
-struct FieldDifference {
-    FieldValue a, b;
-    std::string where;  ///< for byte runs: "block 3", "block 5, in SMS1", "file only"
-};
-
-/// The fields whose values differ, in field order, then every other run of differing bytes,
-/// named "@FIRST" or "@FIRST-LAST" (decimal offsets): bytes no field covers, and bytes of a field
-/// whose value does not show them. Empty exactly when the images are equal.
-std::vector<FieldDifference> DiffImages(const ParameterImage& a, const ParameterImage& b);
-
-/// The names of the fields whose values differ between the two images, in field order, limited
-/// to the module's memory when moduleOnly (what a compare with the module can see).
-std::vector<std::string> DifferingFieldNames(const ParameterImage& a, const ParameterImage& b,
-                                             bool moduleOnly);
 
 }  // namespace orbiqa

@@ -13,12 +13,13 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "base/SettingsLocation.h"
 #include "params/ApnPresets.h"
-#include "params/EEAddr.h"
 #include "params/EntryRules.h"
 #include "params/GridEntry.h"
+#include "params/FieldCatalog.h"
 #include "params/ImageFields.h"
 #include "widgets/Accessibility.h"
 #include "widgets/DigitGrid.h"
@@ -45,18 +46,6 @@ public:
 private:
     TDigitGrid& grid_;
 };
-
-void StoreGrid(ParameterImage& image, std::size_t offset, const TDigitGrid* grid,
-               std::size_t capacity) {
-    StoreDigitField(image, offset, grid->Cells(), capacity);
-}
-
-void LoadGrid(const ParameterImage& image, std::size_t offset, TDigitGrid* grid,
-              std::size_t capacity) {
-    GridCells cells;
-    LoadDigitField(image, offset, cells, capacity);
-    grid->SetCells(cells);
-}
 
 // Text for an edit from image or file bytes. A byte that Windows-1250 leaves undefined, or that
 // no text field may hold (a control character), shows as "?": the edit then holds only text that
@@ -185,96 +174,84 @@ void TSettingsForm::DetachVariantPages() {
     }
 }
 
+void TSettingsForm::Bind(const std::string& field, FieldBinding binding) {
+    Q_ASSERT(FindField(field) && !bindings_.contains(field));
+    bindings_[field] = std::move(binding);
+}
+
+namespace {
+
+// A control's binding to a field: the catalog's load and store of the field's value, and how the
+// control shows the value and gives it back.
+template <class Load, class Store, class Show, class Read>
+auto Through(Load load, Store store, Show show, Read read) {
+    return std::pair{[=](const ParameterImage& im, const FieldInfo& f) { show(load(im, f)); },
+                     [=](ParameterImage& im, const FieldInfo& f) { store(im, f, read()); }};
+}
+
+}  // namespace
+
+void TSettingsForm::Bind(const std::string& field, TDigitGrid* grid) {
+    auto [load, store] = Through(LoadFieldCells, StoreFieldCells,
+                                 [grid](const GridCells& cells) { grid->SetCells(cells); },
+                                 [grid] { return grid->Cells(); });
+    Bind(field, {load, store});
+}
+
+void TSettingsForm::Bind(const std::string& field, QLineEdit* edit) {
+    auto [load, store] = Through(LoadFieldText, StoreFieldText,
+                                 [edit](const std::string& text) { edit->setText(EditText(text)); },
+                                 [edit] { return EditBytes(edit); });
+    Bind(field, {load, store});
+}
+
+// The up-down clamps what it cannot show (an erased module gives 255 minutes) to its range.
+void TSettingsForm::Bind(const std::string& field, TUpDownEdit* upDown) {
+    auto [load, store] = Through(LoadFieldNumber, StoreFieldNumber,
+                                 [upDown](long n) { upDown->SetPosition(static_cast<int>(n)); },
+                                 [upDown] { return static_cast<long>(upDown->Position()); });
+    Bind(field, {load, store});
+}
+
+void TSettingsForm::Bind(const std::string& field, QCheckBox* box) {
+    auto [load, store] = Through(LoadFieldFlag, StoreFieldFlag,
+                                 [box](bool on) { box->setChecked(on); },
+                                 [box] { return box->isChecked(); });
+    Bind(field, {load, store});
+}
+
+// A flag shown as two choices: the second is on.
+void TSettingsForm::Bind(const std::string& field, TRadioGroup* group) {
+    auto [load, store] = Through(LoadFieldFlag, StoreFieldFlag,
+                                 [group](bool on) { group->SetItemIndex(on ? 1 : 0); },
+                                 [group] { return group->ItemIndex() == 1; });
+    Bind(field, {load, store});
+}
+
+// Octets are 0..255 and the address fields' ranges are never narrowed, so no range error.
+void TSettingsForm::Bind(const std::string& field, TIPAddressControl* address, TUpDownEdit* port) {
+    const auto show = [address, port](const Receiver& receiver) {
+        for (int k = 0; k < IPAddressFieldCount; ++k)
+            address->SetField(k, receiver.address[static_cast<std::size_t>(k)]);
+        port->SetPosition(receiver.port);
+    };
+    const auto read = [address, port] {
+        Receiver receiver;
+        for (int k = 0; k < IPAddressFieldCount; ++k)
+            receiver.address[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(address->Field(k));
+        receiver.port = static_cast<std::uint16_t>(port->Position());
+        return receiver;
+    };
+    auto [load, store] = Through(LoadFieldReceiver, StoreFieldReceiver, show, read);
+    Bind(field, {load, store});
+}
+
 void TSettingsForm::LoadImageToControls() {
-    const ParameterImage& im = image_;
-    for (std::size_t k = 0; k < EEAddr::EventCount; ++k)
-        edSMS[k]->setText(EditText(LoadSmsText(im, EEAddr::SMS(k + 1))));
-
-    LoadGrid(im, EEAddr::USER1, acgUSER1, EEAddr::LongNumberDigits);
-    LoadGrid(im, EEAddr::USER2, acgUSER2, EEAddr::LongNumberDigits);
-    LoadGrid(im, EEAddr::SMSFW1, acgSMSFW1, EEAddr::LongNumberDigits);
-    LoadGrid(im, EEAddr::SMSFW2, acgSMSFW2, EEAddr::LongNumberDigits);
-    LoadGrid(im, EEAddr::NETPREFIX, acgNETPREFIX, EEAddr::ShortNumberDigits);
-    LoadGrid(im, EEAddr::ADDFIX, acgADDFIX, EEAddr::ShortNumberDigits);
-    LoadGrid(im, EEAddr::AUTODIAL, acgAUTODIAL, EEAddr::LongNumberDigits);
-
-    for (std::size_t k = 0; k < EEAddr::EventCount; ++k) {
-        GridCells cells;
-        LoadEventCode(im, EEAddr::Event(k + 1), cells);
-        acgEvent[k]->SetCells(cells);
-    }
-
-    // Octets are 0..255 and the fields' ranges are never narrowed here, so no range error.
-    for (std::size_t k = 0; k < EEAddr::ReceiverCount; ++k) {
-        const Receiver receiver = LoadReceiver(im, k + 1);
-        for (int f = 0; f < IPAddressFieldCount; ++f)
-            IPAddressControl[k]->SetField(f, receiver.address[static_cast<std::size_t>(f)]);
-        udPort[k]->SetPosition(receiver.port);
-    }
-    udPanelID->SetPosition(LoadWord(im, EEAddr::PanelID));
-    udServerID->SetPosition(LoadWord(im, EEAddr::ServerID));
-
-    edAPN->setText(EditText(LoadPlainText(im, EEAddr::APN, EEAddr::ApnCapacity)));
-    edUserName->setText(EditText(LoadPlainText(im, EEAddr::UserName, EEAddr::UserNameCapacity)));
-    edPWD->setText(EditText(LoadPlainText(im, EEAddr::PWD, EEAddr::PwdCapacity)));
-
-    for (std::size_t k = 0; k < acgPhnrEnabled.size(); ++k)
-        LoadGrid(im, EEAddr::PhnrEnabled[k], acgPhnrEnabled[k], EEAddr::LongNumberDigits);
-
-    // The up-down clamps what it cannot show (an erased module gives 255) to its range.
-    udCallMax->SetPosition(im[EEAddr::CallMax]);
-    rgCallFilter->SetItemIndex(LoadCallFilter(im) ? 1 : 0);
-    cbGPRSmode->setChecked(LoadFlag(im, EEAddr::GPRSmode));
-
-    LoadGrid(im, EEAddr::BELLPhnrEnabled1, acgBELLPhnrEnabled1, EEAddr::LongNumberDigits);
-    LoadGrid(im, EEAddr::BELLPhnrEnabled2, acgBELLPhnrEnabled2, EEAddr::LongNumberDigits);
-    const BellFlags bell = LoadBellFlags(im);
-    rgBELLCallFilter->SetItemIndex(bell.onlyListedNumbers ? 1 : 0);
-    cbBELLcallback->setChecked(bell.callback);
-    cbVoiceCaller->setChecked(LoadFlag(im, EEAddr::VoiceCaller));
+    for (const FieldInfo& field : AllFields()) bindings_.at(field.name).load(image_, field);
 }
 
 void TSettingsForm::StoreControlsToImage() {
-    ParameterImage& im = image_;
-    for (std::size_t k = 0; k < EEAddr::EventCount; ++k)
-        StoreSmsText(im, EEAddr::SMS(k + 1), EditBytes(edSMS[k]));
-
-    StoreGrid(im, EEAddr::USER1, acgUSER1, EEAddr::LongNumberDigits);
-    StoreGrid(im, EEAddr::USER2, acgUSER2, EEAddr::LongNumberDigits);
-    StoreGrid(im, EEAddr::SMSFW1, acgSMSFW1, EEAddr::LongNumberDigits);
-    StoreGrid(im, EEAddr::SMSFW2, acgSMSFW2, EEAddr::LongNumberDigits);
-    StoreGrid(im, EEAddr::NETPREFIX, acgNETPREFIX, EEAddr::ShortNumberDigits);
-    StoreGrid(im, EEAddr::ADDFIX, acgADDFIX, EEAddr::ShortNumberDigits);
-    StoreGrid(im, EEAddr::AUTODIAL, acgAUTODIAL, EEAddr::LongNumberDigits);
-
-    for (std::size_t k = 0; k < EEAddr::EventCount; ++k)
-        StoreEventCode(im, EEAddr::Event(k + 1), acgEvent[k]->Cells());
-
-    for (std::size_t k = 0; k < EEAddr::ReceiverCount; ++k) {
-        Receiver receiver;
-        for (int f = 0; f < IPAddressFieldCount; ++f)
-            receiver.address[static_cast<std::size_t>(f)] = static_cast<std::uint8_t>(IPAddressControl[k]->Field(f));
-        receiver.port = static_cast<std::uint16_t>(udPort[k]->Position());
-        StoreReceiver(im, k + 1, receiver);
-    }
-    StoreWord(im, EEAddr::PanelID, static_cast<std::uint16_t>(udPanelID->Position()));
-    StoreWord(im, EEAddr::ServerID, static_cast<std::uint16_t>(udServerID->Position()));
-
-    StorePlainText(im, EEAddr::APN, EditBytes(edAPN), EEAddr::ApnCapacity);
-    StorePlainText(im, EEAddr::UserName, EditBytes(edUserName), EEAddr::UserNameCapacity);
-    StorePlainText(im, EEAddr::PWD, EditBytes(edPWD), EEAddr::PwdCapacity);
-
-    for (std::size_t k = 0; k < acgPhnrEnabled.size(); ++k)
-        StoreGrid(im, EEAddr::PhnrEnabled[k], acgPhnrEnabled[k], EEAddr::LongNumberDigits);
-
-    im[EEAddr::CallMax] = static_cast<std::uint8_t>(udCallMax->Position());
-    StoreCallFilter(im, rgCallFilter->ItemIndex() == 1);
-    StoreFlag(im, EEAddr::GPRSmode, cbGPRSmode->isChecked());
-
-    StoreGrid(im, EEAddr::BELLPhnrEnabled1, acgBELLPhnrEnabled1, EEAddr::LongNumberDigits);
-    StoreGrid(im, EEAddr::BELLPhnrEnabled2, acgBELLPhnrEnabled2, EEAddr::LongNumberDigits);
-    StoreBellFlags(im, {rgBELLCallFilter->ItemIndex() == 1, cbBELLcallback->isChecked()});
-    StoreFlag(im, EEAddr::VoiceCaller, cbVoiceCaller->isChecked());
+    for (const FieldInfo& field : AllFields()) bindings_.at(field.name).store(image_, field);
 }
 
 void TSettingsForm::btSettingOKClick() {

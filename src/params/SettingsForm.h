@@ -5,9 +5,12 @@
 #include <QDialog>
 #include <QString>
 #include <array>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "params/FieldCatalog.h"
 #include "params/ParameterImage.h"
 
 class QCheckBox;
@@ -119,11 +122,28 @@ private:
     void BuildBell103Page();
     void BuildGprsPage();
     void BuildNovikPage();
-    TDigitGrid* NumberGrid(int cells, const QString& name);
-    TDigitGrid* EventGrid(const QString& name);
+    // A digit grid for the field, as many cells wide as the catalog says, named "acg" and the
+    // field's name, and bound to the field.
+    TDigitGrid* NumberGrid(const std::string& field);
+    TDigitGrid* EventGrid(const std::string& field);
     void FillPresetList();
 
+    // Each field of the catalog has one control that shows it; load and store go through the
+    // catalog field by field, so the editor holds no offset or capacity of its own.
+    struct FieldBinding {
+        std::function<void(const ParameterImage&, const FieldInfo&)> load;
+        std::function<void(ParameterImage&, const FieldInfo&)> store;
+    };
+    void Bind(const std::string& field, FieldBinding binding);
+    void Bind(const std::string& field, TDigitGrid* grid);
+    void Bind(const std::string& field, QLineEdit* edit);
+    void Bind(const std::string& field, TUpDownEdit* upDown);
+    void Bind(const std::string& field, QCheckBox* box);
+    void Bind(const std::string& field, TRadioGroup* group);
+    void Bind(const std::string& field, TIPAddressControl* address, TUpDownEdit* port);
+
     ParameterImage& image_;
+    std::map<std::string, FieldBinding> bindings_;
     std::vector<std::string> apnPresets_;
     QString customAPN_;
     QString customUserName_;

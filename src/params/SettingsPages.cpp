@@ -11,7 +11,6 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "params/EEAddr.h"
 #include "params/EntryRules.h"
 #include "params/FieldCatalog.h"
 #include "params/SettingsForm.h"
@@ -43,10 +42,15 @@ QLabel* Note(const QString& text, QWidget* parent) {
     return label;
 }
 
-// The captions live with the fields, where the lists that name a field for a person read them.
+// The captions and sizes live with the fields, where the lists that name a field for a person
+// and the command line read them.
 QString Caption(const std::string& field) {
     return QString::fromStdString(FieldCaption(field));
 }
+
+int Capacity(const std::string& field) { return static_cast<int>(FindField(field)->capacity); }
+
+int Maximum(const std::string& field) { return static_cast<int>(FindField(field)->maximum); }
 
 QWidget* NewPage(QTabWidget* pages, const char* name, EditorPage which) {
     const QString caption = QString::fromStdString(PageCaption(which));
@@ -66,9 +70,10 @@ TUpDownEdit* UpDown(int maximum, const QString& name, const QString& editName, Q
 
 }  // namespace
 
-TDigitGrid* TSettingsForm::NumberGrid(int cells, const QString& name) {
-    auto* grid = new TDigitGrid(cells, this);
-    grid->setObjectName(name);
+TDigitGrid* TSettingsForm::NumberGrid(const std::string& field) {
+    auto* grid = new TDigitGrid(Capacity(field), this);
+    grid->setObjectName(QStringLiteral("acg") + QString::fromStdString(field));
+    Bind(field, grid);
     grid->OnKeyPress = [this](TDigitGrid& sender, char& key) { acgUSER1KeyPress(sender, key); };
     grid->OnCellValidate = [this](TDigitGrid& sender, int col, int row, std::string& value) {
         acgUSER1CellValidate(sender, col, row, value);
@@ -76,9 +81,10 @@ TDigitGrid* TSettingsForm::NumberGrid(int cells, const QString& name) {
     return grid;
 }
 
-TDigitGrid* TSettingsForm::EventGrid(const QString& name) {
-    auto* grid = new TDigitGrid(static_cast<int>(EEAddr::EventCodeSymbols), this);
-    grid->setObjectName(name);
+TDigitGrid* TSettingsForm::EventGrid(const std::string& field) {
+    auto* grid = new TDigitGrid(Capacity(field), this);
+    grid->setObjectName(QStringLiteral("acg") + QString::fromStdString(field));
+    Bind(field, grid);
     QPalette pale = grid->palette();
     pale.setColor(QPalette::Base, pale.color(QPalette::ToolTipBase));
     pale.setColor(QPalette::Text, pale.color(QPalette::ToolTipText));
@@ -98,15 +104,13 @@ void TSettingsForm::BuildPhonePage() {
     rows->setVerticalSpacing(8);
     rows->setColumnStretch(0, 1);
 
-    const int Long = static_cast<int>(EEAddr::LongNumberDigits);
-    const int Short = static_cast<int>(EEAddr::ShortNumberDigits);
-    acgUSER1 = NumberGrid(Long, QStringLiteral("acgUSER1"));
-    acgUSER2 = NumberGrid(Long, QStringLiteral("acgUSER2"));
-    acgSMSFW1 = NumberGrid(Long, QStringLiteral("acgSMSFW1"));
-    acgSMSFW2 = NumberGrid(Long, QStringLiteral("acgSMSFW2"));
-    acgAUTODIAL = NumberGrid(Long, QStringLiteral("acgAUTODIAL"));
-    acgNETPREFIX = NumberGrid(Short, QStringLiteral("acgNETPREFIX"));
-    acgADDFIX = NumberGrid(Short, QStringLiteral("acgADDFIX"));
+    acgUSER1 = NumberGrid("USER1");
+    acgUSER2 = NumberGrid("USER2");
+    acgSMSFW1 = NumberGrid("SMSFW1");
+    acgSMSFW2 = NumberGrid("SMSFW2");
+    acgAUTODIAL = NumberGrid("AUTODIAL");
+    acgNETPREFIX = NumberGrid("NETPREFIX");
+    acgADDFIX = NumberGrid("ADDFIX");
 
     const struct {
         const char* name;
@@ -150,6 +154,7 @@ void TSettingsForm::BuildPhonePage() {
     cbVoiceCaller = new QCheckBox(Caption("VoiceCaller"), TabSheetPhone);
     cbVoiceCaller->setObjectName(QStringLiteral("cbVoiceCaller"));
     cbVoiceCaller->setAccessibleName(cbVoiceCaller->text());
+    Bind("VoiceCaller", cbVoiceCaller);
     rows->setRowMinimumHeight(row++, 6);
     rows->addWidget(cbVoiceCaller, row++, 0, 1, 2);
     rows->setRowStretch(row, 1);
@@ -168,20 +173,23 @@ void TSettingsForm::BuildSmsPage() {
     textHeading->setObjectName(QStringLiteral("lbSmsHeading"));
     rows->addWidget(codeHeading, 0, 0);
     rows->addWidget(textHeading, 0, 1);
-    for (std::size_t k = 0; k < EEAddr::EventCount; ++k) {
+    for (std::size_t k = 0; k < acgEvent.size(); ++k) {
         const int n = static_cast<int>(k) + 1;
-        acgEvent[k] = EventGrid(QStringLiteral("acgEvent%1").arg(n));
-        acgEvent[k]->setAccessibleName(Caption("Event" + std::to_string(n)));
+        const std::string event = "Event" + std::to_string(n);
+        const std::string sms = "SMS" + std::to_string(n);
+        acgEvent[k] = EventGrid(event);
+        acgEvent[k]->setAccessibleName(Caption(event));
         auto* edit = new QLineEdit(TabSheetSMS);
-        edit->setObjectName(QStringLiteral("edSMS%1").arg(n));
-        edit->setAccessibleName(Caption("SMS" + std::to_string(n)));
-        edit->setMaxLength(static_cast<int>(EEAddr::SmsTextLength));
+        edit->setObjectName(QStringLiteral("ed") + QString::fromStdString(sms));
+        edit->setAccessibleName(Caption(sms));
+        edit->setMaxLength(Capacity(sms));
         edit->setValidator(new TWin1250Validator(false, IsTextByte, edit));
         edSMS[k] = edit;
+        Bind(sms, edit);
         rows->addWidget(acgEvent[k], n, 0, Qt::AlignLeft | Qt::AlignVCenter);
         rows->addWidget(edit, n, 1);
     }
-    const int last = static_cast<int>(EEAddr::EventCount) + 1;
+    const int last = static_cast<int>(acgEvent.size()) + 1;
     rows->setRowStretch(last, 1);
     QLabel* note = Note(tr("* : Az SMS szövegébe írt $ karakter helyettesítve lesz : "
                            "\"eseménykód/partíció/zóna\""),
@@ -206,6 +214,7 @@ void TSettingsForm::BuildCallFilterPage() {
     rgCallFilter->setObjectName(QStringLiteral("rgCallFilter"));
     rgCallFilter->setAccessibleName(gbCallFilter->title().trimmed());
     rgCallFilter->OnClick = [this] { rgCallFilterClick(); };
+    Bind("CallFilter", rgCallFilter);
     box->addWidget(rgCallFilter);
 
     auto* numbers = new QGridLayout;
@@ -213,10 +222,9 @@ void TSettingsForm::BuildCallFilterPage() {
     numbers->setColumnStretch(0, 1);
     for (std::size_t k = 0; k < acgPhnrEnabled.size(); ++k) {
         const int n = static_cast<int>(k) + 1;
-        acgPhnrEnabled[k] =
-            NumberGrid(static_cast<int>(EEAddr::LongNumberDigits), QStringLiteral("acgPhnrEnabled%1").arg(n));
-        lbPhnrEnabled[k] =
-            NamingLabel(Caption("PhnrEnabled" + std::to_string(n)), acgPhnrEnabled[k], gbCallFilter);
+        const std::string field = "PhnrEnabled" + std::to_string(n);
+        acgPhnrEnabled[k] = NumberGrid(field);
+        lbPhnrEnabled[k] = NamingLabel(Caption(field), acgPhnrEnabled[k], gbCallFilter);
         lbPhnrEnabled[k]->setObjectName(QStringLiteral("lbPhnrEnabled%1").arg(n));
         numbers->addWidget(lbPhnrEnabled[k], n - 1, 0, Qt::AlignRight | Qt::AlignVCenter);
         numbers->addWidget(acgPhnrEnabled[k], n - 1, 1);
@@ -228,8 +236,9 @@ void TSettingsForm::BuildCallFilterPage() {
     box->addWidget(note);
     box->addSpacing(16);
 
-    udCallMax = UpDown(EEAddr::CallMaxLimit, QStringLiteral("udCallMax"), QStringLiteral("edCallMax"),
+    udCallMax = UpDown(Maximum("CallMax"), QStringLiteral("udCallMax"), QStringLiteral("edCallMax"),
                        gbCallFilter);
+    Bind("CallMax", udCallMax);
     auto* limitText = new QVBoxLayout;
     limitText->setSpacing(0);
     QLabel* limit =
@@ -263,11 +272,11 @@ void TSettingsForm::BuildBell103Page() {
         gbBell103);
     rgBELLCallFilter->setObjectName(QStringLiteral("rgBELLCallFilter"));
     rgBELLCallFilter->setAccessibleName(gbBell103->title().trimmed());
+    Bind("BELLOnlyListedNumbers", rgBELLCallFilter);
     box->addWidget(rgBELLCallFilter);
 
-    const int Long = static_cast<int>(EEAddr::LongNumberDigits);
-    acgBELLPhnrEnabled1 = NumberGrid(Long, QStringLiteral("acgBELLPhnrEnabled1"));
-    acgBELLPhnrEnabled2 = NumberGrid(Long, QStringLiteral("acgBELLPhnrEnabled2"));
+    acgBELLPhnrEnabled1 = NumberGrid("BELLPhnrEnabled1");
+    acgBELLPhnrEnabled2 = NumberGrid("BELLPhnrEnabled2");
     auto* numbers = new QGridLayout;
     numbers->setHorizontalSpacing(12);
     numbers->setColumnStretch(0, 1);
@@ -289,6 +298,7 @@ void TSettingsForm::BuildBell103Page() {
     cbBELLcallback = new QCheckBox(Caption("BELLCallback"), gbBell103);
     cbBELLcallback->setObjectName(QStringLiteral("cbBELLcallback"));
     cbBELLcallback->setAccessibleName(cbBELLcallback->text().trimmed());
+    Bind("BELLCallback", cbBELLcallback);
     box->addWidget(cbBELLcallback);
     QLabel* explain =
         Note(tr("A fenti számokra történő kimenő GSM hívás esetén adathívást indít."), gbBell103);
@@ -306,6 +316,7 @@ void TSettingsForm::BuildGprsPage() {
     cbGPRSmode = new QCheckBox(Caption("GPRSmode"), TabSheetGPRS);
     cbGPRSmode->setObjectName(QStringLiteral("cbGPRSmode"));
     cbGPRSmode->setAccessibleName(cbGPRSmode->text());
+    Bind("GPRSmode", cbGPRSmode);
     page->addWidget(cbGPRSmode);
 
     auto* panel = new QFrame(TabSheetGPRS);
@@ -321,17 +332,18 @@ void TSettingsForm::BuildGprsPage() {
     cbServiceProvider->setEditable(false);
     const struct {
         QLineEdit** edit;
-        const char* name;
+        std::string field;
         int maxLength;
-    } edits[] = {{&edAPN, "edAPN", ApnTypedLength},
-                 {&edUserName, "edUserName", static_cast<int>(EEAddr::UserNameCapacity)},
-                 {&edPWD, "edPWD", static_cast<int>(EEAddr::PwdCapacity)}};
+    } edits[] = {{&edAPN, "APN", ApnTypedLength},
+                 {&edUserName, "UserName", Capacity("UserName")},
+                 {&edPWD, "PWD", Capacity("PWD")}};
     for (const auto& e : edits) {
         *e.edit = new QLineEdit(panel);
-        (*e.edit)->setObjectName(QLatin1String(e.name));
+        (*e.edit)->setObjectName(QStringLiteral("ed") + QString::fromStdString(e.field));
         (*e.edit)->setMaxLength(e.maxLength);
         (*e.edit)->setValidator(new TWin1250Validator(true, IsTextByte, *e.edit));
         (*e.edit)->installEventFilter(this);
+        Bind(e.field, *e.edit);
     }
     // The provider list is no field of its own: it fills the three below.
     const QString names[] = {tr("Mobil szolgáltató"), Caption("APN"), Caption("UserName"),
@@ -362,16 +374,17 @@ void TSettingsForm::BuildNovikPage() {
     rows->setContentsMargins(PageMargin * 2, PageMargin * 2, PageMargin * 2, PageMargin);
     rows->setHorizontalSpacing(10);
     rows->setVerticalSpacing(10);
-    const int Max = EEAddr::MonitoringValueMax;
     for (std::size_t k = 0; k < IPAddressControl.size(); ++k) {
         const int n = static_cast<int>(k) + 1;
+        const std::string receiver = "Receiver" + std::to_string(n);
         IPAddressControl[k] = new TIPAddressControl(TabSheetNOVIK);
         IPAddressControl[k]->setObjectName(QStringLiteral("IPAddressControl%1").arg(n));
-        const QString caption = Caption("Receiver" + std::to_string(n));
+        const QString caption = Caption(receiver);
         QLabel* address = NamingLabel(caption, IPAddressControl[k], TabSheetNOVIK);
         address->setObjectName(QStringLiteral("lbIP%1").arg(n));
-        udPort[k] = UpDown(Max, QStringLiteral("udPort%1").arg(n), QStringLiteral("edPort%1").arg(n),
-                           TabSheetNOVIK);
+        udPort[k] = UpDown(Maximum(receiver), QStringLiteral("udPort%1").arg(n),
+                           QStringLiteral("edPort%1").arg(n), TabSheetNOVIK);
+        Bind(receiver, IPAddressControl[k], udPort[k]);
         udPort[k]->SetThousands(false);
         udPort[k]->setFixedWidth(72);
         QLabel* port = NamingLabel(tr("port:"), udPort[k], TabSheetNOVIK,
@@ -383,9 +396,12 @@ void TSettingsForm::BuildNovikPage() {
         rows->addWidget(udPort[k], n - 1, 3);
     }
     rows->setRowMinimumHeight(4, 12);
-    udPanelID = UpDown(Max, QStringLiteral("udPanelID"), QStringLiteral("edPanelID"), TabSheetNOVIK);
-    udServerID =
-        UpDown(Max, QStringLiteral("udServerID"), QStringLiteral("edCentralID"), TabSheetNOVIK);
+    udPanelID = UpDown(Maximum("PanelID"), QStringLiteral("udPanelID"), QStringLiteral("edPanelID"),
+                       TabSheetNOVIK);
+    udServerID = UpDown(Maximum("ServerID"), QStringLiteral("udServerID"),
+                        QStringLiteral("edCentralID"), TabSheetNOVIK);
+    Bind("PanelID", udPanelID);
+    Bind("ServerID", udServerID);
     int row = 5;
     for (auto [caption, upDown, name] :
          {std::tuple{Caption("PanelID"), udPanelID, "lbPanelID"},

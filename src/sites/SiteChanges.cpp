@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "params/FieldCatalog.h"
+#include "params/ImageDifference.h"
 #include "params/ParameterImage.h"
 
 namespace orbiqa::sites {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "params/FieldCatalog.h"
+#include "params/ImageDifference.h"
 
 namespace orbiqa {
 

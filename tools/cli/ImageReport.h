@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "params/FieldCatalog.h"
+#include "params/ImageDifference.h"
 
 namespace orbiqa::cli {
 
