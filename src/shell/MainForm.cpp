@@ -23,7 +23,7 @@
 #include "link/ModuleLink.h"
 #include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "shell/PortPanelText.h"
 #include "shell/VersionRecord.h"
 #include "status/State.h"
