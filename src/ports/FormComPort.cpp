@@ -446,11 +446,16 @@ void TFormComPort::closeEvent(QCloseEvent* e) {
     QDialog::closeEvent(e);
 }
 
-QString TFormComPort::AskOwnBox(const QString& objectName, const QString& prompt, const QString& initial) {
+void TFormComPort::OwnBox(const std::function<void()>& show) {
     returnFromOwnBox_ = true;
-    const QString answer = AskText({this, objectName, windowTitle(), prompt, initial});
+    show();
     // The platform may hand the focus back only later; if it already has, nothing is pending.
     if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
+}
+
+QString TFormComPort::AskOwnBox(const QString& objectName, const QString& prompt, const QString& initial) {
+    QString answer;
+    OwnBox([&] { answer = AskText({this, objectName, windowTitle(), prompt, initial}); });
     return answer;
 }
 
@@ -497,14 +502,11 @@ void TFormComPort::jhalozatiporttorles1Click() {
 }
 
 void TFormComPort::RefuseNetworkAddress(const QString& answer) {
-    returnFromOwnBox_ = true;
-    ShowMessageBox({BoxIcon::Warning, windowTitle(),
-                    QString::fromUtf8("Ez nem hálózati port címe: %1\n"
-                                      "Példa: rfc2217://192.168.1.20:2217 vagy "
-                                      "socket://soros-szerver:4001")
-                        .arg(answer),
-                    this});
-    if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
+    const QString text = QString::fromUtf8("Ez nem hálózati port címe: %1\n"
+                                           "Példa: rfc2217://192.168.1.20:2217 vagy "
+                                           "socket://soros-szerver:4001")
+                             .arg(answer);
+    OwnBox([&] { ShowMessageBox({BoxIcon::Warning, windowTitle(), text, this}); });
 }
 
 void TFormComPort::jhalozatiport1Click() {

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -119,8 +120,10 @@ private:
     /// Runs a refresh; on an error stops Timer1 (one error, one box) and lets it propagate.
     template <typename Refresh>
     void GuardedRefresh(Refresh refresh);
-    /// Shows an input box of this window and returns the answer; the return from the box is
-    /// not taken for a new activation.
+    /// Runs show, which shows a box of this window; the return from the box is not taken for a
+    /// new activation.
+    void OwnBox(const std::function<void()>& show);
+    /// Shows an input box of this window and returns the answer.
     QString AskOwnBox(const QString& objectName, const QString& prompt, const QString& initial);
     /// Shows the refusal of a text that is no network port address, as a box of this window.
     void RefuseNetworkAddress(const QString& answer);
