@@ -14,7 +14,7 @@
 #include "platform/SystemSerialDevice.h"
 #include "ports/PortWatch.h"
 #include "ports/SorosDialog.h"
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "shell/DesktopSetup.h"
 #include "shell/OrbiqaApplication.h"
 #include "shell/Program.h"

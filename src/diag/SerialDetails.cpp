@@ -5,6 +5,7 @@
 
 #include "widgets/Accessibility.h"
 #include "widgets/WindowFont.h"
+#include "widgets/CommandButton.h"
 
 namespace orbiqa {
 
@@ -48,13 +49,9 @@ TFormDetails::TFormDetails(QWidget* parent) : QWidget(parent, Qt::Window) {
     memo5_ = new LogMemoView("Memo5", QString::fromUtf8("3. csatorna"), this);
     memo5_->setGeometry(kColumnRight, kTop, kRightMemoWidth, kFullHeight);
 
-    btClear_ = new QPushButton("Clear All", this);
-    btClear_->setObjectName("btClear");
-    btClear_->setAccessibleName("Clear All");
+    btClear_ = MakeCommandButton(this, "btClear", "Clear All");
     btClear_->setGeometry(kColumnLeft, kButtonTop, 89, 25);
-    close_ = new QPushButton("Close", this);
-    close_->setObjectName("Close");
-    close_->setAccessibleName("Close");
+    close_ = MakeCommandButton(this, "Close", "Close");
     close_->setGeometry(kColumnRight + kRightMemoWidth - 75, kButtonTop, 75, 25);
 
     connect(btClear_, &QPushButton::clicked, this, &TFormDetails::btClearClick);

@@ -5,10 +5,8 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -27,6 +25,9 @@
 #include "ports/PortWatch.h"
 #include "widgets/Accessibility.h"
 #include "widgets/Announcer.h"
+#include "widgets/CommandButton.h"
+#include "widgets/InputBox.h"
+#include "widgets/MessageBoxes.h"
 #include "widgets/QtText.h"
 #include "widgets/WindowFont.h"
 
@@ -151,9 +152,7 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
     ExposeShownText(Panel1, QString::fromUtf8("Kiválasztott port"));
     ExposeShownText(Panel2, QString::fromUtf8("A kiválasztott port leírása"));
 
-    Button1 = new QPushButton("OK", this);
-    Button1->setObjectName("Button1");
-    Button1->setAccessibleName(Button1->text());
+    Button1 = MakeCommandButton(this, "Button1", "OK");
     Button1->setDefault(true);
     Button1->setGeometry(264, 214, 97, 31);
 
@@ -173,7 +172,7 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
                 }
             });
     connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        jhalozatiporttorles1->setEnabled(IsNetworkRow(StringGrid1->currentRow()));
+        jhalozatiporttorles1->setEnabled(list_.IsNetworkRow(StringGrid1->currentRow()));
         PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(pos));
         // Its item is active at once, so that a screen reader says it and Enter takes it.
         PopupMenu1->setActiveAction(jporthozzadsa1);
@@ -200,11 +199,7 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
 
 void TFormComPort::FormCreate() {
     // Qt paints every widget double-buffered, which the grid's repaint every second needs.
-    scannedPorts_.clear();
-    userPorts_.clear();
-    selectedIndex_ = 0;
-    selectedPort_.clear();
-    selectedDisplayName_.clear();
+    list_.Clear();
     StringgridInit();
     Timer1->start();
 }
@@ -213,15 +208,6 @@ void TFormComPort::SetLabelText(const QString& text) {
     Label1->setText(text);
     Label1->setAccessibleName(text);
     StringGrid1->setAccessibleName(text);
-}
-
-bool TFormComPort::RowExists(int row) const {
-    return StringGrid1->columnCount() > 0 && row >= 0 && row < StringGrid1->rowCount();
-}
-
-std::string TFormComPort::Cell(int row) const {
-    return row >= 0 && static_cast<std::size_t>(row) < cells_.size() ? cells_[static_cast<std::size_t>(row)]
-                                                                      : std::string();
 }
 
 void TFormComPort::FocusWindowChanged(QWindow* window) {
@@ -256,12 +242,7 @@ void TFormComPort::showEvent(QShowEvent* e) {
 
 void TFormComPort::FormActivate() {
     // The current port, when it is on the network, is listed so that it can be chosen again.
-    if (!defaultRemembered_) {
-        defaultRemembered_ = true;
-        if (const auto address = ParseNetworkPort(defaultDisplayName_);
-            address && std::find(networkPorts_.begin(), networkPorts_.end(), address->Text()) == networkPorts_.end())
-            RememberNetworkPort(address->Text());
-    }
+    list_.RememberCurrentPort(defaultDisplayName_);
     try {
         keres_.RescanDevices();
         Timer1Timer();
@@ -311,40 +292,30 @@ void TFormComPort::DevicesChanged() {
 }
 
 bool TFormComPort::KeepChosen(const std::string& name) {
-    for (int r = 0; r < StringGrid1->rowCount(); ++r)
-        if (RecordName(Cell(r)) == name) {
-            if (r != StringGrid1->currentRow() || !StringGrid1->selectionModel()->hasSelection()) {
-                settingSelection_ = true;
-                StringGrid1->setCurrentCell(r, 0);
-                settingSelection_ = false;
-            }
-            return true;
-        }
-    return false;
+    const int r = list_.FindRow(name);
+    if (r < 0) return false;
+    if (r != StringGrid1->currentRow() || !StringGrid1->selectionModel()->hasSelection()) {
+        settingSelection_ = true;
+        StringGrid1->setCurrentCell(r, 0);
+        settingSelection_ = false;
+    }
+    return true;
 }
 
 void TFormComPort::Timer1Timer() {
     if (!isVisible()) return;
-    keres_.BuildPortList(scannedPorts_);
+    keres_.BuildPortList(list_.ScannedPorts());
     StringgridInit();
 }
 
 void TFormComPort::StringgridInit() {
-    PortRecords rows;
-    for (const std::string& address : networkPorts_) rows.push_back(NetworkPortRecord(address));
-    rows.insert(rows.end(), userPorts_.begin(), userPorts_.end());
-    rows.insert(rows.end(), scannedPorts_.begin(), scannedPorts_.end());
-    // The grid keeps one row even with nothing to show; that row must then be blank, not a
-    // leftover of an earlier list.
-    if (rows.empty()) rows.emplace_back();
-    const int current = StringGrid1->currentRow();
-    const std::string focusedBefore = RowExists(current) ? Cell(current) : std::string();
-    cells_ = std::move(rows);
+    const std::string focusedBefore = list_.Cell(StringGrid1->currentRow());
+    list_.Rebuild();
 
     settingSelection_ = true;
-    StringGrid1->setRowCount(static_cast<int>(cells_.size()));
+    StringGrid1->setRowCount(list_.RowCount());
     for (int r = 0; r < StringGrid1->rowCount(); ++r) {
-        const std::string& record = cells_[static_cast<std::size_t>(r)];
+        const std::string record = list_.Cell(r);
         QTableWidgetItem* item = StringGrid1->item(r, 0);
         if (!item) {
             item = new QTableWidgetItem;
@@ -373,12 +344,10 @@ void TFormComPort::SayFocusedPresence(const std::string& before) {
     if (before.empty() || !listShown_ || !isVisible()) return;
     // By name, not by row: a device report may move the focused port to another row.
     const std::string name = RecordName(before);
-    for (const std::string& record : cells_)
-        if (!record.empty() && RecordName(record) == name) {
-            const QString now = PresenceText(record);
-            if (now != PresenceText(before)) Announce(this, FromWin1250(name) + ": " + now);
-            return;
-        }
+    const int row = list_.FindRow(name);
+    if (row < 0) return;
+    const QString now = PresenceText(list_.Cell(row));
+    if (now != PresenceText(before)) Announce(this, FromWin1250(name) + ": " + now);
 }
 
 void TFormComPort::hideEvent(QHideEvent* e) {
@@ -388,7 +357,7 @@ void TFormComPort::hideEvent(QHideEvent* e) {
 
 void TFormComPort::StringGrid1DrawCell(QPainter& painter, int column, int row, const QRect& rect, bool selected) {
     try {
-        if (column != 0 || !RowExists(row)) return;
+        if (column != 0 || !list_.RowExists(row)) return;
         const std::string record = Cell(row);
         if (record.empty()) return;
         // The whole family list: the first family alone may not exist here.
@@ -412,7 +381,7 @@ void TFormComPort::StringGrid1DrawCell(QPainter& painter, int column, int row, c
 
 bool TFormComPort::StringGrid1SelectCell(int column, int row) {
     (void)column;
-    if (RowExists(row)) {
+    if (list_.RowExists(row)) {
         const std::string record = Cell(row);
         ShowText(Panel1, FromWin1250(RecordName(record)));
         ShowText(Panel2, FromWin1250(RecordDescription(record)));
@@ -422,23 +391,7 @@ bool TFormComPort::StringGrid1SelectCell(int column, int row) {
     return true;
 }
 
-void TFormComPort::Kivalaszt(int row) {
-    if (!RowExists(row)) return;
-    const std::string record = Cell(row);
-    const std::string recordName = RecordName(record);
-    networkSelected_ = ParseNetworkPort(recordName).has_value();
-    if (networkSelected_) {
-        selectedIndex_ = 0;
-        selectedPort_ = selectedDisplayName_ = recordName;
-        return;
-    }
-    selectedIndex_ = PortNumberOf(record);
-    if (selectedIndex_ > 0) {
-        selectedPort_ = "COM" + IntToStr(selectedIndex_);
-        const std::string name = RecordName(record);
-        selectedDisplayName_ = name.substr(0, name.find(':'));
-    }
-}
+void TFormComPort::Kivalaszt(int row) { list_.Choose(row); }
 
 void TFormComPort::SelectRow(int row) {
     settingSelection_ = true;
@@ -454,24 +407,21 @@ void TFormComPort::SelectRow(int row) {
 }
 
 void TFormComPort::GridBeallit(const std::string& text) {
-    int found = -1;
-    // A blank text names no port; it must not pick a row that merely has no name.
-    if (StringGrid1->columnCount() > 0 && !text.empty())
-        for (int r = 0; r < StringGrid1->rowCount(); ++r)
-            if (RecordName(Cell(r)) == text) {
-                found = r;
-                break;
-            }
+    const int found = list_.FindRow(text);
     if (found < 0) {
         settingSelection_ = true;
         StringGrid1->clearSelection();
         StringGrid1->setCurrentIndex(QModelIndex());
         settingSelection_ = false;
-        ShowText(Panel1, {});
-        ShowText(Panel2, {});
+        ClearPanels();
         return;
     }
     SelectRow(found);
+}
+
+void TFormComPort::ClearPanels() {
+    ShowText(Panel1, {});
+    ShowText(Panel2, {});
 }
 
 void TFormComPort::UpdatePanelHints() {
@@ -484,8 +434,8 @@ void TFormComPort::UpdatePanelHints() {
 void TFormComPort::Button1Click() {
     Timer1->stop();
     // The network port used last is the first one offered next time.
-    if (networkSelected_) RememberNetworkPort(selectedPort_);
-    done(selectedIndex_ > 0 || networkSelected_ ? QDialog::Accepted : QDialog::Rejected);
+    if (list_.NetworkChosen()) list_.RememberNetworkPort(list_.SelectedPort());
+    done(list_.SelectedIndex() > 0 || list_.NetworkChosen() ? QDialog::Accepted : QDialog::Rejected);
 }
 
 void TFormComPort::FormClose() { Timer1->stop(); }
@@ -496,69 +446,43 @@ void TFormComPort::closeEvent(QCloseEvent* e) {
     QDialog::closeEvent(e);
 }
 
-void TFormComPort::jporthozzadsa1Click() {
-    QInputDialog box(this);
-    box.setObjectName("InputBox");
-    box.setWindowTitle(windowTitle());
-    box.setLabelText(addPortPrompt_);
-    box.setTextValue(QString());
-    box.setOkButtonText("OK");
-    box.setCancelButtonText("Cancel");
+void TFormComPort::OwnBox(const std::function<void()>& show) {
     returnFromOwnBox_ = true;
-    const QString answer = box.exec() == QDialog::Accepted ? box.textValue() : QString();
+    show();
     // The platform may hand the focus back only later; if it already has, nothing is pending.
     if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
+}
 
+QString TFormComPort::AskOwnBox(const QString& objectName, const QString& prompt, const QString& initial) {
+    QString answer;
+    OwnBox([&] { answer = AskText({this, objectName, windowTitle(), prompt, initial}); });
+    return answer;
+}
+
+void TFormComPort::jporthozzadsa1Click() {
+    const QString answer = AskOwnBox("InputBox", addPortPrompt_, QString());
     if (answer.isEmpty()) return;
     const int n = StrToIntPrefix(InputBoxText(answer));
     if (!IsComPortNumber(n)) return;
-    userPorts_.push_back(UserPortRecord(n));
+    const int row = list_.AddUserPort(n);
     StringgridInit();
-    // The new port is the one the user wants: select it (its row is the last of the user's).
-    SelectRow(static_cast<int>(networkPorts_.size() + userPorts_.size()) - 1);
-}
-
-std::string TFormComPort::NetworkPortRecord(const std::string& address) {
-    return "+" + address + ";(" + ToWin1250(QString::fromUtf8("hálózati port")).value_or("") + ")";
+    // The new port is the one the user wants: select it.
+    SelectRow(row);
 }
 
 void TFormComPort::SetNetworkPorts(const std::vector<std::string>& ports) {
-    networkPorts_.clear();
-    for (const std::string& port : ports) {
-        const auto address = ParseNetworkPort(port);
-        if (!address || networkPorts_.size() == kRememberedNetworkPorts) continue;
-        if (std::find(networkPorts_.begin(), networkPorts_.end(), address->Text()) == networkPorts_.end())
-            networkPorts_.push_back(address->Text());
-    }
+    list_.SetNetworkPorts(ports);
     StringgridInit();
-}
-
-void TFormComPort::RememberNetworkPort(const std::string& address) {
-    std::erase(networkPorts_, address);
-    networkPorts_.insert(networkPorts_.begin(), address);
-    if (networkPorts_.size() > kRememberedNetworkPorts) networkPorts_.resize(kRememberedNetworkPorts);
-}
-
-bool TFormComPort::IsNetworkRow(int row) const {
-    return RowExists(row) && static_cast<std::size_t>(row) < networkPorts_.size() &&
-           RecordName(Cell(row)) == networkPorts_[static_cast<std::size_t>(row)];
 }
 
 void TFormComPort::jhalozatiporttorles1Click() {
     const int row = StringGrid1->currentRow();
-    if (!IsNetworkRow(row)) return;
-    const std::string address = networkPorts_[static_cast<std::size_t>(row)];
+    if (!list_.IsNetworkRow(row)) return;
     const bool hadSelection = StringGrid1->selectionModel()->hasSelection();
     const int selectedRow = hadSelection ? StringGrid1->selectionModel()->selectedIndexes().value(0).row() : -1;
     const std::string chosenName = hadSelection ? RecordName(Cell(selectedRow)) : std::string();
-    networkPorts_.erase(networkPorts_.begin() + row);
-    const bool wasChosen = networkSelected_ && selectedPort_ == address;
-    if (wasChosen) {
-        networkSelected_ = false;
-        selectedIndex_ = 0;
-        selectedPort_.clear();
-        selectedDisplayName_.clear();
-    }
+    bool wasChosen = false;
+    const std::string address = list_.ForgetNetworkRow(row, wasChosen);
     StringgridInit();
     // Another chosen port stays chosen; otherwise the row that took the removed one's place
     // gets the focus, chosen by nobody, so the keys go on from there.
@@ -570,40 +494,35 @@ void TFormComPort::jhalozatiporttorles1Click() {
                                                        QItemSelectionModel::NoUpdate);
         settingSelection_ = false;
         if (wasChosen) {
-            ShowText(Panel1, {});
-            ShowText(Panel2, {});
+            ClearPanels();
             UpdatePanelHints();
         }
     }
     Announce(this, QString::fromUtf8("Hálózati port eltávolítva: %1").arg(FromWin1250(address)));
 }
 
+void TFormComPort::RefuseNetworkAddress(const QString& answer) {
+    const QString text = QString::fromUtf8("Ez nem hálózati port címe: %1\n"
+                                           "Példa: rfc2217://192.168.1.20:2217 vagy "
+                                           "socket://soros-szerver:4001")
+                             .arg(answer);
+    OwnBox([&] { ShowMessageBox({BoxIcon::Warning, windowTitle(), text, this}); });
+}
+
 void TFormComPort::jhalozatiport1Click() {
-    QInputDialog box(this);
-    box.setObjectName("NetworkInputBox");
-    box.setWindowTitle(windowTitle());
-    box.setLabelText(
-        QString::fromUtf8("Hálózati port címe (rfc2217://GÉP:PORT vagy socket://GÉP:PORT):"));
-    box.setTextValue(QStringLiteral("rfc2217://"));
-    box.setOkButtonText("OK");
-    box.setCancelButtonText("Cancel");
-    returnFromOwnBox_ = true;
-    const QString answer = box.exec() == QDialog::Accepted ? box.textValue().trimmed() : QString();
-    if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
+    const QString answer =
+        AskOwnBox("NetworkInputBox",
+                  QString::fromUtf8("Hálózati port címe (rfc2217://GÉP:PORT vagy socket://GÉP:PORT):"),
+                  QStringLiteral("rfc2217://"))
+            .trimmed();
     if (answer.isEmpty()) return;
     const auto address = ParseNetworkPort(answer.toStdString());
     if (!address) {
-        returnFromOwnBox_ = true;
-        QMessageBox::warning(this, windowTitle(),
-                             QString::fromUtf8("Ez nem hálózati port címe: %1\n"
-                                               "Példa: rfc2217://192.168.1.20:2217 vagy "
-                                               "socket://soros-szerver:4001")
-                                 .arg(answer));
-        if (QGuiApplication::focusWindow() == windowHandle()) returnFromOwnBox_ = false;
+        RefuseNetworkAddress(answer);
         return;
     }
     // Added again, a remembered port moves to the top rather than being listed twice.
-    RememberNetworkPort(address->Text());
+    list_.RememberNetworkPort(address->Text());
     StringgridInit();
     SelectRow(0);
 }

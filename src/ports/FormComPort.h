@@ -7,9 +7,11 @@
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "ports/PortList.h"
 #include "ports/SorosKeres.h"
 
 class QAction;
@@ -34,7 +36,7 @@ public:
     static constexpr int kRowHeight = 20;
     static constexpr int kRefreshMs = 1000;
     /// How many network ports are remembered; adding another forgets the least recent.
-    static constexpr std::size_t kRememberedNetworkPorts = 8;
+    static constexpr std::size_t kRememberedNetworkPorts = orbiqa::kRememberedNetworkPorts;
 
     /// keres holds the device list, which outlives the window.
     explicit TFormComPort(SorosKeres& keres, QWidget* parent = nullptr);
@@ -83,20 +85,20 @@ public:
     /// opens: addresses that are no network port are dropped, a port given twice is listed
     /// once, and only the first kRememberedNetworkPorts are kept.
     void SetNetworkPorts(const std::vector<std::string>& ports);
-    const std::vector<std::string>& NetworkPorts() const { return networkPorts_; }
+    const std::vector<std::string>& NetworkPorts() const { return list_.NetworkPorts(); }
 
     /// The selected COM number; 0 for none and for a network port.
-    int SelectedIndex() const { return selectedIndex_; }
+    int SelectedIndex() const { return list_.SelectedIndex(); }
     /// "COM<n>", or the address of a network port.
-    const std::string& SelectedPort() const { return selectedPort_; }
-    const std::string& SelectedDisplayName() const { return selectedDisplayName_; }
+    const std::string& SelectedPort() const { return list_.SelectedPort(); }
+    const std::string& SelectedDisplayName() const { return list_.SelectedDisplayName(); }
     const std::string& DefaultDisplayName() const { return defaultDisplayName_; }
     void SetDefaultDisplayName(const std::string& name) { defaultDisplayName_ = name; }
     void SetAddPortPrompt(const QString& prompt) { addPortPrompt_ = prompt; }
-    const PortRecords& ScannedPorts() const { return scannedPorts_; }
-    const PortRecords& UserPorts() const { return userPorts_; }
+    const PortRecords& ScannedPorts() const { return list_.ScannedPorts(); }
+    const PortRecords& UserPorts() const { return list_.UserPorts(); }
     /// The record shown in a grid row; empty for a row without one.
-    std::string Cell(int row) const;
+    std::string Cell(int row) const { return list_.Cell(row); }
     /// Replaces the text of Label1, which also names the grid.
     void SetLabelText(const QString& text);
 
@@ -118,31 +120,23 @@ private:
     /// Runs a refresh; on an error stops Timer1 (one error, one box) and lets it propagate.
     template <typename Refresh>
     void GuardedRefresh(Refresh refresh);
-    bool RowExists(int row) const;
-
-    SorosKeres& keres_;
-    static std::string NetworkPortRecord(const std::string& address);
-    /// Puts the address first among the remembered network ports.
-    void RememberNetworkPort(const std::string& address);
-    /// Whether the row shows a remembered network port.
-    bool IsNetworkRow(int row) const;
+    /// Runs show, which shows a box of this window; the return from the box is not taken for a
+    /// new activation.
+    void OwnBox(const std::function<void()>& show);
+    /// Shows an input box of this window and returns the answer.
+    QString AskOwnBox(const QString& objectName, const QString& prompt, const QString& initial);
+    /// Shows the refusal of a text that is no network port address, as a box of this window.
+    void RefuseNetworkAddress(const QString& answer);
     /// Makes the row of that port current and selected again after the rows changed, without
     /// choosing it anew. False when no row shows it.
     bool KeepChosen(const std::string& name);
+    /// Empties both panels.
+    void ClearPanels();
 
-    int selectedIndex_ = 0;
-    bool networkSelected_ = false;
-    std::string selectedPort_;
-    std::string selectedDisplayName_;
+    SorosKeres& keres_;
+    PortList list_;
     std::string defaultDisplayName_;
-    PortRecords scannedPorts_;
-    PortRecords userPorts_;
-    std::vector<std::string> networkPorts_;
-    // The current port is remembered when the window first opens, not again after the user
-    // removed it.
-    bool defaultRemembered_ = false;
     QString addPortPrompt_;
-    PortRecords cells_;
 
     bool settingSelection_ = false;
     // The grid's rows were last filled while the window was shown.

@@ -23,7 +23,7 @@
 #include "link/ModuleLink.h"
 #include "platform/PortLinks.h"
 #include "platform/SystemSerialDevice.h"
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "shell/PortPanelText.h"
 #include "shell/VersionRecord.h"
 #include "status/State.h"
@@ -31,6 +31,7 @@
 #include "widgets/Announcer.h"
 #include "widgets/QtText.h"
 #include "widgets/WindowFont.h"
+#include "widgets/CommandButton.h"
 
 namespace orbiqa {
 
@@ -169,9 +170,7 @@ TMainForm::~TMainForm() {
 }
 
 QPushButton* TMainForm::Button(const char* name, const QString& caption, const QRect& geometry, bool bold) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(name);
-    b->setAccessibleName(caption);
+    QPushButton* b = MakeCommandButton(this, name, caption);
     b->setGeometry(geometry);
     if (bold) {
         QFont f = b->font();

@@ -3,7 +3,7 @@
 #include <QLoggingCategory>
 #include <exception>
 
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 namespace orbiqa {
 

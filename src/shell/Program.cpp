@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "diag/SerialDetails.h"
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "shell/Welcome.h"
 #include "status/State.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/InstanceChannel.h"
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 namespace orbiqa {
 namespace {

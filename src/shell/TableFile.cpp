@@ -7,7 +7,7 @@
 #include "base/Errors.h"
 #include "base/FileStore.h"
 #include "base/IntText.h"
-#include "link/NetworkPort.h"
+#include "ports/RecentNetworkPorts.h"
 
 namespace orbiqa {
 
@@ -170,14 +170,9 @@ constexpr int kNetworkPortColumn = 1;
 }  // namespace
 
 std::vector<std::string> NetworkPortsOf(const TextTable& table) {
-    std::vector<std::string> ports;
-    for (int row = 0; row < table.RowCount(); ++row) {
-        const auto address = ParseNetworkPort(table.Cell(kNetworkPortColumn, row));
-        if (!address) continue;
-        std::string text = address->Text();
-        if (std::find(ports.begin(), ports.end(), text) == ports.end()) ports.push_back(std::move(text));
-    }
-    return ports;
+    std::vector<std::string> cells;
+    for (int row = 0; row < table.RowCount(); ++row) cells.push_back(table.Cell(kNetworkPortColumn, row));
+    return NetworkPortList(cells);
 }
 
 void SetNetworkPorts(TextTable& table, const std::vector<std::string>& ports) {

@@ -16,6 +16,7 @@
 #include "sites/SiteRegisterThread.h"
 #include "widgets/Accessibility.h"
 #include "widgets/Announcer.h"
+#include "widgets/CommandButton.h"
 
 namespace orbiqa::sites {
 
@@ -100,13 +101,9 @@ TRecordOffer::TRecordOffer(SiteRegisterThread& worker, TransferRecord record, co
     ExposeShownText(lbResult, QStringLiteral("A rögzítés eredménye"));
     lbResult->setWordWrap(true);
     lbResult->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    btRecord = new QPushButton(QStringLiteral("&Rögzítés"), this);
-    btRecord->setObjectName(QStringLiteral("btRecord"));
-    btRecord->setAccessibleName(QStringLiteral("Rögzítés"));
+    btRecord = MakeCommandButton(this, QStringLiteral("btRecord"), QStringLiteral("&Rögzítés"));
     btRecord->setDefault(true);
-    btSkip = new QPushButton(QStringLiteral("&Nem most"), this);
-    btSkip->setObjectName(QStringLiteral("btSkip"));
-    btSkip->setAccessibleName(QStringLiteral("Nem most"));
+    btSkip = MakeCommandButton(this, QStringLiteral("btSkip"), QStringLiteral("&Nem most"));
 
     auto* row = new QHBoxLayout;
     row->addWidget(caption);

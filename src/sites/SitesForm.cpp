@@ -23,6 +23,7 @@
 #include "sites/SiteRegisterThread.h"
 #include "widgets/Accessibility.h"
 #include "widgets/Announcer.h"
+#include "widgets/CommandButton.h"
 
 namespace orbiqa::sites {
 
@@ -33,9 +34,7 @@ constexpr int kSearchLimit = 200;
 constexpr int kShownValueLength = 80;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+    QPushButton* b = MakeCommandButton(parent, QString::fromLatin1(name), caption);
     b->setAutoDefault(false);
     return b;
 }

@@ -6,14 +6,12 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 
 #include <algorithm>
 
-#include "base/ErrorText.h"
 #include "base/FileStore.h"
 #include "params/FieldCatalog.h"
 #include "transfer/CompareDifferences.h"
@@ -21,6 +19,7 @@
 #include "transfer/TransferOutcomeText.h"
 #include "widgets/Accessibility.h"
 #include "widgets/Announcer.h"
+#include "widgets/MessageBoxes.h"
 
 namespace orbiqa {
 
@@ -376,10 +375,7 @@ void TFormDownload::ShowMessage(const QString& text) {
         hooks_.showMessage(text);
         return;
     }
-    const QString title =
-        QString::fromStdString(ApplicationTitle(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString()));
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
-    box.exec();
+    ShowMessageBox({BoxIcon::None, ApplicationCaption(), text, this});
 }
 
 void TFormDownload::TransferStarted() {

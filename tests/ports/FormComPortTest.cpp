@@ -38,6 +38,7 @@
 #include "ports/FormComPort.h"
 #include "ports/PortChooserScreenshot.h"
 #include "ports/PortWatch.h"
+#include "widgets/MessageBoxes.h"
 #include "ports/SorosDialog.h"
 #include "support/RecordingAnnouncer.h"
 
@@ -776,4 +777,19 @@ TEST(PortChooser, TheDialogGivesBackTheNetworkPortsAlsoWhenCancelled) {
     });
     EXPECT_FALSE(dialog.Execute());
     EXPECT_EQ(dialog.NetworkPorts(), (Ports{"socket://b:2"}));
+}
+
+TEST(PortChooser, ARefusedAddressIsTheChoosersOwnWarningShownAsTyped) {
+    Chooser c(TwentyPorts());
+    TFormComPort& w = c.window;
+    std::vector<BoxRequest> boxes;
+    SetMessageBoxHook([&boxes](const BoxRequest& r) { boxes.push_back(r); });
+    AddNetworkPort(w, "socket://<b>x</b>");
+    SetMessageBoxHook(nullptr);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Icon, BoxIcon::Warning);
+    EXPECT_EQ(boxes[0].Caption, "Soros portok");
+    EXPECT_EQ(boxes[0].Parent, &w);
+    EXPECT_TRUE(boxes[0].Text.startsWith(QString::fromUtf8("Ez nem hálózati port címe: socket://<b>x</b>\n")));
+    EXPECT_TRUE(w.NetworkPorts().empty());
 }

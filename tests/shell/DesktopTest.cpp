@@ -10,7 +10,7 @@
 #include <QMessageBox>
 
 #include "shell/DesktopSetup.h"
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "widgets/WindowFont.h"
 
 using namespace orbiqa;

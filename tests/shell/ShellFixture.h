@@ -15,7 +15,7 @@
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
 #include "shell/MainForm.h"
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "shell/Program.h"
 #include "shell/Welcome.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/InstanceChannel.h"
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "shell/SingleInstance.h"
 
 using namespace orbiqa;

@@ -23,6 +23,7 @@
 #include "params/ParameterText.h"
 #include "transfer/CompareDifferences.h"
 #include "transfer/DownloadForm.h"
+#include "widgets/MessageBoxes.h"
 
 namespace orbiqa {
 namespace {
@@ -136,6 +137,22 @@ TEST_F(DownloadFormTest, ClosedPortShowsTheMessageAndChangesNothing) {
     EXPECT_TRUE(module.sent.empty());
     EXPECT_TRUE(AllEnabled());
     EXPECT_THAT(image, Each(0xFF));
+}
+
+TEST_F(DownloadFormTest, TheMessageIsTheProgramsPlainBoxOwnedByTheWindow) {
+    std::vector<BoxRequest> boxes;
+    SetMessageBoxHook([&boxes](const BoxRequest& r) { boxes.push_back(r); });
+    TFormDownload::Hooks plain = hooks;
+    plain.showMessage = nullptr;
+    TFormDownload window(module, image, plain);
+    module.connected = false;
+    window.btCompareClick();
+    SetMessageBoxHook(nullptr);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral(" Nincs soros kapcsolat."));
+    EXPECT_EQ(boxes[0].Icon, BoxIcon::None);
+    EXPECT_EQ(boxes[0].Caption, ApplicationCaption());
+    EXPECT_EQ(boxes[0].Parent, &window);
 }
 
 TEST_F(DownloadFormTest, FailedWriteAtBlockZeroShowsRedAtOne) {

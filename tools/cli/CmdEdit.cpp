@@ -5,7 +5,6 @@
 #include "Commands.h"
 #include "FileAccess.h"
 #include "ImageReport.h"
-#include "JsonText.h"
 #include "params/ParameterText.h"
 
 namespace orbiqa::cli {

@@ -9,7 +9,7 @@
 
 #include "Commands.h"
 #include "Console.h"
-#include "JsonText.h"
+#include "JsonWriter.h"
 #include "ModuleSession.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
@@ -35,14 +35,15 @@ char MarkOf(const std::string& record) {
     return ' ';
 }
 
-// One port as a JSON object's members after the given leading ones.
-std::string PortJson(const std::string& record) {
+// One port as JSON members, after the leading ones the object holds already.
+JsonObject PortJson(const std::string& record, JsonObject object = {}) {
     const std::string com = PortNameOf(record);
     const std::string device = com.empty() ? std::string() : ResolvePortDevice(com).value_or("");
-    return "\"port\": " + JsonQuote(com) + ", \"device\": " + JsonQuote(device) +
-           ", \"present\": " + (PresenceOf(record) == RecordPresence::Present ? "true" : "false") +
-           ", \"name\": " + JsonQuote(Win1250ToUtf8(RecordName(record))) +
-           ", \"description\": " + JsonQuote(Win1250ToUtf8(RecordDescription(record)));
+    return object.Text("port", com)
+        .Text("device", device)
+        .Bool("present", PresenceOf(record) == RecordPresence::Present)
+        .Text("name", Win1250ToUtf8(RecordName(record)))
+        .Text("description", Win1250ToUtf8(RecordDescription(record)));
 }
 
 std::string PortLine(char mark, const std::string& record) {
@@ -61,7 +62,7 @@ int WatchPorts(bool json, Io& io) {
     std::string failure;
     auto print = [&](bool arrived, const std::string& record) {
         if (json)
-            io.out << "{\"event\": " << (arrived ? "\"arrived\", " : "\"removed\", ") << PortJson(record) << "}";
+            io.out << PortJson(record, JsonObject().Text("event", arrived ? "arrived" : "removed")).Line();
         else
             io.out << PortLine(arrived ? '+' : '-', record);
         io.out << std::endl;
@@ -155,27 +156,23 @@ int RunPorts(const ParsedArgs& args, Io& io) {
     } catch (const OrbiqaError& e) {
         throw CliFailure(kExitPort, std::string("cannot list the ports: ") + e.what());
     }
-    if (json) io.out << "[";
-    bool first = true;
-    // Network ports are not discovered: those the user names are listed first, unopened.
-    for (const std::string& address : named) {
-        if (!json) {
-            io.out << "  " << address << '\t' << kNetworkDescription << '\n';
-            continue;
-        }
-        io.out << (first ? "\n" : ",\n") << "  {\"port\": " << JsonQuote(address)
-               << ", \"device\": \"\", \"present\": null, \"name\": " << JsonQuote(address)
-               << ", \"description\": " << JsonQuote(kNetworkDescription) << "}";
-        first = false;
+    if (json) {
+        std::vector<std::string> items;
+        // Network ports are not discovered: those the user names are listed first, unopened.
+        for (const std::string& address : named)
+            items.push_back(JsonObject()
+                                .Text("port", address)
+                                .Text("device", "")
+                                .Null("present")
+                                .Text("name", address)
+                                .Text("description", kNetworkDescription)
+                                .Line());
+        for (const std::string& record : records) items.push_back(PortJson(record).Line());
+        io.out << JsonLinesArray(items, "  ", "") << "\n";
+        return kExitOk;
     }
-    for (const std::string& record : records) {
-        if (json)
-            io.out << (first ? "\n" : ",\n") << "  {" << PortJson(record) << "}";
-        else
-            io.out << PortLine(MarkOf(record), record) << '\n';
-        first = false;
-    }
-    if (json) io.out << (first ? "]\n" : "\n]\n");
+    for (const std::string& address : named) io.out << "  " << address << '\t' << kNetworkDescription << '\n';
+    for (const std::string& record : records) io.out << PortLine(MarkOf(record), record) << '\n';
     return kExitOk;
 }
 

@@ -1,360 +1,28 @@
 // provision: one template written to many modules at once, each on its own port and thread, then
-// read back and compared, with one result line per module and a record for the workshop.
+// read back and compared, with one result line per module and a record for the workshop. The
+// plan, the run of one module and the report have files of their own; this one runs the batch.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <chrono>
 #include <csignal>
-#include <cstdio>
-#include <map>
 #include <memory>
-#include <optional>
 #include <ostream>
-#include <set>
-#include <string_view>
 
 #include "Commands.h"
-#include "CsvText.h"
-#include "SiteRecording.h"
+#include "Console.h"
 #include "FileAccess.h"
 #include "ImageReport.h"
-#include "JsonText.h"
-#include "ModuleCheck.h"
-#include "ModuleSession.h"
+#include "ProvisionPlan.h"
+#include "ProvisionReport.h"
+#include "ProvisionRun.h"
+#include "SiteRecording.h"
 #include "link/AesCipher.h"
 
 namespace orbiqa::cli {
 
 namespace {
-
-const char* const kPortColumn = "port";
-const char* const kSiteColumn = "site";
-
-using FieldValues = std::vector<std::pair<std::string, std::string>>;
-
-/// One module of the batch: its port, its image and the values it was given.
-struct Module {
-    std::string port;  ///< COM name
-    ParameterImage image;
-    FieldValues values;  ///< field, value (--set and CSV)
-    std::string site;    ///< the site the provision is recorded to, or empty
-};
-
-struct Result {
-    std::string port;
-    std::string label;  ///< "COM90 (/dev/pts/3)"
-    std::string device;
-    int status = kExitOk;
-    std::string text;
-    int failedBlock = -1;
-    double seconds = 0;
-    std::string finished;  ///< local ISO 8601 time
-};
-
-/// One line of --each: where it stands (for messages) and its field values.
-struct EachLine {
-    std::string where;  ///< "modules.csv line 3"
-    FieldValues values;
-    std::string site;
-};
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-/// The header's columns, checked: the port column (and a site column) found whatever its letter
-/// case, every other column a field named once. Empty columns at the end, which spreadsheets leave behind a
-/// trailing separator, are dropped when no line fills them. Returns the port column.
-std::size_t CheckHeader(const std::string& path, std::vector<std::string>& header,
-                        const std::vector<CsvRow>& rows) {
-    const auto filled = [&](std::size_t c) {
-        return std::any_of(rows.begin() + 1, rows.end(), [&](const CsvRow& row) {
-            return c < row.fields.size() && !row.fields[c].empty();
-        });
-    };
-    while (!header.empty() && header.back().empty() && !filled(header.size() - 1))
-        header.pop_back();
-    std::optional<std::size_t> port;
-    std::vector<std::string> names;
-    for (std::size_t c = 0; c < header.size(); ++c) {
-        const std::string column = "column " + std::to_string(c + 1);
-        if (header[c].empty())
-            throw CliFailure(kExitUsage, path + ": " + column + " of the header has no name");
-        std::string name = header[c];
-        if (SameName(name, kPortColumn)) {
-            name = kPortColumn;
-            if (!port) port = c;
-        } else if (SameName(name, kSiteColumn)) {
-            name = header[c] = kSiteColumn;
-        } else if (const auto field = FindField(name)) {
-            name = header[c] = field->name;
-        } else {
-            throw CliFailure(kExitUsage, path + ": " + column + " of the header: '" + header[c] +
-                                             "' is not a field (orbiqa-cli get --fields lists "
-                                             "them)");
-        }
-        const auto seen = std::find(names.begin(), names.end(), name);
-        if (seen != names.end())
-            throw CliFailure(kExitUsage, path + ": the header names " + name + " twice (columns " +
-                                             std::to_string(seen - names.begin() + 1) + " and " +
-                                             std::to_string(c + 1) + "); one column a field");
-        names.push_back(name);
-    }
-    if (!port) throw CliFailure(kExitUsage, path + ": the header has no \"port\" column");
-    return *port;
-}
-
-/// The per-module values of --each by COM name: the CSV's columns other than "port" are fields.
-std::map<std::string, EachLine> ReadEach(const std::string& path) {
-    std::vector<CsvRow> rows;
-    try {
-        rows = ParseCsv(ReadTextFile(path));
-    } catch (const CsvError& e) {
-        throw CliFailure(kExitUsage, path + ": " + e.what());
-    }
-    if (rows.empty()) throw CliFailure(kExitUsage, path + ": no header line");
-    std::vector<std::string> header = rows.front().fields;
-    const std::size_t portColumn = CheckHeader(path, header, rows);
-    std::map<std::string, EachLine> each;
-    for (std::size_t r = 1; r < rows.size(); ++r) {
-        const CsvRow& row = rows[r];
-        const std::string where = path + " line " + std::to_string(row.line);
-        const bool emptyTail =
-            std::all_of(row.fields.begin() +
-                            static_cast<std::ptrdiff_t>(std::min(header.size(), row.fields.size())),
-                        row.fields.end(), [](const std::string& f) { return f.empty(); });
-        if (row.fields.size() < header.size() || !emptyTail)
-            throw CliFailure(kExitUsage, where + ": " + std::to_string(row.fields.size()) +
-                                             " fields where the header has " +
-                                             std::to_string(header.size()));
-        FieldValues values;
-        std::string port;
-        std::string site;
-        for (std::size_t c = 0; c < header.size(); ++c) {
-            if (header[c] == kSiteColumn) {
-                site = row.fields[c];
-                continue;
-            }
-            if (c != portColumn) {
-                values.emplace_back(header[c], row.fields[c]);
-                continue;
-            }
-            try {
-                port = ResolvePortArgument(row.fields[c]);
-            } catch (const CliFailure& f) {
-                throw CliFailure(f.Status(), where + ": " + f.what());
-            }
-        }
-        if (!each.emplace(port, EachLine{where, values, site}).second)
-            throw CliFailure(kExitUsage, where + ": " + port + " has a line already");
-    }
-    return each;
-}
-
-std::vector<std::string> Assignments(const FieldValues& v) {
-    std::vector<std::string> out;
-    for (const auto& [field, value] : v) out.push_back(field + "=" + value);
-    return out;
-}
-
-/// A module's outcome without its port, which its line already names: "COM90 (/dev/pts/3): the
-/// device went away ..." loses its label, and "cannot open COM34 (/dev/ttyUSB1): Permission
-/// denied" becomes "cannot open: Permission denied" with the device moved into the label.
-void DropPortLabel(Result& r) {
-    const std::string open = "cannot open " + r.port;
-    if (r.text.rfind(open, 0) == 0) {
-        const std::string rest = r.text.substr(std::string("cannot open ").size());
-        const auto colon = rest.find(": ");
-        if (colon != std::string::npos) {
-            r.label = rest.substr(0, colon);
-            r.text = "cannot open: " + rest.substr(colon + 2);
-        }
-        return;
-    }
-    if (r.text.rfind(r.label + ": ", 0) == 0) r.text = r.text.substr(r.label.size() + 2);
-}
-
-/// Writes and verifies one module; runs on its own thread.
-Result ProvisionOne(const Module& m, const std::atomic<bool>& stop, int signal) {
-    const auto start = std::chrono::steady_clock::now();
-    Result result{m.port, m.port, {}, kExitOk, {}, -1, 0, {}};
-    try {
-        LinkSession session(m.port, &stop);
-        result.label = session.PortLabel();
-        result.device = session.DevicePath();
-        std::array<std::uint8_t, kParameterImageSize> work{};
-        std::copy(m.image.begin(), m.image.end(), work.begin());
-        TransferEngine engine(session.Channel(), work, session.Wait());
-        const TransferResult written = engine.Write();
-        if (!written.Succeeded()) {
-            const Outcome o = StoppedTransfer(session, stop ? signal : 0, written, "written");
-            result.status = o.status;
-            result.text = o.text;
-            result.failedBlock = written.failedBlock;
-        } else {
-            const ModuleComparison c = CompareWithModule(engine, m.image);
-            if (!c.differingBlocks.empty()) {
-                result.status = kExitDiffers;
-                result.text = "acknowledged every block but differs " + DifferenceText(c);
-                result.failedBlock = c.differingBlocks.front();
-            } else if (!c.read.Succeeded()) {
-                const Outcome o = StoppedTransfer(session, stop ? signal : 0, c.read, "read back");
-                result.status = o.status;
-                result.text = "verify: " + o.text;
-                result.failedBlock = c.read.failedBlock;
-            } else {
-                result.text = "written and verified";
-            }
-        }
-    } catch (const CliFailure& f) {
-        result.status = f.Status();
-        result.text = f.what();
-    } catch (const std::exception& e) {
-        // A send error (EComPort) or anything else ends this module only; a send that Ctrl+C
-        // cut short is an interruption, not a failed port.
-        result.status = stop ? 128 + signal : kExitPort;
-        result.text =
-            stop ? std::string("interrupted") : std::string("the port failed: ") + e.what();
-    }
-    DropPortLabel(result);
-    result.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.finished = LocalTimestamp();
-    return result;
-}
-
-std::string Seconds(double s) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", s);
-    return text;
-}
-
-std::string ResultLine(const Result& r) {
-    return r.label + ": " + (r.status == kExitOk ? "ok, " : "FAILED: ") + r.text + " (" +
-           Seconds(r.seconds) + " s)";
-}
-
-std::vector<std::string> FieldColumns(const std::vector<Module>& modules) {
-    std::vector<std::string> columns;
-    for (const auto& m : modules)
-        for (const auto& [field, value] : m.values)
-            if (std::find(columns.begin(), columns.end(), field) == columns.end())
-                columns.push_back(field);
-    return columns;
-}
-
-std::string ValueOf(const Module& m, const std::string& field) {
-    std::string value;
-    for (const auto& [f, v] : m.values)
-        if (f == field) value = v;  // a CSV value follows --set, and wins
-    return value;
-}
-
-std::string ReportCsv(const std::vector<Module>& modules, const std::vector<Result>& results) {
-    const auto columns = FieldColumns(modules);
-    // The site column only where a site was named: earlier reports keep their columns.
-    const bool sites = std::any_of(modules.begin(), modules.end(), [](const Module& m) { return !m.site.empty(); });
-    std::vector<std::string> header{"port", "device"};
-    if (sites) header.push_back("site");
-    header.insert(header.end(), columns.begin(), columns.end());
-    header.insert(header.end(), {"outcome", "status", "failed_block", "seconds", "finished"});
-    std::string csv = CsvLine(header);
-    for (std::size_t i = 0; i < modules.size(); ++i) {
-        const Result& r = results[i];
-        std::vector<std::string> line{r.port, r.device};
-        if (sites) line.push_back(modules[i].site);
-        for (const auto& c : columns) line.push_back(ValueOf(modules[i], c));
-        line.insert(line.end(), {r.status == kExitOk ? "ok" : r.text, std::to_string(r.status),
-                                 r.failedBlock >= 0 ? std::to_string(r.failedBlock) : "",
-                                 Seconds(r.seconds), r.finished});
-        csv += CsvLine(line);
-    }
-    return csv;
-}
-
-std::string ReportJson(const std::vector<Module>& modules, const std::vector<Result>& results,
-                       const std::string& templatePath, int complete) {
-    std::string json = "{\n  \"template\": " + JsonQuote(templatePath) + ",\n  \"modules\": [";
-    for (std::size_t i = 0; i < modules.size(); ++i) {
-        const Result& r = results[i];
-        json += i ? ",\n" : "\n";
-        json += "    {\"port\": " + JsonQuote(r.port) + ", \"device\": " + JsonQuote(r.device) +
-                (modules[i].site.empty() ? std::string() : ", \"site\": " + JsonQuote(modules[i].site)) +
-                ", \"set\": {";
-        for (std::size_t k = 0; k < modules[i].values.size(); ++k)
-            json += (k ? ", " : "") + JsonQuote(modules[i].values[k].first) + ": " +
-                    JsonQuote(modules[i].values[k].second);
-        json +=
-            "}, \"ok\": " + std::string(r.status == kExitOk ? "true" : "false") +
-            ", \"status\": " + std::to_string(r.status) + ", \"outcome\": " + JsonQuote(r.text) +
-            ", \"failedBlock\": " + (r.failedBlock >= 0 ? std::to_string(r.failedBlock) : "null") +
-            ", \"seconds\": " + Seconds(r.seconds) + ", \"finished\": " + JsonQuote(r.finished) +
-            "}";
-    }
-    json += modules.empty() ? "]" : "\n  ]";
-    return json + ",\n  \"complete\": " + std::to_string(complete) +
-           ",\n  \"total\": " + std::to_string(modules.size()) + "\n}\n";
-}
-
-std::vector<Module> PlanModules(const ParsedArgs& args) {
-    const std::string templatePath = args.positionals.at(0);
-    ParameterImage base = LoadImageFile(templatePath, true);
-    const auto sets = args.Values("--set");
-    const auto setNames = ApplyAssignments(base, sets, "provision --set", true);
-    FieldValues setValues;
-    for (std::size_t i = 0; i < sets.size(); ++i)
-        setValues.emplace_back(setNames[i], sets[i].substr(sets[i].find('=') + 1));
-
-    std::vector<std::string> ports;
-    for (const auto& p : args.Values("--port")) {
-        const std::string com = ResolvePortArgument(p);
-        if (std::find(ports.begin(), ports.end(), com) != ports.end())
-            throw CliFailure(kExitUsage, "provision: " + com + " is listed twice");
-        ports.push_back(com);
-    }
-    std::map<std::string, EachLine> each;
-    const auto eachPath = args.Value("--each");
-    if (eachPath) {
-        each = ReadEach(*eachPath);
-        if (ports.empty()) {
-            for (const auto& [port, line] : each) ports.push_back(port);
-        } else {
-            // -p picks lines of the list, as when one module of a batch is done again.
-            for (const auto& port : ports)
-                if (!each.count(port))
-                    throw CliFailure(kExitUsage, *eachPath + ": no line for " + port);
-        }
-    }
-    if (ports.empty())
-        throw CliFailure(kExitUsage,
-                         "provision: no module: give -p PORT (one per module) or --each");
-
-    const auto site = args.Value("--site");
-    if (site && ports.size() != 1)
-        throw CliFailure(kExitUsage, "provision: --site names the site of one module; give a \"site\" "
-                                     "column in --each for several");
-
-    // Every value is checked before any port is opened: a batch starts whole or not at all.
-    std::vector<Module> modules;
-    for (const auto& port : ports) {
-        Module m{port, base, setValues, site.value_or("")};
-        if (eachPath) {
-            const EachLine& line = each.at(port);
-            if (!line.site.empty()) m.site = line.site;
-            ApplyAssignments(m.image, Assignments(line.values), line.where, true);
-            for (const auto& [field, value] : line.values)
-                m.values.emplace_back(FindField(field)->name, value);
-        }
-        modules.push_back(std::move(m));
-    }
-    return modules;
-}
 
 /// Records each module that names a site as soon as it finishes, while the others are still on
 /// the line, so that recording adds nothing to the batch but the last module's record. The
@@ -363,7 +31,7 @@ class ProvisionRecorder {
 public:
     ProvisionRecorder(const ParsedArgs& args, Io& io) : args_(args), io_(io) {}
 
-    void Record(const Module& m, const Result& r) {
+    void Record(const ProvisionModule& m, const ProvisionResult& r) {
         if (m.site.empty() || unusable_) return;
         if (!register_) {
             try {
@@ -396,14 +64,14 @@ private:
 };
 
 int RunProvision(const ParsedArgs& args, Io& io) {
-    const std::vector<Module> modules = PlanModules(args);
+    const std::vector<ProvisionModule> modules = PlanModules(args);
     const auto reportPath = args.Value("--report");
     if (reportPath) CheckWritable(*reportPath);
     const bool json = args.Flag("--json");
 
     std::atomic<bool> stop{false};
     int signal = 0;
-    std::vector<Result> results(modules.size());
+    std::vector<ProvisionResult> results(modules.size());
     ProvisionRecorder recorder(args, io);
     std::size_t finished = 0;
     QEventLoop loop;
@@ -417,7 +85,7 @@ int RunProvision(const ParsedArgs& args, Io& io) {
     std::vector<std::unique_ptr<QThread>> threads;
     for (std::size_t i = 0; i < modules.size(); ++i) {
         threads.emplace_back(QThread::create([&, i] {
-            Result r = ProvisionOne(modules[i], stop, SIGINT);
+            ProvisionResult r = ProvisionOne(modules[i], stop, SIGINT);
             AesCipher::ReleaseThreadState();
             QMetaObject::invokeMethod(
                 &loop,
@@ -439,7 +107,7 @@ int RunProvision(const ParsedArgs& args, Io& io) {
     int status = kExitOk;
     std::vector<std::string> completePorts, failedPorts;
     for (std::size_t i = 0; i < modules.size(); ++i) {
-        const Result& r = results[i];
+        const ProvisionResult& r = results[i];
         (r.status == kExitOk ? completePorts : failedPorts).push_back(r.port);
         if (r.status == kExitOk)
             ++complete;

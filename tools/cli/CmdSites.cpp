@@ -5,7 +5,7 @@
 
 #include "Commands.h"
 #include "FileAccess.h"
-#include "JsonText.h"
+#include "JsonWriter.h"
 #include "CmdSiteReport.h"
 #include "SiteRecording.h"
 #include "params/FieldCatalog.h"
@@ -24,9 +24,6 @@ constexpr int kDefaultHistoryLimit = 100;
 
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 std::string S(const QString& text) { return text.toStdString(); }
-std::string J(const QString& text) { return JsonQuote(S(text)); }
-
-std::string JsonInt(const std::optional<int>& v) { return v ? std::to_string(*v) : "null"; }
 
 /// Local time with its offset, as people read it: "2026-12-07T14:05:09+01:00".
 std::string LocalTime(const QDateTime& utc) {
@@ -63,15 +60,22 @@ int Limit(const ParsedArgs& args, int fallback) {
 }
 
 std::string SiteJson(const Site& s, bool full) {
-    std::string j = "{\"name\": " + J(s.name) + ", \"customer\": " + J(s.customer) + ", \"address\": " +
-                    J(s.address) + ", \"panelId\": " + JsonInt(s.panelId) + ", \"serverId\": " + JsonInt(s.serverId) +
-                    ", \"lastPort\": " + J(s.lastPort);
+    JsonObject j;
+    j.Text("name", S(s.name))
+        .Text("customer", S(s.customer))
+        .Text("address", S(s.address))
+        .NumberOrNull("panelId", s.panelId)
+        .NumberOrNull("serverId", s.serverId)
+        .Text("lastPort", S(s.lastPort));
     if (full)
-        j += ", \"contact\": " + J(s.contact) + ", \"notes\": " + J(s.notes) + ", \"module\": " +
-             J(s.module.versionText) + ", \"dataVersion\": " + JsonInt(s.module.dataVersion) +
-             ", \"hasSet\": " + (s.parameters.isEmpty() ? "false" : "true") + ", \"created\": " +
-             JsonQuote(UtcTime(s.created)) + ", \"updated\": " + JsonQuote(UtcTime(s.updated));
-    return j + "}";
+        j.Text("contact", S(s.contact))
+            .Text("notes", S(s.notes))
+            .Text("module", S(s.module.versionText))
+            .NumberOrNull("dataVersion", s.module.dataVersion)
+            .Bool("hasSet", !s.parameters.isEmpty())
+            .Text("created", UtcTime(s.created))
+            .Text("updated", UtcTime(s.updated));
+    return j.Line();
 }
 
 std::string ChangeText(const sites::SettingChange& c) {
@@ -80,21 +84,32 @@ std::string ChangeText(const sites::SettingChange& c) {
 }
 
 std::string EntryJson(const HistoryEntry& e) {
-    std::string changes;
+    std::vector<std::string> changes;
     for (const auto& c : e.changes) {
-        changes += changes.empty() ? "" : ", ";
-        changes += "{\"field\": " + J(c.field) +
-                   (c.hidden ? std::string(", \"changed\": true")
-                             : ", \"old\": " + J(c.oldValue) + ", \"new\": " + J(c.newValue)) +
-                   "}";
+        JsonObject change;
+        change.Text("field", S(c.field));
+        if (c.hidden)
+            change.Bool("changed", true);
+        else
+            change.Text("old", S(c.oldValue)).Text("new", S(c.newValue));
+        changes.push_back(change.Line());
     }
-    return "{\"event\": " + J(e.eventId.toString(QUuid::WithoutBraces)) + ", \"site\": " + J(e.site) +
-           ", \"kind\": " + J(sites::KindName(e.kind)) + ", \"time\": " + JsonQuote(UtcTime(e.time)) +
-           ", \"operator\": " + J(e.operatorName) + ", \"computer\": " + J(e.computer) +
-           ", \"programVersion\": " + J(e.programVersion) + ", \"keyFingerprint\": " + J(e.keyFingerprint) +
-           ", \"port\": " + J(e.port) + ", \"outcome\": " + J(sites::OutcomeName(e.outcome)) +
-           ", \"outcomeText\": " + J(e.outcomeText) + ", \"module\": " + J(e.module.versionText) +
-           ", \"signal\": " + JsonInt(e.signal) + ", \"changes\": [" + changes + "]}";
+    return JsonObject()
+        .Text("event", S(e.eventId.toString(QUuid::WithoutBraces)))
+        .Text("site", S(e.site))
+        .Text("kind", S(sites::KindName(e.kind)))
+        .Text("time", UtcTime(e.time))
+        .Text("operator", S(e.operatorName))
+        .Text("computer", S(e.computer))
+        .Text("programVersion", S(e.programVersion))
+        .Text("keyFingerprint", S(e.keyFingerprint))
+        .Text("port", S(e.port))
+        .Text("outcome", S(sites::OutcomeName(e.outcome)))
+        .Text("outcomeText", S(e.outcomeText))
+        .Text("module", S(e.module.versionText))
+        .NumberOrNull("signal", e.signal)
+        .Raw("changes", JsonArray(changes))
+        .Line();
 }
 
 Site FindOrFail(sites::SiteStore& store, const std::string& name, const std::string& sub) {
@@ -116,9 +131,9 @@ int List(sites::SiteRegister& reg, const ParsedArgs& args, Io& io) {
     const QString text = args.positionals.size() > 1 ? Q(args.positionals[1]) : QString();
     const auto found = reg.ReadStore().ListSites({text, Limit(args, kDefaultListLimit)});
     if (args.Flag("--json")) {
-        io.out << "[";
-        for (std::size_t i = 0; i < found.size(); ++i) io.out << (i ? ",\n " : "") << SiteJson(found[i], false);
-        io.out << "]\n";
+        std::vector<std::string> items;
+        for (const Site& s : found) items.push_back(SiteJson(s, false));
+        io.out << JsonArray(items, ",\n ") << "\n";
         return kExitOk;
     }
     for (const Site& s : found) {
@@ -186,9 +201,9 @@ int History(sites::SiteRegister& reg, const ParsedArgs& args, Io& io) {
     FindOrFail(store, args.positionals[1], "history");
     const auto entries = store.History(Q(args.positionals[1]), Limit(args, kDefaultHistoryLimit));
     if (args.Flag("--json")) {
-        io.out << "[";
-        for (std::size_t i = 0; i < entries.size(); ++i) io.out << (i ? ",\n " : "") << EntryJson(entries[i]);
-        io.out << "]\n";
+        std::vector<std::string> items;
+        for (const HistoryEntry& e : entries) items.push_back(EntryJson(e));
+        io.out << JsonArray(items, ",\n ") << "\n";
         return kExitOk;
     }
     for (const HistoryEntry& e : entries) {

@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "Commands.h"
-#include "JsonText.h"
+#include "JsonWriter.h"
 #include "ModuleSession.h"
 #include "base/Win1250.h"
 #include "status/ModuleStatusText.h"
@@ -33,14 +33,16 @@ std::string StatusLine(const std::array<std::uint8_t, 4>& bytes, const StatusFor
     const std::string line = Win1250ToUtf8(view.LineVoltage.Text);
     const std::string gsm = Win1250ToUtf8(LineStateLabel(code).Text);
     if (form.json) {
-        std::string object = "{";
-        if (form.timestamps) object += "\"time\": " + JsonQuote(LocalTimestamp()) + ", ";
-        return object + "\"IN1\": " + JsonQuote(in1) +
-               ", \"in1Short\": " + ((bytes[StatusFlags] & kFlagIN1Shorted) ? "true" : "false") +
-               ", \"line\": " + JsonQuote(line) +
-               ", \"linePresent\": " + ((bytes[StatusFlags] & kFlagLinePresent) ? "true" : "false") +
-               ", \"GSM\": " + JsonQuote(gsm) + ", \"code\": " + std::to_string(code) +
-               ", \"signal\": " + view.SignalText + "}";
+        JsonObject object;
+        if (form.timestamps) object.Text("time", LocalTimestamp());
+        return object.Text("IN1", in1)
+            .Bool("in1Short", (bytes[StatusFlags] & kFlagIN1Shorted) != 0)
+            .Text("line", line)
+            .Bool("linePresent", (bytes[StatusFlags] & kFlagLinePresent) != 0)
+            .Text("GSM", gsm)
+            .Number("code", code)
+            .Raw("signal", view.SignalText)
+            .Line();
     }
     return (form.timestamps ? LocalTimestamp() + "\t" : std::string()) + "IN1=" + in1 +
            "\tline=" + line + "\tGSM=" + gsm + "\tcode=" + std::to_string(code) +

@@ -2,7 +2,7 @@
 #include <ostream>
 
 #include "Commands.h"
-#include "JsonText.h"
+#include "JsonWriter.h"
 #include "ModuleSession.h"
 #include "base/Win1250.h"
 #include "shell/VersionRecord.h"
@@ -38,8 +38,7 @@ int RunVersion(const ParsedArgs& args, Io& io) {
     // The box shows its text as a C string: a NUL byte ends what is seen.
     const std::string line = Win1250ToUtf8(text->substr(0, text->find('\0')));
     if (args.Flag("--json"))
-        io.out << "{\"port\": " << JsonQuote(session.PortName())
-               << ", \"version\": " << JsonQuote(line) << "}\n";
+        io.out << JsonObject().Text("port", session.PortName()).Text("version", line).Line() << "\n";
     else
         io.out << line << '\n';
     return kExitOk;

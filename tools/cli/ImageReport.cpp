@@ -1,6 +1,7 @@
 #include "ImageReport.h"
 
 #include "JsonText.h"
+#include "JsonWriter.h"
 
 namespace orbiqa::cli {
 
@@ -35,12 +36,9 @@ std::string ShowPlain(const std::vector<FieldValue>& fields) {
 }
 
 std::string ShowJson(const std::vector<FieldValue>& fields) {
-    std::string out = "{\n";
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        out += "  " + JsonQuote(fields[i].name) + ": " + JsonValue(fields[i]);
-        out += i + 1 < fields.size() ? ",\n" : "\n";
-    }
-    return out + "}\n";
+    JsonObject out;
+    for (const auto& f : fields) out.Raw(f.name, JsonValue(f));
+    return out.Block("  ") + "\n";
 }
 
 std::string DiffPlain(const std::vector<FieldDifference>& differences) {
@@ -56,18 +54,18 @@ std::string DiffPlain(const std::vector<FieldDifference>& differences) {
 }
 
 std::string DiffJson(const std::vector<FieldDifference>& differences) {
-    std::string out =
-        std::string("{\n  \"equal\": ") + (differences.empty() ? "true" : "false") + ",\n";
-    out += "  \"differences\": [";
-    for (std::size_t i = 0; i < differences.size(); ++i) {
-        const auto& d = differences[i];
-        out += i == 0 ? "\n" : ",\n";
-        out += "    {\"field\": " + JsonQuote(d.a.name);
-        if (!d.where.empty()) out += ", \"where\": " + JsonQuote(d.where);
-        out += ", \"a\": " + JsonValue(d.a) + ", \"b\": " + JsonValue(d.b) + "}";
+    std::vector<std::string> items;
+    for (const auto& d : differences) {
+        JsonObject item;
+        item.Text("field", d.a.name);
+        if (!d.where.empty()) item.Text("where", d.where);
+        items.push_back(item.Raw("a", JsonValue(d.a)).Raw("b", JsonValue(d.b)).Line());
     }
-    out += differences.empty() ? "]\n" : "\n  ]\n";
-    return out + "}\n";
+    return JsonObject()
+               .Bool("equal", differences.empty())
+               .Raw("differences", JsonLinesArray(items, "    ", "  "))
+               .Block("  ") +
+           "\n";
 }
 
 std::string SummaryList(const std::vector<std::string>& names, std::size_t shown) {

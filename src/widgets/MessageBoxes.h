@@ -7,15 +7,18 @@
 #include <string>
 
 class QMessageBox;
+class QWidget;
 
 namespace orbiqa {
 
-enum class BoxIcon { None, Error };
+enum class BoxIcon { None, Warning, Error };
 
 struct BoxRequest {
     BoxIcon Icon = BoxIcon::None;
     QString Caption;
     QString Text;
+    /// The window the box belongs to (centred on it, modal to it); none for the application.
+    QWidget* Parent = nullptr;
 };
 
 /// Shows a modal box with one OK button and returns when it is closed.

@@ -1,4 +1,4 @@
-#include "shell/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -17,6 +17,7 @@ std::function<void(const BoxRequest&)>& Hook() {
 QMessageBox::Icon ToQt(BoxIcon icon) {
     switch (icon) {
         case BoxIcon::Error: return QMessageBox::Critical;
+        case BoxIcon::Warning: return QMessageBox::Warning;
         case BoxIcon::None: break;
     }
     return QMessageBox::NoIcon;
@@ -34,7 +35,8 @@ void ShowMessageBox(const BoxRequest& request) {
 }
 
 std::unique_ptr<QMessageBox> MakeMessageBox(const BoxRequest& request) {
-    auto box = std::make_unique<QMessageBox>(ToQt(request.Icon), request.Caption, QString(), QMessageBox::Ok);
+    auto box = std::make_unique<QMessageBox>(ToQt(request.Icon), request.Caption, QString(), QMessageBox::Ok,
+                                             request.Parent);
     // Texts come from the module and the user's files: a version text holding "<" must show
     // as written, and runs of blanks must keep their width, so the box never guesses markup.
     box->setTextFormat(Qt::PlainText);
