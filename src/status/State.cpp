@@ -24,7 +24,6 @@ namespace orbiqa {
 namespace {
 constexpr QSize kClientSize(368, 294);
 constexpr int kFontPointSize = 8;
-const char* const kPollLine = "??";
 
 QFont Bold(QFont f) {
     f.setBold(true);
@@ -160,7 +159,7 @@ void TStateForm::SayChangedValues() {
 
 void TStateForm::TimerStateTimer() {
     try {
-        link_.SendTextLine(kPollLine);
+        link_.SendTextLine(kStatusPollLine);
     } catch (const EComPort&) {
         // A poll that found the adapter pulled out: the main window reports the loss and closes
         // the port, so a box for this write would only say it again, once for every tick.

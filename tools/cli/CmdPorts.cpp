@@ -10,7 +10,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "JsonText.h"
-#include "ModuleSession.h"
+#include "CommandSession.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
 #include "base/IntText.h"

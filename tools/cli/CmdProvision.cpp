@@ -23,7 +23,7 @@
 #include "ImageReport.h"
 #include "JsonText.h"
 #include "ModuleCheck.h"
-#include "ModuleSession.h"
+#include "CommandSession.h"
 #include "link/AesCipher.h"
 
 namespace orbiqa::cli {
@@ -185,7 +185,7 @@ Result ProvisionOne(const Module& m, const std::atomic<bool>& stop, int signal) 
     const auto start = std::chrono::steady_clock::now();
     Result result{m.port, m.port, {}, kExitOk, {}, -1, 0, {}};
     try {
-        LinkSession session(m.port, &stop);
+        CommandSession session(m.port, &stop);
         result.label = session.PortLabel();
         result.device = session.DevicePath();
         std::array<std::uint8_t, kParameterImageSize> work{};
