@@ -96,7 +96,7 @@ TStateForm::TStateForm(ModuleLink& link, QWidget* parent)
     btClose->setFont(Bold(font()));
     btClose->setGeometry(188, 262, 172, 25);
 
-    timerState_.setInterval(kPollIntervalMs);
+    timerState_.setInterval(kStatusPollIntervalMs);
     connect(&timerState_, &QTimer::timeout, this, &TStateForm::TimerStateTimer);
     connect(btClearMsg, &QPushButton::clicked, this, &TStateForm::btClearMsgClick);
     connect(btClose, &QPushButton::clicked, this, &TStateForm::btCloseClick);

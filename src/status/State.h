@@ -25,8 +25,6 @@ class ModuleLink;
 class TStateForm : public QWidget, public StatusConsumer {
     Q_OBJECT
 public:
-    static constexpr int kPollIntervalMs = kStatusPollIntervalMs;
-
     explicit TStateForm(ModuleLink& link, QWidget* parent = nullptr);
 
     /// Stores the bytes into ModuleStatusBytes and shows them.
