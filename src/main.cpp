@@ -5,8 +5,6 @@
 
 #include "base/SettingsLocation.h"
 
-#include "link/ModuleLink.h"
-#include "link/QtHandoverPump.h"
 #include "params/ParameterImage.h"
 #include "params/SettingsForm.h"
 #include "platform/SystemDeviceWatcher.h"
@@ -26,6 +24,7 @@
 #include "sites/SitesForm.h"
 #include "status/State.h"
 #include "transfer/DownloadForm.h"
+#include "transfer/ModuleSession.h"
 #include "transfer/TransferOutcomeText.h"
 #include "widgets/QtText.h"
 
@@ -84,11 +83,10 @@ int main(int argc, char** argv) {
         }))
         return 0;
 
-    // The link comes first: the windows created before the main window hold a reference to it.
-    // The hand-over pump must outlive the port's open state, and the program (whose main window
-    // closes the port) ends before either.
-    ModuleLink link(CreateSystemSerialDevice());
-    QtHandoverPump pump(link.ComPort1());
+    // The session comes first: the windows created before the main window hold a reference to
+    // its link, and the program (whose main window closes the port) ends before it.
+    ModuleSession session(CreateSystemSerialDevice());
+    ModuleLink& link = session.Link();
 
     // Before the program: the windows that record through it end first.
     sites::SiteRegisterThread siteRegister(OpenSiteRegister);
@@ -131,7 +129,7 @@ int main(int argc, char** argv) {
         });
     };
     program.AdoptFormDownload(std::make_unique<TFormDownload>(
-        link, ImageBytes(TheParameterImage().data(), kParameterImageSize), transferHooks));
+        session, ImageBytes(TheParameterImage().data(), kParameterImageSize), transferHooks));
     auto settingsForm = std::make_unique<TSettingsForm>(TheParameterImage());
     editor = settingsForm.get();
     program.AdoptSettingsForm(std::move(settingsForm));

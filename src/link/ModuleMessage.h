@@ -18,6 +18,11 @@ inline constexpr std::uint8_t kMessageClose = 0x5D; // "]"
 inline constexpr std::size_t kSecureFrameSize = 18;
 using SecureFrame = std::array<std::uint8_t, kSecureFrameSize>;
 
+// The status poll: an unframed text line (with a carriage return) that the module answers with a
+// status message whatever its key. The state window and the status command repeat it.
+inline constexpr const char* kStatusPollLine = "??";
+inline constexpr int kStatusPollIntervalMs = 500;
+
 // Command codes sent by the program.
 inline constexpr std::uint8_t kCmdReadBlock = 0x1C;   // 28
 inline constexpr std::uint8_t kCmdWriteHeader = 0x2D; // 45

@@ -24,7 +24,6 @@ namespace orbiqa {
 namespace {
 constexpr QSize kClientSize(368, 294);
 constexpr int kFontPointSize = 8;
-const char* const kPollLine = "??";
 
 QFont Bold(QFont f) {
     f.setBold(true);
@@ -97,7 +96,7 @@ TStateForm::TStateForm(ModuleLink& link, QWidget* parent)
     btClose->setFont(Bold(font()));
     btClose->setGeometry(188, 262, 172, 25);
 
-    timerState_.setInterval(kPollIntervalMs);
+    timerState_.setInterval(kStatusPollIntervalMs);
     connect(&timerState_, &QTimer::timeout, this, &TStateForm::TimerStateTimer);
     connect(btClearMsg, &QPushButton::clicked, this, &TStateForm::btClearMsgClick);
     connect(btClose, &QPushButton::clicked, this, &TStateForm::btCloseClick);
@@ -160,7 +159,7 @@ void TStateForm::SayChangedValues() {
 
 void TStateForm::TimerStateTimer() {
     try {
-        link_.SendTextLine(kPollLine);
+        link_.SendTextLine(kStatusPollLine);
     } catch (const EComPort&) {
         // A poll that found the adapter pulled out: the main window reports the loss and closes
         // the port, so a box for this write would only say it again, once for every tick.

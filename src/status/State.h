@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "link/Dispatcher.h"
+#include "link/ModuleMessage.h"
 
 class QLabel;
 class QProgressBar;
@@ -24,8 +25,6 @@ class ModuleLink;
 class TStateForm : public QWidget, public StatusConsumer {
     Q_OBJECT
 public:
-    static constexpr int kPollIntervalMs = 500;
-
     explicit TStateForm(ModuleLink& link, QWidget* parent = nullptr);
 
     /// Stores the bytes into ModuleStatusBytes and shows them.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "params/ImageDifference.h"
+#include "transfer/ModuleCompare.h"
 
 namespace orbiqa {
 
@@ -61,14 +62,11 @@ QString CompareDifferences::ShortText(const std::function<bool(const QString&)>&
 
 CompareDifferences FindCompareDifferences(const ModuleCopyBytes& expected,
                                           const ModuleCopyBytes& module, int blocksDone) {
-    // The blocks that never arrived are taken as equal: the bar tells that the compare stopped.
-    ParameterImage a, b;
+    ParameterImage a;
     std::copy(expected.begin(), expected.end(), a.begin());
-    std::copy(expected.begin(), expected.end(), b.begin());
-    const auto arrived =
-        static_cast<std::size_t>(std::clamp(blocksDone, 0, int(kModuleBlockCount))) * kBlockSize;
-    std::copy_n(module.begin(), arrived, b.begin());
-    if (a == b) return {};
+    const ModuleBlocksCompared compared = CompareModuleBlocks(a, module, blocksDone);
+    if (compared.Equal()) return {};
+    const ParameterImage& b = compared.module;
 
     CompareDifferences found;
     for (const std::string& name : DifferingFieldNames(a, b, true))
@@ -81,12 +79,7 @@ CompareDifferences FindCompareDifferences(const ModuleCopyBytes& expected,
     // Only bytes that no setting shows differ (the gaps of the memory map, a text's filler).
     found.leadIn = QStringLiteral("Beállításon kívüli bájtok térnek el: ");
     found.shortLeadIn = QStringLiteral("Beállításon kívüli bájtok: ");
-    for (std::size_t n = 0; n < kModuleBlockCount; ++n) {
-        const auto first = a.begin() + static_cast<std::ptrdiff_t>(n * kBlockSize);
-        if (!std::equal(first, first + kBlockSize,
-                        b.begin() + static_cast<std::ptrdiff_t>(n * kBlockSize)))
-            found.items << QStringLiteral("%1. blokk").arg(n);
-    }
+    for (const int n : compared.differingBlocks) found.items << QStringLiteral("%1. blokk").arg(n);
     return found;
 }
 

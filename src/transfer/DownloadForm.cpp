@@ -15,6 +15,7 @@
 #include "base/FileStore.h"
 #include "params/FieldCatalog.h"
 #include "transfer/CompareDifferences.h"
+#include "transfer/ModuleSession.h"
 #include "transfer/ParameterFile.h"
 #include "transfer/TransferOutcomeText.h"
 #include "widgets/Accessibility.h"
@@ -103,20 +104,19 @@ QString QtFileFilter(const QString& pairs) {
     return filters.join(QStringLiteral(";;"));
 }
 
-TFormDownload::TFormDownload(ModuleLink& link, ImageBytes image, Hooks hooks, QWidget* parent)
-    : TFormDownload(std::make_unique<ModuleLinkChannel>(link), nullptr, image, std::move(hooks), parent) {}
+TFormDownload::TFormDownload(ModuleSession& session, ImageBytes image, Hooks hooks, QWidget* parent)
+    : TFormDownload(session.Channel(), &session.Waiter(), image, std::move(hooks), parent) {}
 
 TFormDownload::TFormDownload(ModuleChannel& channel, ImageBytes image, Hooks hooks, QWidget* parent)
-    : TFormDownload(nullptr, &channel, image, std::move(hooks), parent) {}
+    : TFormDownload(channel, nullptr, image, std::move(hooks), parent) {}
 
-TFormDownload::TFormDownload(std::unique_ptr<ModuleChannel> owned, ModuleChannel* channel, ImageBytes image,
-                             Hooks hooks, QWidget* parent)
+TFormDownload::TFormDownload(ModuleChannel& channel, QtFlagWaiter* waiter, ImageBytes image, Hooks hooks,
+                             QWidget* parent)
     : QDialog(parent),
-      ownedChannel_(std::move(owned)),
       image_(image),
       hooks_(std::move(hooks)),
-      waiter_(new QtFlagWaiter(this)),
-      engine_(channel ? *channel : *ownedChannel_, image, waiter_->Function()) {
+      waiter_(waiter ? waiter : new QtFlagWaiter(this)),
+      engine_(channel, image, waiter_->Function()) {
     setObjectName(QStringLiteral("FormDownload"));
     setWindowTitle(QStringLiteral("Paraméterek beállítása"));
     setAccessibleName(windowTitle());

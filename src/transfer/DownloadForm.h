@@ -20,7 +20,7 @@ class QTimer;
 
 namespace orbiqa {
 
-class ModuleLink;
+class ModuleSession;
 
 class TFormDownload : public QDialog, private TransferObserver {
     Q_OBJECT
@@ -44,9 +44,10 @@ public:
     static constexpr const char* kFileFilter = "Velmora 3 GPRS Data|*.VR3";
     static constexpr const char* kInitialFileName = "*.VR3";
 
-    /// image must be the process-wide ParameterImage's bytes; link and image outlive the window.
-    TFormDownload(ModuleLink& link, ImageBytes image, Hooks hooks = {}, QWidget* parent = nullptr);
-    /// The same over any channel (tests, other front ends).
+    /// image must be the process-wide ParameterImage's bytes; the session and image outlive the
+    /// window, which transfers over the session's channel and waits with its waiter.
+    TFormDownload(ModuleSession& session, ImageBytes image, Hooks hooks = {}, QWidget* parent = nullptr);
+    /// The same over any channel (tests, other front ends), with a waiter of the window's own.
     TFormDownload(ModuleChannel& channel, ImageBytes image, Hooks hooks = {}, QWidget* parent = nullptr);
     ~TFormDownload() override;
 
@@ -94,8 +95,8 @@ protected:
 private:
     friend void RenderDownloadForm(const QString& path);
 
-    TFormDownload(std::unique_ptr<ModuleChannel> owned, ModuleChannel* channel, ImageBytes image, Hooks hooks,
-                  QWidget* parent);
+    /// waiter null: the window makes its own.
+    TFormDownload(ModuleChannel& channel, QtFlagWaiter* waiter, ImageBytes image, Hooks hooks, QWidget* parent);
     void BuildControls();
     void SetBarPosition(int position);
     /// Puts the outcome, which the bar shows by colour, into the bar's accessible description.
@@ -122,7 +123,6 @@ private:
     /// After a compare: which settings differ, as text beside the bar's colour.
     void ShowDifferences(const TransferResult& result);
 
-    std::unique_ptr<ModuleChannel> ownedChannel_;
     ImageBytes image_;
     Hooks hooks_;
     QtFlagWaiter* waiter_;

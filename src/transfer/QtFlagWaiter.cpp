@@ -19,15 +19,16 @@ void QtFlagWaiter::Timer1Timer() {
 void QtFlagWaiter::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
     replyCountdown_ = ticks;
     while (replyCountdown_ > 0) {
-        // Sleeps until an event arrives (a port hand-over, a Timer1 tick, user input), then
-        // handles everything pending; never spins.
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        if (flag != 0) break;
-        // A lost device is reported through an event too, so nothing is waited for in vain.
+        // A lost device or a stop request is reported through an event too, so nothing is waited
+        // for in vain; one that came before the wait ends it at once.
         if (abandoned && abandoned()) {
             replyCountdown_ = 0;
             break;
         }
+        // Sleeps until an event arrives (a port hand-over, a Timer1 tick, user input), then
+        // handles everything pending; never spins.
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (flag != 0) break;
     }
 }
 

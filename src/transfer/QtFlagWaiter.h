@@ -19,8 +19,8 @@ public:
     explicit QtFlagWaiter(QObject* parent = nullptr, int tickMs = kWaitTickMs);
 
     /// Sets ReplyCountdown to ticks, then processes events until the flag is non-zero or the
-    /// countdown has reached 0, or abandoned (when given) returns true after some event. The
-    /// caller tests the flag again afterwards.
+    /// countdown has reached 0, or abandoned (when given) returns true, which it is asked before
+    /// each sleep (and so before the first). The caller tests the flag again afterwards.
     void WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned = {});
 
     /// The wait as the engine takes it; valid while this object lives.

@@ -27,6 +27,7 @@
 #include "support/AccessibleTree.h"
 #include "ports/FakeRegistry.h"
 #include "transfer/DownloadForm.h"
+#include "transfer/ModuleSession.h"
 #include "transfer/FakeModule.h"
 
 using namespace orbiqa;
@@ -73,9 +74,9 @@ TEST(Accessibility, EditorTransferAndChooserWindows) {
     TSettingsForm settings(image);
     EXPECT_GT(ExpectNamed(&settings), 60);
 
-    ModuleLink link(std::make_unique<FakeSerialDevice>());
+    ModuleSession session(std::make_unique<FakeSerialDevice>());
     std::array<std::uint8_t, kParameterImageSize> bytes{};
-    TFormDownload download(link, ImageBytes(bytes));
+    TFormDownload download(session, ImageBytes(bytes));
     EXPECT_GE(ExpectNamed(&download), 9);
 
     SorosKeres keres(std::make_shared<MemoryRegistry>());

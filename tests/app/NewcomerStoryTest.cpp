@@ -40,7 +40,7 @@ TEST(NewcomerStory, ReadEditWriteCompareSaveAndOpen) {
     const QString parameterFile = files.filePath(QStringLiteral("first.VR3"));
 
     bench::ModsimProcess sim;
-    bench::LinkSession session(sim.Start({QStringLiteral("--fast"), QStringLiteral("--texts"), QStringLiteral("off")}));
+    bench::TransferSession session(sim.Start({QStringLiteral("--fast"), QStringLiteral("--texts"), QStringLiteral("off")}));
 
     ParameterImage image;
     TSettingsForm settings(image);
@@ -58,7 +58,7 @@ TEST(NewcomerStory, ReadEditWriteCompareSaveAndOpen) {
     };
     hooks.showMessage = [](const QString& text) { ADD_FAILURE() << "unexpected box: " << text.toStdString(); };
     hooks.chooseFile = [&](TFormDownload::FileDialogKind, const QString&) { return parameterFile; };
-    TFormDownload form(session.Link(), ImageBytes(image.data(), kParameterImageSize), hooks);
+    TFormDownload form(session, ImageBytes(image.data(), kParameterImageSize), hooks);
 
     form.btReadClick();
     EXPECT_EQ(form.BarPosition(), 15);

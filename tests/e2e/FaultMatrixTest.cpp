@@ -26,7 +26,7 @@
 namespace orbiqa {
 namespace {
 
-using bench::LinkSession;
+using bench::TransferSession;
 using bench::ModsimProcess;
 using ::testing::Each;
 using ::testing::ElementsAreArray;
@@ -107,10 +107,10 @@ protected:
         session.reset();
     }
 
-    LinkSession& Connect(QStringList options, int tickMs = kQuickTickMs) {
+    TransferSession& Connect(QStringList options, int tickMs = kQuickTickMs) {
         options << QStringLiteral("--memory") << memoryFile;
         if (!options.contains(QStringLiteral("--texts"))) options << QStringLiteral("--texts") << QStringLiteral("off");
-        session = std::make_unique<LinkSession>(sim.Start(options), tickMs);
+        session = std::make_unique<TransferSession>(sim.Start(options), tickMs);
         Link().Dispatch().SetTextConsumer(&seen);
         Link().Dispatch().SetStatusConsumer(&seen);
         Link().Dispatch().SetBlockReplyConsumer(&seen);
@@ -180,7 +180,7 @@ protected:
     Observer observer;
     int devicesLost = 0;
     ModsimProcess sim;
-    std::unique_ptr<LinkSession> session;  // after sim: closed before the simulator ends
+    std::unique_ptr<TransferSession> session;  // after sim: closed before the simulator ends
 };
 
 QTemporaryDir* FaultMatrixTest::config = nullptr;

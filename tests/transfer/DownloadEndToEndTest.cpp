@@ -18,7 +18,7 @@
 namespace orbiqa {
 namespace {
 
-using bench::LinkSession;
+using bench::TransferSession;
 using bench::ModsimProcess;
 using ::testing::Each;
 using ::testing::ElementsAreArray;
@@ -46,10 +46,10 @@ protected:
     }
 
     /// Starts the simulator on the memory file with extra options and connects to it.
-    LinkSession& Connect(QStringList options = {}) {
+    TransferSession& Connect(QStringList options = {}) {
         options << QStringLiteral("--fast") << QStringLiteral("--memory") << memoryFile;
         if (!options.contains(QStringLiteral("--texts"))) options << QStringLiteral("--texts") << QStringLiteral("off");
-        session = std::make_unique<LinkSession>(sim.Start(options), kQuickTickMs);
+        session = std::make_unique<TransferSession>(sim.Start(options), kQuickTickMs);
         return *session;
     }
 
@@ -63,7 +63,7 @@ protected:
     QString memoryFile;
     std::array<std::uint8_t, kParameterImageSize> fileBytes{};
     ModsimProcess sim;
-    std::unique_ptr<LinkSession> session;  // after sim: closed before the simulator ends
+    std::unique_ptr<TransferSession> session;  // after sim: closed before the simulator ends
 };
 
 QTemporaryDir* DownloadEndToEndTest::config = nullptr;
@@ -74,11 +74,11 @@ struct CountingBlocks final : BlockReplyConsumer {
 };
 
 TEST_F(DownloadEndToEndTest, ReadInTheWindowFillsTheImageFromTheModule) {
-    LinkSession& s = Connect();
+    TransferSession& s = Connect();
     CountingBlocks blocks;
     s.Link().Dispatch().SetBlockReplyConsumer(&blocks);
     std::array<std::uint8_t, kParameterImageSize> image{};
-    TFormDownload form(s.Link(), image);
+    TFormDownload form(s, image);
     image.fill(0x99);  // bytes 960.. must come out zero whatever they held
 
     form.btReadClick();
@@ -91,7 +91,7 @@ TEST_F(DownloadEndToEndTest, ReadInTheWindowFillsTheImageFromTheModule) {
 }
 
 TEST_F(DownloadEndToEndTest, WriteThenReadAndCompareRoundTrip) {
-    LinkSession& s = Connect();
+    TransferSession& s = Connect();
     auto& image = s.Image();
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(255 - i % 251);
     const auto written = image;
@@ -109,7 +109,7 @@ TEST_F(DownloadEndToEndTest, WriteThenReadAndCompareRoundTrip) {
 }
 
 TEST_F(DownloadEndToEndTest, CompareWithADifferenceInBlockThreeTurnsRedAtFour) {
-    LinkSession& s = Connect();
+    TransferSession& s = Connect();
     ASSERT_TRUE(s.Engine().Read().Succeeded());
     s.Image()[kParameterImageSize - 1] = 0x5C;  // edited since the read
     const auto before = s.Image();
@@ -125,9 +125,9 @@ TEST_F(DownloadEndToEndTest, CompareWithADifferenceInBlockThreeTurnsRedAtFour) {
 // The window's compare against the simulator names what another writer changed in the editor's
 // words, the setting a person knows, not the memory map's.
 TEST_F(DownloadEndToEndTest, CompareInTheWindowNamesTheChangedSettingsByTheirCaptions) {
-    LinkSession& s = Connect();
+    TransferSession& s = Connect();
     ParameterImage image;
-    TFormDownload form(s.Link(), ImageBytes(image.data(), kParameterImageSize));
+    TFormDownload form(s, ImageBytes(image.data(), kParameterImageSize));
     form.btWriteClick();
     ASSERT_EQ(form.Colour(), BarColour::Green);
 
@@ -163,7 +163,7 @@ class DownloadFaultTest : public DownloadEndToEndTest, public ::testing::WithPar
 
 TEST_P(DownloadFaultTest, EndsAtTheBlockWithTheBarAsExpected) {
     const FaultCase& c = GetParam();
-    LinkSession& s = Connect(c.options);
+    TransferSession& s = Connect(c.options);
     s.Engine().ModuleCopy().fill(0x3E);
     if (c.run == &TransferEngine::Compare)
         std::copy_n(fileBytes.begin(), kModuleMemorySize, s.Engine().ModuleCopy().begin());  // equal so far

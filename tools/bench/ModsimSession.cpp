@@ -49,23 +49,9 @@ void ModsimProcess::Stop() {
     }
 }
 
-LinkSession::LinkSession(const QString& comName, int tickMs)
-    : link_(CreateSystemSerialDevice()),
-      pump_(link_.ComPort1()),
-      waiter_(nullptr, tickMs),
-      channel_(link_),
-      engine_(channel_, image_, waiter_.Function()) {
-    link_.ComPort1().SetPort(comName.toStdString());
-    link_.ComPort1().SetConnected(true);
-}
-
-LinkSession::~LinkSession() {
-    // The port's event thread calls into the pump: close before the pump goes.
-    try {
-        link_.ComPort1().SetConnected(false);
-    } catch (...) {
-        // Nobody is left to tell at the end of a session; the port's destructor closes anyway.
-    }
+TransferSession::TransferSession(const QString& comName, int tickMs)
+    : ModuleSession(CreateSystemSerialDevice(), tickMs), engine_(Channel(), image_, Wait()) {
+    Open(comName.toStdString());
 }
 
 }  // namespace orbiqa::bench

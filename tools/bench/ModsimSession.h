@@ -1,8 +1,8 @@
 #pragma once
 // A simulated module on a pseudo-terminal and the program's real link to it: orbiqa-modsim as a
-// child process, a ModuleLink over the POSIX serial device, the Qt hand-over pump, the Qt
-// waiter and the transfer engine over a 1088-byte image. Used by the benchmark and by the
-// end-to-end tests; needs a QCoreApplication.
+// child process, and the module session over the system's serial device with the transfer
+// engine over a 1088-byte image. Used by the benchmark and by the end-to-end tests; needs a
+// QCoreApplication.
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -10,9 +10,7 @@
 #include <array>
 #include <memory>
 
-#include "link/ModuleLink.h"
-#include "link/QtHandoverPump.h"
-#include "transfer/QtFlagWaiter.h"
+#include "transfer/ModuleSession.h"
 #include "transfer/TransferEngine.h"
 
 namespace orbiqa::bench {
@@ -41,24 +39,16 @@ private:
     QString comName_;
 };
 
-/// The program's side: the link opened on comName. tickMs is the waiter's tick.
-class LinkSession {
+/// The program's side: the module session opened on comName, with an engine over its own
+/// image. tickMs is the waiter's tick.
+class TransferSession : public ModuleSession {
 public:
-    explicit LinkSession(const QString& comName, int tickMs = kWaitTickMs);
-    ~LinkSession();
-    LinkSession(const LinkSession&) = delete;
-    LinkSession& operator=(const LinkSession&) = delete;
+    explicit TransferSession(const QString& comName, int tickMs = kWaitTickMs);
 
-    ModuleLink& Link() { return link_; }
     TransferEngine& Engine() { return engine_; }
     std::array<std::uint8_t, kParameterImageSize>& Image() { return image_; }
-    QtFlagWaiter& Waiter() { return waiter_; }
 
 private:
-    ModuleLink link_;
-    QtHandoverPump pump_;
-    QtFlagWaiter waiter_;
-    ModuleLinkChannel channel_;
     std::array<std::uint8_t, kParameterImageSize> image_{};
     TransferEngine engine_;
 };

@@ -35,7 +35,7 @@ struct Figures {
 };
 
 bool MeasureReads(const QString& port, int runs, Figures& figures) {
-    LinkSession session(port);
+    TransferSession session(port);
     std::vector<double> walls, shares;
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();

@@ -60,7 +60,7 @@ double MeasureRead() {
     ModsimProcess sim;
     const QString com = sim.Start({QStringLiteral("--texts"), QStringLiteral("off"), QStringLiteral("--image"),
                                    QStringLiteral("demo")});
-    LinkSession session(com);
+    TransferSession session(com);
     std::vector<double> walls;
     for (int i = 0; i < kReadRuns; ++i) {
         QElapsedTimer t;

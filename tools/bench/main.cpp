@@ -56,7 +56,7 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-bool Measure(bench::LinkSession& session, const Operation& op, int runs,
+bool Measure(bench::TransferSession& session, const Operation& op, int runs,
              std::vector<Sample>& samples) {
     for (int i = 0; i < runs; ++i) {
         const auto start = std::chrono::steady_clock::now();
@@ -80,7 +80,7 @@ bool RunMode(bool fast, int runs) {
                      QStringLiteral("demo")};
     if (fast) args << QStringLiteral("--fast");
     const QString com = sim.Start(args);
-    bench::LinkSession session(com);
+    bench::TransferSession session(com);
     for (std::size_t i = 0; i < kModuleMemorySize; ++i)
         session.Image()[i] = static_cast<std::uint8_t>(i * 31 + 7);
 

@@ -5,7 +5,7 @@
 #include <ostream>
 
 #include "Commands.h"
-#include "ModuleSession.h"
+#include "CommandSession.h"
 #include "MonitorLines.h"
 #include "base/Win1250.h"
 
@@ -53,7 +53,7 @@ int RunMonitor(const ParsedArgs& args, Io& io) {
     const int seconds =
         secondsText ? ParseWholeNumber("--seconds", *secondsText, 1, kMaxSeconds) : 0;
 
-    ModuleSession session(port);
+    TerminalSession session(port);
     QEventLoop loop;
     TextPrinter printer(io.out, args.Flag("--timestamps"));
     session.Link().Dispatch().SetTextConsumer(&printer);

@@ -9,8 +9,8 @@
 
 #include "Commands.h"
 #include "Console.h"
+#include "CommandSession.h"
 #include "JsonWriter.h"
-#include "ModuleSession.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
 #include "base/IntText.h"

@@ -6,8 +6,8 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "CommandSession.h"
 #include "JsonWriter.h"
-#include "ModuleSession.h"
 #include "base/Win1250.h"
 #include "status/ModuleStatusText.h"
 
@@ -15,8 +15,6 @@ namespace orbiqa::cli {
 
 namespace {
 
-const char* const kPollLine = "??";
-constexpr int kPollIntervalMs = 500;
 // As long as a block read may take: a module that stays silent longer is not answering.
 constexpr int kSilenceLimitMs = kReadReplyTicks * kWaitTickMs;
 constexpr int kMaxCount = 1000000;
@@ -81,7 +79,7 @@ int RunStatus(const ParsedArgs& args, Io& io) {
     const auto countText = args.Value("--count");
     const int count = countText ? ParseWholeNumber("--count", *countText, 1, kMaxCount) : 0;
 
-    ModuleSession session(port);
+    TerminalSession session(port);
     QEventLoop loop;
     StatusPrinter printer(io.out, count, {args.Flag("--json"), args.Flag("--timestamps")}, loop);
     session.Link().Dispatch().SetStatusConsumer(&printer);
@@ -93,7 +91,7 @@ int RunStatus(const ParsedArgs& args, Io& io) {
         if (printer.Silent()) silent = true;
         if (silent || session.DeviceLost()) return loop.quit();
         try {
-            session.Link().SendTextLine(kPollLine);
+            session.Link().SendTextLine(kStatusPollLine);
         } catch (...) {
             // Errors must not cross the event loop; they are raised again below.
             failure = std::current_exception();
@@ -101,7 +99,7 @@ int RunStatus(const ParsedArgs& args, Io& io) {
         }
     };
     QTimer timer;
-    timer.setInterval(kPollIntervalMs);
+    timer.setInterval(kStatusPollIntervalMs);
     QObject::connect(&timer, &QTimer::timeout, poll);
     timer.start();
     QTimer::singleShot(0, &loop, poll);

@@ -9,7 +9,7 @@
 #include "Commands.h"
 #include "FileAccess.h"
 #include "ModuleCheck.h"
-#include "ModuleSession.h"
+#include "CommandSession.h"
 #include "ProgressBar.h"
 #include "SiteRecording.h"
 #include "link/EComPort.h"
@@ -25,7 +25,7 @@ const OptionDef kVerifyOption{"--verify", "",
                               "read the module back and compare it with FILE after the write"};
 
 struct Transfer {
-    ModuleSession session;
+    TerminalSession session;
     ImageArray image{};
     TransferEngine engine;
     ProgressBar bar;

@@ -2,8 +2,8 @@
 #include <ostream>
 
 #include "Commands.h"
+#include "CommandSession.h"
 #include "JsonWriter.h"
-#include "ModuleSession.h"
 #include "base/Win1250.h"
 #include "shell/VersionRecord.h"
 
@@ -14,7 +14,7 @@ namespace {
 constexpr std::uint16_t kVersionAddress = kVersionBlock * kBlockSize;
 
 int RunVersion(const ParsedArgs& args, Io& io) {
-    ModuleSession session(RequiredPort(args));
+    TerminalSession session(RequiredPort(args));
     ReplyState& reply = session.Link().Reply();
     reply.ReadReplyReady = 0;
     session.Link().SendCommand(kCmdReadBlock, kVersionReadArguments.data());

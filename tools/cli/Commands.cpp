@@ -11,7 +11,7 @@
 
 #include "Console.h"
 #include "ModuleKeyFingerprint.h"
-#include "ModuleSession.h"
+#include "CommandSession.h"
 #include "base/Errors.h"
 #include "link/EComPort.h"
 

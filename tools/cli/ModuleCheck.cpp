@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ImageReport.h"
+#include "transfer/ModuleCompare.h"
 
 namespace orbiqa::cli {
 
@@ -19,18 +20,10 @@ std::string Block(int n) {
 ModuleComparison CompareWithModule(TransferEngine& engine, const ParameterImage& expected) {
     ModuleComparison c;
     c.read = engine.Read();
-    // Blocks that did not arrive are taken as equal here; the read's outcome reports them.
-    ParameterImage module = expected;
-    const std::size_t arrived = static_cast<std::size_t>(c.read.blocksDone) * kBlockSize;
-    std::copy_n(engine.ModuleCopy().begin(), arrived, module.begin());
-    for (int n = 0; n < c.read.blocksDone; ++n) {
-        const auto first = static_cast<std::size_t>(n) * kBlockSize;
-        if (!std::equal(module.begin() + first, module.begin() + first + kBlockSize,
-                        expected.begin() + first))
-            c.differingBlocks.push_back(n);
-    }
+    const ModuleBlocksCompared compared = CompareModuleBlocks(expected, engine.ModuleCopy(), c.read.blocksDone);
+    c.differingBlocks = compared.differingBlocks;
     if (c.differingBlocks.empty()) return c;  // naming fields costs more than the comparison
-    for (const auto& d : DiffImages(expected, module))
+    for (const auto& d : DiffImages(expected, compared.module))
         c.differing.push_back(d.where.empty() ? d.a.name : d.a.name + " (" + d.where + ")");
     return c;
 }
@@ -49,7 +42,7 @@ std::string DifferenceText(const ModuleComparison& comparison) {
     return text;
 }
 
-Outcome StoppedTransfer(LinkSession& session, int signal, const TransferResult& result,
+Outcome StoppedTransfer(CommandSession& session, int signal, const TransferResult& result,
                         const std::string& progressVerb) {
     const std::string progress = "(" + std::to_string(result.blocksDone) + " of " +
                                  std::to_string(kModuleBlockCount) + " blocks " + progressVerb +

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ModuleSession.h"
+#include "CommandSession.h"
 #include "params/ParameterImage.h"
 #include "transfer/TransferEngine.h"
 
@@ -35,8 +35,8 @@ struct Outcome {
 /// Why a transfer stopped before its end, with the blocks done ("6 of 15 blocks written"):
 /// interrupted (128 + signal), the device went away (3), or the module did not answer, answered
 /// with another block or did not acknowledge (4), the last two with a note from a status poll
-/// sent after (LinkSession::ProbeNoAnswer): another key, or nothing arriving at all.
-Outcome StoppedTransfer(LinkSession& session, int signal, const TransferResult& result,
+/// sent after (CommandSession::ProbeNoAnswer): another key, or nothing arriving at all.
+Outcome StoppedTransfer(CommandSession& session, int signal, const TransferResult& result,
                         const std::string& progressVerb);
 
 }  // namespace orbiqa::cli

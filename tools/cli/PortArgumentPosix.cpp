@@ -4,7 +4,7 @@
 
 #include "CommandLine.h"
 #include "base/ComPortRange.h"
-#include "ModuleSession.h"
+#include "CommandSession.h"
 #include "platform/PortLinkOwner.h"
 #include "platform/PortLinks.h"
 

@@ -1,7 +1,7 @@
 // A port argument on Windows: the COM name is the device ("COM5", "com5", "5" or the device
 // path "\\.\COM5").
 #include "CommandLine.h"
-#include "ModuleSession.h"
+#include "CommandSession.h"
 
 namespace orbiqa::cli {
 

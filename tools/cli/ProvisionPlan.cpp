@@ -9,7 +9,7 @@
 #include "CsvText.h"
 #include "FileAccess.h"
 #include "ImageReport.h"
-#include "ModuleSession.h"
+#include "CommandSession.h"
 
 namespace orbiqa::cli {
 

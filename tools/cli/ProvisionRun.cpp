@@ -5,7 +5,7 @@
 
 #include "ImageReport.h"
 #include "ModuleCheck.h"
-#include "ModuleSession.h"
+#include "CommandSession.h"
 
 namespace orbiqa::cli {
 
@@ -34,7 +34,7 @@ ProvisionResult ProvisionOne(const ProvisionModule& m, const std::atomic<bool>& 
     const auto start = std::chrono::steady_clock::now();
     ProvisionResult result{m.port, m.port, {}, kExitOk, {}, -1, 0, {}};
     try {
-        LinkSession session(m.port, &stop);
+        CommandSession session(m.port, &stop);
         result.label = session.PortLabel();
         result.device = session.DevicePath();
         std::array<std::uint8_t, kParameterImageSize> work{};

@@ -179,7 +179,7 @@ private:
         if (!args.contains("--texts")) args << "--texts" << "off";
 
         bench::ModsimProcess sim;
-        bench::LinkSession session(sim.Start(args), o_.tickMs);
+        bench::TransferSession session(sim.Start(args), o_.tickMs);
         bool lost = false;
         session.Link().ComPort1().OnDeviceLost = [&](TComPort&) { lost = true; };
 
@@ -207,7 +207,7 @@ private:
         }
     }
 
-    TransferResult Cycle(bench::LinkSession& s, int kind) {
+    TransferResult Cycle(bench::TransferSession& s, int kind) {
         auto& image = s.Image();
         TransferEngine& engine = s.Engine();
         if (kind == 0) {

@@ -1,7 +1,5 @@
-#include "ModuleSession.h"
+#include "CommandSession.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -16,7 +14,6 @@ namespace orbiqa::cli {
 
 namespace {
 
-const char* const kStatusPollLine = "??";
 // The module answers the status poll at once; a second is plenty even for a slow adapter.
 constexpr int kProbeTicks = 10;
 // A module under another key sends frames and little else; far more bytes than its frames
@@ -56,53 +53,41 @@ std::string OpenFailureText(const std::string& comName, int errorCode, int syste
     return text;
 }
 
-LinkSession::LinkSession(const std::string& comName, const std::atomic<bool>* stop)
+CommandSession::CommandSession(const std::string& comName, const std::atomic<bool>* stop)
     : portName_(comName),
       device_(ResolvePortDevice(comName).value_or(std::string())),
       portLabel_(comName + (device_.empty() ? std::string() : " (" + device_ + ")")),
       stop_(stop),
-      link_(CreateSystemSerialDevice()),
-      pump_(link_.ComPort1()),
-      channel_(link_) {
-    TComPort& port = link_.ComPort1();
-    port.SetPort(comName);
+      session_(CreateSystemSerialDevice()) {
+    ModuleLink& link = session_.Link();
     // Every byte is also counted, for the diagnosis of a request nobody answered.
-    link_.OnBytesReceived = [this](const std::uint8_t* bytes, int count) {
+    link.OnBytesReceived = [this](const std::uint8_t* bytes, int count) {
         for (int i = 0; i < count; ++i) tally_.Feed(bytes[i]);
     };
-    port.OnDeviceLost = [this](TComPort&) { deviceLost_ = true; };
-    tick_.setInterval(kWaitTickMs);
-    QObject::connect(&tick_, &QTimer::timeout, [this] {
-        if (replyCountdown_ > 0) --replyCountdown_;
-    });
-    tick_.start();
+    link.ComPort1().OnDeviceLost = [this](TComPort&) { deviceLost_ = true; };
     try {
-        port.SetConnected(true);
+        session_.Open(comName);
     } catch (const EComPort& e) {
         throw CliFailure(kExitPort, OpenFailureText(comName, e.ErrorCode(), e.SystemCode()));
     }
-    RegisterInterruptiblePort(&port);
+    RegisterInterruptiblePort(&link.ComPort1());
 }
 
-LinkSession::~LinkSession() {
+CommandSession::~CommandSession() {
     Close();
 }
 
-void LinkSession::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
-    replyCountdown_ = ticks;
-    while (replyCountdown_ > 0 && !DeviceLost() && !StopRequested() &&
-           !(abandoned && abandoned())) {
-        // Sleeps until an event arrives (a hand-over, a tick), then handles what is pending.
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        if (flag != 0) break;
-    }
+void CommandSession::WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
+    session_.WaitForFlag(flag, ticks, [this, &abandoned] {
+        return DeviceLost() || StopRequested() || (abandoned && abandoned());
+    });
 }
 
-void LinkSession::CheckDevice() const {
+void CommandSession::CheckDevice() const {
     if (DeviceLost()) throw CliFailure(kExitPort, PortLabel() + ": the device went away");
 }
 
-std::string LinkSession::NoAnswerNote() const {
+std::string CommandSession::NoAnswerNote() const {
     if (tally_.Bytes() == 0 || tally_.Valid() != 0) return {};
     const std::string bytes = std::to_string(tally_.Bytes()) + " bytes arrived";
     if (tally_.Frames() == 0)
@@ -118,11 +103,11 @@ std::string LinkSession::NoAnswerNote() const {
            KeyFingerprint() + ")";
 }
 
-std::string LinkSession::ProbeNoAnswer() {
+std::string CommandSession::ProbeNoAnswer() {
     if (tally_.Frames() != 0) return NoAnswerNote();
     if (DeviceLost() || StopRequested()) return {};
     try {
-        link_.SendTextLine(kStatusPollLine);
+        session_.Link().SendTextLine(kStatusPollLine);
     } catch (const std::exception&) {
         return {};  // the request's own failure is what the user hears about
     }
@@ -131,25 +116,21 @@ std::string LinkSession::ProbeNoAnswer() {
     return SilenceNote();
 }
 
-std::string LinkSession::SilenceNote() const {
+std::string CommandSession::SilenceNote() const {
     if (tally_.Bytes() == 0)
         return "; nothing arrived from the module, not even an answer to the status poll (is it "
                "connected and powered?)";
     return NoAnswerNote();
 }
 
-void LinkSession::Close() noexcept {
-    UnregisterInterruptiblePort(&link_.ComPort1());
-    try {
-        link_.ComPort1().SetConnected(false);
-    } catch (...) {
-        // The port object closes the device when it is destroyed in any case.
-    }
+void CommandSession::Close() noexcept {
+    UnregisterInterruptiblePort(&session_.Port());
+    session_.Close();
 }
 
-ModuleSession::ModuleSession(const std::string& comName) : LinkSession(comName, &stop) {}
+TerminalSession::TerminalSession(const std::string& comName) : CommandSession(comName, &stop) {}
 
-void ModuleSession::CheckInterrupt(const std::string& what) const {
+void TerminalSession::CheckInterrupt(const std::string& what) const {
     if (signal != 0) throw CliFailure(128 + signal, what + ": interrupted");
 }
 

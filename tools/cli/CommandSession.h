@@ -1,9 +1,9 @@
 #pragma once
-// The module link of one command: the serial port opened on a COM name, the hand-over pump, the
-// wait and the transfer channel. Closing the port on every way out matters: a port left with its
-// exclusive-use flag set stays busy for the next program. A LinkSession lives on one thread (the
-// one that made it); provision runs several, each on its own thread.
-#include <QTimer>
+// The module session of one command, opened on a COM name, with what the command line adds to
+// it: waits that a stop request ends, and the diagnosis of a request nobody answered. Closing
+// the port on every way out matters: a port left with its exclusive-use flag set stays busy for
+// the next program. A CommandSession lives on one thread (the one that made it); provision runs
+// several, each on its own thread.
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -12,10 +12,7 @@
 #include "CommandLine.h"
 #include "Console.h"
 #include "link/FrameCodec.h"
-#include "link/ModuleLink.h"
-#include "link/QtHandoverPump.h"
-#include "transfer/ModuleChannel.h"
-#include "transfer/TransferEngine.h"
+#include "transfer/ModuleSession.h"
 
 namespace orbiqa::cli {
 
@@ -39,25 +36,24 @@ private:
     static const AesKey& LinkKey();
 };
 
-class LinkSession {
+class CommandSession {
 public:
     /// Opens the port; CliFailure(kExitPort) with the reason when it cannot be opened. A wait
     /// ends early when the device goes away or *stop becomes true (stop may be null).
-    LinkSession(const std::string& comName, const std::atomic<bool>* stop = nullptr);
-    ~LinkSession();
-    LinkSession(const LinkSession&) = delete;
-    LinkSession& operator=(const LinkSession&) = delete;
+    CommandSession(const std::string& comName, const std::atomic<bool>* stop = nullptr);
+    ~CommandSession();
+    CommandSession(const CommandSession&) = delete;
+    CommandSession& operator=(const CommandSession&) = delete;
 
     const std::string& PortName() const { return portName_; }
     /// "COM90 (/dev/pts/3)": both names, as messages give them.
     const std::string& PortLabel() const { return portLabel_; }
     /// The device the port opened, or empty.
     const std::string& DevicePath() const { return device_; }
-    ModuleLink& Link() { return link_; }
-    ModuleChannel& Channel() { return channel_; }
+    ModuleLink& Link() { return session_.Link(); }
+    ModuleChannel& Channel() { return session_.Channel(); }
 
-    /// WaitForFlag: the countdown of 100 ms ticks with nested event processing, ended early by
-    /// a lost device or a stop request.
+    /// The session's WaitForFlag, ended early by a lost device or a stop request too.
     void WaitForFlag(const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned = {});
     WaitForFlagFunction Wait() {
         return [this](const std::uint8_t& flag, int ticks, const WaitAbandoned& abandoned) {
@@ -67,7 +63,7 @@ public:
 
     /// The port knows of a loss as soon as its event thread does, before the hand-over that
     /// tells this session has run: a wait cut short by the loss must not read as no answer.
-    bool DeviceLost() const { return deviceLost_ || channel_.DeviceLost(); }
+    bool DeviceLost() const { return deviceLost_ || session_.DeviceLost(); }
     bool StopRequested() const { return stop_ && stop_->load(); }
     /// CliFailure(kExitPort) when the device went away while open (an unplugged adapter).
     void CheckDevice() const;
@@ -93,16 +89,12 @@ private:
     std::string device_;  // resolved when opening: a link may go away with its device
     std::string portLabel_;
     const std::atomic<bool>* stop_;
-    ModuleLink link_;
-    QtHandoverPump pump_;
-    ModuleLinkChannel channel_;
-    QTimer tick_;
-    int replyCountdown_ = 0;
+    ModuleSession session_;
     FrameTally tally_;
     bool deviceLost_ = false;
 };
 
-/// What an interrupt leaves for a ModuleSession. It is a base that comes before the LinkSession,
+/// What an interrupt leaves for a TerminalSession. It is a base that comes before the CommandSession,
 /// so that the signals are watched before the port opens: a Ctrl+C while a flooding server keeps
 /// the open busy must end the command with its message, not with the signal's default action.
 struct SessionInterrupts {
@@ -117,11 +109,11 @@ struct SessionInterrupts {
     InterruptWatch watch;
 };
 
-/// A LinkSession of a command run from the terminal: an interrupt (Ctrl+C) ends the running
+/// A CommandSession of a command run from the terminal: an interrupt (Ctrl+C) ends the running
 /// wait, and the command reports how far it came and exits with 128 + the signal.
-class ModuleSession : private SessionInterrupts, public LinkSession {
+class TerminalSession : private SessionInterrupts, public CommandSession {
 public:
-    explicit ModuleSession(const std::string& comName);
+    explicit TerminalSession(const std::string& comName);
 
     void OnInterrupt(std::function<void(int signal)> handler) {
         watch.onInterrupt = std::move(handler);
