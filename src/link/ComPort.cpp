@@ -7,7 +7,7 @@
 
 #include "base/ComPortRange.h"
 #include "base/IntText.h"
-#include "link/NetworkPort.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 

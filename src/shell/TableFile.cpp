@@ -7,7 +7,7 @@
 #include "base/Errors.h"
 #include "base/FileStore.h"
 #include "base/IntText.h"
-#include "link/NetworkPort.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 

@@ -5,7 +5,8 @@
 #include <thread>
 
 #include "link/ComPort.h"
-#include "link/NetworkPort.h"
+#include "netport/NetworkPortError.h"
+#include "serial/PortName.h"
 #include "FakeSerialDevice.h"
 #include "ManualPump.h"
 

@@ -9,7 +9,7 @@
 #include "link/ManualPump.h"
 #include "link/ModuleLink.h"
 #include "modsim/SimHarness.h"
-#include "platform/SystemSerialDevice.h"
+#include "portdevice/SystemSerialDevice.h"
 
 using namespace orbiqa;
 using namespace std::chrono_literals;

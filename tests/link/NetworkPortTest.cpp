@@ -6,9 +6,10 @@
 
 #include "link/ComPort.h"
 #include "FakeSerialDevice.h"
-#include "link/NetworkPort.h"
-#include "link/PortFormDevice.h"
-#include "link/TelnetComPort.h"
+#include "netport/NetworkPortError.h"
+#include "serial/PortName.h"
+#include "portdevice/PortFormDevice.h"
+#include "netport/TelnetComPort.h"
 
 using namespace orbiqa;
 using Bytes = TelnetComPort::Bytes;

@@ -9,7 +9,7 @@
 
 #include "ManualPump.h"
 #include "link/ComPort.h"
-#include "link/NetworkReceiveQueue.h"
+#include "netport/NetworkReceiveQueue.h"
 
 using namespace orbiqa;
 

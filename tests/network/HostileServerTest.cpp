@@ -12,7 +12,8 @@
 #include "cli/CliFixture.h"
 #include "link/ModuleLink.h"
 #include "link/QtHandoverPump.h"
-#include "platform/NetworkSerialDevice.h"
+#include "netport/NetworkPortError.h"
+#include "netport/NetworkSerialDevice.h"
 
 using namespace clitest;
 using namespace nettest;

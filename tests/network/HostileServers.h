@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/TelnetComPort.h"
+#include "netport/TelnetComPort.h"
 
 namespace nettest {
 

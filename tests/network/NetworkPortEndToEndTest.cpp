@@ -16,8 +16,9 @@
 #include "HostileServers.h"
 #include "SerialServers.h"
 #include "cli/CliFixture.h"
-#include "link/TelnetComPort.h"
-#include "platform/NetworkSerialDevice.h"
+#include "netport/NetworkPortError.h"
+#include "netport/TelnetComPort.h"
+#include "netport/NetworkSerialDevice.h"
 
 using namespace clitest;
 using namespace nettest;

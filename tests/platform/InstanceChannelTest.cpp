@@ -22,7 +22,7 @@
 #include <windows.h>
 #endif
 
-#include "platform/InstanceChannel.h"
+#include "shell/InstanceChannel.h"
 
 using namespace orbiqa;
 

@@ -21,9 +21,9 @@
 
 #include "link/ComPort.h"
 #include "link/ManualPump.h"
-#include "platform/PortLinks.h"
-#include "platform/SerialDevicePosix.h"
-#include "platform/SystemSerialDevice.h"
+#include "serial/PortLinks.h"
+#include "serial/SerialDevicePosix.h"
+#include "portdevice/SystemSerialDevice.h"
 
 using namespace orbiqa;
 using namespace std::chrono_literals;

@@ -5,7 +5,7 @@
 #include <charconv>
 
 #include "base/ComPortRange.h"
-#include "link/NetworkPort.h"
+#include "serial/PortName.h"
 
 namespace orbiqa::cli {
 
