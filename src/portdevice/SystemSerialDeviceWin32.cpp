@@ -1,13 +1,10 @@
 #include <windows.h>
 
-#include <algorithm>
-#include <cctype>
 
 #include "serial/PortName.h"
 #include "netport/NetworkPortError.h"
 #include "portdevice/PortFormDevice.h"
 #include "netport/NetworkSerialDevice.h"
-#include "serial/PortLinks.h"
 #include "serial/SerialDeviceWin32.h"
 #include "portdevice/SystemSerialDevice.h"
 
@@ -16,15 +13,6 @@ namespace orbiqa {
 std::unique_ptr<SerialDevice> CreateSystemSerialDevice() {
     return std::make_unique<PortFormDevice>(std::make_unique<SerialDeviceWin32>(),
                                             std::make_unique<NetworkSerialDevice>());
-}
-
-std::optional<std::string> ResolvePortDevice(const std::string& comName) {
-    const std::string digits = comName.size() > 3 ? comName.substr(3) : std::string();
-    const bool isComName =
-        comName.compare(0, 3, "COM") == 0 && !digits.empty() &&
-        std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return std::isdigit(c); });
-    if (!isComName) return std::nullopt;
-    return "\\\\.\\" + comName;
 }
 
 // Windows grants access to serial devices without group membership.

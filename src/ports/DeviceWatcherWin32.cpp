@@ -7,6 +7,9 @@
 
 #include <string>
 
+#include "serial/PortLinks.h"
+#include "serial/PortName.h"
+
 namespace orbiqa {
 namespace {
 
@@ -45,9 +48,10 @@ bool DeviceWatcherWin32::EventOf(unsigned long long wParam, const void* header, 
     event.kind = wParam == DBT_DEVICEARRIVAL ? DeviceEvent::Kind::Arrived : DeviceEvent::Kind::Removed;
     if (hdr->dbch_devicetype == DBT_DEVTYP_PORT) {
         const auto* port = static_cast<const DEV_BROADCAST_PORT_W*>(header);
-        event.comName = Narrow(port->dbcp_name);
-        if (event.comName.rfind("COM", 0) != 0) return false;
-        event.devicePath = "\\\\.\\" + event.comName;
+        const auto number = ComPortNumberOf(Narrow(port->dbcp_name));
+        if (!number) return false;
+        event.comName = ComPortName(*number);
+        event.devicePath = ResolvePortDevice(event.comName).value_or(std::string());
         return true;
     }
     if (hdr->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {

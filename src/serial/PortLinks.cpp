@@ -13,6 +13,7 @@
 #include "base/FileStore.h"
 #include "base/IntText.h"
 #include "serial/PortLinkOwner.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 namespace {
@@ -24,12 +25,6 @@ struct FixedFamily {
 constexpr FixedFamily kFamilies[] = {{"/dev/ttyS", 1}, {"/dev/ttyUSB", 33}, {"/dev/ttyACM", 65}};
 constexpr int kFamilySize = 32;
 
-std::optional<int> ComNumber(const std::string& comName) {
-    if (comName.size() < 4 || comName.compare(0, 3, "COM") != 0) return std::nullopt;
-    for (std::size_t i = 3; i < comName.size(); ++i)
-        if (comName[i] < '0' || comName[i] > '9') return std::nullopt;
-    return TryStrToInt(comName.substr(3));
-}
 
 constexpr const char* kTtyDrivers = "/proc/tty/drivers";
 constexpr std::size_t kMaxTtyDriversBytes = 64 * 1024;
@@ -98,13 +93,14 @@ std::string PortLinkFolder() {
 }
 
 bool IsPortLinkName(const std::string& fileName) {
-    const auto n = ComNumber(fileName);
-    return n && IsComPortNumber(*n) && fileName == "COM" + IntToStr(*n);
+    // Only the canonical spelling names a link, so that one port never has two links.
+    const auto n = ComPortNumberOf(fileName);
+    return n && fileName == ComPortName(*n);
 }
 
 std::optional<std::string> FixedDeviceForPort(const std::string& comName) {
-    const auto n = ComNumber(comName);
-    if (!n || *n < 1 || *n > 96) return std::nullopt;
+    const auto n = ComPortNumberOf(comName);
+    if (!n || *n > 96) return std::nullopt;
     const FixedFamily& f = kFamilies[(*n - 1) / kFamilySize];
     return std::string(f.prefix) + IntToStr(*n - f.firstPort);
 }
@@ -116,14 +112,15 @@ std::optional<std::string> FixedPortForDevice(const std::string& devicePath) {
         const std::string rest = devicePath.substr(prefix.size());
         if (rest.empty() || rest.find_first_not_of("0123456789") != std::string::npos) continue;
         const auto idx = TryStrToInt(rest);
-        if (idx && *idx >= 0 && *idx < kFamilySize) return "COM" + IntToStr(f.firstPort + *idx);
+        if (idx && *idx >= 0 && *idx < kFamilySize) return ComPortName(f.firstPort + *idx);
     }
     return std::nullopt;
 }
 
 std::optional<std::string> ResolvePortDevice(const std::string& comName) {
-    if (!ComNumber(comName)) return std::nullopt;
-    const std::filesystem::path link = std::filesystem::path(PortLinkFolder()) / comName;
+    const auto n = ComPortNumberOf(comName);
+    if (!n) return std::nullopt;
+    const std::filesystem::path link = std::filesystem::path(PortLinkFolder()) / ComPortName(*n);
     std::error_code ec;
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(link, ec))) {
         // A dead maker's link may lead to another program's terminal: it opens nothing.

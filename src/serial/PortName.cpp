@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/ComPortRange.h"
+#include "base/IntText.h"
 
 namespace orbiqa {
 
@@ -81,6 +83,22 @@ std::string DottedQuad(std::uint32_t address) {
 }
 
 }  // namespace
+
+std::optional<int> ComPortNumberOf(std::string_view text) {
+    if (LooksLikeNetworkPort(text)) return std::nullopt;
+    if (StartsWithNoCase(text, "COM")) text.remove_prefix(3);
+    const std::optional<std::int32_t> n = TryStrToInt(text);
+    if (!n || !IsComPortNumber(*n)) return std::nullopt;
+    return *n;
+}
+
+std::string ComPortName(int number) { return "COM" + IntToStr(number); }
+
+std::optional<std::string> CanonicalPortName(std::string_view text) {
+    if (const auto address = ParseNetworkPort(text)) return address->Text();
+    if (const auto number = ComPortNumberOf(text)) return ComPortName(*number);
+    return std::nullopt;
+}
 
 std::string NetworkPortAddress::Text() const {
     const bool v6 = host.find(':') != std::string::npos;

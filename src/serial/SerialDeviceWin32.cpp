@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "device/LineErrorTally.h"
 #include "serial/CommFunctionsWin32.h"
+#include "serial/PortLinks.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 namespace {
@@ -342,6 +346,12 @@ void SerialDeviceWin32::ResetStop() {
     if (s_->stopEvent) ResetEvent(s_->stopEvent);
     // A failure here shows as a failed WaitCommEvent in the first wait.
     if (s_->device != INVALID_HANDLE_VALUE) s_->comm.setCommMask(s_->device, kWatchedEvents);
+}
+
+std::optional<std::string> ResolvePortDevice(const std::string& comName) {
+    const auto number = ComPortNumberOf(comName);
+    if (!number) return std::nullopt;
+    return "\\\\.\\" + ComPortName(*number);
 }
 
 }  // namespace orbiqa

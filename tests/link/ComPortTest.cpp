@@ -8,7 +8,7 @@
 #include "netport/NetworkPortError.h"
 #include "serial/PortName.h"
 #include "FakeSerialDevice.h"
-#include "ManualPump.h"
+#include "support/ManualPump.h"
 
 using namespace orbiqa;
 using namespace std::chrono_literals;

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "link/BlockChecksum.h"
-#include "link/ManualPump.h"
+#include "support/ManualPump.h"
 #include "link/ModuleLink.h"
 #include "modsim/SimHarness.h"
 #include "portdevice/SystemSerialDevice.h"

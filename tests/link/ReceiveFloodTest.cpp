@@ -7,7 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "ManualPump.h"
+#include "support/ManualPump.h"
 #include "link/ComPort.h"
 #include "netport/NetworkReceiveQueue.h"
 

@@ -9,7 +9,7 @@
 
 #include "FakeCommDriver.h"
 #include "link/ComPort.h"
-#include "link/ManualPump.h"
+#include "support/ManualPump.h"
 #include "serial/PortLinks.h"
 #include "portdevice/SystemSerialDevice.h"
 #include "serial/SerialDeviceWin32.h"

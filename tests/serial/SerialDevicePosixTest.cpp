@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "link/ComPort.h"
-#include "link/ManualPump.h"
+#include "support/ManualPump.h"
 #include "serial/PortLinks.h"
 #include "serial/SerialDevicePosix.h"
 #include "portdevice/SystemSerialDevice.h"
@@ -110,7 +110,8 @@ TEST(PortLinks, FixedRuleBothWays) {
     EXPECT_EQ(FixedDeviceForPort("COM96"), "/dev/ttyACM31");
     EXPECT_FALSE(FixedDeviceForPort("COM97"));
     EXPECT_FALSE(FixedDeviceForPort("COM0"));
-    EXPECT_FALSE(FixedDeviceForPort("COM 5"));
+    EXPECT_EQ(FixedDeviceForPort("COM 5"), "/dev/ttyS4");  // read as every port name is
+    EXPECT_FALSE(FixedDeviceForPort("COM 5x"));
     EXPECT_EQ(FixedPortForDevice("/dev/ttyUSB3"), "COM36");
     EXPECT_EQ(FixedPortForDevice("/dev/ttyACM31"), "COM96");
     EXPECT_FALSE(FixedPortForDevice("/dev/ttyUSB32"));
