@@ -2,7 +2,9 @@
 // The operating system's side of a network port: one TCP connection, non-blocking, with a stop
 // signal that wakes every wait. BSD sockets and a pipe on POSIX systems, Winsock and events on
 // Windows (NetworkSocketPosix.cpp, NetworkSocketWin32.cpp). Error numbers are the system's
-// (errno, WSAGetLastError) or the network port's own (NetworkPort.h).
+// (errno, WSAGetLastError) or the network port's own (NetworkPortError.h). The connect loop and
+// the keep-alive policy stand once, in NetworkSocket.cpp; each system file gives the few calls
+// they are made of.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +13,17 @@
 #include "serial/PortName.h"
 
 namespace orbiqa {
+
+struct NetworkEndpoint;
+
+/// A server that goes silent (cable pulled, machine gone) is noticed within about half a minute
+/// instead of the system's two hours: probes start after kIdleS seconds of silence, and the
+/// connection is given up when probes go unanswered for kProbeWindowS seconds more.
+struct KeepAlivePolicy {
+    static constexpr int kIdleS = 10;
+    static constexpr int kProbeWindowS = 20;
+    static constexpr int kProbes = 4;  // where the system lets the count be chosen
+};
 
 class NetworkSocket {
 public:
@@ -56,6 +69,21 @@ public:
 private:
     struct Os;
     std::unique_ptr<Os> os_;
+
+    // The system's calls the shared connect loop is made of.
+    static const int kRefused;     // no address took the connection
+    static const int kWaitFailed;  // the wait for a connection failed
+    /// 0 once the system's network is ready to use (Winsock started).
+    static int SystemReady();
+    /// Makes a socket for the endpoint and starts connecting: 0 when connected or (pending)
+    /// still connecting, else the error. Leaves the socket closed when it could not be made.
+    int StartConnect(const NetworkEndpoint& endpoint, bool& pending);
+    /// The outcome of a pending connect once the socket is writable.
+    int ConnectOutcome();
+    /// Sets the options of a made connection: no delay, keep-alive as KeepAlivePolicy says.
+    void SetConnectedOptions();
+    /// Milliseconds to the deadline, clamped at 0; -1 when there is none.
+    static long long RemainingMs(Clock::time_point deadline);
 };
 
 }  // namespace orbiqa

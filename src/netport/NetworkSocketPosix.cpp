@@ -22,23 +22,8 @@ const int NetworkSocket::kTimedOut = ETIMEDOUT;
 const int NetworkSocket::kBusy = EBUSY;
 const int NetworkSocket::kBroken = ECONNRESET;
 const int NetworkSocket::kNotOpen = EBADF;
-
-namespace {
-
-// A server that goes silent (cable pulled, machine gone) is noticed within about half a minute
-// instead of the system's two hours.
-constexpr int kKeepAliveIdleS = 10;
-constexpr int kKeepAliveIntervalS = 5;
-constexpr int kKeepAliveProbes = 4;
-
-int RemainingMs(NetworkSocket::Clock::time_point deadline) {
-    if (deadline == NetworkSocket::Clock::time_point::max()) return -1;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - NetworkSocket::Clock::now());
-    return static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
-}
-
-}  // namespace
+const int NetworkSocket::kRefused = ECONNREFUSED;
+const int NetworkSocket::kWaitFailed = EIO;
 
 static_assert(sizeof(sockaddr_storage) <= NetworkEndpoint::kCapacity &&
               alignof(sockaddr_storage) <= 8);
@@ -78,51 +63,37 @@ NetworkSocket::~NetworkSocket() {
         if (fd >= 0) ::close(fd);
 }
 
-int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeoutMs,
-                           int connectTimeoutMs) {
-    if (os_->fd >= 0) return EBUSY;
-    std::vector<NetworkEndpoint> endpoints;
-    if (const int e = ResolveNetworkAddress(address, resolveTimeoutMs, endpoints)) return e;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(connectTimeoutMs);
-    int error = ECONNREFUSED;
-    for (const NetworkEndpoint& endpoint : endpoints) {
-        const auto* target = reinterpret_cast<const sockaddr*>(endpoint.address);
-        const int fd = ::socket(target->sa_family,
-                                SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
-        if (fd < 0) {
-            error = errno;
-            continue;
-        }
-        os_->fd = fd;
-        int r =
-            ::connect(fd, target, static_cast<socklen_t>(endpoint.length));
-        if (r != 0 && errno == EINPROGRESS) {
-            const Wait w = WaitFor(Interest::Write, deadline);
-            if (w == Wait::Ready) {
-                socklen_t length = sizeof error;
-                if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-                r = error == 0 ? 0 : -1;
-            } else {
-                error = w == Wait::TimedOut ? ETIMEDOUT : w == Wait::Stopped ? ECANCELED : EIO;
-            }
-        } else if (r != 0) {
-            error = errno;
-        }
-        if (r == 0) {
-            const int one = 1;
-            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
-            setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &kKeepAliveIdleS, sizeof kKeepAliveIdleS);
-            setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &kKeepAliveIntervalS,
-                       sizeof kKeepAliveIntervalS);
-            setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepAliveProbes, sizeof kKeepAliveProbes);
-            return 0;
-        }
-        ::close(fd);
-        os_->fd = -1;
-        if (error == ETIMEDOUT || error == ECANCELED) break;
-    }
+int NetworkSocket::SystemReady() {
+    return 0;
+}
+
+int NetworkSocket::StartConnect(const NetworkEndpoint& endpoint, bool& pending) {
+    const auto* target = reinterpret_cast<const sockaddr*>(endpoint.address);
+    const int fd = ::socket(target->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) return errno;
+    os_->fd = fd;
+    if (::connect(fd, target, static_cast<socklen_t>(endpoint.length)) == 0) return 0;
+    pending = errno == EINPROGRESS;
+    return pending ? 0 : errno;
+}
+
+int NetworkSocket::ConnectOutcome() {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(os_->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
     return error;
+}
+
+void NetworkSocket::SetConnectedOptions() {
+    const int one = 1;
+    const int idle = KeepAlivePolicy::kIdleS;
+    const int probes = KeepAlivePolicy::kProbes;
+    const int interval = KeepAlivePolicy::kProbeWindowS / KeepAlivePolicy::kProbes;
+    setsockopt(os_->fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    setsockopt(os_->fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
+    setsockopt(os_->fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    setsockopt(os_->fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    setsockopt(os_->fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
 }
 
 bool NetworkSocket::IsOpen() const {
@@ -167,7 +138,7 @@ NetworkSocket::Wait NetworkSocket::WaitFor(Interest interest, Clock::time_point 
                                                        : POLLIN | POLLOUT;
     for (;;) {
         pollfd p[2] = {{os_->stop[0], POLLIN, 0}, {os_->fd, events, 0}};
-        const int r = poll(p, 2, RemainingMs(deadline));
+        const int r = poll(p, 2, static_cast<int>(RemainingMs(deadline)));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return Wait::Failed;
         if (r == 0) return Wait::TimedOut;

@@ -2,6 +2,7 @@
 #include <ws2tcpip.h>
 // winsock2.h must come before windows.h.
 #include <windows.h>
+#include <mstcpip.h>
 
 #include <algorithm>
 #include <string>
@@ -18,8 +19,14 @@ const int NetworkSocket::kTimedOut = WSAETIMEDOUT;
 const int NetworkSocket::kBusy = ERROR_BUSY;
 const int NetworkSocket::kBroken = WSAECONNRESET;
 const int NetworkSocket::kNotOpen = ERROR_INVALID_HANDLE;
+const int NetworkSocket::kRefused = WSAECONNREFUSED;
+const int NetworkSocket::kWaitFailed = WSAECONNABORTED;
 
 namespace {
+
+DWORD WaitMs(long long remainingMs) {
+    return remainingMs < 0 ? WSA_INFINITE : static_cast<DWORD>(remainingMs);
+}
 
 // Winsock is started once for the program and left running: it ends with the process.
 bool StartWinsock() {
@@ -28,13 +35,6 @@ bool StartWinsock() {
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
     return started;
-}
-
-DWORD RemainingMs(NetworkSocket::Clock::time_point deadline) {
-    if (deadline == NetworkSocket::Clock::time_point::max()) return WSA_INFINITE;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - NetworkSocket::Clock::now());
-    return static_cast<DWORD>(std::clamp<long long>(left.count(), 0, 1 << 30));
 }
 
 }  // namespace
@@ -79,64 +79,56 @@ NetworkSocket::~NetworkSocket() {
     if (os_->stop) CloseHandle(os_->stop);
 }
 
-int NetworkSocket::Connect(const NetworkPortAddress& address, int resolveTimeoutMs,
-                           int connectTimeoutMs) {
-    if (os_->socket != INVALID_SOCKET) return ERROR_BUSY;
-    if (!StartWinsock()) return WSAGetLastError();
-    std::vector<NetworkEndpoint> endpoints;
-    if (const int e = ResolveNetworkAddress(address, resolveTimeoutMs, endpoints)) return e;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(connectTimeoutMs);
-    int error = WSAECONNREFUSED;
-    for (const NetworkEndpoint& endpoint : endpoints) {
-        const auto* target = reinterpret_cast<const sockaddr*>(endpoint.address);
-        const SOCKET s = ::socket(target->sa_family, SOCK_STREAM, IPPROTO_TCP);
-        if (s == INVALID_SOCKET) {
-            error = WSAGetLastError();
-            continue;
-        }
-        const WSAEVENT event = WSACreateEvent();
-        // Selecting events also makes the socket non-blocking.
-        if (event == WSA_INVALID_EVENT ||
-            WSAEventSelect(s, event, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0) {
-            error = WSAGetLastError();
-            if (event != WSA_INVALID_EVENT) WSACloseEvent(event);
-            closesocket(s);
-            continue;
-        }
-        os_->socket = s;
-        os_->socketEvent = event;
-        int r = ::connect(s, target, endpoint.length);
-        if (r != 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
-            // Writable means connected; in the error set means refused. Both wake the wait.
-            const Wait w = WaitFor(Interest::Write, deadline);
-            if (w == Wait::Ready) {
-                int length = sizeof error;
-                if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) !=
-                    0)
-                    error = WSAGetLastError();
-                r = error == 0 ? 0 : -1;
-            } else {
-                error = w == Wait::TimedOut  ? WSAETIMEDOUT
-                        : w == Wait::Stopped ? ERROR_OPERATION_ABORTED
-                                             : WSAECONNABORTED;
-            }
-        } else if (r != 0) {
-            error = WSAGetLastError();
-        }
-        if (r == 0) {
-            const BOOL one = TRUE;
-            setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
-                       sizeof one);
-            setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&one),
-                       sizeof one);
-            // The connection's event stays signalled for data that was already there.
-            WSASetEvent(event);
-            return 0;
-        }
-        Close();
-        if (error == WSAETIMEDOUT || error == ERROR_OPERATION_ABORTED) break;
+int NetworkSocket::SystemReady() {
+    return StartWinsock() ? 0 : WSAGetLastError();
+}
+
+int NetworkSocket::StartConnect(const NetworkEndpoint& endpoint, bool& pending) {
+    const auto* target = reinterpret_cast<const sockaddr*>(endpoint.address);
+    const SOCKET s = ::socket(target->sa_family, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return WSAGetLastError();
+    const WSAEVENT event = WSACreateEvent();
+    // Selecting events also makes the socket non-blocking.
+    if (event == WSA_INVALID_EVENT ||
+        WSAEventSelect(s, event, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0) {
+        const int error = WSAGetLastError();
+        if (event != WSA_INVALID_EVENT) WSACloseEvent(event);
+        closesocket(s);
+        return error;
     }
+    os_->socket = s;
+    os_->socketEvent = event;
+    if (::connect(s, target, endpoint.length) == 0) return 0;
+    const int error = WSAGetLastError();
+    // Writable means connected; in the error set means refused. Both wake the wait.
+    pending = error == WSAEWOULDBLOCK;
+    return pending ? 0 : error;
+}
+
+int NetworkSocket::ConnectOutcome() {
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(os_->socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+        error = WSAGetLastError();
     return error;
+}
+
+void NetworkSocket::SetConnectedOptions() {
+    const BOOL one = TRUE;
+    setsockopt(os_->socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
+    // Windows sends a fixed count of probes (ten): their interval is chosen so that they end
+    // within the policy's window, as the POSIX count and interval do.
+    constexpr ULONG kWindowsProbes = 10;
+    tcp_keepalive keepAlive{};
+    keepAlive.onoff = 1;
+    keepAlive.keepalivetime = KeepAlivePolicy::kIdleS * 1000u;
+    keepAlive.keepaliveinterval = KeepAlivePolicy::kProbeWindowS * 1000u / kWindowsProbes;
+    DWORD returned = 0;
+    if (WSAIoctl(os_->socket, SIO_KEEPALIVE_VALS, &keepAlive, sizeof keepAlive, nullptr, 0, &returned,
+                 nullptr, nullptr) != 0)
+        setsockopt(os_->socket, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&one), sizeof one);
+    // The connection's event stays signalled for data that was already there.
+    WSASetEvent(os_->socketEvent);
 }
 
 bool NetworkSocket::IsOpen() const {
@@ -198,7 +190,7 @@ NetworkSocket::Wait NetworkSocket::WaitFor(Interest interest, Clock::time_point 
         if (r > 0) return Wait::Ready;
         const HANDLE handles[2] = {os_->stop, os_->socketEvent};
         const DWORD woken =
-            WSAWaitForMultipleEvents(2, handles, FALSE, RemainingMs(deadline), FALSE);
+            WSAWaitForMultipleEvents(2, handles, FALSE, WaitMs(RemainingMs(deadline)), FALSE);
         if (woken == WSA_WAIT_EVENT_0) return Wait::Stopped;
         if (woken == WSA_WAIT_TIMEOUT) return Wait::TimedOut;
         if (woken != WSA_WAIT_EVENT_0 + 1) return Wait::Failed;
