@@ -18,44 +18,14 @@
 #include <thread>
 #include <vector>
 
+#include "support/ChildProcess.h"
+#include "support/Ser2netServer.h"
+
 namespace nettest {
 
-/// A loopback TCP port that was free a moment ago.
-inline int FreeTcpPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) != 0) {
-        ::close(fd);
-        throw std::runtime_error("no free port");
-    }
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-/// Counts the sockets of a local TCP port in a state (0A listening, 01 established), as the
-/// kernel lists them.
-inline int SocketsInState(int port, const char* state) {
-    int n = 0;
-    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        std::ifstream in(table);
-        std::string line;
-        std::getline(in, line);
-        while (std::getline(in, line)) {
-            std::istringstream fields(line);
-            std::string slot, local, remote, st;
-            fields >> slot >> local >> remote >> st;
-            const auto colon = local.rfind(':');
-            if (colon != std::string::npos &&
-                std::stoi(local.substr(colon + 1), nullptr, 16) == port && st == state)
-                ++n;
-        }
-    }
-    return n;
-}
+using orbiqa::testsupport::SocketsInState;
+inline int FreeTcpPort() { return orbiqa::testsupport::FreeLoopbackPort(); }
+inline const char* const kSer2net = orbiqa::testsupport::kSer2netProgram;
 
 /// Waits (bounded) until the condition holds; false when it never did.
 template <class Condition>
@@ -72,19 +42,11 @@ bool WaitUntil(Condition condition, int timeoutMs = 10000) {
 class ServerProcess {
 public:
     ServerProcess(std::vector<std::string> argv, int listenPort) : port_(listenPort) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::setenv("LD_PRELOAD", ORBIQA_PTYLINES_SHIM, 1);
-            std::vector<char*> args;
-            for (auto& a : argv) args.push_back(a.data());
-            args.push_back(nullptr);
-            if (!std::getenv("ORBIQA_SERVER_LOG")) {
-                std::FILE* null = std::fopen("/dev/null", "w");
-                if (null) ::dup2(fileno(null), STDERR_FILENO), ::dup2(fileno(null), STDOUT_FILENO);
-            }
-            ::execv(args[0], args.data());
-            ::_exit(127);
-        }
+        orbiqa::testsupport::ChildSpec spec;
+        spec.argv = std::move(argv);
+        spec.environment = {{"LD_PRELOAD", ORBIQA_PTYLINES_SHIM}};
+        spec.nullOutput = !std::getenv("ORBIQA_SERVER_LOG");
+        pid_ = orbiqa::testsupport::StartChild(std::move(spec));
         listening_ = WaitUntil([this] { return SocketsInState(port_, "0A") > 0 || Exited(); });
     }
     ~ServerProcess() { Kill(SIGTERM); }
@@ -116,7 +78,6 @@ private:
     bool listening_ = false;
 };
 
-inline const char* kSer2net = "/usr/sbin/ser2net";
 inline const char* kPyserialServer = "/usr/share/doc/python3-serial/examples/rfc2217_server.py";
 
 /// ser2net serving device on a new loopback port, RFC 2217 or raw, with the device first set to
@@ -125,18 +86,15 @@ inline const char* kPyserialServer = "/usr/share/doc/python3-serial/examples/rfc
 inline std::unique_ptr<ServerProcess> StartSer2net(const std::string& folder,
                                                    const std::string& device, bool rfc2217,
                                                    const std::string& lineSettings = "9600n82") {
+    namespace ts = orbiqa::testsupport;
     const int port = FreeTcpPort();
     const std::string config = folder + "/ser2net-" + std::to_string(port) + ".yaml";
-    std::ofstream(config) << "connection: &c\n"
-                          << "  accepter: " << (rfc2217 ? "telnet(rfc2217),tcp," : "tcp,")
-                          << "127.0.0.1," << port << "\n"
-                          << "  connector: serialdev," << device << "," << lineSettings
-                          << ",local\n"
-                          << "  options:\n    chardelay: false\n";
-    return std::make_unique<ServerProcess>(
-        std::vector<std::string>{kSer2net, "-n", "-d", "-c", config, "-P",
-                                 folder + "/ser2net-" + std::to_string(port) + ".pid"},
-        port);
+    std::ofstream(config) << ts::Ser2netConfig({{device, port, rfc2217, lineSettings}});
+    std::vector<std::string> argv{ts::kSer2netProgram};
+    for (const std::string& a :
+         ts::Ser2netArguments(config, folder + "/ser2net-" + std::to_string(port) + ".pid"))
+        argv.push_back(a);
+    return std::make_unique<ServerProcess>(std::move(argv), port);
 }
 
 inline std::unique_ptr<ServerProcess> StartPyserialServer(const std::string& device) {
