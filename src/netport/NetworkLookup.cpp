@@ -1,6 +1,7 @@
 #include "netport/NetworkLookup.h"
 #include "netport/NetworkPortError.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -8,6 +9,13 @@
 #include <thread>
 
 namespace orbiqa {
+
+void AddEndpoint(const void* address, std::size_t length, std::vector<NetworkEndpoint>& endpoints) {
+    NetworkEndpoint e;
+    e.length = static_cast<int>(std::min(length, sizeof e.address));
+    std::copy_n(static_cast<const std::uint8_t*>(address), e.length, e.address);
+    endpoints.push_back(e);
+}
 
 namespace {
 

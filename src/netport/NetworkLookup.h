@@ -20,6 +20,9 @@ struct NetworkEndpoint {
     int length = 0;
 };
 
+/// Adds the system's address of `length` bytes as an endpoint (cut to the endpoint's capacity).
+void AddEndpoint(const void* address, std::size_t length, std::vector<NetworkEndpoint>& endpoints);
+
 /// The system's lookup of a host and a decimal port, in numbers only or by name too: 0 with at
 /// least one endpoint, kNetNameNotFound or kNetResolveFailed. Called on any thread.
 int LookUpHost(const std::string& host, const std::string& port, bool numbersOnly,

@@ -53,12 +53,8 @@ int LookUpHost(const std::string& host, const std::string& port, bool numbersOnl
     const int r = getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
     if (r == WSAHOST_NOT_FOUND || r == WSANO_DATA) return kNetNameNotFound;
     if (r != 0) return kNetResolveFailed;
-    for (const addrinfo* a = list; a; a = a->ai_next) {
-        NetworkEndpoint e;
-        e.length = static_cast<int>(std::min<std::size_t>(a->ai_addrlen, sizeof e.address));
-        std::copy_n(reinterpret_cast<const std::uint8_t*>(a->ai_addr), e.length, e.address);
-        endpoints.push_back(e);
-    }
+    for (const addrinfo* a = list; a; a = a->ai_next)
+        AddEndpoint(a->ai_addr, a->ai_addrlen, endpoints);
     freeaddrinfo(list);
     return endpoints.empty() ? kNetNameNotFound : 0;
 }
