@@ -42,14 +42,14 @@ public:
         }
         std::vector<std::string> argv{binary};
         argv.insert(argv.end(), args.begin(), args.end());
-        orbiqa::testsupport::ChildSpec spec;
-        spec.argv = std::move(argv);
-        spec.environment = {{"XDG_CONFIG_HOME", configHome}};
-        spec.standardOutput = out[1];
-        spec.standardError = err[1];
-        spec.nullInput = true;
-        spec.closeInChild = {out[0], err[0]};
-        pid_ = orbiqa::testsupport::StartChild(std::move(spec));
+        orbiqa::testsupport::ChildLaunch launch;
+        launch.argv = std::move(argv);
+        launch.environment = {{"XDG_CONFIG_HOME", configHome}};
+        launch.standardOutput = out[1];
+        launch.standardError = err[1];
+        launch.nullInput = true;
+        launch.closeInChild = {out[0], err[0]};
+        pid_ = orbiqa::testsupport::StartChild(std::move(launch));
         ::close(out[1]);
         ::close(err[1]);
         out_ = out[0];

@@ -69,11 +69,11 @@ public:
         args.insert(args.begin(), {binary, "--link-dir", linkDir_});
         int out[2];
         if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
-        orbiqa::testsupport::ChildSpec spec;
-        spec.argv = args;
-        spec.standardOutput = out[1];
-        spec.closeInChild = {out[0]};
-        pid_ = orbiqa::testsupport::StartChild(std::move(spec));
+        orbiqa::testsupport::ChildLaunch launch;
+        launch.argv = args;
+        launch.standardOutput = out[1];
+        launch.closeInChild = {out[0]};
+        pid_ = orbiqa::testsupport::StartChild(std::move(launch));
         ::close(out[1]);
         stdout_ = out[0];
         startLine_ = ReadLine(5000);

@@ -42,11 +42,11 @@ bool WaitUntil(Condition condition, int timeoutMs = 10000) {
 class ServerProcess {
 public:
     ServerProcess(std::vector<std::string> argv, int listenPort) : port_(listenPort) {
-        orbiqa::testsupport::ChildSpec spec;
-        spec.argv = std::move(argv);
-        spec.environment = {{"LD_PRELOAD", ORBIQA_PTYLINES_SHIM}};
-        spec.nullOutput = !std::getenv("ORBIQA_SERVER_LOG");
-        pid_ = orbiqa::testsupport::StartChild(std::move(spec));
+        orbiqa::testsupport::ChildLaunch launch;
+        launch.argv = std::move(argv);
+        launch.environment = {{"LD_PRELOAD", ORBIQA_PTYLINES_SHIM}};
+        launch.nullOutput = !std::getenv("ORBIQA_SERVER_LOG");
+        pid_ = orbiqa::testsupport::StartChild(std::move(launch));
         listening_ = WaitUntil([this] { return SocketsInState(port_, "0A") > 0 || Exited(); });
     }
     ~ServerProcess() { Kill(SIGTERM); }

@@ -16,7 +16,7 @@
 
 namespace orbiqa::testsupport {
 
-struct ChildSpec {
+struct ChildLaunch {
     std::vector<std::string> argv;  // argv[0] is the program's path
     std::vector<std::pair<std::string, std::string>> environment;  // set in the child
     int standardOutput = -1;  // a descriptor the child writes its output to; -1 keeps ours
@@ -27,26 +27,26 @@ struct ChildSpec {
 };
 
 /// Forks and runs the program; the child's pid. Throws when the fork fails.
-inline pid_t StartChild(ChildSpec spec) {
+inline pid_t StartChild(ChildLaunch launch) {
     const pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid > 0) return pid;
     const int null = ::open("/dev/null", O_RDWR);
-    if (spec.nullInput) ::dup2(null, STDIN_FILENO);
-    if (spec.standardOutput >= 0)
-        ::dup2(spec.standardOutput, STDOUT_FILENO);
-    else if (spec.nullOutput)
+    if (launch.nullInput) ::dup2(null, STDIN_FILENO);
+    if (launch.standardOutput >= 0)
+        ::dup2(launch.standardOutput, STDOUT_FILENO);
+    else if (launch.nullOutput)
         ::dup2(null, STDOUT_FILENO);
-    if (spec.standardError >= 0)
-        ::dup2(spec.standardError, STDERR_FILENO);
-    else if (spec.nullOutput)
+    if (launch.standardError >= 0)
+        ::dup2(launch.standardError, STDERR_FILENO);
+    else if (launch.nullOutput)
         ::dup2(null, STDERR_FILENO);
-    for (int fd : spec.closeInChild) ::close(fd);
-    for (int fd : {spec.standardOutput, spec.standardError, null})
+    for (int fd : launch.closeInChild) ::close(fd);
+    for (int fd : {launch.standardOutput, launch.standardError, null})
         if (fd > STDERR_FILENO) ::close(fd);
-    for (const auto& [name, value] : spec.environment) ::setenv(name.c_str(), value.c_str(), 1);
+    for (const auto& [name, value] : launch.environment) ::setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
-    for (auto& a : spec.argv) argv.push_back(a.data());
+    for (auto& a : launch.argv) argv.push_back(a.data());
     argv.push_back(nullptr);
     ::execv(argv[0], argv.data());
     ::_exit(127);
