@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "link/NetworkReceiveQueue.h"
+#include "netport/NetworkReceiveQueue.h"
 
 using namespace orbiqa;
 using namespace orbiqa::fuzz;

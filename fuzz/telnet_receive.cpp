@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "link/NetworkPort.h"
-#include "link/TelnetComPort.h"
+#include "serial/PortName.h"
+#include "netport/TelnetComPort.h"
 
 using namespace orbiqa;
 using namespace orbiqa::fuzz;

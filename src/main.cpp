@@ -7,9 +7,9 @@
 
 #include "params/ParameterImage.h"
 #include "params/SettingsForm.h"
-#include "platform/SystemDeviceWatcher.h"
-#include "platform/SystemRegistryReader.h"
-#include "platform/SystemSerialDevice.h"
+#include "ports/SystemDeviceWatcher.h"
+#include "ports/SystemRegistryReader.h"
+#include "portdevice/SystemSerialDevice.h"
 #include "ports/PortWatch.h"
 #include "ports/SorosDialog.h"
 #include "widgets/MessageBoxes.h"

@@ -57,7 +57,7 @@ VIAddVersionKey "LegalCopyright" "Orbiqa developers"
 !define PROGID "Orbiqa.VR3"
 ; Earlier versions made the working folder through Active Setup; the program now makes it.
 !define OLD_ACTIVE_SETUP_KEY "Software\Microsoft\Active Setup\Installed Components\Orbiqa"
-; The program holds this mutex while it runs (platform/InstanceChannelWin32.cpp).
+; The program holds this mutex while it runs (shell/InstanceChannelWin32.cpp).
 !define RUNNING_MUTEX "Local\OrbiqaRunning"
 
 !insertmacro MULTIUSER_PAGE_INSTALLMODE

@@ -7,7 +7,7 @@
 
 #include "base/ComPortRange.h"
 #include "base/IntText.h"
-#include "link/NetworkPort.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 
@@ -26,14 +26,7 @@ TComPort::~TComPort() {
 }
 
 std::string TComPort::NormalisePortName(std::string_view text) {
-    if (const auto address = ParseNetworkPort(text)) return address->Text();
-    if (text.size() >= 3 && std::toupper(static_cast<unsigned char>(text[0])) == 'C' &&
-        std::toupper(static_cast<unsigned char>(text[1])) == 'O' &&
-        std::toupper(static_cast<unsigned char>(text[2])) == 'M')
-        text.remove_prefix(3);
-    int n = TryStrToInt(text).value_or(kFirstComPort);
-    if (!IsComPortNumber(n)) n = kFirstComPort;
-    return "COM" + IntToStr(n);
+    return CanonicalPortName(text).value_or(ComPortName(kFirstComPort));
 }
 
 void TComPort::SetPort(std::string_view text) {

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "link/EComPort.h"
-#include "link/SerialDevice.h"
+#include "device/SerialDevice.h"
 
 namespace orbiqa {
 

@@ -3,7 +3,8 @@
 #include <array>
 #include <cstdio>
 
-#include "link/NetworkPort.h"
+#include "netport/NetworkPortError.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 namespace {

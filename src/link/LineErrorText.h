@@ -2,7 +2,7 @@
 // The line errors a driver reported, as the traffic log shows them (Windows-1250).
 #include <string>
 
-#include "link/SerialDevice.h"
+#include "device/SerialDevice.h"
 
 namespace orbiqa {
 

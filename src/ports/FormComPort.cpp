@@ -21,7 +21,7 @@
 
 #include "base/ComPortRange.h"
 #include "base/IntText.h"
-#include "link/NetworkPort.h"
+#include "serial/PortName.h"
 #include "ports/PortWatch.h"
 #include "widgets/Accessibility.h"
 #include "widgets/Announcer.h"

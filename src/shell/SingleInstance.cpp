@@ -6,7 +6,7 @@
 #include <QString>
 #include <vector>
 
-#include "platform/InstanceChannel.h"
+#include "shell/InstanceChannel.h"
 #include "widgets/MessageBoxes.h"
 
 namespace orbiqa {

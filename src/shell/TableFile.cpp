@@ -8,6 +8,7 @@
 #include "base/FileStore.h"
 #include "base/IntText.h"
 #include "ports/RecentNetworkPorts.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 

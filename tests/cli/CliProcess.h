@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "modsim/SimHarness.h"
+#include "support/ChildProcess.h"
 
 namespace clitest {
 
@@ -39,22 +40,16 @@ public:
         } else if (::pipe(err) != 0) {
             throw std::runtime_error("pipe failed");
         }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::dup2(err[1], STDERR_FILENO);
-            const int null = ::open("/dev/null", O_RDONLY);
-            ::dup2(null, STDIN_FILENO);
-            for (int fd : {out[0], out[1], err[0], err[1], null}) ::close(fd);
-            ::setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
-            std::vector<std::string> argv0{binary};
-            argv0.insert(argv0.end(), args.begin(), args.end());
-            std::vector<char*> argv;
-            for (auto& a : argv0) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(binary.c_str(), argv.data());
-            ::_exit(127);
-        }
+        std::vector<std::string> argv{binary};
+        argv.insert(argv.end(), args.begin(), args.end());
+        orbiqa::testsupport::ChildLaunch launch;
+        launch.argv = std::move(argv);
+        launch.environment = {{"XDG_CONFIG_HOME", configHome}};
+        launch.standardOutput = out[1];
+        launch.standardError = err[1];
+        launch.nullInput = true;
+        launch.closeInChild = {out[0], err[0]};
+        pid_ = orbiqa::testsupport::StartChild(std::move(launch));
         ::close(out[1]);
         ::close(err[1]);
         out_ = out[0];
@@ -86,7 +81,7 @@ public:
         int status = 0;
         if (::waitpid(pid_, &status, (outOpen || errOpen) ? WNOHANG : 0) == pid_) {
             finished_ = true;
-            result_.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            result_.status = orbiqa::testsupport::ExitStatusOf(status);
         }
         return result_;
     }

@@ -5,9 +5,10 @@
 #include <thread>
 
 #include "link/ComPort.h"
-#include "link/NetworkPort.h"
+#include "netport/NetworkPortError.h"
+#include "serial/PortName.h"
 #include "FakeSerialDevice.h"
-#include "ManualPump.h"
+#include "support/ManualPump.h"
 
 using namespace orbiqa;
 using namespace std::chrono_literals;
@@ -17,10 +18,27 @@ namespace {
 struct PortFixture : ::testing::Test {
     FakeSerialDevice* dev = nullptr;
     std::unique_ptr<TComPort> port;
+    int losses = 0;
+    bool handlerThrew = false;
     void SetUp() override {
         auto d = std::make_unique<FakeSerialDevice>();
         dev = d.get();
         port = std::make_unique<TComPort>(std::move(d));
+    }
+
+    /// Opens the port with a handler that throws at the first arrival, which ends the event
+    /// thread; losses are counted in `losses`. True once the handler threw and the thread ended.
+    bool EndEventsByAThrowingHandler(test::ManualPump& pump) {
+        port->OnRxChar = [this](TComPort&, int) {
+            handlerThrew = true;
+            throw std::runtime_error("handler");
+        };
+        port->OnDeviceLost = [this](TComPort&) { ++losses; };
+        port->SetConnected(true);
+        dev->Receive("x");
+        if (!pump.PumpUntil([this] { return handlerThrew; })) return false;
+        for (int i = 0; i < 200 && port->EventThreadRunning(); ++i) std::this_thread::sleep_for(10ms);
+        return !port->EventThreadRunning();
     }
 };
 
@@ -271,20 +289,10 @@ TEST_F(PortFixture, ACloseFindsAVanishedDeviceEvenWhenNothingReportedIt) {
 
 TEST_F(PortFixture, AFailedDeliveryNotCausedByTheDeviceEndsTheEventsButIsNoLoss) {
     test::ManualPump pump(*port);
-    int lost = 0;
-    bool handled = false;
-    port->OnRxChar = [&](TComPort&, int) {
-        handled = true;
-        throw std::runtime_error("handler");
-    };
-    port->OnDeviceLost = [&](TComPort&) { ++lost; };
-    port->SetConnected(true);
-    dev->Receive("x");
-    ASSERT_TRUE(pump.PumpUntil([&] { return handled; }));
-    for (int i = 0; i < 200 && port->EventThreadRunning(); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(EndEventsByAThrowingHandler(pump));
     EXPECT_FALSE(port->EventThreadRunning());
     EXPECT_TRUE(port->Connected());
-    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(losses, 0);
     EXPECT_FALSE(port->DeviceLost());
     port->SetConnected(false);
 }
@@ -318,20 +326,10 @@ TEST_F(PortFixture, ARemovalReportEndsTheLinkAsALossThoughTheWaitNeverEnds) {
 
 TEST_F(PortFixture, ARemovalReportAfterTheEventsEndedIsStillALoss) {
     test::ManualPump pump(*port);
-    int lost = 0;
-    bool handled = false;
-    port->OnRxChar = [&](TComPort&, int) {
-        handled = true;
-        throw std::runtime_error("handler");
-    };
-    port->OnDeviceLost = [&](TComPort&) { ++lost; };
-    port->SetConnected(true);
-    dev->Receive("x");
-    ASSERT_TRUE(pump.PumpUntil([&] { return handled; }));
-    for (int i = 0; i < 200 && port->EventThreadRunning(); ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(EndEventsByAThrowingHandler(pump));
     ASSERT_FALSE(port->EventThreadRunning());
     port->DeviceRemoved();
-    ASSERT_TRUE(pump.PumpUntil([&] { return lost > 0; }));
+    ASSERT_TRUE(pump.PumpUntil([&] { return losses > 0; }));
     EXPECT_TRUE(port->DeviceLost());
     EXPECT_NO_THROW(port->SetConnected(false));
 }

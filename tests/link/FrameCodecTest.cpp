@@ -11,7 +11,7 @@
 #include "link/FrameCodec.h"
 #include "link/LineErrorText.h"
 #include "link/ModuleLink.h"
-#include "link/PortFormDevice.h"
+#include "portdevice/PortFormDevice.h"
 
 using namespace orbiqa;
 

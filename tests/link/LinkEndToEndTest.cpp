@@ -6,10 +6,10 @@
 #include <filesystem>
 
 #include "link/BlockChecksum.h"
-#include "link/ManualPump.h"
+#include "support/ManualPump.h"
 #include "link/ModuleLink.h"
 #include "modsim/SimHarness.h"
-#include "platform/SystemSerialDevice.h"
+#include "portdevice/SystemSerialDevice.h"
 
 using namespace orbiqa;
 using namespace std::chrono_literals;

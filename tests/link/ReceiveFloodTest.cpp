@@ -7,9 +7,9 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "ManualPump.h"
+#include "support/ManualPump.h"
 #include "link/ComPort.h"
-#include "link/NetworkReceiveQueue.h"
+#include "netport/NetworkReceiveQueue.h"
 
 using namespace orbiqa;
 

@@ -32,6 +32,8 @@ TEST(ModsimOptions, ValuesInBothFormsAndInTheProgramsNumberRule) {
     EXPECT_TRUE(r.options.fast);
     EXPECT_EQ(Parse({"--drop-data-message", "9"}).options.dropDataMessage, 2);
     EXPECT_EQ(Parse({"--port", "12"}).options.port, 12);
+    // The same name the command line and the window take for the same port.
+    EXPECT_EQ(Parse({"--port", "com61"}).options.port, 61);
 }
 
 TEST(ModsimOptions, MistakesAreErrors) {

@@ -21,6 +21,7 @@
 #include "link/AesCipher.h"
 #include "link/FrameCodec.h"
 #include "link/ModuleMessage.h"
+#include "support/ChildProcess.h"
 
 namespace modsimtest {
 
@@ -68,17 +69,11 @@ public:
         args.insert(args.begin(), {binary, "--link-dir", linkDir_});
         int out[2];
         if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(out[1], STDOUT_FILENO);
-            ::close(out[0]);
-            ::close(out[1]);
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            ::execv(binary.c_str(), argv.data());
-            ::_exit(127);
-        }
+        orbiqa::testsupport::ChildLaunch launch;
+        launch.argv = args;
+        launch.standardOutput = out[1];
+        launch.closeInChild = {out[0]};
+        pid_ = orbiqa::testsupport::StartChild(std::move(launch));
         ::close(out[1]);
         stdout_ = out[0];
         startLine_ = ReadLine(5000);
@@ -113,7 +108,7 @@ public:
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
                 exited_ = true;
-                exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                exitStatus_ = orbiqa::testsupport::ExitStatusOf(status);
                 break;
             }
             if (SteadyClock::now() >= deadline) return std::nullopt;

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <mutex>
 
-#include "platform/DeviceWatcherPosix.h"
+#include "ports/DeviceWatcherPosix.h"
 
 using namespace orbiqa;
 namespace fs = std::filesystem;

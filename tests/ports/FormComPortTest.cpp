@@ -30,10 +30,10 @@
 #include <windows.h>
 #include <dbt.h>
 
-#include "platform/DeviceWatcherWin32.h"
-#include "platform/SystemDeviceWatcher.h"
+#include "ports/DeviceWatcherWin32.h"
+#include "ports/SystemDeviceWatcher.h"
 #else
-#include "platform/RegistryReaderPosix.h"
+#include "ports/RegistryReaderPosix.h"
 #endif
 #include "ports/FormComPort.h"
 #include "ports/PortChooserScreenshot.h"

@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "base/FileStore.h"
-#include "platform/PortLinkOwner.h"
-#include "platform/PortLinks.h"
-#include "platform/RegistryReaderPosix.h"
+#include "serial/PortLinkOwner.h"
+#include "serial/PortLinks.h"
+#include "ports/RegistryReaderPosix.h"
 #include "ports/SorosKeres.h"
 
 using namespace orbiqa;

@@ -18,7 +18,7 @@
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
 #include "ShellFixture.h"
-#include "platform/SystemSerialDevice.h"
+#include "portdevice/SystemSerialDevice.h"
 #include "status/State.h"
 
 using namespace orbiqa;

@@ -15,7 +15,7 @@
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
 #include "link/EComPort.h"
-#include "platform/SystemSerialDevice.h"
+#include "portdevice/SystemSerialDevice.h"
 #include "ShellFixture.h"
 #include "status/State.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/InstanceChannel.h"
+#include "shell/InstanceChannel.h"
 #include "widgets/MessageBoxes.h"
 #include "shell/SingleInstance.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/SerialDevice.h"
+#include "device/SerialDevice.h"
 
 namespace orbiqa {
 

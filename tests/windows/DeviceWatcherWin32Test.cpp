@@ -10,7 +10,7 @@
 #include <deque>
 #include <mutex>
 
-#include "platform/DeviceWatcherWin32.h"
+#include "ports/DeviceWatcherWin32.h"
 
 using namespace orbiqa;
 

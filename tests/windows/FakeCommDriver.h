@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/CommFunctionsWin32.h"
+#include "serial/CommFunctionsWin32.h"
 
 namespace orbiqa::test {
 

@@ -8,8 +8,8 @@
 
 #include <setupapi.h>
 
-#include "platform/RegistryReaderWin32.h"
-#include "platform/SystemRegistryReader.h"
+#include "ports/RegistryReaderWin32.h"
+#include "ports/SystemRegistryReader.h"
 #include "ports/RegistryKeys.h"
 #include "ports/SorosKeres.h"
 

@@ -9,10 +9,10 @@
 
 #include "FakeCommDriver.h"
 #include "link/ComPort.h"
-#include "link/ManualPump.h"
-#include "platform/PortLinks.h"
-#include "platform/SystemSerialDevice.h"
-#include "platform/SerialDeviceWin32.h"
+#include "support/ManualPump.h"
+#include "serial/PortLinks.h"
+#include "portdevice/SystemSerialDevice.h"
+#include "serial/SerialDeviceWin32.h"
 
 using namespace orbiqa;
 using namespace std::chrono_literals;

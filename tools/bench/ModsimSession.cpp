@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-#include "platform/SystemSerialDevice.h"
+#include "portdevice/SystemSerialDevice.h"
 
 namespace orbiqa::bench {
 

@@ -9,7 +9,7 @@
 
 #include "ModsimSession.h"
 #include "SerialServer.h"
-#include "platform/PortLinks.h"
+#include "serial/PortLinks.h"
 
 namespace orbiqa::bench {
 

@@ -20,7 +20,7 @@
 #include "NetworkBench.h"
 #include "SerialServer.h"
 #include "params/EEAddr.h"
-#include "platform/PortLinks.h"
+#include "serial/PortLinks.h"
 
 extern char** environ;
 

@@ -14,10 +14,10 @@
 #include "base/Errors.h"
 #include "base/Win1250.h"
 #include "base/IntText.h"
-#include "link/NetworkPort.h"
-#include "platform/SystemDeviceWatcher.h"
-#include "platform/PortLinks.h"
-#include "platform/SystemRegistryReader.h"
+#include "serial/PortName.h"
+#include "ports/SystemDeviceWatcher.h"
+#include "serial/PortLinks.h"
+#include "ports/SystemRegistryReader.h"
 #include "ports/SorosKeres.h"
 
 namespace orbiqa::cli {

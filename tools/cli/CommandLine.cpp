@@ -5,7 +5,7 @@
 #include <charconv>
 
 #include "base/ComPortRange.h"
-#include "link/NetworkPort.h"
+#include "serial/PortName.h"
 
 namespace orbiqa::cli {
 
@@ -90,20 +90,10 @@ std::string ParsePortName(const std::string& text) {
         Usage("'" + text +
               "' is not a network port address (rfc2217://HOST:PORT or socket://HOST:PORT)");
     }
-    // The Windows device namespace form, as serial tools there print it.
-    const std::string kDevicePrefix = "\\\\.\\";
-    std::string digits =
-        text.rfind(kDevicePrefix, 0) == 0 ? text.substr(kDevicePrefix.size()) : text;
-    if (digits.size() > 3) {
-        std::string prefix = digits.substr(0, 3);
-        std::transform(prefix.begin(), prefix.end(), prefix.begin(),
-                       [](unsigned char c) { return std::toupper(c); });
-        if (prefix == "COM") digits = digits.substr(3);
-    }
-    const std::optional<int> number = Decimal(digits);
-    if (!number || !IsComPortNumber(*number))
+    const std::optional<int> number = ComPortNumberOf(text);
+    if (!number)
         Usage("'" + text + "' is not a port name (COM1 to COM" + std::to_string(kLastComPort) + ")");
-    return "COM" + std::to_string(*number);
+    return ComPortName(*number);
 }
 
 bool IsDevicePath(const std::string& text) {

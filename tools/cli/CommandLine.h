@@ -59,9 +59,9 @@ struct ParsedArgs {
 ParsedArgs ParseCommandArgs(const std::vector<std::string>& args,
                             const std::vector<OptionDef>& options);
 
-/// "COM7", "com7", "7" or "\\.\COM7" give "COM7" (1..96), a network port address its canonical
-/// form ("rfc2217://HOST:PORT", "socket://HOST:PORT"); anything else raises
-/// CliFailure(kExitUsage).
+/// "COM7", "com7", "7" or "COM007" give "COM7" (1..256, read as serial/PortName.h reads every
+/// port name), a network port address its canonical form ("rfc2217://HOST:PORT",
+/// "socket://HOST:PORT"); anything else raises CliFailure(kExitUsage).
 std::string ParsePortName(const std::string& text);
 
 /// Whether a port argument names a device file ("/dev/ttyUSB0") rather than a COM name.

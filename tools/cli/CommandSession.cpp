@@ -7,8 +7,8 @@
 
 #include "ModuleKey.h"
 #include "ModuleKeyFingerprint.h"
-#include "platform/PortLinks.h"
-#include "platform/SystemSerialDevice.h"
+#include "serial/PortLinks.h"
+#include "portdevice/SystemSerialDevice.h"
 
 namespace orbiqa::cli {
 

@@ -5,8 +5,8 @@
 #include "CommandLine.h"
 #include "base/ComPortRange.h"
 #include "CommandSession.h"
-#include "platform/PortLinkOwner.h"
-#include "platform/PortLinks.h"
+#include "serial/PortLinkOwner.h"
+#include "serial/PortLinks.h"
 
 namespace orbiqa::cli {
 

@@ -1,5 +1,4 @@
-// A port argument on Windows: the COM name is the device ("COM5", "com5", "5" or the device
-// path "\\.\COM5").
+// A port argument on Windows: the COM name is the device ("COM5", "com5", "5").
 #include "CommandLine.h"
 #include "CommandSession.h"
 

@@ -6,6 +6,7 @@
 #include "base/Errors.h"
 #include "base/FileStore.h"
 #include "base/Win1250.h"
+#include "netport/NetworkPortError.h"
 
 namespace orbiqa::modsim {
 namespace {

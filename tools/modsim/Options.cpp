@@ -4,6 +4,7 @@
 
 #include "base/ComPortRange.h"
 #include "base/IntText.h"
+#include "serial/PortName.h"
 
 namespace orbiqa::modsim {
 namespace {
@@ -56,13 +57,9 @@ Setter Flag(bool Options::*field) {
 }
 
 std::string SetPort(Options& o, const std::string& text) {
-    std::string digits = text;
-    if (digits.rfind("COM", 0) == 0) digits = digits.substr(3);
-    long long n = 0;
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ||
-        !ReadInt("--port", digits, kFirstComPort, kLastComPort, n).empty())
-        return "--port needs a name COM1 to COM256, not '" + text + "'";
-    o.port = static_cast<int>(n);
+    const std::optional<int> n = ComPortNumberOf(text);
+    if (!n) return "--port needs a name COM1 to COM256, not '" + text + "'";
+    o.port = *n;
     return {};
 }
 

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "base/FileStore.h"
-#include "platform/PortLinkOwner.h"
+#include "serial/PortLinkOwner.h"
 
 namespace orbiqa::modsim {
 namespace {

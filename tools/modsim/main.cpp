@@ -24,7 +24,7 @@
 #include "Options.h"
 #include "Pty.h"
 #include "PublishedPort.h"
-#include "platform/PortLinks.h"
+#include "serial/PortLinks.h"
 
 namespace orbiqa::modsim {
 namespace {

@@ -24,7 +24,7 @@
 
 #include <QTableWidget>
 
-#include "platform/RegistryReaderPosix.h"
+#include "ports/RegistryReaderPosix.h"
 #include "ports/FormComPort.h"
 #endif
 

@@ -29,7 +29,7 @@
 
 #include "PeerPattern.h"
 #include "link/ComPort.h"
-#include "platform/SerialDeviceWin32.h"
+#include "serial/SerialDeviceWin32.h"
 
 namespace {
 

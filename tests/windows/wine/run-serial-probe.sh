@@ -40,7 +40,7 @@ if [ -z "$probe" ]; then
     command -v "$cxx" >/dev/null || { echo "$cxx not found; skipping"; exit 77; }
     probe=$work/SerialDeviceWin32WineProbe.exe
     "$cxx" -std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Werror -I"$root/src" -I"$here" \
-        "$here/SerialDeviceWin32WineProbe.cpp" "$root/src/platform/SerialDeviceWin32.cpp" \
+        "$here/SerialDeviceWin32WineProbe.cpp" "$root/src/serial/SerialDeviceWin32.cpp" \
         -static -o "$probe"
 fi
 
