@@ -4,7 +4,7 @@
 
 #include "base/IntText.h"
 #include "base/Win1250.h"
-#include "link/NetworkPort.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 

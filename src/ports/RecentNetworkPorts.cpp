@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/NetworkPort.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 

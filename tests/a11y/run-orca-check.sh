@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs orca_check.py on a virtual display with a private session bus, on which the AT-SPI bus
+# Runs an Orca check (orca_check.py unless another is named) on a virtual display with a private session bus, on which the AT-SPI bus
 # is started on demand (at-spi-bus-launcher). Exits 77 (skipped) where the tools are missing:
 # scripts/install-deps.sh a11y installs them.
 set -euo pipefail
 bin_dir=$1
+check=${2:-orca_check.py}
 here=$(cd "$(dirname "$0")" && pwd)
 for tool in Xvfb dbus-run-session orca speech-dispatcher xdotool /usr/bin/python3; do
     command -v "$tool" > /dev/null || { echo "$tool not available; skipping"; exit 77; }
@@ -16,4 +17,4 @@ export NO_AT_BRIDGE=0 GTK_A11Y=atspi
 # kills the others. Two checks at once (two build folders, a sanitizer run beside a plain one)
 # would end each other's reader, so a check waits for the one before it to finish.
 exec flock -w 240 "${TMPDIR:-/tmp}/orbiqa-orca-check.lock" "$here/../../scripts/with-xvfb.sh" \
-    dbus-run-session -- /usr/bin/python3 "$here/orca_check.py" "$bin_dir"
+    dbus-run-session -- /usr/bin/python3 "$here/$check" "$bin_dir"
