@@ -290,9 +290,8 @@ def lose_and_compare(bin_dir, env, speech, sim):
     return sim
 
 
-def main():
-    bin_dir = os.path.abspath(sys.argv[1])
-    work = tempfile.mkdtemp(prefix="orbiqa-orca-")
+def private_environment(work):
+    """The environment of a check's programs: every folder they write in lies inside work."""
     env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=os.path.join(work, "config"),
                XDG_DATA_HOME=os.path.join(work, "data"), XDG_CACHE_HOME=os.path.join(work, "cache"),
                XDG_RUNTIME_DIR=os.path.join(work, "run"), GSETTINGS_BACKEND="memory",
@@ -301,20 +300,30 @@ def main():
                LANG="C.UTF-8", LC_ALL="C.UTF-8")
     for folder in ("config", "data", "cache", "run"):
         os.makedirs(os.path.join(work, folder), mode=0o700)
+    return env
+
+
+def start_reader(work, env, speech, processes):
+    """speech-dispatcher and Orca, started into processes; returns once Orca speaks."""
+    processes.append(start(["speech-dispatcher", "--run-single", "--timeout", "0",
+                            "--config-dir", speech_dispatcher_config(work),
+                            "--socket-path", os.path.join(work, "speechd.sock"),
+                            "--log-dir", os.path.join(work, "speechd-log")],
+                           env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    processes.append(start(["orca", "--replace", "--debug-file", "/dev/stdout"], env,
+                           stdout=speech.slave, stderr=speech.slave))
+    speech.wait_for("Orca starting", "Screen reader on.", START_WAIT_S)
+
+
+def main():
+    bin_dir = os.path.abspath(sys.argv[1])
+    work = tempfile.mkdtemp(prefix="orbiqa-orca-")
+    env = private_environment(work)
     processes = []
     sim = None
     speech = Speech(os.environ.get("ORBIQA_KEEP_ORCA_LOG"))
     try:
-        speechd = start(["speech-dispatcher", "--run-single", "--timeout", "0",
-                         "--config-dir", speech_dispatcher_config(work),
-                         "--socket-path", os.path.join(work, "speechd.sock"),
-                         "--log-dir", os.path.join(work, "speechd-log")],
-                        env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        processes.append(speechd)
-        orca = start(["orca", "--replace", "--debug-file", "/dev/stdout"], env,
-                     stdout=speech.slave, stderr=speech.slave)
-        processes.append(orca)
-        speech.wait_for("Orca starting", "Screen reader on.", START_WAIT_S)
+        start_reader(work, env, speech, processes)
 
         sim = start_simulator(bin_dir, env, "--status-flags", "0x11", "--signal", "17", "--line-state", "2")
         with open(os.path.join(work, "ZenitSetup.ini"), "w", newline="") as ini:

@@ -16,7 +16,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from orca_check import (MAIN_TITLE, START_WAIT_S, Failure, Speech, focus_window, key,  # noqa: E402
-                        speech_dispatcher_config, start, stop, tab_until)
+                        private_environment, start, start_reader, stop, tab_until)
 
 SITE = "Raba Hotel"  # typed by xdotool: plain letters type alike on every keyboard map
 
@@ -57,28 +57,12 @@ def check(speech):
 def main():
     bin_dir = os.path.abspath(sys.argv[1])
     work = tempfile.mkdtemp(prefix="orbiqa-orca-sites-")
-    env = dict(os.environ, HOME=work, XDG_CONFIG_HOME=os.path.join(work, "config"),
-               XDG_DATA_HOME=os.path.join(work, "data"), XDG_CACHE_HOME=os.path.join(work, "cache"),
-               XDG_RUNTIME_DIR=os.path.join(work, "run"), GSETTINGS_BACKEND="memory",
-               SPEECHD_ADDRESS="unix_socket:" + os.path.join(work, "speechd.sock"),
-               QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
-               LANG="C.UTF-8", LC_ALL="C.UTF-8")
+    env = private_environment(work)
     env.pop("ORBIQA_DB", None)  # the local register in the working folder, never a shared one
-    for folder in ("config", "data", "cache", "run"):
-        os.makedirs(os.path.join(work, folder), mode=0o700)
     processes = []
     speech = Speech(os.environ.get("ORBIQA_KEEP_ORCA_LOG"))
     try:
-        speechd = start(["speech-dispatcher", "--run-single", "--timeout", "0",
-                         "--config-dir", speech_dispatcher_config(work),
-                         "--socket-path", os.path.join(work, "speechd.sock"),
-                         "--log-dir", os.path.join(work, "speechd-log")],
-                        env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        processes.append(speechd)
-        orca = start(["orca", "--replace", "--debug-file", "/dev/stdout"], env,
-                     stdout=speech.slave, stderr=speech.slave)
-        processes.append(orca)
-        speech.wait_for("Orca starting", "Screen reader on.", START_WAIT_S)
+        start_reader(work, env, speech, processes)
         speech.set_mark()
         app = start([os.path.join(bin_dir, "orbiqa")], env, cwd=work)
         processes.append(app)
