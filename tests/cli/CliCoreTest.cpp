@@ -60,12 +60,14 @@ TEST(CommandLineTest, PortNamesAreHeldToCom1ToCom256) {
     EXPECT_EQ(ParsePortName("com96"), "COM96");
     EXPECT_EQ(ParsePortName("33"), "COM33");
     EXPECT_EQ(ParsePortName("COM007"), "COM7");
+    EXPECT_EQ(ParsePortName("\\\\.\\com12"), "COM12");
     EXPECT_EQ(ParsePortName("COM105"), "COM105");
+    EXPECT_EQ(ParsePortName("\\\\.\\COM256"), "COM256");  // the device path Windows tools print
     EXPECT_EQ(ParsePortName("COM+1"), "COM1");  // read as the window reads its settings file
     EXPECT_FALSE(IsDevicePath("\\\\.\\COM5"));
     // The window's rule would quietly turn these into COM1; a script must hear about them.
     for (const char* bad : {"COM0", "COM257", "COM", "COMX", "COM1x", "ttyUSB0", "", "-3",
-                            "\\\\.\\COM12", "\\\\.\\COM257", "\\\\.\\", "\\\\?\\COM5"})
+                            "\\\\.\\COM257", "\\\\.\\", "\\\\?\\COM5"})
         EXPECT_EQ(UsageStatus([&] { ParsePortName(bad); }), kExitUsage) << bad;
 }
 

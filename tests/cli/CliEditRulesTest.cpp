@@ -259,8 +259,7 @@ TEST(CommandLineTest, PortOptionsMayStandBeforeTheCommand) {
     EXPECT_EQ(a.Value("--port"), "5");
     EXPECT_THROW(ParseCommandArgs({"--each", "a", "--each", "b"}, options), CliFailure);
 
-    // The Windows device path is not a port name: the window's settings file never held one.
-    EXPECT_THROW(ParsePortName("\\\\.\\COM5"), CliFailure);
+    EXPECT_EQ(ParsePortName("\\\\.\\COM5"), "COM5");
     EXPECT_TRUE(IsDevicePath("/dev/ttyUSB0"));
     EXPECT_FALSE(IsDevicePath("COM5"));
 }

@@ -90,7 +90,12 @@ std::string ParsePortName(const std::string& text) {
         Usage("'" + text +
               "' is not a network port address (rfc2217://HOST:PORT or socket://HOST:PORT)");
     }
-    const std::optional<int> number = ComPortNumberOf(text);
+    // The Windows device namespace form, as serial tools there print it, is the path of a COM
+    // port (as /dev/ttyS0 is on Linux): the name after it is read as any other.
+    constexpr std::string_view kDevicePrefix = "\\\\.\\";
+    std::string_view name = text;
+    if (name.starts_with(kDevicePrefix)) name.remove_prefix(kDevicePrefix.size());
+    const std::optional<int> number = ComPortNumberOf(name);
     if (!number)
         Usage("'" + text + "' is not a port name (COM1 to COM" + std::to_string(kLastComPort) + ")");
     return ComPortName(*number);

@@ -41,6 +41,7 @@ if [ -z "$probe" ]; then
     probe=$work/SerialDeviceWin32WineProbe.exe
     "$cxx" -std=c++20 -O2 -Wall -Wextra -Wpedantic -Wshadow -Werror -I"$root/src" -I"$here" \
         "$here/SerialDeviceWin32WineProbe.cpp" "$root/src/serial/SerialDeviceWin32.cpp" \
+        "$root/src/serial/PortName.cpp" "$root/src/base/IntText.cpp" \
         -static -o "$probe"
 fi
 
