@@ -49,7 +49,8 @@ TFormDetails::TFormDetails(QWidget* parent) : QWidget(parent, Qt::Window) {
     memo5_ = new LogMemoView("Memo5", QString::fromUtf8("3. csatorna"), this);
     memo5_->setGeometry(kColumnRight, kTop, kRightMemoWidth, kFullHeight);
 
-    btClear_ = MakeCommandButton(this, "btClear", "Clear All", {.geometry = {kColumnLeft, kButtonTop, 89, 25}});
+    btClear_ = MakeCommandButton(this, "btClear", "Clear All",
+                                 {.geometry = {kColumnLeft, kButtonTop, 89, 25}});
     close_ = MakeCommandButton(this, "Close", "Close",
                                {.geometry = {kColumnRight + kRightMemoWidth - 75, kButtonTop, 75, 25}});
 

@@ -119,8 +119,10 @@ TSettingsForm::TSettingsForm(ParameterImage& image, QWidget* parent)
     BuildNovikPage();
 
     const CommandButtonLook look{.bold = true, .enter = ButtonEnter::Never};
-    btSettingOK = MakeCommandButton(this, QStringLiteral("btSettingOK"), tr("Beállítások Rögzítése"), look);
-    btSettingCancel = MakeCommandButton(this, QStringLiteral("btSettingCancel"), tr("Beállítások Visszavonása"), look);
+    btSettingOK =
+        MakeCommandButton(this, QStringLiteral("btSettingOK"), tr("Beállítások Rögzítése"), look);
+    btSettingCancel = MakeCommandButton(this, QStringLiteral("btSettingCancel"),
+                                        tr("Beállítások Visszavonása"), look);
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(8, 0, 8, 0);
     for (QPushButton* button : {btSettingOK, btSettingCancel}) button->setMinimumWidth(180);

@@ -359,7 +359,8 @@ void TSettingsForm::BuildGprsPage() {
     }
     page->addStretch(1);
 
-    btSaveSettings = MakeCommandButton(TabSheetGPRS, QStringLiteral("btSaveSettings"), QStringLiteral("Save"));
+    btSaveSettings =
+        MakeCommandButton(TabSheetGPRS, QStringLiteral("btSaveSettings"), QStringLiteral("Save"));
     btSaveSettings->setVisible(false);
     connect(btSaveSettings, &QPushButton::clicked, this, [this] { btSaveSettingsClick(); });
 

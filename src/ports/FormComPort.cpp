@@ -152,7 +152,8 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
     ExposeShownText(Panel1, QString::fromUtf8("Kiválasztott port"));
     ExposeShownText(Panel2, QString::fromUtf8("A kiválasztott port leírása"));
 
-    Button1 = MakeCommandButton(this, "Button1", "OK", {.geometry = {264, 214, 97, 31}, .enter = ButtonEnter::Default});
+    Button1 = MakeCommandButton(this, "Button1", "OK",
+                                {.geometry = {264, 214, 97, 31}, .enter = ButtonEnter::Default});
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");

@@ -172,8 +172,9 @@ std::vector<RegistryReaderPosix::PortLink> RegistryReaderPosix::ReadPortLinks() 
         link.present = IsTerminalDevice(it->path().string()) && !EndedPortLinkMaker(it->path().string());
         links.push_back(std::move(link));
     }
-    std::sort(links.begin(), links.end(),
-              [](const PortLink& a, const PortLink& b) { return ComNameNumber(a.comName) < ComNameNumber(b.comName); });
+    std::sort(links.begin(), links.end(), [](const PortLink& a, const PortLink& b) {
+        return ComNameNumber(a.comName) < ComNameNumber(b.comName);
+    });
     return links;
 }
 

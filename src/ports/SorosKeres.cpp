@@ -11,7 +11,6 @@ namespace {
 
 using namespace registry_keys;
 
-
 // A presence-map value or an attachment is a bare COM name; Windows writes it in upper case.
 bool HasComPrefix(std::string_view text) { return text.starts_with("COM"); }
 

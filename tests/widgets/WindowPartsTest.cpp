@@ -43,8 +43,9 @@ TEST(CommandButton, LookAndEnterRole) {
     EXPECT_FALSE(plain->isDefault());
     EXPECT_TRUE(plain->autoDefault());  // Qt's choice in a dialog is left alone
 
-    QPushButton* ok = MakeCommandButton(&dialog, "btOk", "OK",
-                                        {.bold = true, .geometry = {8, 262, 172, 25}, .enter = ButtonEnter::Default});
+    QPushButton* ok = MakeCommandButton(
+        &dialog, "btOk", "OK",
+        {.bold = true, .geometry = {8, 262, 172, 25}, .enter = ButtonEnter::Default});
     EXPECT_TRUE(ok->font().bold());
     EXPECT_EQ(ok->font().pointSizeF(), plain->font().pointSizeF());
     EXPECT_EQ(ok->geometry(), QRect(8, 262, 172, 25));
