@@ -49,10 +49,10 @@ TFormDetails::TFormDetails(QWidget* parent) : QWidget(parent, Qt::Window) {
     memo5_ = new LogMemoView("Memo5", QString::fromUtf8("3. csatorna"), this);
     memo5_->setGeometry(kColumnRight, kTop, kRightMemoWidth, kFullHeight);
 
-    btClear_ = MakeCommandButton(this, "btClear", "Clear All");
-    btClear_->setGeometry(kColumnLeft, kButtonTop, 89, 25);
-    close_ = MakeCommandButton(this, "Close", "Close");
-    close_->setGeometry(kColumnRight + kRightMemoWidth - 75, kButtonTop, 75, 25);
+    btClear_ = MakeCommandButton(this, "btClear", "Clear All",
+                                 {.geometry = {kColumnLeft, kButtonTop, 89, 25}});
+    close_ = MakeCommandButton(this, "Close", "Close",
+                               {.geometry = {kColumnRight + kRightMemoWidth - 75, kButtonTop, 75, 25}});
 
     connect(btClear_, &QPushButton::clicked, this, &TFormDetails::btClearClick);
     connect(close_, &QPushButton::clicked, this, &TFormDetails::CloseClick);

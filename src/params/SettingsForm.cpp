@@ -22,6 +22,7 @@
 #include "params/FieldCatalog.h"
 #include "params/ImageFields.h"
 #include "widgets/Accessibility.h"
+#include "widgets/CommandButton.h"
 #include "widgets/DigitGrid.h"
 #include "widgets/IPAddressControl.h"
 #include "widgets/QtText.h"
@@ -117,20 +118,14 @@ TSettingsForm::TSettingsForm(ParameterImage& image, QWidget* parent)
     BuildGprsPage();
     BuildNovikPage();
 
-    btSettingOK = new QPushButton(tr("Beállítások Rögzítése"), this);
-    btSettingOK->setObjectName(QStringLiteral("btSettingOK"));
-    btSettingCancel = new QPushButton(tr("Beállítások Visszavonása"), this);
-    btSettingCancel->setObjectName(QStringLiteral("btSettingCancel"));
+    const CommandButtonLook look{.bold = true, .enter = ButtonEnter::Never};
+    btSettingOK =
+        MakeCommandButton(this, QStringLiteral("btSettingOK"), tr("Beállítások Rögzítése"), look);
+    btSettingCancel = MakeCommandButton(this, QStringLiteral("btSettingCancel"),
+                                        tr("Beállítások Visszavonása"), look);
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(8, 0, 8, 0);
-    for (QPushButton* button : {btSettingOK, btSettingCancel}) {
-        QFont bold = button->font();
-        bold.setBold(true);
-        button->setFont(bold);
-        button->setAccessibleName(button->text());
-        button->setAutoDefault(false);
-        button->setMinimumWidth(180);
-    }
+    for (QPushButton* button : {btSettingOK, btSettingCancel}) button->setMinimumWidth(180);
     buttons->addWidget(btSettingOK);
     buttons->addStretch(1);
     buttons->addWidget(btSettingCancel);

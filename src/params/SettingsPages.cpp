@@ -14,6 +14,7 @@
 #include "params/EntryRules.h"
 #include "params/FieldCatalog.h"
 #include "params/SettingsForm.h"
+#include "widgets/CommandButton.h"
 #include "widgets/DigitGrid.h"
 #include "widgets/IPAddressControl.h"
 #include "widgets/RadioGroup.h"
@@ -358,8 +359,8 @@ void TSettingsForm::BuildGprsPage() {
     }
     page->addStretch(1);
 
-    btSaveSettings = new QPushButton(QStringLiteral("Save"), TabSheetGPRS);
-    btSaveSettings->setObjectName(QStringLiteral("btSaveSettings"));
+    btSaveSettings =
+        MakeCommandButton(TabSheetGPRS, QStringLiteral("btSaveSettings"), QStringLiteral("Save"));
     btSaveSettings->setVisible(false);
     connect(btSaveSettings, &QPushButton::clicked, this, [this] { btSaveSettingsClick(); });
 

@@ -152,9 +152,8 @@ TFormComPort::TFormComPort(SorosKeres& keres, QWidget* parent)
     ExposeShownText(Panel1, QString::fromUtf8("Kiválasztott port"));
     ExposeShownText(Panel2, QString::fromUtf8("A kiválasztott port leírása"));
 
-    Button1 = MakeCommandButton(this, "Button1", "OK");
-    Button1->setDefault(true);
-    Button1->setGeometry(264, 214, 97, 31);
+    Button1 = MakeCommandButton(this, "Button1", "OK",
+                                {.geometry = {264, 214, 97, 31}, .enter = ButtonEnter::Default});
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");

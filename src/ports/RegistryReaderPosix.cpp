@@ -11,6 +11,7 @@
 #include "base/Win1250.h"
 #include "serial/PortLinkOwner.h"
 #include "serial/PortLinks.h"
+#include "serial/PortName.h"
 #include "ports/RegistryKeys.h"
 
 namespace orbiqa {
@@ -171,8 +172,9 @@ std::vector<RegistryReaderPosix::PortLink> RegistryReaderPosix::ReadPortLinks() 
         link.present = IsTerminalDevice(it->path().string()) && !EndedPortLinkMaker(it->path().string());
         links.push_back(std::move(link));
     }
-    std::sort(links.begin(), links.end(),
-              [](const PortLink& a, const PortLink& b) { return StrToInt(a.comName.substr(3)) < StrToInt(b.comName.substr(3)); });
+    std::sort(links.begin(), links.end(), [](const PortLink& a, const PortLink& b) {
+        return ComNameNumber(a.comName) < ComNameNumber(b.comName);
+    });
     return links;
 }
 

@@ -1,16 +1,29 @@
 #include "ports/SorosKeres.h"
 
+#include <string_view>
+
 #include "base/ComPortRange.h"
-#include "base/IntText.h"
 #include "ports/RegistryKeys.h"
+#include "serial/PortName.h"
 
 namespace orbiqa {
 namespace {
 
 using namespace registry_keys;
 
+// A presence-map value or an attachment is a bare COM name; Windows writes it in upper case.
+bool HasComPrefix(std::string_view text) { return text.starts_with("COM"); }
 
-bool HasComPrefix(const std::string& text) { return text.compare(0, 3, "COM") == 0; }
+// The COM name a text holds: a bare name, or the one in the first "(COM" of a record's name,
+// up to the ")" after it. Nothing when there is none.
+std::optional<std::string_view> ComNameIn(std::string_view text) {
+    if (HasComPrefix(text)) return text;
+    const std::size_t open = text.find("(COM");
+    if (open == std::string_view::npos) return std::nullopt;
+    const std::size_t close = text.find(')', open + 4);
+    if (close == std::string_view::npos) return std::nullopt;
+    return text.substr(open + 1, close - open - 1);
+}
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -36,13 +49,8 @@ std::string RecordDescription(const std::string& record) {
 }
 
 int PortNumberOf(const std::string& text) {
-    if (HasComPrefix(text)) return StrToInt(text.substr(3));
-    const std::size_t open = text.find("(COM");
-    if (open == std::string::npos) return 0;
-    const std::size_t digits = open + 4;
-    const std::size_t close = text.find(')', digits);
-    if (close == std::string::npos) return 0;
-    return StrToInt(text.substr(digits, close - digits));
+    const std::optional<std::string_view> name = ComNameIn(text);
+    return name ? ComNameNumber(*name) : 0;
 }
 
 RecordPresence PresenceOf(const std::string& record) {
@@ -54,7 +62,7 @@ RecordPresence PresenceOf(const std::string& record) {
 std::string PortNameOf(const std::string& record) {
     try {
         const int n = PortNumberOf(record);
-        return n > 0 ? "COM" + IntToStr(n) : std::string();
+        return n > 0 ? ComPortName(n) : std::string();
     } catch (const EConvertError&) {
         return {};
     }
@@ -91,7 +99,7 @@ void SortByPortNumber(PortRecords& list) {
 
 std::string UserPortRecord(int number) {
     // "Sajátport" in Windows-1250: a-acute is 0xE1.
-    return "+Saj\xE1tport (COM" + IntToStr(number) + ");(user defined port)";
+    return "+Saj\xE1tport (" + ComPortName(number) + ");(user defined port)";
 }
 
 SorosKeres::SorosKeres(std::shared_ptr<RegistryReader> registry) : registry_(std::move(registry)) {}

@@ -33,7 +33,8 @@ RecordPresence PresenceOf(const std::string& record);
 std::string PortNameOf(const std::string& record);
 
 /// The port number of a record or a port name ("COM12", "... (COM5);..."), 0 when it holds no
-/// "(COM" closed by ")". Raises EConvertError when the digits are not a whole number.
+/// "(COM" closed by ")". The name found is read by ComNameNumber, so a number no port can have
+/// is kept as written; raises EConvertError when it is not a whole number.
 int PortNumberOf(const std::string& text);
 
 /// Index of the first record whose port number equals number, or -1. A number outside

@@ -82,15 +82,22 @@ std::string DottedQuad(std::uint32_t address) {
            std::to_string(address >> 8 & 255) + "." + std::to_string(address & 255);
 }
 
+// The part of a COM name that holds its number: all after "COM" in any case, or the whole text.
+std::string_view NumberTextOf(std::string_view name) {
+    if (StartsWithNoCase(name, "COM")) name.remove_prefix(3);
+    return name;
+}
+
 }  // namespace
 
 std::optional<int> ComPortNumberOf(std::string_view text) {
     if (LooksLikeNetworkPort(text)) return std::nullopt;
-    if (StartsWithNoCase(text, "COM")) text.remove_prefix(3);
-    const std::optional<std::int32_t> n = TryStrToInt(text);
+    const std::optional<std::int32_t> n = TryStrToInt(NumberTextOf(text));
     if (!n || !IsComPortNumber(*n)) return std::nullopt;
     return *n;
 }
+
+std::int32_t ComNameNumber(std::string_view text) { return StrToInt(NumberTextOf(text)); }
 
 std::string ComPortName(int number) { return "COM" + IntToStr(number); }
 

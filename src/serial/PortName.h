@@ -7,6 +7,7 @@
 // - a network port: "rfc2217://HOST:PORT" (a Telnet connection carrying the line settings with
 //   the COM port option) or "socket://HOST:PORT" (raw TCP to a server whose line settings are
 //   fixed). The address is the port's name wherever a COM name is taken.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,12 @@ namespace orbiqa {
 /// The number of a COM name as described above; empty for anything else, including a network
 /// port address and a number outside 1..256.
 std::optional<int> ComPortNumberOf(std::string_view text);
+
+/// The number a COM name is written with, before the range is checked: what ComPortNumberOf
+/// reads, also when no port can have it ("COM0", "COM300"), for lists that keep such names as
+/// the system gave them. Raises EConvertError ("'<number>' is not a valid integer value") when
+/// the text after the prefix is no whole number.
+std::int32_t ComNameNumber(std::string_view text);
 
 /// "COM<n>", the canonical text of a COM name.
 std::string ComPortName(int number);

@@ -170,13 +170,7 @@ TMainForm::~TMainForm() {
 }
 
 QPushButton* TMainForm::Button(const char* name, const QString& caption, const QRect& geometry, bool bold) {
-    QPushButton* b = MakeCommandButton(this, name, caption);
-    b->setGeometry(geometry);
-    if (bold) {
-        QFont f = b->font();
-        f.setBold(true);
-        b->setFont(f);
-    }
+    QPushButton* b = MakeCommandButton(this, name, caption, {.bold = bold, .geometry = geometry});
     b->installEventFilter(this);
     return b;
 }

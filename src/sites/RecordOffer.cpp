@@ -101,8 +101,8 @@ TRecordOffer::TRecordOffer(SiteRegisterThread& worker, TransferRecord record, co
     ExposeShownText(lbResult, QStringLiteral("A rögzítés eredménye"));
     lbResult->setWordWrap(true);
     lbResult->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    btRecord = MakeCommandButton(this, QStringLiteral("btRecord"), QStringLiteral("&Rögzítés"));
-    btRecord->setDefault(true);
+    btRecord = MakeCommandButton(this, QStringLiteral("btRecord"), QStringLiteral("&Rögzítés"),
+                                 {.enter = ButtonEnter::Default});
     btSkip = MakeCommandButton(this, QStringLiteral("btSkip"), QStringLiteral("&Nem most"));
 
     auto* row = new QHBoxLayout;

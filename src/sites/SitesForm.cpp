@@ -34,9 +34,7 @@ constexpr int kSearchLimit = 200;
 constexpr int kShownValueLength = 80;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
-    QPushButton* b = MakeCommandButton(parent, QString::fromLatin1(name), caption);
-    b->setAutoDefault(false);
-    return b;
+    return MakeCommandButton(parent, QString::fromLatin1(name), caption, {.enter = ButtonEnter::Never});
 }
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& accessibleName, bool readOnly) {

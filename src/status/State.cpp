@@ -16,6 +16,7 @@
 #include "status/ModuleStatusText.h"
 #include "widgets/Accessibility.h"
 #include "widgets/Announcer.h"
+#include "widgets/CommandButton.h"
 #include "widgets/QtText.h"
 #include "widgets/WindowFont.h"
 
@@ -83,18 +84,10 @@ TStateForm::TStateForm(ModuleLink& link, QWidget* parent)
     lbStateMessages->setBuddy(memoState_);
     memoState_->setGeometry(8, 126, 352, 128);
 
-    const QString clearCaption = QString::fromUtf8("Üzenetablak törlése");
-    auto* btClearMsg = new QPushButton(clearCaption, this);
-    btClearMsg->setObjectName("btClearMsg");
-    btClearMsg->setAccessibleName(clearCaption);
-    btClearMsg->setFont(Bold(font()));
-    btClearMsg->setGeometry(8, 262, 172, 25);
-    const QString closeCaption = QString::fromUtf8("Ablak bezárása");
-    auto* btClose = new QPushButton(closeCaption, this);
-    btClose->setObjectName("btClose");
-    btClose->setAccessibleName(closeCaption);
-    btClose->setFont(Bold(font()));
-    btClose->setGeometry(188, 262, 172, 25);
+    QPushButton* btClearMsg = MakeCommandButton(this, "btClearMsg", QString::fromUtf8("Üzenetablak törlése"),
+                                                {.bold = true, .geometry = {8, 262, 172, 25}});
+    QPushButton* btClose = MakeCommandButton(this, "btClose", QString::fromUtf8("Ablak bezárása"),
+                                             {.bold = true, .geometry = {188, 262, 172, 25}});
 
     timerState_.setInterval(kStatusPollIntervalMs);
     connect(&timerState_, &QTimer::timeout, this, &TStateForm::TimerStateTimer);

@@ -20,6 +20,7 @@
 #include "transfer/TransferOutcomeText.h"
 #include "widgets/Accessibility.h"
 #include "widgets/Announcer.h"
+#include "widgets/CommandButton.h"
 #include "widgets/MessageBoxes.h"
 
 namespace orbiqa {
@@ -44,16 +45,10 @@ QString StyleFor(BarColour colour) {
         .arg(c.blue);
 }
 
+// The window's buttons are bold, placed by hand, and take Enter only through the window.
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAccessibleName(caption);
-    QFont f = b->font();
-    f.setBold(true);
-    b->setFont(f);
-    b->setGeometry(geometry);
-    b->setAutoDefault(false);
-    return b;
+    return MakeCommandButton(parent, QString::fromLatin1(name), caption,
+                             {.bold = true, .geometry = geometry, .enter = ButtonEnter::Never});
 }
 
 // Settings named in the note about a text that leaves some out; the rest are counted.

@@ -21,10 +21,23 @@ QString SpokenCaption(const QString& caption) {
     return spoken;
 }
 
-QPushButton* MakeCommandButton(QWidget* parent, const QString& objectName, const QString& caption) {
+QPushButton* MakeCommandButton(QWidget* parent, const QString& objectName, const QString& caption,
+                               const CommandButtonLook& look) {
     auto* button = new QPushButton(caption, parent);
     button->setObjectName(objectName);
     button->setAccessibleName(SpokenCaption(caption));
+    if (look.bold) {
+        // The font the button has from its window, made bold.
+        QFont font = button->font();
+        font.setBold(true);
+        button->setFont(font);
+    }
+    if (!look.geometry.isNull()) button->setGeometry(look.geometry);
+    switch (look.enter) {
+        case ButtonEnter::Style: break;
+        case ButtonEnter::Default: button->setDefault(true); break;
+        case ButtonEnter::Never: button->setAutoDefault(false); break;
+    }
     return button;
 }
 

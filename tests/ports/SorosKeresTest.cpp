@@ -49,6 +49,11 @@ TEST(PortRecord, PortNumbers) {
     EXPECT_EQ(PortNumberOf("com3"), 0);
     EXPECT_EQ(PortNumberOf("Hex (COM$1F);"), 31);
     EXPECT_EQ(PortNumberOf("A (COM2) and (COM3)"), 2);
+    // A number no port can have is kept as written: sorting and the presence map use it.
+    EXPECT_EQ(PortNumberOf("Far (COM300);"), 300);
+    EXPECT_EQ(PortNumberOf("COM257"), 257);
+    EXPECT_EQ(PortNumberOf("Zero (COM0);"), 0);
+    EXPECT_EQ(PortNameOf("Far (COM300);"), "COM300");
     for (const char* bad : {"Bad (COMx1);", "Empty (COM);", "COM", "COM1 port"}) {
         try {
             PortNumberOf(bad);

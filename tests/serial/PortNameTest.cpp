@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "base/Errors.h"
 #include "serial/PortName.h"
 
 using namespace orbiqa;
@@ -55,4 +56,31 @@ TEST(PortName, NumbersOnlyForComNames) {
     EXPECT_EQ(ComPortNumberOf("com105"), 105);
     EXPECT_EQ(ComPortNumberOf("rfc2217://127.0.0.1:2217"), std::nullopt);
     EXPECT_EQ(ComPortName(42), "COM42");
+}
+
+// The same reading without the range, for lists that keep a name as the system gave it.
+TEST(PortName, TheWrittenNumberBeyondTheRange) {
+    const std::pair<const char*, int> numbers[] = {
+        {"COM7", 7}, {"com$1F", 31}, {"COM257", 257}, {"COM0", 0}, {"COM-3", -3}, {"12", 12},
+    };
+    for (const auto& [text, number] : numbers) {
+        EXPECT_EQ(ComNameNumber(text), number) << text;
+        // Inside the range both readings agree.
+        if (number >= 1 && number <= 256) {
+            EXPECT_EQ(ComPortNumberOf(text), number) << text;
+        }
+    }
+    const std::pair<const char*, const char*> refused[] = {
+        {"COM", "'' is not a valid integer value"},
+        {"COM1 port", "'1 port' is not a valid integer value"},
+        {"COMx1", "'x1' is not a valid integer value"},
+    };
+    for (const auto& [text, message] : refused) {
+        try {
+            ComNameNumber(text);
+            ADD_FAILURE() << text;
+        } catch (const EConvertError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
 }

@@ -198,3 +198,23 @@ TEST_F(StateFormFixture, TheSignalBarIsALevelOfZeroToThirtyOneNotAPercentage) {
     EXPECT_EQ(bar->valueInterface()->maximumValue().toInt(), 31);
     EXPECT_EQ(bar->valueInterface()->minimumStepSize().toInt(), 1);
 }
+
+TEST_F(StateFormFixture, TheTwoButtonsKeepTheirNamesCaptionsAndPlaces) {
+    const struct {
+        const char* name;
+        const char* caption;
+        QRect geometry;
+    } buttons[] = {
+        {"btClearMsg", "Üzenetablak törlése", {8, 262, 172, 25}},
+        {"btClose", "Ablak bezárása", {188, 262, 172, 25}},
+    };
+    for (const auto& b : buttons) {
+        const auto* button = form->findChild<QPushButton*>(b.name);
+        ASSERT_NE(button, nullptr) << b.name;
+        EXPECT_EQ(button->text(), QString::fromUtf8(b.caption));
+        EXPECT_EQ(button->accessibleName(), QString::fromUtf8(b.caption));
+        EXPECT_TRUE(button->font().bold()) << b.name;
+        EXPECT_EQ(button->font().pointSize(), form->font().pointSize()) << b.name;
+        EXPECT_EQ(button->geometry(), b.geometry) << b.name;
+    }
+}

@@ -1,6 +1,7 @@
 // The parts every window builds the same way: command buttons and message boxes.
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -33,6 +34,26 @@ TEST(CommandButton, AScreenReaderHearsTheCaptionWithoutItsMnemonicMark) {
     EXPECT_EQ(button->objectName(), "btSave");
     EXPECT_EQ(button->text(), QString::fromUtf8("&Mentés"));
     EXPECT_EQ(button->accessibleName(), QString::fromUtf8("Mentés"));
+}
+
+TEST(CommandButton, LookAndEnterRole) {
+    QDialog dialog;
+    QPushButton* plain = MakeCommandButton(&dialog, "btPlain", "Plain");
+    EXPECT_FALSE(plain->font().bold());
+    EXPECT_FALSE(plain->isDefault());
+    EXPECT_TRUE(plain->autoDefault());  // Qt's choice in a dialog is left alone
+
+    QPushButton* ok = MakeCommandButton(
+        &dialog, "btOk", "OK",
+        {.bold = true, .geometry = {8, 262, 172, 25}, .enter = ButtonEnter::Default});
+    EXPECT_TRUE(ok->font().bold());
+    EXPECT_EQ(ok->font().pointSizeF(), plain->font().pointSizeF());
+    EXPECT_EQ(ok->geometry(), QRect(8, 262, 172, 25));
+    EXPECT_TRUE(ok->isDefault());
+
+    QPushButton* never = MakeCommandButton(&dialog, "btNever", "Never", {.enter = ButtonEnter::Never});
+    EXPECT_FALSE(never->autoDefault());
+    EXPECT_FALSE(never->isDefault());
 }
 
 TEST(MessageBoxes, AWindowsOwnWarningIsPlainTextAndBelongsToTheWindow) {

@@ -13,7 +13,6 @@
 #include "JsonWriter.h"
 #include "base/Errors.h"
 #include "base/Win1250.h"
-#include "base/IntText.h"
 #include "serial/PortName.h"
 #include "ports/SystemDeviceWatcher.h"
 #include "serial/PortLinks.h"
@@ -77,7 +76,7 @@ int WatchPorts(bool json, Io& io) {
             for (const std::string& record : records) {
                 const std::string com = PortNameOf(record);
                 if (PresenceOf(record) == RecordPresence::Present && !com.empty())
-                    present.emplace(StrToInt(com.substr(3)), record);
+                    present.emplace(ComNameNumber(com), record);
             }
         } catch (const OrbiqaError& e) {
             failure = e.what();
