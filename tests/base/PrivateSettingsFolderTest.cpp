@@ -1,5 +1,6 @@
-// The tests' private settings folder: named in the environment while it lives, and afterwards
-// the variable as it was (or gone again) and the folder removed, on every system.
+// The tests' private settings folders: named in the environment, or chosen as the program's,
+// while they live; afterwards the variable or the choice as it was and the folder removed, on
+// every system.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,8 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "support/ChosenSettingsFolder.h"
 #include "support/PrivateSettingsFolder.h"
 
+using orbiqa::testsupport::ChosenSettingsFolder;
 using orbiqa::testsupport::PrivateSettingsFolder;
 
 namespace {
@@ -49,4 +52,18 @@ TEST(PrivateSettingsFolder, NamesItsFolderWhileItLivesAndPutsTheOldValueBack) {
         EXPECT_FALSE(std::filesystem::exists(path));
     }
     SetVariable(original ? original->c_str() : nullptr);
+}
+
+TEST(ChosenSettingsFolder, IsTheProgramsFolderWhileItLivesAndTheChoiceBeforeComesBack) {
+    const std::string before = orbiqa::SettingsFolder();
+    std::string path;
+    {
+        const ChosenSettingsFolder chosen;
+        path = chosen.Path();
+        EXPECT_EQ(orbiqa::SettingsFolder(), path);
+        EXPECT_EQ(std::filesystem::path(orbiqa::SettingsFilePath("ZenitSetup.ini")).parent_path(),
+                  std::filesystem::path(path));
+    }
+    EXPECT_EQ(orbiqa::SettingsFolder(), before);
+    EXPECT_FALSE(std::filesystem::exists(path));
 }

@@ -1,13 +1,13 @@
 #pragma once
 // A settings folder of the test's own: a fresh temporary folder named as the user's settings
-// root while the object lives, the variable's old value put back (or the variable removed
-// again) and the folder deleted when it goes. The program and the simulator run by the test both
-// take it: settings in Path()/orbiqa, port links in Path()/orbiqa/ports.
+// root in the environment while the object lives, the variable's old value put back (or the
+// variable removed again) and the folder deleted when it goes. The program and the simulator run
+// by the test both take it: settings in Path()/orbiqa, port links in Path()/orbiqa/ports.
 //
 // The variable is XDG_CONFIG_HOME on POSIX systems and LOCALAPPDATA on Windows. The Windows
 // program asks the shell for its folder, which LOCALAPPDATA does not move, so there it reaches
-// only the child programs that read the variable; tests of the program's own choice there name
-// the folder with UseSettingsFolder.
+// only the child programs that read the variable; ChosenSettingsFolder.h names the folder the
+// program itself uses, on every system.
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -17,6 +17,18 @@
 
 namespace orbiqa::testsupport {
 
+/// A fresh folder under the system's temporary folder.
+inline std::string MakeTemporaryFolder(const std::string& prefix) {
+    namespace fs = std::filesystem;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path folder = fs::temp_directory_path() / (prefix + std::to_string(random()));
+        std::error_code ec;
+        if (fs::create_directory(folder, ec)) return folder.string();
+    }
+    throw std::runtime_error("no temporary folder could be made");
+}
+
 class PrivateSettingsFolder {
 public:
 #ifdef _WIN32
@@ -25,7 +37,7 @@ public:
     static constexpr const char* kVariable = "XDG_CONFIG_HOME";
 #endif
 
-    PrivateSettingsFolder() : path_(MakeFolder()) {
+    PrivateSettingsFolder() : path_(MakeTemporaryFolder("orbiqa-settings-")) {
         if (const char* old = std::getenv(kVariable)) old_ = old;
         Set(path_.c_str());
     }
@@ -43,17 +55,6 @@ public:
     std::string PortLinkFolder() const { return path_ + "/orbiqa/ports"; }
 
 private:
-    static std::string MakeFolder() {
-        namespace fs = std::filesystem;
-        std::random_device random;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const fs::path folder = fs::temp_directory_path() / ("orbiqa-settings-" + std::to_string(random()));
-            std::error_code ec;
-            if (fs::create_directory(folder, ec)) return folder.string();
-        }
-        throw std::runtime_error("no private settings folder could be made");
-    }
-
     static void Set(const char* value) {
 #ifdef _WIN32
         ::_putenv_s(kVariable, value ? value : "");  // an empty value removes it
