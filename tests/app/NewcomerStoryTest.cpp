@@ -16,6 +16,7 @@
 #include "params/ImageFields.h"
 #include "params/ParameterImage.h"
 #include "params/SettingsForm.h"
+#include "support/PrivateSettingsFolder.h"
 #include "transfer/DownloadForm.h"
 #include "widgets/QtText.h"
 
@@ -34,8 +35,7 @@ void Type(QWidget* w, const QString& text) {
 
 TEST(NewcomerStory, ReadEditWriteCompareSaveAndOpen) {
     if (!QFile::exists(bench::ModsimProgram())) GTEST_SKIP() << "orbiqa-modsim not built";
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    testsupport::PrivateSettingsFolder config;
     QTemporaryDir files;
     const QString parameterFile = files.filePath(QStringLiteral("first.VR3"));
 

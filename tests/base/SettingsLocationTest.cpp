@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
 #include "base/SettingsLocation.h"
+#include "support/PrivateSettingsFolder.h"
 
 using namespace orbiqa;
 namespace fs = std::filesystem;
@@ -26,18 +26,8 @@ protected:
         working_ = root_ / "working";
         fs::create_directories(program_);
         fs::create_directories(working_);
-#ifndef _WIN32
-        // The user's folder of this test; on Windows the shell names it (the prefix's own).
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        oldXdg_ = old ? std::optional<std::string>(old) : std::nullopt;
-        setenv("XDG_CONFIG_HOME", (root_ / "xdg").string().c_str(), 1);
-#endif
     }
     void TearDown() override {
-#ifndef _WIN32
-        if (oldXdg_) setenv("XDG_CONFIG_HOME", oldXdg_->c_str(), 1);
-        else unsetenv("XDG_CONFIG_HOME");
-#endif
         UseSettingsFolder({});
         std::error_code ec;
         fs::remove_all(root_, ec);
@@ -50,7 +40,10 @@ protected:
     }
 
     fs::path root_, program_, working_;
-    std::optional<std::string> oldXdg_;
+#ifndef _WIN32
+    // The user's folder of this test; on Windows the shell names it (the prefix's own).
+    testsupport::PrivateSettingsFolder xdg_;
+#endif
 };
 
 bool IsEmptyFolder(const fs::path& folder) {
@@ -77,7 +70,7 @@ TEST_F(SettingsPlace, AnInstalledCopyUsesTheUsersFolderAndMakesIt) {
     const std::string user = UserSettingsFolder();
     ASSERT_FALSE(user.empty());
 #ifndef _WIN32
-    EXPECT_EQ(user, (root_ / "xdg" / "orbiqa").string());
+    EXPECT_EQ(user, (fs::path(xdg_.Path()) / "orbiqa").string());
     EXPECT_FALSE(fs::exists(user));
 #endif
     EXPECT_EQ(Choose(), user);

@@ -14,6 +14,7 @@
 
 #include "CliProcess.h"
 #include "params/ParameterImage.h"
+#include "support/PrivateSettingsFolder.h"
 #include "transfer/ParameterFile.h"
 
 namespace clitest {
@@ -76,8 +77,8 @@ protected:
         options.insert(options.end(), {"--fast", "--memory", memoryFile});
         if (std::find(options.begin(), options.end(), "--texts") == options.end())
             options.insert(options.end(), {"--texts", "off"});
-        sim = std::make_unique<SimProcess>(options, config.Path() + "/orbiqa/ports");
-        EXPECT_THAT(sim->ComName(), StartsWith("COM")) << sim->StartLine();
+        sim = std::make_unique<SimProcess>(options, config.PortLinkFolder());
+        EXPECT_THAT(sim->ComName(), StartsWith("COM")) << sim->Failure();
         return sim->ComName();
     }
 
@@ -87,7 +88,7 @@ protected:
 
     std::string Path(const std::string& name) const { return files.Path() + "/" + name; }
 
-    TempDir config;  // XDG_CONFIG_HOME of the simulator's link and of every orbiqa-cli run
+    orbiqa::testsupport::PrivateSettingsFolder config;  // the simulator's link, every orbiqa-cli run's settings
     TempDir files;
     Bytes moduleBytes;
     std::string memoryFile;

@@ -15,6 +15,7 @@
 #include "modsim/SimHarness.h"
 #include "params/FieldCatalog.h"
 #include "params/ParameterImage.h"
+#include "support/PrivateSettingsFolder.h"
 #include "transfer/ParameterFile.h"
 
 namespace {
@@ -30,7 +31,7 @@ struct CliRun {
 
 class CliSitesTest : public ::testing::Test {
 protected:
-    QTemporaryDir config;  // XDG_CONFIG_HOME: the simulator's port link
+    orbiqa::testsupport::PrivateSettingsFolder config;  // the simulator's port link
     QTemporaryDir work;    // the working folder, where the register's file lands
     std::unique_ptr<modsimtest::SimProcess> sim;
 
@@ -44,7 +45,6 @@ protected:
         QProcess p;
         p.setWorkingDirectory(work.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
         env.remove(QStringLiteral("ORBIQA_DB"));
         for (const QString& e : environment) env.insert(e.section(QLatin1Char('='), 0, 0), e.section(QLatin1Char('='), 1));
         p.setProcessEnvironment(env);
@@ -55,7 +55,7 @@ protected:
 
     QString StartModule(const std::string& memory, std::vector<std::string> options = {}) {
         options.insert(options.end(), {"--fast", "--texts", "off", "--memory", memory});
-        sim = std::make_unique<modsimtest::SimProcess>(options, config.path().toStdString() + "/orbiqa/ports");
+        sim = std::make_unique<modsimtest::SimProcess>(options, config.PortLinkFolder());
         return QString::fromStdString(sim->ComName());
     }
 

@@ -21,6 +21,7 @@
 #include <span>
 
 #include "ModsimSession.h"
+#include "support/PrivateSettingsFolder.h"
 #include "link/EComPort.h"
 
 namespace orbiqa {
@@ -79,14 +80,8 @@ struct Observer final : TransferObserver {
 
 class FaultMatrixTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        config = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", config->path().toLocal8Bit());
-    }
-    static void TearDownTestSuite() {
-        delete config;
-        config = nullptr;
-    }
+    static void SetUpTestSuite() { config.emplace(); }
+    static void TearDownTestSuite() { config.reset(); }
 
     void SetUp() override {
         if (!QFile::exists(bench::ModsimProgram())) GTEST_SKIP() << "orbiqa-modsim not built";
@@ -171,7 +166,7 @@ protected:
 
     void StartWrite() { std::copy(newBytes.begin(), newBytes.end(), session->Image().begin()); }
 
-    static QTemporaryDir* config;
+    static inline std::optional<testsupport::PrivateSettingsFolder> config;
     QTemporaryDir files;
     QString memoryFile;
     std::array<std::uint8_t, kParameterImageSize> moduleBytes{};
@@ -182,8 +177,6 @@ protected:
     ModsimProcess sim;
     std::unique_ptr<TransferSession> session;  // after sim: closed before the simulator ends
 };
-
-QTemporaryDir* FaultMatrixTest::config = nullptr;
 
 const QString kFast = QStringLiteral("--fast");
 

@@ -9,6 +9,7 @@
 #include "support/ManualPump.h"
 #include "link/ModuleLink.h"
 #include "modsim/SimHarness.h"
+#include "support/PrivateSettingsFolder.h"
 #include "portdevice/SystemSerialDevice.h"
 
 using namespace orbiqa;
@@ -24,9 +25,8 @@ struct CountCompletions : BlockReplyConsumer {
 }  // namespace
 
 TEST(LinkEndToEnd, ReadsTheVersionRecordAndAParameterBlockFromTheSimulator) {
-    modsimtest::TempDir home;
-    setenv("XDG_CONFIG_HOME", home.Path().c_str(), 1);
-    modsimtest::SimProcess sim({"--texts", "off"}, home.Path() + "/orbiqa/ports");
+    testsupport::PrivateSettingsFolder home;
+    modsimtest::SimProcess sim({"--texts", "off"}, home.PortLinkFolder());
 
     ModuleLink link(CreateSystemSerialDevice());
     test::ManualPump pump(link.ComPort1());
@@ -51,5 +51,4 @@ TEST(LinkEndToEnd, ReadsTheVersionRecordAndAParameterBlockFromTheSimulator) {
     EXPECT_EQ(completions.n, 2);
     EXPECT_EQ(link.SequenceCounter(), 2);
     link.ComPort1().SetConnected(false);
-    unsetenv("XDG_CONFIG_HOME");
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Runs the built orbiqa-modsim as a child process and talks to it through its pseudo-terminal
-// with plain POSIX calls, as a client program would.
+// Runs the built orbiqa-modsim as a child process (support/ModsimProcess.h) and talks to it
+// through its pseudo-terminal with plain POSIX calls, as a client program would.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -21,7 +21,7 @@
 #include "link/AesCipher.h"
 #include "link/FrameCodec.h"
 #include "link/ModuleMessage.h"
-#include "support/ChildProcess.h"
+#include "support/ModsimProcess.h"
 
 namespace modsimtest {
 
@@ -34,14 +34,8 @@ inline int RemainingMs(SteadyClock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-/// Where the built programs are: ORBIQA_BIN_DIR, else beside this test program (which is built
-/// into the same folder).
-inline std::string BinaryDir() {
-    const char* binDir = std::getenv("ORBIQA_BIN_DIR");
-    if (binDir && *binDir) return binDir;
-    std::error_code ec;
-    return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
-}
+/// Where the built programs are.
+inline std::string BinaryDir() { return orbiqa::testsupport::BuiltProgramsFolder(); }
 
 /// A fresh folder under /tmp, removed with everything in it.
 class TempDir {
@@ -62,80 +56,18 @@ private:
 };
 
 /// orbiqa-modsim started with the given options plus --link-dir; waits for its start line.
-class SimProcess {
+/// StartLine() stays empty when the simulator did not come up.
+class SimProcess : public orbiqa::testsupport::ModsimProcess {
 public:
-    explicit SimProcess(std::vector<std::string> args, std::string linkDir) : linkDir_(std::move(linkDir)) {
-        const std::string binary = BinaryDir() + "/orbiqa-modsim";
-        args.insert(args.begin(), {binary, "--link-dir", linkDir_});
-        int out[2];
-        if (::pipe(out) != 0) throw std::runtime_error("pipe failed");
-        orbiqa::testsupport::ChildLaunch launch;
-        launch.argv = args;
-        launch.standardOutput = out[1];
-        launch.closeInChild = {out[0]};
-        pid_ = orbiqa::testsupport::StartChild(std::move(launch));
-        ::close(out[1]);
-        stdout_ = out[0];
-        startLine_ = ReadLine(5000);
-        // "orbiqa-modsim: COMn -> /dev/pts/k"
-        const auto colon = startLine_.find(": ");
-        const auto arrow = startLine_.find(" -> ");
-        if (colon != std::string::npos && arrow != std::string::npos) {
-            comName_ = startLine_.substr(colon + 2, arrow - colon - 2);
-            devicePath_ = startLine_.substr(arrow + 4);
-        }
+    SimProcess(std::vector<std::string> args, std::string linkDir) : linkDir_(std::move(linkDir)) {
+        args.insert(args.begin(), {"--link-dir", linkDir_});
+        Start(std::move(args), 5000);
     }
-    ~SimProcess() {
-        if (!exited_) {
-            ::kill(pid_, SIGTERM);
-            Wait(5000);
-        }
-        if (stdout_ >= 0) ::close(stdout_);
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
 
-    const std::string& StartLine() const { return startLine_; }
-    const std::string& ComName() const { return comName_; }
-    const std::string& DevicePath() const { return devicePath_; }
-    std::string LinkPath() const { return linkDir_ + "/" + comName_; }
-    pid_t Pid() const { return pid_; }
-
-    /// Exit status once the process ended within the time, or nothing.
-    std::optional<int> Wait(int timeoutMs) {
-        const auto deadline = SteadyClock::now() + Ms(timeoutMs);
-        while (!exited_) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                exitStatus_ = orbiqa::testsupport::ExitStatusOf(status);
-                break;
-            }
-            if (SteadyClock::now() >= deadline) return std::nullopt;
-            ::usleep(10000);
-        }
-        return exitStatus_;
-    }
+    std::string LinkPath() const { return linkDir_ + "/" + ComName(); }
 
 private:
-    std::string ReadLine(int timeoutMs) {
-        std::string line;
-        const auto deadline = SteadyClock::now() + Ms(timeoutMs);
-        for (;;) {
-            pollfd pfd{stdout_, POLLIN, 0};
-            if (::poll(&pfd, 1, RemainingMs(deadline)) <= 0) return line;
-            char c = 0;
-            if (::read(stdout_, &c, 1) != 1 || c == '\n') return line;
-            line += c;
-        }
-    }
-
     std::string linkDir_;
-    pid_t pid_ = -1;
-    int stdout_ = -1;
-    bool exited_ = false;
-    int exitStatus_ = -1;
-    std::string startLine_, comName_, devicePath_;
 };
 
 /// A client of the simulated module: raw terminal, the program's frame codec and finder.

@@ -40,6 +40,7 @@
 #include "ports/PortWatch.h"
 #include "widgets/MessageBoxes.h"
 #include "ports/SorosDialog.h"
+#include "support/PrivateSettingsFolder.h"
 #include "support/RecordingAnnouncer.h"
 
 using namespace orbiqa;
@@ -534,10 +535,7 @@ TEST(PortChooser, FollowsWindowsDeviceNotifications) {
 
 #ifndef _WIN32
 TEST(PortChooser, APulledAdapterItNeverListedTurnsAbsent) {
-    char pattern[] = "/tmp/orbiqa-chooser-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", pattern);  // no port links
+    const testsupport::PrivateSettingsFolder config;  // no port links
     std::vector<SerialDeviceFacts> devices = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}};
     {
         SorosKeres discovery(std::make_shared<RegistryReaderPosix>([&] { return devices; }));
@@ -554,15 +552,10 @@ TEST(PortChooser, APulledAdapterItNeverListedTurnsAbsent) {
         ASSERT_EQ(window.StringGrid1->rowCount(), 2);
         EXPECT_EQ(window.Cell(1), "-CP2102 - ttyUSB1 (COM34);Silicon Labs");
     }
-    qputenv("XDG_CONFIG_HOME", oldConfig);
-    QDir(QString::fromLatin1(pattern)).removeRecursively();
 }
 
 TEST(SorosDialog, APortThatWentAwayStaysListedAndSelectedWithTheRunsDiscovery) {
-    char pattern[] = "/tmp/orbiqa-chooser-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", pattern);  // no port links
+    const testsupport::PrivateSettingsFolder config;  // no port links
     std::vector<SerialDeviceFacts> devices = {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI"}};
     SorosKeres discovery(std::make_shared<RegistryReaderPosix>([&] { return devices; }));
     discovery.RescanDevices();  // at start-up
@@ -580,8 +573,6 @@ TEST(SorosDialog, APortThatWentAwayStaysListedAndSelectedWithTheRunsDiscovery) {
     EXPECT_TRUE(dialog.Execute());
     EXPECT_EQ(shown, "-FT232R USB UART - ttyUSB0 (COM33);FTDI");
     EXPECT_EQ(dialog.PortNev(), "COM33");
-    qputenv("XDG_CONFIG_HOME", oldConfig);
-    QDir(QString::fromLatin1(pattern)).removeRecursively();
 }
 #endif
 

@@ -13,6 +13,7 @@
 #include "serial/PortLinks.h"
 #include "ports/RegistryReaderPosix.h"
 #include "ports/SorosKeres.h"
+#include "support/PrivateSettingsFolder.h"
 
 using namespace orbiqa;
 namespace fs = std::filesystem;
@@ -24,23 +25,13 @@ namespace {
 class LinuxReader : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        if (old) oldConfig_ = old;
-        hadConfig_ = old != nullptr;
-        char pattern[] = "/tmp/orbiqa-ports-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        config_ = pattern;
-        setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
-        links_ = config_ / "orbiqa" / "ports";
+        links_ = config_.PortLinkFolder();
         fs::create_directories(links_);
         registry_ = std::make_shared<RegistryReaderPosix>([this] { return devices_; });
         keres_ = std::make_unique<SorosKeres>(registry_);
     }
     void TearDown() override {
         for (int fd : terminals_) close(fd);
-        fs::remove_all(config_);
-        if (hadConfig_) setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1);
-        else unsetenv("XDG_CONFIG_HOME");
     }
 
     PortRecords List() {
@@ -73,11 +64,9 @@ protected:
     std::vector<SerialDeviceFacts> devices_;
     std::shared_ptr<RegistryReaderPosix> registry_;
     std::unique_ptr<SorosKeres> keres_;
-    fs::path config_;
+    testsupport::PrivateSettingsFolder config_;
     fs::path links_;
     std::vector<int> terminals_;
-    std::string oldConfig_;
-    bool hadConfig_ = false;
 };
 
 }  // namespace

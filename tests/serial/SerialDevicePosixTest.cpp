@@ -23,6 +23,7 @@
 #include "support/ManualPump.h"
 #include "serial/PortLinks.h"
 #include "serial/SerialDevicePosix.h"
+#include "support/PrivateSettingsFolder.h"
 #include "portdevice/SystemSerialDevice.h"
 
 using namespace orbiqa;
@@ -40,15 +41,12 @@ double CpuSeconds() {
 
 // A pseudo-terminal whose device side is published as COM<n> in a private port-link folder.
 struct PtyFixture : ::testing::Test {
-    std::string home;
+    testsupport::PrivateSettingsFolder settings;
+    std::string home = settings.Path();
     int master = -1;
     std::string slavePath;
 
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "orbiqa-pty-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        home = pattern;
-        setenv("XDG_CONFIG_HOME", home.c_str(), 1);
         fs::create_directories(PortLinkFolder());
         int slave = -1;
         char name[128];
@@ -63,8 +61,6 @@ struct PtyFixture : ::testing::Test {
     }
     void TearDown() override {
         if (master >= 0) ::close(master);
-        fs::remove_all(home);
-        unsetenv("XDG_CONFIG_HOME");
     }
     std::vector<std::uint8_t> ReadMaster(std::size_t n, int timeoutMs = 2000) {
         std::vector<std::uint8_t> out;

@@ -3,12 +3,12 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <cerrno>
@@ -20,6 +20,7 @@
 #include "ShellFixture.h"
 #include "portdevice/SystemSerialDevice.h"
 #include "status/State.h"
+#include "support/ChosenSettingsFolder.h"
 
 using namespace orbiqa;
 using namespace orbiqa::test;
@@ -386,19 +387,18 @@ TEST_F(MainFormFixture, ErrorsEscapingHandlersReachOneBoxAndTheProgramGoesOn) {
 }
 
 TEST_F(MainFormFixture, TheSettingsFileLivesInTheChosenSettingsFolder) {
-    QTemporaryDir settings;
-    ASSERT_TRUE(settings.isValid());
-    QFile ini(settings.filePath("ZenitSetup.ini"));
+    const testsupport::ChosenSettingsFolder settings;
+    const QString chosen = QString::fromStdString(settings.Path()) + "/ZenitSetup.ini";
+    ASSERT_TRUE(QFileInfo(QString::fromStdString(settings.Path())).isDir());
+    QFile ini(chosen);
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write("2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM105\r\n");
     ini.close();
-    UseSettingsFolder(settings.path().toStdString());
     StartProgram();
     EXPECT_EQ(link->ComPort1().Port(), "COM105");  // above COM96, as Windows numbers adapters
     EndProgram();
-    UseSettingsFolder({});
     EXPECT_FALSE(QFile::exists("ZenitSetup.ini"));  // nothing in the working folder
-    EXPECT_EQ(ReadFile(settings.filePath("ZenitSetup.ini")), "2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM105\r\n");
+    EXPECT_EQ(ReadFile(chosen), "2,1\r\ncw 0,20\r\ncw 1,20\r\n0,0,COM105\r\n");
 }
 
 // The chooser's network ports come from the settings file and go back into it, also when the

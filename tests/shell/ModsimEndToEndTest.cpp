@@ -8,9 +8,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
+
+#include <optional>
 
 #include "diag/LogMemoView.h"
 #include "diag/SerialDetails.h"
@@ -18,6 +19,10 @@
 #include "portdevice/SystemSerialDevice.h"
 #include "ShellFixture.h"
 #include "status/State.h"
+#ifndef _WIN32
+#include "support/ModsimProcess.h"
+#include "support/PrivateSettingsFolder.h"
+#endif
 
 using namespace orbiqa;
 using namespace orbiqa::test;
@@ -27,8 +32,11 @@ namespace {
 constexpr const char* kSimPort = "COM77";
 
 struct ModsimFixture : ShellFixture {
-    QProcess sim;
-    QByteArray oldXdg;
+#ifndef _WIN32
+    testsupport::ModsimProcess sim;
+    // The simulator publishes its link in the port-link folder, and the program looks there.
+    std::optional<testsupport::PrivateSettingsFolder> config;
+#endif
     // A simulator run outside this process (under Wine): its port and the file that ends it.
     QString outsidePort = qEnvironmentVariable("ORBIQA_E2E_PORT");
     QString outsideUnplug = qEnvironmentVariable("ORBIQA_E2E_UNPLUG");
@@ -43,23 +51,19 @@ struct ModsimFixture : ShellFixture {
             WriteSettings();
             return;
         }
-        // ORBIQA_BIN_DIR names the built programs; by default they sit beside this test.
-        QString bin = qEnvironmentVariable("ORBIQA_BIN_DIR");
-        if (bin.isEmpty()) bin = QCoreApplication::applicationDirPath();
-        const QString simulator = bin + "/orbiqa-modsim";
-        if (!QFile::exists(simulator)) GTEST_SKIP() << "orbiqa-modsim not built";
+#ifdef _WIN32
+        GTEST_SKIP() << "orbiqa-modsim runs beside Wine only (ORBIQA_E2E_PORT)";
+#else
+        if (!QFile::exists(QString::fromStdString(testsupport::ModsimProgram())))
+            GTEST_SKIP() << "orbiqa-modsim not built";
         ShellFixture::SetUp();
-        // The simulator publishes its link in the port-link folder, and the program looks there.
-        oldXdg = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-        sim.setProgram(simulator);
-        sim.setArguments({"--port", kSimPort, "--fast", "--status-flags", "0x11", "--signal", "23",
-                          "--line-state", "2", "--text-interval", "100", "--version-text", "E2E-SIM;V9.9;x;2030",
-                          "--data-version", "12"});
-        sim.start();
-        ASSERT_TRUE(sim.waitForStarted(5000));
-        ASSERT_TRUE(WaitFor([&] { return sim.canReadLine(); }, 5000)) << "the simulator did not start";
-        ASSERT_TRUE(sim.readLine().startsWith(QByteArray("orbiqa-modsim: ") + kSimPort + " -> "));
+        config.emplace();
+        ASSERT_TRUE(sim.Start({"--port", kSimPort, "--fast", "--status-flags", "0x11", "--signal", "23",
+                               "--line-state", "2", "--text-interval", "100", "--version-text",
+                               "E2E-SIM;V9.9;x;2030", "--data-version", "12"}))
+            << sim.Failure();
+        ASSERT_EQ(sim.ComName(), kSimPort);
+#endif
         WriteSettings();
     }
 
@@ -76,18 +80,20 @@ struct ModsimFixture : ShellFixture {
             ASSERT_TRUE(signal.open(QIODevice::WriteOnly)) << outsideUnplug.toStdString();
             return;
         }
-        sim.terminate();
-        ASSERT_TRUE(sim.waitForFinished(5000));
+#ifndef _WIN32
+        ASSERT_TRUE(sim.Terminate(5000).has_value());
+#endif
     }
 
     void TearDown() override {
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            sim.waitForFinished(5000);
-        }
+#ifndef _WIN32
+        sim.Stop();
+#endif
         if (!link) return;  // skipped before the fixture was built
         ShellFixture::TearDown();
-        if (outsidePort.isEmpty()) qputenv("XDG_CONFIG_HOME", oldXdg);
+#ifndef _WIN32
+        config.reset();
+#endif
     }
 
     QString LabelText(QWidget* w, const char* name) { return w->findChild<QLabel*>(name)->text(); }

@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "support/PrivateSettingsFolder.h"
+
 namespace {
 
 QString Cli() {
@@ -29,7 +31,6 @@ CliRun RunCli(const QTemporaryDir& dir, const QStringList& args) {
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.remove(QStringLiteral("ORBIQA_DB"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
     p.setProcessEnvironment(env);
     p.start(Cli(), args);
     EXPECT_TRUE(p.waitForFinished(60000));
@@ -42,6 +43,7 @@ TEST(SiteReportCli, WritesTheNewestVisitWithoutThePasswordAndRefusesWhatItCannot
     const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     QTemporaryDir dir;
+    const orbiqa::testsupport::PrivateSettingsFolder settings;  // of this test only
     QFile set(dir.filePath(QStringLiteral("a.VR3")));
     ASSERT_TRUE(set.open(QIODevice::WriteOnly));
     set.write(QByteArray(1088, '\xFF'));

@@ -10,13 +10,13 @@
 #include <QProgressBar>
 #include <QSemaphore>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <thread>
 
 #include "transfer/FakeModule.h"
+#include "support/ChosenSettingsFolder.h"
 #include "support/RecordingAnnouncer.h"
 #include "base/SettingsLocation.h"
 #include "params/FieldCatalog.h"
@@ -55,8 +55,7 @@ QStringList Column(QTreeWidget* list, int column) {
 class SitesFormTest : public ::testing::Test {
 protected:
     SitesFormTest() {
-        UseSettingsFolder(settings.path().toStdString());
-        database = settings.filePath(QStringLiteral("OrbiqaSites.sqlite"));
+        database = SettingsFile(QStringLiteral("OrbiqaSites.sqlite"));
         Seed();
         worker = std::make_unique<SiteRegisterThread>([this] {
             RegisterOptions options;
@@ -106,7 +105,9 @@ protected:
         return found;
     }
 
-    QTemporaryDir settings;
+    QString SettingsFile(const QString& name) const { return QString::fromStdString(settings.Path()) + '/' + name; }
+
+    testsupport::ChosenSettingsFolder settings;
     QString database;
     QByteArray first, second;
     std::unique_ptr<SiteRegisterThread> worker;
@@ -363,7 +364,7 @@ TEST_F(RecordOfferTest, AReadIsOfferedRecordedToTheChosenSiteAndThePortRemembers
 TEST_F(RecordOfferTest, ARecordThatFailsIsSaidAndTheReadStaysSuccessful) {
     // The register's file is a folder: nothing can be stored.
     worker.reset();
-    const QString unusable = settings.filePath(QStringLiteral("folder.sqlite"));
+    const QString unusable = SettingsFile(QStringLiteral("folder.sqlite"));
     ASSERT_TRUE(QDir().mkpath(unusable));
     worker = std::make_unique<SiteRegisterThread>([unusable] {
         RegisterOptions options;

@@ -12,6 +12,7 @@
 #include <QLabel>
 
 #include "ModsimSession.h"
+#include "support/PrivateSettingsFolder.h"
 #include "params/FieldCatalog.h"
 #include "transfer/DownloadForm.h"
 
@@ -28,14 +29,8 @@ constexpr int kQuickTickMs = 10;
 
 class DownloadEndToEndTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        config = new QTemporaryDir;
-        qputenv("XDG_CONFIG_HOME", config->path().toLocal8Bit());
-    }
-    static void TearDownTestSuite() {
-        delete config;
-        config = nullptr;
-    }
+    static void SetUpTestSuite() { config.emplace(); }
+    static void TearDownTestSuite() { config.reset(); }
 
     void SetUp() override {
         if (!QFile::exists(bench::ModsimProgram())) GTEST_SKIP() << "orbiqa-modsim not built";
@@ -58,15 +53,13 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    static QTemporaryDir* config;
+    static inline std::optional<testsupport::PrivateSettingsFolder> config;
     QTemporaryDir files;
     QString memoryFile;
     std::array<std::uint8_t, kParameterImageSize> fileBytes{};
     ModsimProcess sim;
     std::unique_ptr<TransferSession> session;  // after sim: closed before the simulator ends
 };
-
-QTemporaryDir* DownloadEndToEndTest::config = nullptr;
 
 struct CountingBlocks final : BlockReplyConsumer {
     int count = 0;

@@ -3,13 +3,13 @@
 // child process, and the module session over the system's serial device with the transfer
 // engine over a 1088-byte image. Used by the benchmark and by the end-to-end tests; needs a
 // QCoreApplication.
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <memory>
 
+#include "support/ModsimProcess.h"
 #include "transfer/ModuleSession.h"
 #include "transfer/TransferEngine.h"
 
@@ -18,25 +18,12 @@ namespace orbiqa::bench {
 /// The simulator program: $ORBIQA_BIN_DIR/orbiqa-modsim, else the one beside this program.
 QString ModsimProgram();
 
-class ModsimProcess {
+/// The tests' simulator launcher, started with Qt's strings.
+class ModsimProcess : public testsupport::ModsimProcess {
 public:
-    static constexpr int kStartTimeoutMs = 10000;
-
-    ModsimProcess() = default;
-    ~ModsimProcess();
-    ModsimProcess(const ModsimProcess&) = delete;
-    ModsimProcess& operator=(const ModsimProcess&) = delete;
-
     /// Starts the simulator with args and waits for its start line "orbiqa-modsim: COMn -> ...".
     /// Returns the COM name; throws std::runtime_error (with its standard error) when it fails.
     QString Start(const QStringList& args);
-    /// Ends the simulator (SIGTERM, then SIGKILL after a second).
-    void Stop();
-    const QString& ComName() const { return comName_; }
-
-private:
-    QProcess process_;
-    QString comName_;
 };
 
 /// The program's side: the module session opened on comName, with an engine over its own

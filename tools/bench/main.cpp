@@ -4,7 +4,6 @@
 #include <time.h>
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "ModsimSession.h"
+#include "support/PrivateSettingsFolder.h"
 #include "NetworkBench.h"
 #include "ProvisionBench.h"
 #include "SitesBench.h"
@@ -160,8 +160,7 @@ int main(int argc, char** argv) {
     }
 
     // A private port-link folder: the benchmark never touches the user's simulated ports.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const orbiqa::testsupport::PrivateSettingsFolder config;
 
     std::printf(
         "Line limit: 15 blocks x %.0f bytes x 10 bits / %.0f baud = %.3f s; targets: ratio <= "

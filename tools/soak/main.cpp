@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QTemporaryDir>
 
 #include <chrono>
 #include <cstdio>
@@ -25,6 +24,7 @@
 #include <vector>
 
 #include "ModsimSession.h"
+#include "support/PrivateSettingsFolder.h"
 #include "base/IntText.h"
 #include "link/EComPort.h"
 
@@ -260,10 +260,9 @@ private:
 int main(int argc, char** argv) {
     const Options options = Parse(argc, argv);
     // The simulator publishes its port link under a folder of this run only.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const orbiqa::testsupport::PrivateSettingsFolder config;
     QCoreApplication app(argc, argv);
-    const QString memoryFile = QDir(config.path()).filePath(QStringLiteral("module.VR3"));
+    const QString memoryFile = QDir(QString::fromStdString(config.Path())).filePath(QStringLiteral("module.VR3"));
     // The module's memory lives in this file across the simulator's restarts; it starts random.
     std::mt19937 rng(options.seed ^ 0x5EEDu);
     std::string start(kParameterImageSize, '\0');
