@@ -11,12 +11,14 @@ cd "$(dirname "$0")/.."
 build=${1:-build-fuzz}
 seconds=${2:-60}
 mode=${3:-keep}
-targets=(receive_path table_file parameter_file apn_presets int_text port_registry ipv4_text version_record parameter_text telnet_receive network_flood)
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S fuzz -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
 cmake --build "$build" -j 2
+# The targets as fuzz/CMakeLists.txt lists them.
+mapfile -t targets <"$build/fuzz-targets.txt"
+[ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets in $build/fuzz-targets.txt" >&2; exit 1; }
 "$build/bin/orbiqa-fuzz-seeds" tests/fuzz
 
 mkdir -p "$build/artifacts"
