@@ -35,7 +35,12 @@ for path in ./usr/bin/orbiqa ./usr/bin/orbiqa-modsim ./usr/bin/orbiqa-cli \
             ./usr/share/applications/orbiqa.desktop \
             ./usr/share/icons/hicolor/scalable/apps/orbiqa.svg \
             ./usr/share/icons/hicolor/256x256/apps/orbiqa.png; do
-    echo "$contents" | grep -qxF "$path" || fail "package lacks $path"
+    if ! echo "$contents" | grep -qxF "$path"; then
+        # What cpack did and what it packed, so that a missing file can be traced.
+        cat "$work/cpack.log" >&2
+        echo "$contents" | grep '/usr/bin/' >&2 || true
+        fail "package lacks $path"
+    fi
 done
 
 root=$work/root
