@@ -22,6 +22,7 @@
 #include "link/FrameCodec.h"
 #include "link/ModuleMessage.h"
 #include "support/ModsimProcess.h"
+#include "support/TemporaryFolder.h"
 
 namespace modsimtest {
 
@@ -38,21 +39,9 @@ inline int RemainingMs(SteadyClock::time_point deadline) {
 inline std::string BinaryDir() { return orbiqa::testsupport::BuiltProgramsFolder(); }
 
 /// A fresh folder under /tmp, removed with everything in it.
-class TempDir {
+class TempDir : public orbiqa::testsupport::TemporaryFolder {
 public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "modsim-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
+    TempDir() : TemporaryFolder("modsim-test-") {}
 };
 
 /// orbiqa-modsim started with the given options plus --link-dir; waits for its start line.

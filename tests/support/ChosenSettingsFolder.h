@@ -4,31 +4,24 @@
 // put back and the temporary one deleted when it goes. Alike on every system, so it is the way
 // to give the program a settings folder of the test's own where the environment cannot (the
 // Windows user folder comes from the shell).
-#include <filesystem>
 #include <string>
 
 #include "base/SettingsLocation.h"
-#include "support/PrivateSettingsFolder.h"
+#include "support/TemporaryFolder.h"
 
 namespace orbiqa::testsupport {
 
 class ChosenSettingsFolder {
 public:
-    ChosenSettingsFolder() : path_(MakeTemporaryFolder("orbiqa-chosen-")), old_(SettingsFolder()) {
-        UseSettingsFolder(path_);
-    }
-    ~ChosenSettingsFolder() {
-        UseSettingsFolder(old_);
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
+    ChosenSettingsFolder() : folder_("orbiqa-chosen-"), old_(SettingsFolder()) { UseSettingsFolder(folder_.Path()); }
+    ~ChosenSettingsFolder() { UseSettingsFolder(old_); }
     ChosenSettingsFolder(const ChosenSettingsFolder&) = delete;
     ChosenSettingsFolder& operator=(const ChosenSettingsFolder&) = delete;
 
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return folder_.Path(); }
 
 private:
-    std::string path_;
+    TemporaryFolder folder_;
     std::string old_;
 };
 

@@ -9,25 +9,12 @@
 // only the child programs that read the variable; ChosenSettingsFolder.h names the folder the
 // program itself uses, on every system.
 #include <cstdlib>
-#include <filesystem>
 #include <optional>
-#include <random>
-#include <stdexcept>
 #include <string>
 
-namespace orbiqa::testsupport {
+#include "support/TemporaryFolder.h"
 
-/// A fresh folder under the system's temporary folder.
-inline std::string MakeTemporaryFolder(const std::string& prefix) {
-    namespace fs = std::filesystem;
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path folder = fs::temp_directory_path() / (prefix + std::to_string(random()));
-        std::error_code ec;
-        if (fs::create_directory(folder, ec)) return folder.string();
-    }
-    throw std::runtime_error("no temporary folder could be made");
-}
+namespace orbiqa::testsupport {
 
 class PrivateSettingsFolder {
 public:
@@ -37,14 +24,12 @@ public:
     static constexpr const char* kVariable = "XDG_CONFIG_HOME";
 #endif
 
-    PrivateSettingsFolder() : path_(MakeTemporaryFolder("orbiqa-settings-")) {
+    PrivateSettingsFolder() : folder_("orbiqa-settings-"), path_(folder_.Path()) {
         if (const char* old = std::getenv(kVariable)) old_ = old;
         Set(path_.c_str());
     }
     ~PrivateSettingsFolder() {
         Set(old_ ? old_->c_str() : nullptr);
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
     }
     PrivateSettingsFolder(const PrivateSettingsFolder&) = delete;
     PrivateSettingsFolder& operator=(const PrivateSettingsFolder&) = delete;
@@ -66,6 +51,7 @@ private:
 #endif
     }
 
+    TemporaryFolder folder_;
     std::string path_;
     std::optional<std::string> old_;
 };
